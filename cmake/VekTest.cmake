@@ -1,0 +1,15 @@
+# One test program per module: vek_add_test(NAME SOURCES... LIBS ... [LABELS ...])
+# Tests labelled "gui" need a display (run under xvfb-run); the sanitizer
+# build runs every test that is not.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+function(vek_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()
