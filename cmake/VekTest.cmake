@@ -13,3 +13,13 @@ function(vek_add_test name)
     PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
+
+# Every tests/test_*.cpp of the calling folder becomes one test program.
+function(vek_add_folder_tests prefix)
+  cmake_parse_arguments(T "" "" "LIBS;LABELS" ${ARGN})
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/test_*.cpp)
+  foreach(src ${tests})
+    get_filename_component(stem ${src} NAME_WE)
+    vek_add_test(${prefix}_${stem} SOURCES ${src} LIBS ${T_LIBS} LABELS ${T_LABELS})
+  endforeach()
+endfunction()
