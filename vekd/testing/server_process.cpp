@@ -1,0 +1,113 @@
+#include "server_process.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace vekd::testing {
+
+std::string ServerProcess::programPath() {
+    const char* env = getenv("VEKD");
+    return env && *env ? env : VEKD_PATH;
+}
+
+ServerProcess::ServerProcess(std::vector<std::string> extraArgs) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    std::vector<std::string> args = {programPath(), "--port", "0", "--discovery-port", "0"};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(fds[1], 1);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    outFd_ = fds[0];
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (!waitForOutput("\n", 5000)) {
+        stop(9);
+        throw std::runtime_error("vekd did not start: " + output_);
+    }
+    const auto on = output_.find(" on 127.0.0.1:");
+    const auto disc = output_.find("udp port ");
+    if (on == std::string::npos || disc == std::string::npos) {
+        stop(9);
+        throw std::runtime_error("unexpected vekd start line: " + output_);
+    }
+    port_ = std::atoi(output_.c_str() + on + 14);
+    discoveryPort_ = std::atoi(output_.c_str() + disc + 9);
+}
+
+ServerProcess::~ServerProcess() {
+    stop();
+    if (outFd_ >= 0) close(outFd_);
+}
+
+std::string ServerProcess::address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+int ServerProcess::stop(int signal) {
+    if (pid_ <= 0) return -1;
+    kill(pid_, signal);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    readAvailable(0);
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return 128 + WTERMSIG(status);
+}
+
+void ServerProcess::readAvailable(int timeoutMs) {
+    if (outFd_ < 0) return;
+    pollfd p{outFd_, POLLIN, 0};
+    while (poll(&p, 1, timeoutMs) > 0) {
+        char buf[4096];
+        const ssize_t n = read(outFd_, buf, sizeof buf);
+        if (n <= 0) break;
+        output_.append(buf, static_cast<size_t>(n));
+        timeoutMs = 0;
+    }
+}
+
+std::string ServerProcess::output() {
+    readAvailable(0);
+    return output_;
+}
+
+bool ServerProcess::waitForOutput(const std::string& text, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (output_.find(text) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return false;
+        readAvailable(static_cast<int>(left));
+    }
+    return true;
+}
+
+int unusedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+}  // namespace vekd::testing

@@ -1,0 +1,48 @@
+// Starts a real vekd for a test: on 127.0.0.1, ephemeral TCP and discovery
+// ports, and stops it (SIGTERM) when the object goes away.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace vekd::testing {
+
+class ServerProcess {
+public:
+    // Extra arguments go after "--port 0 --discovery-port 0".
+    explicit ServerProcess(std::vector<std::string> extraArgs = {});
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    bool running() const { return pid_ > 0; }
+    int port() const { return port_; }
+    int discoveryPort() const { return discoveryPort_; }
+    std::string address() const;  // "127.0.0.1:PORT"
+
+    // Sends a signal and waits for the exit; returns the exit status
+    // (or 128 + signal), -1 when not running.
+    int stop(int signal = 15);
+    // Everything the server printed on standard output so far.
+    std::string output();
+    // Waits up to timeoutMs for `text` to appear in the output.
+    bool waitForOutput(const std::string& text, int timeoutMs = 3000);
+
+    static std::string programPath();
+
+private:
+    void readAvailable(int timeoutMs);
+
+    pid_t pid_ = -1;
+    int outFd_ = -1;
+    int port_ = 0;
+    int discoveryPort_ = 0;
+    std::string output_;
+};
+
+// A loopback TCP port on which nothing listens (bound, then closed).
+int unusedPort();
+
+}  // namespace vekd::testing
