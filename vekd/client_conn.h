@@ -1,0 +1,47 @@
+// One connected client as the server sees it: its settings, its reader and
+// its bounded send queue.
+#pragma once
+
+#include <sys/uio.h>
+
+#include <cstdint>
+#include <string>
+
+#include "wire.h"
+
+namespace vekd {
+
+struct ClientConn {
+    int fd = -1;
+    uint32_t id = 0;
+    long long connectedMs = 0;
+    bool admitted = false;
+    bool master = false;
+    bool closing = false;  // close once the queue is sent
+    int flags = 0;
+    std::string label;
+
+    bool streaming = false;
+    bool streams[vekwire::kStreamCount] = {true, true, false, false};
+    int interpolation = 0;
+
+    vekwire::Reader reader;
+    std::string queue;       // bytes not yet taken by the socket
+    size_t queueStart = 0;
+    uint32_t dropped = 0;    // frames dropped for this client
+
+    size_t queued() const { return queue.size() - queueStart; }
+
+    // Sends a whole message made of `parts`; what the socket does not take
+    // now is queued. A droppable message (a frame) is dropped instead when
+    // the queue would grow beyond `limit`. False when the connection broke.
+    bool send(const iovec* parts, int count, size_t total, bool droppable, size_t limit);
+    bool send(const std::string& message) {
+        iovec v{const_cast<char*>(message.data()), message.size()};
+        return send(&v, 1, message.size(), false, 0);
+    }
+    // Writes queued bytes; false when the connection broke.
+    bool flush();
+};
+
+}  // namespace vekd

@@ -1,0 +1,102 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace vekd {
+
+namespace {
+
+bool toLong(const std::string& s, long long lo, long long hi, long long& out) {
+    if (s.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(s.c_str(), &end, 10);
+    if (errno || *end != '\0' || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+std::string usageText() {
+    return "usage: vekd [options]\n"
+           "  --port N            TCP port (default 8998, 0 picks a free one)\n"
+           "  --bind ADDRESS      address to listen on (default 127.0.0.1)\n"
+           "  --discovery-port N  UDP discovery port (default 8999, 0 picks a free one,\n"
+           "                      -1 turns discovery off)\n"
+           "  --freq HZ           frame frequency at start, 0 to 960 (default 100)\n"
+           "  --seed N            noise seed (default 1)\n"
+           "  --name NAME         server name shown to discovery (default vekd)\n"
+           "  --scene FILE        scene file (default: the built-in scene)\n"
+           "  --uncalibrated LIST camera indexes to report as not calibrated, e.g. 2,5\n"
+           "  --max-clients N     clients served at once (default 16)\n"
+           "  --queue-bytes N     per-client send queue before frames are dropped\n"
+           "                      for that client (default 4194304)\n"
+           "  -h, --help          show this text\n";
+}
+
+bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            o.help = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            error = "unknown option or missing value: " + a;
+            return false;
+        }
+        const std::string v = argv[++i];
+        long long n = 0;
+        bool ok = true;
+        if (a == "--port") {
+            ok = toLong(v, 0, 65535, n);
+            o.port = static_cast<int>(n);
+        } else if (a == "--bind") {
+            o.bind = v;
+        } else if (a == "--discovery-port") {
+            ok = toLong(v, -1, 65535, n);
+            o.discoveryPort = static_cast<int>(n);
+        } else if (a == "--freq") {
+            char* end = nullptr;
+            const float f = std::strtof(v.c_str(), &end);
+            ok = *end == '\0' && std::isfinite(f) && f >= 0 && f <= 960;
+            o.frequency = f;
+        } else if (a == "--seed") {
+            ok = toLong(v, 0, INT64_MAX, n);
+            o.seed = static_cast<uint64_t>(n);
+        } else if (a == "--name") {
+            ok = !v.empty() && v.size() <= 64 && v.find("  ") == std::string::npos;
+            o.name = v;
+        } else if (a == "--scene") {
+            o.sceneFile = v;
+        } else if (a == "--uncalibrated") {
+            size_t start = 0;
+            while (ok && start <= v.size()) {
+                const size_t comma = v.find(',', start);
+                ok = toLong(v.substr(start, comma - start), 0, 63, n);
+                o.uncalibrated.push_back(static_cast<int>(n));
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+        } else if (a == "--max-clients") {
+            ok = toLong(v, 1, 256, n);
+            o.maxClients = static_cast<int>(n);
+        } else if (a == "--queue-bytes") {
+            ok = toLong(v, 64 * 1024, 1LL << 30, n);
+            o.queueBytes = static_cast<size_t>(n);
+        } else {
+            error = "unknown option: " + a;
+            return false;
+        }
+        if (!ok) {
+            error = "invalid value for " + a + ": " + v;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace vekd

@@ -1,0 +1,487 @@
+#include "server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/epoll.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace vekd {
+
+namespace {
+
+enum Tag : uint64_t { kListen = 1, kUdp, kTimer, kSignals, kClient };
+constexpr long long kHelloLimitMs = 5000;
+
+long long nowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+uint64_t tag(Tag kind, uint32_t id = 0) { return (uint64_t{kind} << 32) | id; }
+
+bool bindAddress(const std::string& host, int port, sockaddr_in& a) {
+    a = sockaddr_in{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    return inet_pton(AF_INET, host.c_str(), &a.sin_addr) == 1;
+}
+
+int boundPort(int fd) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin_port);
+}
+
+}  // namespace
+
+Server::Server(Options options, Scene scene)
+    : options_(std::move(options)), sim_(std::move(scene), options_.seed),
+      frequency_(options_.frequency) {}
+
+Server::~Server() {
+    for (auto& c : clients_)
+        if (c->fd >= 0) close(c->fd);
+    for (int fd : {epoll_, listen_, udp_, timer_, signals_})
+        if (fd >= 0) close(fd);
+}
+
+bool Server::start(std::string& error) {
+    sockaddr_in addr;
+    if (!bindAddress(options_.bind, options_.port, addr)) {
+        error = "not an IPv4 address: " + options_.bind;
+        return false;
+    }
+    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(listen_, 64) != 0) {
+        error = "cannot listen on " + options_.bind + ":" + std::to_string(options_.port) + ": " +
+                std::strerror(errno);
+        return false;
+    }
+    port_ = boundPort(listen_);
+
+    discoveryPort_ = -1;
+    if (options_.discoveryPort >= 0) {
+        bindAddress(options_.bind, options_.discoveryPort, addr);
+        udp_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (bind(udp_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            std::printf("vekd: warning: discovery off: udp port %d: %s\n", options_.discoveryPort,
+                        std::strerror(errno));
+            close(udp_);
+            udp_ = -1;
+        } else {
+            discoveryPort_ = boundPort(udp_);
+        }
+    }
+
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+    signals_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    signal(SIGPIPE, SIG_IGN);
+    timer_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    epoll_ = epoll_create1(EPOLL_CLOEXEC);
+    const std::pair<int, Tag> watched[] = {{listen_, kListen}, {udp_, kUdp}, {timer_, kTimer}, {signals_, kSignals}};
+    for (const auto& [fd, kind] : watched) {
+        if (fd < 0) continue;
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u64 = tag(kind);
+        epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev);
+    }
+    std::printf("vekd: serving \"%s\" on %s:%d, discovery on udp port %d, %g Hz\n",
+                options_.name.c_str(), options_.bind.c_str(), port_, discoveryPort_, frequency_);
+    std::fflush(stdout);
+    schedule();
+    return true;
+}
+
+int Server::run() {
+    epoll_event events[64];
+    for (;;) {
+        const int n = epoll_wait(epoll_, events, 64, 1000);
+        if (n < 0 && errno != EINTR) return 1;
+        for (int i = 0; i < n; ++i) {
+            const uint64_t t = events[i].data.u64;
+            switch (static_cast<Tag>(t >> 32)) {
+            case kListen: accept(); break;
+            case kUdp: answerDiscovery(); break;
+            case kTimer: onTimer(); break;
+            case kSignals:
+                stopAll();
+                return 0;
+            case kClient:
+                for (auto& c : clients_) {
+                    if (c->id != static_cast<uint32_t>(t) || c->fd < 0) continue;
+                    if (events[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) readClient(*c);
+                    if (c->fd >= 0 && (events[i].events & EPOLLOUT)) {
+                        if (!c->flush()) drop(*c, "write failed");
+                        else watchWrites(*c);
+                    }
+                }
+                break;
+            }
+        }
+        const long long nowMs = nowUs() / 1000;
+        for (auto& c : clients_)
+            if (c->fd >= 0 && !c->admitted && nowMs - c->connectedMs > kHelloLimitMs)
+                drop(*c, "no greeting");
+        removeClosed();
+    }
+}
+
+void Server::accept() {
+    for (;;) {
+        const int fd = accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return;
+        const int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        auto c = std::make_unique<ClientConn>();
+        c->fd = fd;
+        c->id = nextClientId_++;
+        c->connectedMs = nowUs() / 1000;
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u64 = tag(kClient, c->id);
+        epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev);
+        clients_.push_back(std::move(c));
+    }
+}
+
+void Server::watchWrites(ClientConn& c) {
+    if (c.fd < 0) return;
+    if (c.closing && c.queued() == 0) {
+        drop(c, "refused");
+        return;
+    }
+    epoll_event ev{};
+    ev.events = EPOLLIN | (c.queued() > 0 ? EPOLLOUT : 0u);
+    ev.data.u64 = tag(kClient, c.id);
+    epoll_ctl(epoll_, EPOLL_CTL_MOD, c.fd, &ev);
+}
+
+void Server::readClient(ClientConn& c) {
+    uint8_t buf[16 * 1024];
+    for (;;) {
+        const ssize_t n = recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n <= 0) {
+            drop(c, "connection closed");
+            return;
+        }
+        c.reader.feed(buf, static_cast<size_t>(n));
+        vekwire::Message m;
+        int r;
+        while (c.fd >= 0 && (r = c.reader.next(m)) == 1) handle(c, m);
+        if (c.fd < 0) return;
+        if (r < 0) {
+            drop(c, c.reader.error().c_str());
+            return;
+        }
+    }
+    watchWrites(c);
+}
+
+void Server::handle(ClientConn& c, const vekwire::Message& m) {
+    std::string error;
+    if (c.closing) return;
+    if (!c.admitted) {
+        vekwire::Hello hello;
+        if (m.kind != vekwire::Kind::Hello || !vekwire::decodeHello(m.data, m.size, hello, error)) {
+            drop(c, error.empty() ? "no greeting" : error.c_str());
+            return;
+        }
+        admit(c, hello);
+        return;
+    }
+    if (m.kind == vekwire::Kind::Bye) {
+        drop(c, "said goodbye");
+        return;
+    }
+    vekwire::Request r;
+    if (m.kind != vekwire::Kind::Request || !vekwire::decodeRequest(m.data, m.size, r, error)) {
+        drop(c, error.empty() ? "unexpected message" : error.c_str());
+        return;
+    }
+    serve(c, r);
+}
+
+void Server::admit(ClientConn& c, const vekwire::Hello& hello) {
+    vekwire::Welcome w;
+    w.clientId = c.id;
+    w.flags = hello.flags;
+    w.frequency = frequency_;
+    w.name = options_.name;
+    const bool slave = hello.flags & VEK_SLAVE;
+    int admitted = 0;
+    bool masterPresent = false;
+    for (const auto& other : clients_) {
+        if (other->fd < 0 || !other->admitted) continue;
+        ++admitted;
+        masterPresent |= other->master;
+    }
+    if (hello.version != vekwire::kVersion) w.result = VEK_ERR_PROTOCOL;
+    else if (admitted >= options_.maxClients) w.result = VEK_ERR_TOO_MANY_CLIENTS;
+    else if (!slave && masterPresent) w.result = VEK_ERR_MASTER_BUSY;
+
+    std::string out;
+    vekwire::encodeWelcome(out, w);
+    if (w.result != 0) {
+        std::printf("client %u refused: flags 0x%x %s (code 0x%x)\n", c.id, hello.flags,
+                    hello.label.c_str(), w.result);
+        c.closing = true;
+    } else {
+        c.admitted = true;
+        c.master = !slave;
+        c.flags = hello.flags;
+        c.label = hello.label;
+        std::printf("client %u connected: flags 0x%x %s %s\n", c.id, hello.flags,
+                    c.master ? "master" : "slave", hello.label.c_str());
+        const auto& cams = sim_.cameras();
+        vekwire::encodeCameras(out, cams.data(), static_cast<uint32_t>(cams.size()));
+    }
+    std::fflush(stdout);
+    if (!c.send(out)) drop(c, "write failed");
+}
+
+void Server::serve(ClientConn& c, const vekwire::Request& r) {
+    using vekwire::Op;
+    int code = VEK_INVALID_ENUM;
+    const bool trackerOp = r.op == Op::TrackerCreate || r.op == Op::TrackerOp ||
+                           r.op == Op::TrackerParam || r.op == Op::MarkerInt || r.op == Op::MarkerFloat;
+    if (trackerOp && !c.master) {
+        code = VEK_INVALID_OPERATION;
+    } else {
+        switch (r.op) {
+        case Op::SetInteger: code = setInteger(c, r.key, r.value); break;
+        case Op::SetFloat:
+            code = r.key == VEK_FREQUENCY ? setFrequency(c, r.f[0]) : VEK_INVALID_ENUM;
+            break;
+        case Op::TrackerCreate: code = trackers_.create(r.target, r.key, r.value); break;
+        case Op::TrackerOp: code = trackers_.operate(r.target, r.value); break;
+        case Op::TrackerParam: code = trackers_.setParam(r.target, r.key, r.f[0]); break;
+        case Op::MarkerInt: code = trackers_.setMarkerLed(r.target, r.key, r.value); break;
+        case Op::MarkerFloat: code = trackers_.setMarkerPosition(r.target, r.key, r.f); break;
+        case Op::RpdClose: code = 0; break;
+        }
+    }
+    vekwire::Reply reply;
+    reply.seq = r.seq;
+    reply.code = code;
+    reply.fvalue = frequency_;
+    std::string out;
+    vekwire::encodeReply(out, reply);
+    if (!c.send(out)) drop(c, "write failed");
+}
+
+int Server::setInteger(ClientConn& c, int key, int value) {
+    const bool onOff = value == VEK_ON || value == VEK_OFF;
+    switch (key) {
+    case VEK_STREAMING:
+        if (!onOff) return VEK_INVALID_ENUM;
+        c.streaming = value == VEK_ON;
+        return 0;
+    case VEK_INTERPOLATION:
+        if (!c.master) return VEK_INVALID_OPERATION;
+        if (value < 0) return VEK_INVALID_VALUE;
+        c.interpolation = value;
+        return 0;
+    case VEK_MARKERS:
+    case VEK_RIGIDS:
+    case VEK_IMAGES:
+    case VEK_DETECTORS: {
+        if (!onOff) return VEK_INVALID_ENUM;
+        const int s = key == VEK_MARKERS ? 0 : key == VEK_RIGIDS ? 1 : key == VEK_IMAGES ? 2 : 3;
+        c.streams[s] = value == VEK_ON;
+        return 0;
+    }
+    default:
+        return VEK_INVALID_ENUM;
+    }
+}
+
+int Server::setFrequency(ClientConn& c, float hz) {
+    if (!c.master) return VEK_INVALID_OPERATION;
+    if (!std::isfinite(hz) || hz < 0 || hz > 960) return VEK_INVALID_VALUE;
+    if (hz == frequency_) return 0;
+    frequency_ = hz;
+    std::printf("frequency %g Hz\n", hz);
+    std::fflush(stdout);
+    schedule();
+    std::string out;
+    vekwire::encodeState(out, frequency_);
+    for (auto& other : clients_)
+        if (other->fd >= 0 && other->admitted && other.get() != &c && !other->send(out))
+            drop(*other, "write failed");
+    return 0;
+}
+
+void Server::drop(ClientConn& c, const char* why) {
+    if (c.fd < 0) return;
+    epoll_ctl(epoll_, EPOLL_CTL_DEL, c.fd, nullptr);
+    close(c.fd);
+    c.fd = -1;
+    if (c.admitted) {
+        std::printf("client %u disconnected: %s (%u frames dropped for it)\n", c.id, why, c.dropped);
+        if (c.master && !trackers_.trackers().empty()) {
+            std::printf("trackers of client %u removed\n", c.id);
+            trackers_.clear();
+        }
+        std::fflush(stdout);
+    }
+}
+
+void Server::removeClosed() {
+    std::erase_if(clients_, [](const auto& c) { return c->fd < 0; });
+}
+
+void Server::schedule() {
+    itimerspec spec{};
+    scheduleStartUs_ = nowUs();
+    framesScheduled_ = 0;
+    if (frequency_ > 0) {
+        spec.it_value.tv_sec = scheduleStartUs_ / 1000000;
+        spec.it_value.tv_nsec = (scheduleStartUs_ % 1000000) * 1000 + 1;
+    }
+    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
+}
+
+void Server::onTimer() {
+    uint64_t expirations;
+    if (read(timer_, &expirations, sizeof expirations) < 0 || frequency_ <= 0) return;
+    const double periodUs = 1e6 / frequency_;
+    const long long now = nowUs();
+    // Every frame that is due, so the rate holds on average; after a long
+    // stall start the schedule afresh instead of bursting.
+    const long long due = static_cast<long long>((now - scheduleStartUs_) / periodUs) + 1;
+    if (due - framesScheduled_ > 100) {
+        scheduleStartUs_ = now;
+        framesScheduled_ = 0;
+        generateFrame();
+        framesScheduled_ = 1;
+    }
+    while (framesScheduled_ < due) {
+        generateFrame();
+        ++framesScheduled_;
+    }
+    removeClosed();
+    const long long nextUs = scheduleStartUs_ + static_cast<long long>(std::ceil(framesScheduled_ * periodUs));
+    itimerspec spec{};
+    spec.it_value.tv_sec = nextUs / 1000000;
+    spec.it_value.tv_nsec = (nextUs % 1000000) * 1000;
+    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
+}
+
+void Server::generateFrame() {
+    ++frameNumber_;
+    sim_.generate(frameNumber_, sceneTime_, trackers_, frame_);
+    sceneTime_ += 1.0 / frequency_;
+
+    const void* data[vekwire::kStreamCount] = {frame_.markers.data(), frame_.rigids.data(),
+                                               frame_.images.data(), frame_.detectors.data()};
+    const size_t sizes[vekwire::kStreamCount] = {frame_.markers.size(), frame_.rigids.size(),
+                                                 frame_.images.size(), frame_.detectors.size()};
+    for (int s = 0; s < vekwire::kStreamCount; ++s) {
+        sections_[s].clear();
+        const auto n = static_cast<uint32_t>(std::min<size_t>(sizes[s], vekwire::kMaxRecords[s]));
+        vekwire::encodeSection(sections_[s], data[s], n, vekwire::kRecordSize[s]);
+    }
+
+    vekwire::FrameHeader h;
+    h.frame = frameNumber_;
+    h.frequency = frequency_;
+    h.generatedUs = nowUs();
+    for (auto& c : clients_) {
+        if (c->fd < 0 || !c->admitted || !c->streaming) continue;
+        h.mask = 0;
+        h.serverDropped = c->dropped;
+        iovec parts[1 + vekwire::kStreamCount];
+        int count = 1;
+        size_t sectionBytes = 0;
+        for (int s = 0; s < vekwire::kStreamCount; ++s) {
+            if (!c->streams[s]) continue;
+            h.mask |= 1u << s;
+            parts[count++] = {sections_[s].data(), sections_[s].size()};
+            sectionBytes += sections_[s].size();
+        }
+        std::string header;
+        vekwire::encodeFrameHeader(header, h, sectionBytes);
+        parts[0] = {header.data(), header.size()};
+        if (!c->send(parts, count, header.size() + sectionBytes, true, options_.queueBytes))
+            drop(*c, "write failed");
+        else if (c->queued() > 0)
+            watchWrites(*c);
+    }
+}
+
+void Server::answerDiscovery() {
+    for (;;) {
+        uint8_t buf[512];
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        const ssize_t n = recvfrom(udp_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (n < 0) return;
+        std::string label;
+        if (!vekwire::decodeScanQuery(buf, static_cast<size_t>(n), label)) continue;
+
+        std::string host = options_.bind;
+        if (host == "0.0.0.0") {  // the address the asker reaches us at
+            const int probe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            sockaddr_in local{};
+            socklen_t llen = sizeof local;
+            char text[INET_ADDRSTRLEN] = "127.0.0.1";
+            if (connect(probe, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+                getsockname(probe, reinterpret_cast<sockaddr*>(&local), &llen) == 0)
+                inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+            close(probe);
+            host = text;
+        }
+        if (port_ != VEK_DEFAULT_PORT) host += ":" + std::to_string(port_);
+        const std::string description = "vekd 1.0 " + std::to_string(sim_.cameras().size()) +
+                                        " cameras " + std::to_string(static_cast<int>(frequency_)) +
+                                        " Hz  " + options_.name;
+        VEKScanEntry e{};
+        std::snprintf(e.host, sizeof e.host, "%s", host.c_str());
+        std::snprintf(e.description, sizeof e.description, "%s", description.c_str());
+        const std::string answer = vekwire::encodeScanAnswer(e);
+        sendto(udp_, answer.data(), answer.size(), MSG_DONTWAIT,
+               reinterpret_cast<const sockaddr*>(&from), len);
+    }
+}
+
+void Server::stopAll() {
+    std::string bye;
+    vekwire::encodeBye(bye, VEK_SERVER_STOPPED);
+    for (auto& c : clients_) {
+        if (c->fd < 0) continue;
+        if (c->admitted) {
+            c->send(bye);
+            // Give a slow reader a moment to take the goodbye.
+            for (int i = 0; i < 20 && c->queued() > 0 && c->flush(); ++i) usleep(5000);
+        }
+        drop(*c, "server stopping");
+    }
+    std::printf("vekd: stopped\n");
+    std::fflush(stdout);
+}
+
+}  // namespace vekd

@@ -1,0 +1,64 @@
+// vekd's event loop: one thread, epoll over the listening socket, the
+// discovery socket, the frame timer, the stop signals and the clients.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "client_conn.h"
+#include "options.h"
+#include "simulator.h"
+#include "trackers.h"
+
+namespace vekd {
+
+class Server {
+public:
+    Server(Options options, Scene scene);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Binds the sockets and prints the start line; false with a message.
+    bool start(std::string& error);
+    // Serves until SIGINT or SIGTERM; answers the exit status.
+    int run();
+
+private:
+    void accept();
+    void readClient(ClientConn& c);
+    void handle(ClientConn& c, const vekwire::Message& m);
+    void admit(ClientConn& c, const vekwire::Hello& hello);
+    void serve(ClientConn& c, const vekwire::Request& r);
+    int setInteger(ClientConn& c, int key, int value);
+    int setFrequency(ClientConn& c, float hz);
+    void drop(ClientConn& c, const char* why);
+    void removeClosed();
+    void watchWrites(ClientConn& c);
+
+    void onTimer();
+    void schedule();
+    void generateFrame();
+    void answerDiscovery();
+    void stopAll();
+
+    Options options_;
+    Simulator sim_;
+    TrackerTable trackers_;
+    FrameData frame_;
+    std::string sections_[vekwire::kStreamCount];
+
+    int epoll_ = -1, listen_ = -1, udp_ = -1, timer_ = -1, signals_ = -1;
+    int port_ = 0, discoveryPort_ = 0;
+    std::vector<std::unique_ptr<ClientConn>> clients_;
+    uint32_t nextClientId_ = 1;
+
+    float frequency_ = 0;
+    int32_t frameNumber_ = 0;
+    double sceneTime_ = 0;
+    long long scheduleStartUs_ = 0;  // frames are due at start + k / frequency
+    long long framesScheduled_ = 0;
+};
+
+}  // namespace vekd

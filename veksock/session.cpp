@@ -1,0 +1,442 @@
+#include "session.h"
+
+#include <errno.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "net.h"
+
+namespace veksock {
+
+namespace {
+
+constexpr size_t kMaxQueuedErrors = 1024;
+constexpr size_t kMaxDrainBytes = 8 << 20;  // per call, so a flood cannot hold a caller
+
+int streamIndex(int key) {
+    switch (key) {
+    case VEK_MARKERS: return 0;
+    case VEK_RIGIDS: return 1;
+    case VEK_IMAGES: return 2;
+    case VEK_DETECTORS: return 3;
+    default: return -1;
+    }
+}
+
+}  // namespace
+
+std::string codeText(int code) {
+    switch (code) {
+    case VEK_VERSION: return "vekd client library SOCKET 1.0 (wire protocol 1)";
+    case VEK_ERR_MASTER_BUSY:
+        return "another client controls vekd; a slave connection can watch its data";
+    case VEK_ERR_TOO_MANY_CLIENTS: return "vekd serves as many clients as it can";
+    case VEK_ERR_PROTOCOL: return "vekd and this library do not speak the same protocol";
+    default: return "";
+    }
+}
+
+Session::Session() {
+    for (uint32_t size : vekwire::kRecordSize) backlogs_.emplace_back(size);
+}
+
+Session::~Session() { done(); }
+
+void Session::fail(int code) {
+    status_ = 0;
+    if (code == 0) return;
+    if (errors_.size() >= kMaxQueuedErrors) errors_.pop_front();
+    errors_.push_back(code);
+}
+
+int Session::takeError() {
+    drain();
+    if (errors_.empty()) return 0;
+    const int code = errors_.front();
+    errors_.pop_front();
+    return code;
+}
+
+void Session::lose(int code) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    connected_ = false;
+    streaming_ = false;
+    awaiting_ = false;
+    reader_.reset();
+    fail(code);
+}
+
+void Session::done() {
+    if (fd_ >= 0) {
+        out_.clear();
+        vekwire::encodeBye(out_, 0);
+        send(fd_, out_.data(), out_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        close(fd_);
+    }
+    fd_ = -1;
+    connected_ = false;
+    streaming_ = false;
+    reader_.reset();
+    for (auto& b : backlogs_) b.clear();
+    cameras_.clear();
+}
+
+bool Session::sendAll(const std::string& bytes) {
+    size_t sent = 0;
+    const long long deadline = nowMs() + VEK_TIMEOUT_MS;
+    while (sent < bytes.size()) {
+        const ssize_t n = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd_, POLLOUT, 0};
+            if (poll(&p, 1, millisecondsLeft(deadline)) > 0) continue;
+            lose(VEK_ERR_TIMED_OUT);
+            return false;
+        }
+        lose(VEK_SERVER_STOPPED);
+        return false;
+    }
+    return true;
+}
+
+bool Session::receive(int waitMs) {
+    if (fd_ < 0) return false;
+    if (waitMs > 0) {
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, waitMs) <= 0) return true;
+    }
+    static thread_local uint8_t buf[64 * 1024];
+    size_t total = 0;
+    while (fd_ >= 0 && total < kMaxDrainBytes) {
+        const ssize_t n = recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n <= 0) {
+            lose(VEK_SERVER_STOPPED);
+            return false;
+        }
+        total += static_cast<size_t>(n);
+        reader_.feed(buf, static_cast<size_t>(n));
+        vekwire::Message m;
+        int r;
+        while (fd_ >= 0 && (r = reader_.next(m)) == 1) handle(m);
+        if (fd_ >= 0 && r < 0) {
+            lose(VEK_ERR_PROTOCOL);
+            return false;
+        }
+        if (static_cast<size_t>(n) < sizeof buf) break;
+    }
+    return fd_ >= 0;
+}
+
+void Session::drain() {
+    if (connected_) receive(0);
+}
+
+void Session::handle(const vekwire::Message& m) {
+    std::string error;
+    bool ok = true;
+    switch (m.kind) {
+    case vekwire::Kind::Frame: {
+        vekwire::FrameView f;
+        if (!(ok = vekwire::decodeFrame(m.data, m.size, f, error))) break;
+        for (int s = 0; s < vekwire::kStreamCount; ++s)
+            if (f.count[s] > 0) backlogs_[s].push(f.header.frame, f.records[s], f.count[s]);
+        newestFrame_ = f.header.frame;
+        newestTimeUs_ = f.header.generatedUs;
+        frequency_ = f.header.frequency;
+        serverDropped_ = f.header.serverDropped;
+        break;
+    }
+    case vekwire::Kind::Cameras:
+        ok = vekwire::decodeCameras(m.data, m.size, cameras_, error);
+        break;
+    case vekwire::Kind::Reply: {
+        vekwire::Reply r;
+        if ((ok = vekwire::decodeReply(m.data, m.size, r, error)) && awaiting_ && r.seq == awaitSeq_) {
+            reply_ = r;
+            replied_ = true;
+        }
+        break;
+    }
+    case vekwire::Kind::State:
+        ok = vekwire::decodeFloat(m.data, m.size, frequency_, error);
+        break;
+    case vekwire::Kind::Bye:
+        lose(VEK_SERVER_STOPPED);
+        return;
+    default:
+        ok = false;
+    }
+    if (!ok) lose(VEK_ERR_PROTOCOL);
+}
+
+bool Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome) {
+    out_.clear();
+    vekwire::encodeHello(out_, hello);
+    if (!sendAll(out_)) return false;
+    while (fd_ >= 0) {
+        vekwire::Message m;
+        const int r = reader_.next(m);
+        if (r < 0) break;
+        if (r == 1) {
+            std::string error;
+            return m.kind == vekwire::Kind::Welcome &&
+                   vekwire::decodeWelcome(m.data, m.size, welcome, error);
+        }
+        const int left = millisecondsLeft(deadlineMs);
+        pollfd p{fd_, POLLIN, 0};
+        if (left == 0 || poll(&p, 1, left) <= 0) {
+            lose(VEK_ERR_TIMED_OUT);
+            return false;
+        }
+        uint8_t buf[512];
+        const ssize_t n = recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0) reader_.feed(buf, static_cast<size_t>(n));
+        else if (n == 0 || (errno != EAGAIN && errno != EINTR)) break;
+    }
+    return false;
+}
+
+int Session::init(const char* server, int flags) {
+    done();
+    errors_.clear();
+    status_ = 1;
+    for (auto& b : backlogs_) b.reset();
+    newestFrame_ = 0;
+    newestTimeUs_ = 0;
+    serverDropped_ = 0;
+    streamOn_ = {true, true, false, false};
+    interpolation_ = 0;
+
+    const long long deadline = nowMs() + VEK_TIMEOUT_MS;
+    Endpoint ep;
+    if (!parseServer(server, VEK_DEFAULT_PORT, ep)) {
+        fail(VEK_ERR_HOST_UNREACHABLE);
+        return VEK_ERR_HOST_UNREACHABLE;
+    }
+    const int fd = connectWithin(ep, VEK_TIMEOUT_MS);
+    if (fd < 0) {
+        fail(fd);
+        return fd;
+    }
+    fd_ = fd;
+    vekwire::Hello hello;
+    hello.flags = flags;
+    hello.label = program_invocation_short_name;
+    vekwire::Welcome welcome;
+    if (!handshake(hello, deadline, welcome)) {
+        const bool timedOut = !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT;
+        errors_.clear();
+        lose(timedOut ? VEK_ERR_TIMED_OUT : VEK_ERR_REFUSED);
+        return errors_.back();
+    }
+    if (welcome.result != 0) {
+        lose(welcome.result);
+        return -1;
+    }
+    connected_ = true;
+    flags_ = welcome.flags;
+    clientId_ = welcome.clientId;
+    frequency_ = welcome.frequency;
+    receive(0);  // the camera list follows the welcome
+    succeed();
+    return 0;
+}
+
+int Session::request(vekwire::Op op, int target, int key, int value, const float* f, int nf) {
+    drain();
+    if (!connected_) {
+        fail(VEK_INVALID_OPERATION);
+        return VEK_INVALID_OPERATION;
+    }
+    vekwire::Request req;
+    req.seq = nextSeq_++;
+    req.op = op;
+    req.target = target;
+    req.key = key;
+    req.value = value;
+    for (int i = 0; i < nf && i < 3; ++i) req.f[i] = f[i];
+    out_.clear();
+    vekwire::encodeRequest(out_, req);
+    if (!sendAll(out_)) return VEK_SERVER_STOPPED;
+    awaiting_ = true;
+    awaitSeq_ = req.seq;
+    replied_ = false;
+    const long long deadline = nowMs() + VEK_TIMEOUT_MS;
+    while (!replied_) {
+        const int left = millisecondsLeft(deadline);
+        if (left == 0) {
+            lose(VEK_ERR_TIMED_OUT);
+            return VEK_ERR_TIMED_OUT;
+        }
+        if (!receive(left)) return VEK_SERVER_STOPPED;
+    }
+    awaiting_ = false;
+    if (reply_.code != 0) {
+        fail(reply_.code);
+        return reply_.code;
+    }
+    succeed();
+    return 0;
+}
+
+int Session::setInteger(int key, int value) {
+    const int r = request(vekwire::Op::SetInteger, 0, key, value);
+    if (r != 0) return 0;
+    if (key == VEK_STREAMING) streaming_ = value == VEK_ON;
+    if (key == VEK_INTERPOLATION) interpolation_ = value;
+    if (const int s = streamIndex(key); s >= 0) streamOn_[s] = value == VEK_ON;
+    return 1;
+}
+
+int Session::getInteger(int key, int& value) {
+    drain();
+    const int s = streamIndex(key);
+    if (s >= 0) {
+        value = streaming_ && streamOn_[s] ? 1 : 0;
+    } else if (key == VEK_FRAME) {
+        value = newestFrame_;
+    } else if (key == VEK_STREAMING) {
+        value = streaming_ ? 1 : 0;
+    } else if (key == VEK_INTERPOLATION) {
+        value = interpolation_;
+    } else if (key == VEK_LIB_DROPPED) {
+        uint64_t d = 0;
+        for (const auto& b : backlogs_) d += b.dropped();
+        value = static_cast<int>(d);
+    } else if (key == VEK_SERVER_DROPPED) {
+        value = static_cast<int>(serverDropped_);
+    } else if (key == VEK_INIT_FLAGS) {
+        value = flags_;
+    } else if (key == VEK_CLIENT_ID) {
+        value = static_cast<int>(clientId_);
+    } else {
+        fail(VEK_INVALID_ENUM);
+        return 0;
+    }
+    succeed();
+    return 1;
+}
+
+int Session::setFloat(int key, float value) {
+    if (request(vekwire::Op::SetFloat, 0, key, 0, &value, 1) != 0) return 0;
+    if (key == VEK_FREQUENCY) frequency_ = reply_.fvalue;
+    return 1;
+}
+
+int Session::getFloat(int key, float& value) {
+    drain();
+    if (key != VEK_FREQUENCY) {
+        fail(VEK_INVALID_ENUM);
+        return 0;
+    }
+    value = frequency_;
+    succeed();
+    return 1;
+}
+
+int Session::setScale(float scale) {
+    drain();
+    if (!(scale > 0) || !std::isfinite(scale)) {
+        fail(VEK_INVALID_VALUE);
+        return 0;
+    }
+    scale_ = scale;
+    succeed();
+    return 1;
+}
+
+int Session::setPose(const float pose[7]) {
+    drain();
+    for (int i = 0; i < 7; ++i) {
+        if (!std::isfinite(pose[i])) {
+            fail(VEK_INVALID_VALUE);
+            return 0;
+        }
+    }
+    std::memcpy(pose_, pose, sizeof pose_);
+    normalize_p(pose_);
+    succeed();
+    return 1;
+}
+
+int Session::sendPosition(int marker, int key, const float xyz[3]) {
+    const float mm[3] = {xyz[0] / scale_, xyz[1] / scale_, xyz[2] / scale_};
+    return request(vekwire::Op::MarkerFloat, marker, key, 0, mm, 3) == 0 ? 1 : 0;
+}
+
+bool Session::identityTransform() const {
+    return scale_ == 1.0f && pose_[0] == 0 && pose_[1] == 0 && pose_[2] == 0 && pose_[3] == 1;
+}
+
+void Session::transformPose(float pose[7]) const {
+    float out[7];
+    mult_pp(pose_, pose, out);
+    for (int i = 0; i < 3; ++i) out[i] *= scale_;
+    std::memcpy(pose, out, sizeof out);
+}
+
+void Session::transform(int stream, void* records, int count) const {
+    if (count <= 0 || identityTransform()) return;
+    if (stream == 0) {
+        float m[16];
+        convert_pm(pose_, m);
+        auto* r = static_cast<MarkerRecord*>(records);
+        for (int i = 0; i < count; ++i) {
+            const float p[3] = {r[i].x, r[i].y, r[i].z};
+            float q[3];
+            mult_mv3_v3(m, p, q);
+            r[i].x = q[0] * scale_;
+            r[i].y = q[1] * scale_;
+            r[i].z = q[2] * scale_;
+        }
+    } else if (stream == 1) {
+        auto* r = static_cast<RigidRecord*>(records);
+        for (int i = 0; i < count; ++i) transformPose(r[i].pose);
+    }
+}
+
+int Session::fetch(int stream, void* out, int max) {
+    drain();
+    if (!connected_) {
+        status_ = 0;
+        return -1;
+    }
+    const int n = backlogs_[stream].pop(out, max);
+    transform(stream, out, n);
+    succeed();
+    return n;
+}
+
+int Session::cameras(VEKCamera* out, int max) {
+    drain();
+    if (!connected_) {
+        status_ = 0;
+        return -1;
+    }
+    const int n = std::min<int>(static_cast<int>(cameras_.size()), std::max(max, 0));
+    for (int i = 0; i < n; ++i) {
+        out[i] = cameras_[i];
+        if (!identityTransform()) transformPose(out[i].pose);
+    }
+    succeed();
+    return n;
+}
+
+int Session::frameTime(int64_t& us) {
+    drain();
+    us = newestTimeUs_;
+    return newestTimeUs_ != 0 ? 1 : 0;
+}
+
+}  // namespace veksock

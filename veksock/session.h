@@ -1,0 +1,98 @@
+// The client side of one connection to vekd: handshake, the streams'
+// backlogs, synchronous requests, status and the queue of error codes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "backlog.h"
+#include "veksock.h"
+#include "wire.h"
+
+namespace veksock {
+
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    int init(const char* server, int flags);
+    void done();
+
+    int status() const { return status_; }
+    int takeError();
+
+    int setInteger(int key, int value);
+    int getInteger(int key, int& value);
+    int setFloat(int key, float value);
+    int getFloat(int key, float& value);
+    int setScale(float scale);
+    int setPose(const float pose[7]);
+
+    // One request that the server answers with 0 or a library error code.
+    int request(vekwire::Op op, int target, int key, int value, const float* f = nullptr, int nf = 0);
+
+    // A body-frame position in the caller's units, sent in millimetres.
+    int sendPosition(int marker, int key, const float xyz[3]);
+
+    // Streams: 0 markers, 1 rigids, 2 images, 3 detectors.
+    int fetch(int stream, void* out, int max);
+    int cameras(VEKCamera* out, int max);
+    int frameTime(int64_t& us);
+
+    // Every call starts here: take in what has arrived, without waiting.
+    void drain();
+
+private:
+    void fail(int code);
+    void succeed() { status_ = 1; }
+    void lose(int code);  // the connection is gone: code is queued
+    bool sendAll(const std::string& bytes);
+    // Reads what is there, waiting at most waitMs; false when the
+    // connection was lost.
+    bool receive(int waitMs);
+    void handle(const vekwire::Message& m);
+    bool handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome);
+    void transform(int stream, void* records, int count) const;
+    void transformPose(float pose[7]) const;
+    bool identityTransform() const;
+
+    int fd_ = -1;
+    bool connected_ = false;
+    int status_ = 1;
+    std::deque<int> errors_;
+    vekwire::Reader reader_;
+    std::string out_;
+    uint32_t nextSeq_ = 1;
+    bool awaiting_ = false;
+    uint32_t awaitSeq_ = 0;
+    vekwire::Reply reply_;
+    bool replied_ = false;
+
+    // State mirrored from the server.
+    int flags_ = 0;
+    uint32_t clientId_ = 0;
+    float frequency_ = 0;
+    bool streaming_ = false;
+    std::array<bool, vekwire::kStreamCount> streamOn_{};
+    int interpolation_ = 0;
+    int32_t newestFrame_ = 0;
+    int64_t newestTimeUs_ = 0;
+    uint32_t serverDropped_ = 0;
+    std::vector<VEKCamera> cameras_;
+    std::vector<StreamBacklog> backlogs_;
+
+    // Applied to what is reported: s * (pose applied to the position).
+    float scale_ = 1.0f;
+    float pose_[7] = {0, 0, 0, 1, 0, 0, 0};
+};
+
+// The text for a code, or empty.
+std::string codeText(int code);
+
+}  // namespace veksock

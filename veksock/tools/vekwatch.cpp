@@ -1,0 +1,96 @@
+// vekwatch: connects to vekd, defines a point tracker on LEDs 0..n-1 and
+// prints, once a second, what streams in.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "veksock.h"
+
+namespace {
+
+void usage(const char* program) {
+    std::printf("usage: %s [-s server] [-f hz] [-n leds] [-t seconds] [-slave]\n", program);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* server = getenv("VEK_SERVER");
+    float hz = 0;
+    int leds = 6, seconds = 3, flags = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-h") {
+            usage(argv[0]);
+            return 0;
+        } else if (a == "-slave") {
+            flags |= VEK_SLAVE;
+        } else if (i + 1 < argc && a == "-s") {
+            server = argv[++i];
+        } else if (i + 1 < argc && a == "-f") {
+            hz = static_cast<float>(std::atof(argv[++i]));
+        } else if (i + 1 < argc && a == "-n") {
+            leds = std::atoi(argv[++i]);
+        } else if (i + 1 < argc && a == "-t") {
+            seconds = std::atoi(argv[++i]);
+        } else {
+            usage(argv[0]);
+            return 2;
+        }
+    }
+    if (vekInit(server, flags) < 0) {
+        const int e = vekGetError();
+        char text[VEK_STRING_SIZE];
+        std::fprintf(stderr, "vekwatch: cannot connect to %s: %d %s\n", server ? server : "localhost",
+                     e, vekGetString(e, text) > 0 ? text : "");
+        return 1;
+    }
+    if (!(flags & VEK_SLAVE)) {
+        vekTrackeri(0, VEK_CREATE, VEK_POINT_TRACKER);
+        for (int i = 0; i < leds; ++i) vekMarkeri(i, VEK_MARKER_LED, i);
+        vekTracker(0, VEK_ON);
+        if (hz > 0) vekSetFloat(VEK_FREQUENCY, hz);
+    }
+    vekSetInteger(VEK_STREAMING, VEK_ON);
+    if (!vekGetStatus()) {
+        std::fprintf(stderr, "vekwatch: the server refused the set-up (code %d)\n", vekGetError());
+        vekDone();
+        return 1;
+    }
+    MarkerRecord markers[585];
+    VEKCamera cameras[VEK_MAX_CAMERAS];
+    const auto start = std::chrono::steady_clock::now();
+    int frames = 0, lastFrame = 0;
+    for (int second = 1; second <= seconds;) {
+        const int n = vekGetMarkers(markers, 585);
+        if (n < 0 || vekGetError() == VEK_SERVER_STOPPED) {
+            std::printf("server stopped\n");
+            return 1;
+        }
+        if (n > 0) {
+            ++frames;
+            lastFrame = markers[0].frame;
+        }
+        if (std::chrono::steady_clock::now() - start >= std::chrono::seconds(second)) {
+            int seen = 0;
+            for (int i = 0; i < n; ++i) seen += markers[i].cond > 0;
+            float f = 0;
+            vekGetFloatv(VEK_FREQUENCY, &f);
+            std::printf("frame %d  %d frames/s at %g Hz  %d cameras", lastFrame, frames, f,
+                        vekGetCameras(cameras, VEK_MAX_CAMERAS));
+            if (n > 0)
+                std::printf("  marker 0: %.2f %.2f %.2f cond %.1f, %d of %d seen", markers[0].x,
+                            markers[0].y, markers[0].z, markers[0].cond, seen, n);
+            std::printf("\n");
+            std::fflush(stdout);
+            frames = 0;
+            ++second;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    vekDone();
+    return 0;
+}

@@ -1,0 +1,356 @@
+#include "wire.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+namespace vekwire {
+
+static_assert(std::endian::native == std::endian::little,
+              "the wire format is little-endian and records are copied as they are");
+
+namespace {
+
+template <typename T>
+void put(std::string& out, T v) {
+    char b[sizeof(T)];
+    std::memcpy(b, &v, sizeof(T));
+    out.append(b, sizeof(T));
+}
+
+void putHeader(std::string& out, Kind kind, size_t payload) {
+    put<uint32_t>(out, static_cast<uint32_t>(payload));
+    put<uint16_t>(out, static_cast<uint16_t>(kind));
+    put<uint16_t>(out, 0);
+}
+
+void putText(std::string& out, const std::string& s) {
+    const size_t n = std::min(s.size(), kMaxText);
+    put<uint16_t>(out, static_cast<uint16_t>(n));
+    out.append(s, 0, n);
+}
+
+// Reads fields in order from a payload, remembering the first shortfall.
+class Fields {
+public:
+    Fields(const uint8_t* p, size_t n) : p_(p), n_(n) {}
+
+    template <typename T>
+    T get() {
+        T v{};
+        if (n_ - at_ < sizeof(T)) {
+            short_ = true;
+            return v;
+        }
+        std::memcpy(&v, p_ + at_, sizeof(T));
+        at_ += sizeof(T);
+        return v;
+    }
+    bool text(std::string& s) {
+        const uint16_t len = get<uint16_t>();
+        if (short_ || len > kMaxText || n_ - at_ < len) return false;
+        s.assign(reinterpret_cast<const char*>(p_ + at_), len);
+        at_ += len;
+        return true;
+    }
+    const uint8_t* here() const { return p_ + at_; }
+    size_t left() const { return n_ - at_; }
+    void skip(size_t k) { at_ += k; }
+    bool ok() const { return !short_; }
+    bool complete() const { return !short_ && at_ == n_; }
+
+private:
+    const uint8_t* p_;
+    size_t n_;
+    size_t at_ = 0;
+    bool short_ = false;
+};
+
+bool finish(const Fields& f, const char* what, std::string& error) {
+    if (f.complete()) return true;
+    error = std::string(f.ok() ? "trailing bytes in " : "truncated ") + what;
+    return false;
+}
+
+}  // namespace
+
+void encodeHello(std::string& out, const Hello& m) {
+    putHeader(out, Kind::Hello, 14 + std::min(m.label.size(), kMaxText));
+    put<uint32_t>(out, kMagic);
+    put<uint16_t>(out, m.version);
+    put<uint16_t>(out, 0);
+    put<int32_t>(out, m.flags);
+    putText(out, m.label);
+}
+
+void encodeWelcome(std::string& out, const Welcome& m) {
+    putHeader(out, Kind::Welcome, 26 + std::min(m.name.size(), kMaxText));
+    put<uint32_t>(out, kMagic);
+    put<uint16_t>(out, kVersion);
+    put<uint16_t>(out, 0);
+    put<int32_t>(out, m.result);
+    put<uint32_t>(out, m.clientId);
+    put<int32_t>(out, m.flags);
+    put<float>(out, m.frequency);
+    putText(out, m.name);
+}
+
+void encodeRequest(std::string& out, const Request& m) {
+    putHeader(out, Kind::Request, 32);
+    put<uint32_t>(out, m.seq);
+    put<uint16_t>(out, static_cast<uint16_t>(m.op));
+    put<uint16_t>(out, 0);
+    put<int32_t>(out, m.target);
+    put<int32_t>(out, m.key);
+    put<int32_t>(out, m.value);
+    for (float f : m.f) put<float>(out, f);
+}
+
+void encodeReply(std::string& out, const Reply& m) {
+    putHeader(out, Kind::Reply, 16);
+    put<uint32_t>(out, m.seq);
+    put<int32_t>(out, m.code);
+    put<int32_t>(out, m.value);
+    put<float>(out, m.fvalue);
+}
+
+void encodeBye(std::string& out, int32_t reason) {
+    putHeader(out, Kind::Bye, 4);
+    put<int32_t>(out, reason);
+}
+
+void encodeState(std::string& out, float frequency) {
+    putHeader(out, Kind::State, 4);
+    put<float>(out, frequency);
+}
+
+void encodeCameras(std::string& out, const VEKCamera* cameras, uint32_t count) {
+    putHeader(out, Kind::Cameras, 4 + size_t{count} * sizeof(VEKCamera));
+    encodeSection(out, cameras, count, sizeof(VEKCamera));
+}
+
+void encodeFrameHeader(std::string& out, const FrameHeader& h, size_t sectionBytes) {
+    putHeader(out, Kind::Frame, kFrameHeaderSize + sectionBytes);
+    put<int32_t>(out, h.frame);
+    put<int64_t>(out, h.generatedUs);
+    put<float>(out, h.frequency);
+    put<uint32_t>(out, h.serverDropped);
+    put<uint32_t>(out, h.mask);
+}
+
+void encodeSection(std::string& out, const void* records, uint32_t count, uint32_t recordSize) {
+    put<uint32_t>(out, count);
+    out.append(static_cast<const char*>(records), size_t{count} * recordSize);
+}
+
+bool decodeHello(const uint8_t* p, size_t n, Hello& m, std::string& error) {
+    Fields f(p, n);
+    const uint32_t magic = f.get<uint32_t>();
+    m.version = f.get<uint16_t>();
+    f.get<uint16_t>();
+    m.flags = f.get<int32_t>();
+    if (f.ok() && magic != kMagic) {
+        error = "not a vek client";
+        return false;
+    }
+    if (!f.text(m.label)) {
+        error = "bad client label";
+        return false;
+    }
+    return finish(f, "hello", error);
+}
+
+bool decodeWelcome(const uint8_t* p, size_t n, Welcome& m, std::string& error) {
+    Fields f(p, n);
+    const uint32_t magic = f.get<uint32_t>();
+    const uint16_t version = f.get<uint16_t>();
+    f.get<uint16_t>();
+    m.result = f.get<int32_t>();
+    m.clientId = f.get<uint32_t>();
+    m.flags = f.get<int32_t>();
+    m.frequency = f.get<float>();
+    if (f.ok() && (magic != kMagic || version != kVersion)) {
+        error = "not a vekd server of this protocol version";
+        return false;
+    }
+    if (!f.text(m.name)) {
+        error = "bad server name";
+        return false;
+    }
+    return finish(f, "welcome", error);
+}
+
+bool decodeRequest(const uint8_t* p, size_t n, Request& m, std::string& error) {
+    Fields f(p, n);
+    m.seq = f.get<uint32_t>();
+    m.op = static_cast<Op>(f.get<uint16_t>());
+    f.get<uint16_t>();
+    m.target = f.get<int32_t>();
+    m.key = f.get<int32_t>();
+    m.value = f.get<int32_t>();
+    for (float& v : m.f) v = f.get<float>();
+    return finish(f, "request", error);
+}
+
+bool decodeReply(const uint8_t* p, size_t n, Reply& m, std::string& error) {
+    Fields f(p, n);
+    m.seq = f.get<uint32_t>();
+    m.code = f.get<int32_t>();
+    m.value = f.get<int32_t>();
+    m.fvalue = f.get<float>();
+    return finish(f, "reply", error);
+}
+
+bool decodeInt(const uint8_t* p, size_t n, int32_t& v, std::string& error) {
+    Fields f(p, n);
+    v = f.get<int32_t>();
+    return finish(f, "message", error);
+}
+
+bool decodeFloat(const uint8_t* p, size_t n, float& v, std::string& error) {
+    Fields f(p, n);
+    v = f.get<float>();
+    if (f.ok() && !std::isfinite(v)) {
+        error = "frequency not finite";
+        return false;
+    }
+    return finish(f, "message", error);
+}
+
+bool decodeFrame(const uint8_t* p, size_t n, FrameView& m, std::string& error) {
+    Fields f(p, n);
+    m = FrameView{};
+    m.header.frame = f.get<int32_t>();
+    m.header.generatedUs = f.get<int64_t>();
+    m.header.frequency = f.get<float>();
+    m.header.serverDropped = f.get<uint32_t>();
+    m.header.mask = f.get<uint32_t>();
+    if (!f.ok()) {
+        error = "truncated frame header";
+        return false;
+    }
+    if (m.header.mask & ~0xFu) {
+        error = "unknown stream in frame";
+        return false;
+    }
+    for (int s = 0; s < kStreamCount; ++s) {
+        if (!(m.header.mask & (1u << s))) continue;
+        const uint32_t count = f.get<uint32_t>();
+        if (!f.ok()) break;
+        if (count > kMaxRecords[s]) {
+            error = "too many records in frame";
+            return false;
+        }
+        const size_t bytes = size_t{count} * kRecordSize[s];
+        if (f.left() < bytes) {
+            error = "truncated frame section";
+            return false;
+        }
+        m.records[s] = f.here();
+        m.count[s] = count;
+        f.skip(bytes);
+    }
+    return finish(f, "frame", error);
+}
+
+bool decodeCameras(const uint8_t* p, size_t n, std::vector<VEKCamera>& out, std::string& error) {
+    Fields f(p, n);
+    const uint32_t count = f.get<uint32_t>();
+    if (f.ok() && (count > VEK_MAX_CAMERAS || f.left() != size_t{count} * sizeof(VEKCamera))) {
+        error = "bad camera list";
+        return false;
+    }
+    if (!f.ok()) return finish(f, "camera list", error);
+    out.resize(count);
+    if (count) std::memcpy(out.data(), f.here(), size_t{count} * sizeof(VEKCamera));
+    return true;
+}
+
+std::string encodeScanQuery(const std::string& label) {
+    std::string out;
+    put<uint32_t>(out, kMagic);
+    put<uint16_t>(out, 1);
+    put<uint16_t>(out, 0);
+    putText(out, label);
+    return out;
+}
+
+bool decodeScanQuery(const uint8_t* p, size_t n, std::string& label) {
+    Fields f(p, n);
+    const uint32_t magic = f.get<uint32_t>();
+    const uint16_t kind = f.get<uint16_t>();
+    f.get<uint16_t>();
+    return f.ok() && magic == kMagic && kind == 1 && f.text(label) && f.complete();
+}
+
+std::string encodeScanAnswer(const VEKScanEntry& entry) {
+    std::string out;
+    put<uint32_t>(out, kMagic);
+    put<uint16_t>(out, 2);
+    put<uint16_t>(out, 0);
+    out.append(reinterpret_cast<const char*>(&entry), sizeof entry);
+    return out;
+}
+
+bool decodeScanAnswer(const uint8_t* p, size_t n, VEKScanEntry& entry) {
+    Fields f(p, n);
+    const uint32_t magic = f.get<uint32_t>();
+    const uint16_t kind = f.get<uint16_t>();
+    f.get<uint16_t>();
+    if (!f.ok() || magic != kMagic || kind != 2 || f.left() != sizeof entry) return false;
+    std::memcpy(&entry, f.here(), sizeof entry);
+    return std::memchr(entry.host, 0, sizeof entry.host) &&
+           std::memchr(entry.description, 0, sizeof entry.description);
+}
+
+// ---- Reader -------------------------------------------------------------
+
+void Reader::feed(const void* data, size_t size) {
+    if (failed() || size == 0) return;
+    if (start_ > 0 && start_ == buffer_.size()) {
+        buffer_.clear();
+        start_ = 0;
+    } else if (start_ > 64 * 1024) {
+        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(start_));
+        start_ = 0;
+    }
+    const auto* b = static_cast<const uint8_t*>(data);
+    buffer_.insert(buffer_.end(), b, b + size);
+}
+
+int Reader::fail(std::string why) {
+    error_ = std::move(why);
+    buffer_.clear();
+    start_ = 0;
+    return -1;
+}
+
+int Reader::next(Message& m) {
+    if (failed()) return -1;
+    if (buffered() < kHeaderSize) return 0;
+    const uint8_t* h = buffer_.data() + start_;
+    uint32_t length;
+    uint16_t kind, zero;
+    std::memcpy(&length, h, 4);
+    std::memcpy(&kind, h + 4, 2);
+    std::memcpy(&zero, h + 6, 2);
+    if (zero != 0 || kind < static_cast<uint16_t>(Kind::Hello) ||
+        kind > static_cast<uint16_t>(Kind::State))
+        return fail("unknown message kind " + std::to_string(kind));
+    if (length > maxPayload_)
+        return fail("message of " + std::to_string(length) + " bytes exceeds the limit");
+    if (buffered() < kHeaderSize + length) return 0;
+    m.kind = static_cast<Kind>(kind);
+    m.data = h + kHeaderSize;
+    m.size = length;
+    start_ += kHeaderSize + length;
+    return 1;
+}
+
+void Reader::reset() {
+    buffer_.clear();
+    start_ = 0;
+    error_.clear();
+}
+
+}  // namespace vekwire

@@ -1,0 +1,162 @@
+// The vekd wire protocol: message framing, encoders, and a push reader that
+// turns bytes into whole messages. No socket code here: the client library
+// and the server only move bytes in and out. Layout: docs/protocol.md.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "veksock.h"
+
+namespace vekwire {
+
+constexpr uint32_t kMagic = 0x314B4556;  // "VEK1" read as little-endian
+constexpr uint16_t kVersion = 1;
+constexpr size_t kHeaderSize = 8;        // u32 length, u16 kind, u16 zero
+constexpr size_t kMaxPayload = 128 * 1024;
+constexpr size_t kMaxText = 64;          // client labels and server names
+
+enum class Kind : uint16_t {
+    Hello = 1,    // client -> server, first message
+    Welcome = 2,  // server -> client, answer to Hello
+    Request = 3,  // client -> server
+    Reply = 4,    // server -> client, one per Request
+    Frame = 5,    // server -> client
+    Cameras = 6,  // server -> client, the camera list
+    Bye = 7,      // either way: the sender closes
+    State = 8     // server -> client: frequency changed
+};
+
+enum class Op : uint16_t {
+    SetInteger = 1,    // key, value
+    SetFloat = 2,      // key, f[0]
+    TrackerCreate = 3, // target, key, value
+    TrackerOp = 4,     // target, value
+    TrackerParam = 5,  // target, key, f[0]
+    MarkerInt = 6,     // target, key, value
+    MarkerFloat = 7,   // target, key, f[0..2]
+    RpdClose = 8
+};
+
+// Stream bits of a frame, in the order their sections follow the header.
+enum StreamBit : uint32_t { kMarkers = 1, kRigids = 2, kImages = 4, kDetectors = 8 };
+constexpr int kStreamCount = 4;
+constexpr uint32_t kRecordSize[kStreamCount] = {sizeof(MarkerRecord), sizeof(RigidRecord),
+                                                sizeof(ImageRecord), sizeof(DetectorRecord)};
+constexpr uint32_t kMaxRecords[kStreamCount] = {585, 372, 512, 409};
+
+struct Hello {
+    int32_t flags = 0;
+    uint16_t version = kVersion;
+    std::string label;
+};
+
+struct Welcome {
+    int32_t result = 0;      // 0 admitted, otherwise the refusal code
+    uint32_t clientId = 0;
+    int32_t flags = 0;       // init flags as recorded
+    float frequency = 0;
+    std::string name;
+};
+
+struct Request {
+    uint32_t seq = 0;
+    Op op = Op::SetInteger;
+    int32_t target = 0;
+    int32_t key = 0;
+    int32_t value = 0;
+    float f[3] = {0, 0, 0};
+};
+
+struct Reply {
+    uint32_t seq = 0;
+    int32_t code = 0;  // 0 done, else the library error code
+    int32_t value = 0;
+    float fvalue = 0;
+};
+
+struct FrameHeader {
+    int32_t frame = 0;
+    int64_t generatedUs = 0;  // server's steady clock, microseconds
+    float frequency = 0;
+    uint32_t serverDropped = 0;
+    uint32_t mask = 0;        // StreamBit of the sections that follow
+};
+constexpr size_t kFrameHeaderSize = 24;
+
+// A decoded frame; sections point into the message payload.
+struct FrameView {
+    FrameHeader header;
+    const uint8_t* records[kStreamCount] = {};
+    uint32_t count[kStreamCount] = {};
+};
+
+// ---- encoding: append one whole message to `out` ----------------------
+void encodeHello(std::string& out, const Hello& m);
+void encodeWelcome(std::string& out, const Welcome& m);
+void encodeRequest(std::string& out, const Request& m);
+void encodeReply(std::string& out, const Reply& m);
+void encodeBye(std::string& out, int32_t reason);
+void encodeState(std::string& out, float frequency);
+void encodeCameras(std::string& out, const VEKCamera* cameras, uint32_t count);
+// The header of a frame message whose sections (encodeSection) total
+// `sectionBytes`; the caller appends the sections right after.
+void encodeFrameHeader(std::string& out, const FrameHeader& h, size_t sectionBytes);
+// One section: u32 count, then the records.
+void encodeSection(std::string& out, const void* records, uint32_t count, uint32_t recordSize);
+
+// ---- decoding a payload; false with a reason on any inconsistency -----
+bool decodeHello(const uint8_t* p, size_t n, Hello& m, std::string& error);
+bool decodeWelcome(const uint8_t* p, size_t n, Welcome& m, std::string& error);
+bool decodeRequest(const uint8_t* p, size_t n, Request& m, std::string& error);
+bool decodeReply(const uint8_t* p, size_t n, Reply& m, std::string& error);
+bool decodeInt(const uint8_t* p, size_t n, int32_t& v, std::string& error);
+bool decodeFloat(const uint8_t* p, size_t n, float& v, std::string& error);
+bool decodeFrame(const uint8_t* p, size_t n, FrameView& m, std::string& error);
+bool decodeCameras(const uint8_t* p, size_t n, std::vector<VEKCamera>& out, std::string& error);
+
+// ---- discovery datagrams (UDP) --------------------------------------
+// Query: u32 magic, u16 1, u16 0, label text. Answer: u32 magic, u16 2,
+// u16 0, then one scan entry (host[256], description[256], both
+// NUL-terminated).
+constexpr size_t kScanAnswerSize = 8 + sizeof(VEKScanEntry);
+std::string encodeScanQuery(const std::string& label);
+bool decodeScanQuery(const uint8_t* p, size_t n, std::string& label);
+std::string encodeScanAnswer(const VEKScanEntry& entry);
+bool decodeScanAnswer(const uint8_t* p, size_t n, VEKScanEntry& entry);
+
+// One whole message as the reader hands it out: the payload stays valid
+// until the next call of feed() or next().
+struct Message {
+    Kind kind = Kind::Hello;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+};
+
+// Push parser: feed bytes as they arrive, take whole messages out. Errors
+// are sticky: after one, next() keeps answering -1 and error() says why.
+class Reader {
+public:
+    explicit Reader(size_t maxPayload = kMaxPayload) : maxPayload_(maxPayload) {}
+
+    void feed(const void* data, size_t size);
+    // 1: `m` holds a message; 0: more bytes needed; -1: the stream is broken.
+    int next(Message& m);
+
+    bool failed() const { return !error_.empty(); }
+    const std::string& error() const { return error_; }
+    size_t buffered() const { return buffer_.size() - start_; }
+    void reset();
+
+private:
+    int fail(std::string why);
+
+    size_t maxPayload_;
+    std::vector<uint8_t> buffer_;
+    size_t start_ = 0;
+    std::string error_;
+};
+
+}  // namespace vekwire
