@@ -1,0 +1,36 @@
+// The geometry of one camera: two linear detectors behind a tangent
+// projection. Detector 0 reads the horizontal angle, detector 1 the vertical.
+#pragma once
+
+#include "geometry_math.h"
+#include "scene.h"
+
+namespace vekd {
+
+// Points p with dot(normal, p) == offset.
+struct Plane {
+    Vec3 normal;
+    double offset = 0;
+};
+
+class CameraModel {
+public:
+    explicit CameraModel(const SceneCamera& camera);
+
+    // Detector positions (0..1) of a world point; false when the point is
+    // behind the camera or outside either detector.
+    bool project(Vec3 world, double pos[2]) const;
+    // The world plane of all points that give `pos` on `detector`.
+    Plane readingPlane(int detector, double pos) const;
+
+    Vec3 position() const { return position_; }
+
+private:
+    Vec3 position_;
+    Quat toWorld_;
+    Quat toCamera_;
+    double tanHalfH_;
+    double tanHalfV_;
+};
+
+}  // namespace vekd
