@@ -20,7 +20,8 @@ struct CaptureRecord {
     double jitter = 0;           // sum of distances between estimate and average
     int32_t updates = 0;
 
-    double jitterEstimate() const { return jitter / updates; }
+    // 0 until the first update.
+    double jitterEstimate() const { return updates > 0 ? jitter / updates : 0.0; }
 };
 
 enum class CaptureStepResult {

@@ -1,0 +1,38 @@
+#include "capture_loop.h"
+
+#include "output.h"
+
+#include <chrono>
+#include <thread>
+
+namespace snapwell {
+
+LoopResult runCaptureLoop(numerics::CaptureState& capture, std::vector<MarkerRecord>& markers,
+                          const Options& options, std::ostream& out, std::ostream& err)
+{
+    int settled = 0;
+    for (;;) {
+        if (const int code = vekGetError(); code != 0) {
+            out << "error: " << std::hex << code << std::dec << "  " << std::endl;
+            return {LoopEnd::ServerError, settled};
+        }
+        const int n = vekGetMarkers(markers.data(), static_cast<int>(markers.size()));
+        if (n > 0) {
+            capture.step(markers.data(), static_cast<std::size_t>(n));
+            if (options.verbose)
+                printReport(out, capture.records());
+            else
+                printProgress(out, capture.records(), options.frames, options.max);
+            settled = countSettled(capture.records(), options.frames);
+            if (settled > options.max) {
+                err << "number of visible markers exceeds 'max'" << std::endl;
+                return {LoopEnd::TooMany, settled};
+            }
+            if (settled == options.max)
+                return {LoopEnd::Settled, settled};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+}  // namespace snapwell

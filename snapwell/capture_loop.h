@@ -1,0 +1,30 @@
+// The frame loop: poll markers, run the capture step, report, sleep 1 ms,
+// until exactly `max` markers have settled.
+#pragma once
+
+#include "options.h"
+
+#include <capture.h>
+#include <veksock.h>
+
+#include <ostream>
+#include <vector>
+
+namespace snapwell {
+
+enum class LoopEnd {
+    Settled,     // settled == max
+    TooMany,     // settled > max
+    ServerError  // the library reported an error
+};
+
+struct LoopResult {
+    LoopEnd end;
+    int settled;
+};
+
+// `markers` has one slot per capture record; it keeps the last frame fetched.
+LoopResult runCaptureLoop(numerics::CaptureState& capture, std::vector<MarkerRecord>& markers,
+                          const Options& options, std::ostream& out, std::ostream& err);
+
+}  // namespace snapwell

@@ -1,0 +1,28 @@
+// What snapwell prints: progress, the verbose report and the body lines.
+#pragma once
+
+#include <capture.h>
+#include <veksock.h>
+
+#include <ostream>
+#include <vector>
+
+namespace snapwell {
+
+// A record has settled once its update count exceeds the frame count.
+int countSettled(const std::vector<numerics::CaptureRecord>& records, int frames);
+
+// One progress line ending in a carriage return, flushed.
+void printProgress(std::ostream& out, const std::vector<numerics::CaptureRecord>& records,
+                   int frames, int max);
+
+// One line per record and an empty line; leaves `out` at precision 5.
+void printReport(std::ostream& out, const std::vector<numerics::CaptureRecord>& records);
+
+// One "index, x y z" line per settled record, relative to record 0's average
+// (or to the world origin with global coordinates), in the stream's format.
+// `markers` holds the marker record of each capture record.
+void writeBody(std::ostream& out, const std::vector<numerics::CaptureRecord>& records,
+               const std::vector<MarkerRecord>& markers, int frames, bool global);
+
+}  // namespace snapwell

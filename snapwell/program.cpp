@@ -1,0 +1,195 @@
+#include "program.h"
+
+#include "atomic_file.h"
+#include "capture_loop.h"
+#include "config.h"
+#include "options.h"
+#include "output.h"
+#include "point_file.h"
+#include "trackers.h"
+
+#include <capture.h>
+#include <veksock.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+
+namespace snapwell {
+
+namespace {
+
+// A marker's index within its tracker has 12 bits.
+constexpr int kMaxMarkersPerTracker = 4096;
+
+struct SessionGuard {
+    ~SessionGuard() { vekDone(); }
+};
+
+bool validCount(int n) { return n > 0 && n <= kMaxMarkersPerTracker; }
+
+void takeServerFromEnvironment(Options& o)
+{
+    char version[VEK_STRING_SIZE] = {};
+    if (vekGetString(VEK_VERSION, version) < 1)
+        return;
+    std::cout << "version: " << version << '\n';
+    if (!o.server && std::strstr(version, "SOCKET")) {
+        if (const char* env = std::getenv("VEK_SERVER"))
+            o.server = env;
+    }
+}
+
+void reportInitFailure(const Options& o)
+{
+    const int code = vekGetError();
+    if (code == 0)
+        return;
+    if (code == VEK_ERR_REFUSED) {
+        std::cerr << "Is vekd running on " << o.server.value_or("") << "?" << std::endl;
+    } else if (code < 0) {
+        std::cerr << "vekInit error: " << -code << ": check server messages." << std::endl;
+    } else {
+        char text[VEK_STRING_SIZE] = {};
+        if (vekGetString(code, text) >= 1)
+            std::cerr << "vekInit: " << text << std::endl;
+        else
+            std::cout << "error: 0x" << std::hex << code << std::dec << "  " << std::endl;
+    }
+}
+
+// Reads ".vek_paint" and sets up the session's pose, scale and streaming.
+bool configureSession()
+{
+    const auto path = configPath(std::getenv("HOME"));
+    if (const auto* tooLong = std::get_if<ConfigPathTooLong>(&path)) {
+        std::cerr << "error: check failed: snprintf(path, " << kConfigPathSize
+                  << ", \"%s/%s\", HOME, \"" << kConfigFileName << "\") needs " << tooLong->needed
+                  << " bytes" << std::endl;
+        return false;
+    }
+    const std::string& file = std::get<std::string>(path);
+    numerics::Pose pose = numerics::kIdentityPose;
+    switch (readConfigPose(file, pose)) {
+    case ConfigStatus::ReadError:
+        std::cerr << "error reading config file " << file << std::endl;
+        return false;
+    case ConfigStatus::Incomplete:
+        std::cerr << "warning: config file " << file
+                  << " does not hold 7 numbers; using the identity pose" << std::endl;
+        break;
+    case ConfigStatus::Read:
+    case ConfigStatus::Missing:
+        break;
+    }
+    vekLoadPose(pose.data());
+    vekScale(1.0f);
+    vekSetInteger(VEK_STREAMING, VEK_ON);
+    vekSetFloat(VEK_FREQUENCY, 5.0f);
+    return true;
+}
+
+// Count trackers first, then file trackers; false (message printed) when a
+// point file fails or holds no usable marker.
+bool planTrackers(const Options& o, std::vector<TrackerLeds>& trackers)
+{
+    for (const int n : o.pointCounts)
+        trackers.push_back(firstLeds(n));
+    for (const std::string& path : o.pointFiles) {
+        TrackerLeds leds;
+        if (!readPointFile(path, leds, std::cerr))
+            return false;
+        if (leds.empty() || leds.size() > kMaxMarkersPerTracker) {
+            std::cerr << "error: " << path << " holds " << leds.size()
+                      << " markers; a tracker needs 1 to " << kMaxMarkersPerTracker << std::endl;
+            return false;
+        }
+        trackers.push_back(std::move(leds));
+    }
+    return true;
+}
+
+int writeResult(const Options& o, const numerics::CaptureState& capture,
+                const std::vector<MarkerRecord>& markers)
+{
+    std::cout << '\n';
+    if (!o.output) {
+        writeBody(std::cout, capture.records(), markers, o.frames, o.global);
+        return kExitSuccess;
+    }
+    std::ostringstream body;
+    writeBody(body, capture.records(), markers, o.frames, o.global);
+    const AtomicWriteResult written = writeFileAtomically(*o.output, body.str());
+    if (written.status == AtomicWriteStatus::Written) {
+        std::cout << "wrote to " << *o.output << std::endl;
+        return kExitSuccess;
+    }
+    if (written.status == AtomicWriteStatus::OpenFailed)
+        std::cerr << "unable to open " << *o.output << std::endl;
+    else
+        std::cerr << "error: unable to write " << *o.output << ": " << std::strerror(written.error)
+                  << std::endl;
+    writeBody(std::cout, capture.records(), markers, o.frames, o.global);
+    return kExitFailure;
+}
+
+int capture(const Options& o)
+{
+    std::vector<TrackerLeds> trackers;
+    if (!configureSession() || !planTrackers(o, trackers))
+        return kExitFailure;
+    const int total = defineTrackers(trackers, std::cout);
+    std::cout << "markers=" << total << '\n';
+    vekGetStatus();
+    std::cout << "\n\n";
+
+    numerics::CaptureState state(o.global);
+    state.addMarkers(static_cast<std::size_t>(total));
+    std::vector<MarkerRecord> markers(static_cast<std::size_t>(total));
+    const LoopResult result = runCaptureLoop(state, markers, o, std::cout, std::cerr);
+    if (result.end != LoopEnd::Settled)
+        return kExitFailure;
+    return writeResult(o, state, markers);
+}
+
+}  // namespace
+
+int runSnapwell(int argc, const char* const* argv)
+{
+    ParseResult parsed = parseOptions(argc, argv);
+    Options& o = parsed.options;
+    if (parsed.action != ParseAction::Run) {
+        printUsage(std::cout, argv[0]);
+        if (parsed.action == ParseAction::Usage)
+            return kExitFailure;
+        printHelp(std::cout);
+        return kExitSuccess;
+    }
+    std::cout << std::fixed;
+    if (o.pointCounts.empty() && o.pointFiles.empty()) {
+        printUsage(std::cout, argv[0]);
+        return kExitFailure;
+    }
+    if (o.frames < 10 || o.frames > 100) {
+        std::cerr << "error:  invalid frame count (" << o.frames << ")" << std::endl;
+        return kExitFailure;
+    }
+    for (const int n : o.pointCounts) {
+        if (!validCount(n)) {
+            std::cerr << "error: invalid point count (" << n << "); a tracker needs 1 to "
+                      << kMaxMarkersPerTracker << " markers" << std::endl;
+            return kExitFailure;
+        }
+    }
+
+    takeServerFromEnvironment(o);
+    if (vekInit(o.server ? o.server->c_str() : nullptr, o.flags) < 0) {
+        reportInitFailure(o);
+        return kExitInitFailed;
+    }
+    SessionGuard session;
+    return capture(o);
+}
+
+}  // namespace snapwell
