@@ -1,0 +1,72 @@
+#include "output.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+using namespace snapwell;
+using numerics::CaptureRecord;
+
+namespace {
+
+std::vector<CaptureRecord> records()
+{
+    return {{1.5, 2.25, -3, 0.9, 12},  // settled with frame count 10
+            {11.5, 2.25, 7, 0.0, 3},
+            {0, 0, 0, 0, 0},
+            {4.5, 6.25, 0, 1.1, 11}};
+}
+
+std::vector<MarkerRecord> markers()
+{
+    return {{0 * 4096 + 0, 1, 0, 0, 0, 1, 0},
+            {0 * 4096 + 1, 1, 0, 0, 0, 1, 0},
+            {0 * 4096 + 2, 1, 0, 0, 0, -1, 0},
+            {1 * 4096 + 0, 1, 0, 0, 0, 1, 0}};
+}
+
+}  // namespace
+
+TEST(Output, ProgressLineIsRewrittenInPlace)
+{
+    std::ostringstream out;
+    printProgress(out, records(), 10, 6);
+    EXPECT_EQ(out.str(), "markers captured: ok 3 0 ok  out of 6   \r");
+    EXPECT_EQ(countSettled(records(), 10), 2);
+    EXPECT_EQ(countSettled(records(), 11), 1);
+}
+
+TEST(Output, VerboseReportLeavesPrecisionFive)
+{
+    std::ostringstream out;
+    out << std::fixed;
+    const auto all = records();
+    printReport(out, {all.begin(), all.begin() + 3});
+    EXPECT_EQ(out.str(),
+              "LED : Position =     1.500000    2.250000   -3.000000   Updated       12"
+              "   Approximate jitter estimate: 0.07500\n"
+              "LED : Position =     11.50000     2.25000     7.00000   Updated        3"
+              "   Approximate jitter estimate: 0.00000\n"
+              "LED : Position =      0.00000     0.00000     0.00000   Updated        0"
+              "   Approximate jitter estimate: 0.00000\n"
+              "\n");
+    EXPECT_EQ(out.precision(), 5);
+}
+
+TEST(Output, BodyLinesRelativeToTheFirstRecord)
+{
+    std::ostringstream file;
+    writeBody(file, records(), markers(), 10, false);
+    EXPECT_EQ(file.str(), "0, 0 0 0\n0, 3 4 3\n");
+
+    std::ostringstream fixed;
+    fixed << std::fixed << std::setprecision(5);
+    writeBody(fixed, records(), markers(), 10, true);
+    EXPECT_EQ(fixed.str(), "0, 1.50000 2.25000 -3.00000\n0, 4.50000 6.25000 0.00000\n");
+
+    std::ostringstream general;
+    std::vector<CaptureRecord> precise = {{0, 0, 0, 0, 20}, {123.456789, -0.000123456, 1e-7, 0, 20}};
+    writeBody(general, precise, markers(), 10, false);
+    EXPECT_EQ(general.str(), "0, 0 0 0\n1, 123.457 -0.000123456 1e-07\n");
+}

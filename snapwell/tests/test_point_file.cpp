@@ -1,0 +1,89 @@
+#include "point_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <unistd.h>
+
+using namespace snapwell;
+
+namespace {
+
+class PointFile : public ::testing::Test {
+protected:
+    std::string path = (std::filesystem::temp_directory_path()
+                        / ("snapwell_points_" + std::to_string(::getpid()) + ".pt")).string();
+    std::vector<int> leds;
+    std::ostringstream err;
+
+    void write(const std::string& text) { std::ofstream(path) << text; }
+    bool read() { return readPointFile(path, leds, err); }
+    void TearDown() override { std::remove(path.c_str()); }
+};
+
+}  // namespace
+
+TEST(PointLine, FormsOfAMarkerLine)
+{
+    const auto led = [](const std::string& s) {
+        int v = -99;
+        return parsePointLine(s.data(), s.size(), v) ? v : -99;
+    };
+    EXPECT_EQ(led("3"), 3);
+    EXPECT_EQ(led("3, 1.0 2.0 3.0"), 3);
+    EXPECT_EQ(led("  7,1 -2e1 +3"), 7);
+    EXPECT_EQ(led("4,"), 4);           // one field
+    EXPECT_EQ(led("5 , 1 2 3"), 5);    // ',' must follow the number: one field
+    EXPECT_EQ(led("0, 1 2"), -99);     // three fields
+    EXPECT_EQ(led("0, 1"), -99);
+    EXPECT_EQ(led(""), -99);
+    EXPECT_EQ(led("   "), -99);
+    EXPECT_EQ(led("s, 2.0"), -99);     // no scale lines here
+    // The length bounds the read.
+    int v = 0;
+    EXPECT_FALSE(parsePointLine("0, 1 2 3", 6, v));
+}
+
+TEST_F(PointFile, ReadsLedsSkippingComments)
+{
+    write("# body\n3\n3, 1.0 2.0 3.0\n#x\n12, 0 0 0");
+    ASSERT_TRUE(read());
+    EXPECT_EQ(leds, (std::vector<int>{3, 3, 12}));
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(PointFile, InvalidLineFailsWithItsNumber)
+{
+    write("# c\n1\n2\n\n4\n");
+    EXPECT_FALSE(read());
+    EXPECT_EQ(err.str(), path + ":2: invalid string: \n");
+
+    err.str("");
+    write("0\ns, 2.0\n");
+    EXPECT_FALSE(read());
+    EXPECT_EQ(err.str(), path + ":1: invalid string: s, 2.0\n");
+}
+
+TEST_F(PointFile, OverlongLineFailsInsteadOfDroppingTheRest)
+{
+    const std::string longLine = "1" + std::string(kPointLineMax, ' ');
+    write("0\n" + longLine + "\n2\n");
+    EXPECT_FALSE(read());
+    EXPECT_EQ(err.str(), path + ":1: invalid string: " + longLine + "\n");
+    // A line of exactly the limit is fine.
+    leds.clear();
+    write("0\n" + longLine.substr(0, kPointLineMax) + "\n");
+    EXPECT_TRUE(read());
+    EXPECT_EQ(leds, (std::vector<int>{0, 1}));
+}
+
+TEST_F(PointFile, MissingFile)
+{
+    EXPECT_FALSE(readPointFile(path + ".none", leds, err));
+    EXPECT_EQ(err.str(), "error opening " + path + ".none\n");
+}
