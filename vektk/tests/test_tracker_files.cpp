@@ -1,0 +1,279 @@
+// Tracker files: reading ".pt" / ".rb" lines, writing them back, saving
+// through a temporary file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "atomic_file.h"
+#include "temp_dir.h"
+#include "tracker.h"
+#include "tracker_file.h"
+#include "tracker_line.h"
+
+using vektk::kPointTracker;
+using vektk::kRigidTracker;
+using vektk::MarkerDef;
+using vektk::Tracker;
+using Kind = vektk::TrackerLine::Kind;
+
+namespace {
+
+vektk::TrackerLine Parse(const std::string& text) {
+    return vektk::ParseTrackerLine(text.data(), text.size());
+}
+
+struct Loaded {
+    int count;
+    Tracker tracker;
+    std::string errors;
+};
+
+Loaded LoadText(const TempDir& dir, int type, const std::string& content) {
+    const std::string path = dir.Write("t.rb", content);
+    Tracker t(type, 1, 0);
+    testing::internal::CaptureStderr();
+    const int count = t.Load(type, path);
+    return {count, t, testing::internal::GetCapturedStderr()};
+}
+
+std::vector<int> Leds(const Tracker& t) {
+    std::vector<int> out;
+    for (const MarkerDef& m : t.markers) out.push_back(m.led);
+    return out;
+}
+
+}  // namespace
+
+TEST(TrackerLine, MatchesScanfFieldCounts) {
+    EXPECT_EQ(Parse("# 3, 1 2 3").kind, Kind::Comment);
+    EXPECT_EQ(Parse("3").kind, Kind::Led);
+    EXPECT_EQ(Parse("  +3").led, 3);
+    EXPECT_EQ(Parse("3 , 1 2 3").kind, Kind::Led);  // ',' must follow the number
+    EXPECT_EQ(Parse("12abc").kind, Kind::Led);
+    EXPECT_EQ(Parse("3, abc").kind, Kind::Led);
+
+    const auto full = Parse("-7,1.5\t-2e1   .25\r");
+    EXPECT_EQ(full.kind, Kind::LedPosition);
+    EXPECT_EQ(full.led, -7);
+    EXPECT_FLOAT_EQ(full.pos[0], 1.5f);
+    EXPECT_FLOAT_EQ(full.pos[1], -20.0f);
+    EXPECT_FLOAT_EQ(full.pos[2], 0.25f);
+
+    EXPECT_EQ(Parse("0, 1 2").kind, Kind::Invalid);
+    EXPECT_EQ(Parse("0, 1").kind, Kind::Invalid);
+    EXPECT_EQ(Parse("0,").kind, Kind::Led);  // scanf stops after one field
+    EXPECT_EQ(Parse("").kind, Kind::Invalid);
+    EXPECT_EQ(Parse(" \t").kind, Kind::Invalid);
+}
+
+TEST(TrackerLine, ScaleAndOtherLines) {
+    const auto scale = Parse("s, 2.5");
+    EXPECT_EQ(scale.kind, Kind::Scale);
+    EXPECT_FLOAT_EQ(scale.scale, 2.5f);
+    EXPECT_EQ(Parse("s,0.001").kind, Kind::Scale);
+    EXPECT_EQ(Parse(" s, 2").kind, Kind::Ignored);
+    EXPECT_EQ(Parse("name: wand").kind, Kind::Ignored);
+}
+
+TEST(TrackerLine, OutOfRangeNumbersAreInvalid) {
+    EXPECT_EQ(Parse("99999999999").kind, Kind::Invalid);
+    EXPECT_EQ(Parse("1, 1e99 0 0").kind, Kind::Invalid);
+    EXPECT_EQ(Parse("1, nan 0 0").kind, Kind::Invalid);
+    EXPECT_EQ(Parse("s, 1e99").kind, Kind::Invalid);
+}
+
+TEST(TrackerLine, ReadsOnlyTheGivenLength) {
+    const char text[] = "12, 1 2 3";
+    EXPECT_EQ(vektk::ParseTrackerLine(text, 1).led, 1);
+    EXPECT_EQ(vektk::ParseTrackerLine(text, 4).kind, Kind::Led);
+}
+
+TEST(TrackerLoad, CommentsOnlyGiveNoMarkers) {
+    TempDir dir;
+    const Loaded r = LoadText(dir, kRigidTracker, "# wand\n#\n");
+    EXPECT_EQ(r.count, 0);
+    EXPECT_TRUE(r.tracker.markers.empty());
+    EXPECT_EQ(r.errors, "");
+}
+
+TEST(TrackerLoad, MarkerIndexesCountMarkerLines) {
+    TempDir dir;
+    const Loaded r = LoadText(dir, kRigidTracker, "# c\n3\n3, 1.0 2.0 3.0\n");
+    ASSERT_EQ(r.count, 2);
+    EXPECT_EQ(r.tracker.markers[0].index, 0);
+    EXPECT_EQ(r.tracker.markers[1].index, 1);
+    EXPECT_EQ(Leds(r.tracker), (std::vector<int>{3, 3}));
+    EXPECT_TRUE(r.tracker.markers[0].pos.empty());
+    EXPECT_EQ(r.tracker.markers[1].pos, (std::vector<float>{1, 2, 3}));
+}
+
+TEST(TrackerLoad, ScaleAppliesToRigidPositionsOnly) {
+    TempDir dir;
+    const std::string text = "s, 2.0\n0, 1 1 1\n";
+    const Loaded rigid = LoadText(dir, kRigidTracker, text);
+    ASSERT_EQ(rigid.count, 1);
+    EXPECT_EQ(rigid.tracker.markers[0].pos, (std::vector<float>{2, 2, 2}));
+
+    const Loaded point = LoadText(dir, kPointTracker, text);
+    ASSERT_EQ(point.count, 1);
+    EXPECT_EQ(point.tracker.markers[0].led, 0);
+    EXPECT_TRUE(point.tracker.markers[0].pos.empty());
+}
+
+TEST(TrackerLoad, InvalidLinesStopWithTheirIndex) {
+    TempDir dir;
+    const Loaded three = LoadText(dir, kRigidTracker, "4\n0, 1 2\n5\n");
+    EXPECT_EQ(three.count, 0);
+    EXPECT_EQ(Leds(three.tracker), std::vector<int>{4});  // read before the error
+    EXPECT_EQ(three.errors, dir.File("t.rb") + ":1: invalid string: 0, 1 2\n");
+
+    const Loaded blank = LoadText(dir, kRigidTracker, "4\n\n5\n");
+    EXPECT_EQ(blank.count, 0);
+    EXPECT_EQ(blank.errors, dir.File("t.rb") + ":1: invalid string: \n");
+}
+
+TEST(TrackerLoad, ReadsALastLineWithoutLineBreak) {
+    TempDir dir;
+    const Loaded r = LoadText(dir, kRigidTracker, "1, 1 2 3\n2, 4 5 6");
+    ASSERT_EQ(r.count, 2);
+    EXPECT_EQ(r.tracker.markers[1].pos, (std::vector<float>{4, 5, 6}));
+}
+
+TEST(TrackerLoad, ReadsWindowsLineBreaks) {
+    TempDir dir;
+    const Loaded r = LoadText(dir, kRigidTracker, "# c\r\ns, 10\r\n1, 1 2 3\r\n7\r\n");
+    ASSERT_EQ(r.count, 2);
+    EXPECT_EQ(r.tracker.markers[0].pos, (std::vector<float>{10, 20, 30}));
+    EXPECT_EQ(r.errors, "");
+}
+
+TEST(TrackerLoad, TooLongLineIsAnInvalidString) {
+    TempDir dir;
+    const std::string longLine = "1, 1 2 3" + std::string(300, ' ');
+    const Loaded r = LoadText(dir, kRigidTracker, "0\n" + longLine + "\n2\n");
+    EXPECT_EQ(r.count, 0);
+    EXPECT_EQ(Leds(r.tracker), std::vector<int>{0});
+    EXPECT_EQ(r.errors, dir.File("t.rb") + ":1: invalid string: " + longLine.substr(0, 255) + "\n");
+
+    // 255 characters still fit the 256-byte buffer.
+    const std::string fits = "1, 1 2 3" + std::string(247, ' ');
+    ASSERT_EQ(fits.size(), 255u);
+    EXPECT_EQ(LoadText(dir, kRigidTracker, fits + "\n").count, 1);
+}
+
+TEST(TrackerLoad, MissingFileReportsTheSystemError) {
+    TempDir dir;
+    Tracker t(kPointTracker, 1, 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(t.Load(kPointTracker, dir.File("none.pt")), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "error: open(" + dir.File("none.pt") + "): No such file or directory\n");
+}
+
+TEST(TrackerLoad, SurvivesBinaryGarbage) {
+    TempDir dir;
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
+    const Loaded r = LoadText(dir, kRigidTracker, garbage);
+    EXPECT_LE(r.count, static_cast<int>(r.tracker.markers.size()));
+}
+
+TEST(TrackerWrite, RigidLinesUseTwoDecimalsAndATrailingBlank) {
+    Tracker t(kRigidTracker, 2, std::vector<MarkerDef>{{0, 5, {12.344f, -0.5f, 7.0f}},
+                                                      {1, 6, {}},
+                                                      {2, 9, {10, 20, 30}}},
+              1.0f);
+    std::ostringstream out;
+    t.WriteMarkers(out, 1.0f);
+    EXPECT_EQ(out.str(), "5, 12.34 -0.50 7.00 \n9, 10.00 20.00 30.00 \n");
+
+    std::ostringstream scaled;
+    t.WriteMarkers(scaled, 10.0f);
+    EXPECT_EQ(scaled.str(), "5, 1.23 -0.05 0.70 \n9, 1.00 2.00 3.00 \n");
+}
+
+TEST(TrackerWrite, PointAndOtherTypes) {
+    std::ostringstream point;
+    Tracker(kPointTracker, 1, std::vector<int>{4, 8, 15}).WriteMarkers(point, 1.0f);
+    EXPECT_EQ(point.str(), "4\n8\n15\n");
+
+    std::ostringstream alt;
+    Tracker(vektk::kRigidTrackerAlt, 1, std::vector<MarkerDef>{{0, 1, {1, 2, 3}}}, 1.0f)
+        .WriteMarkers(alt, 1.0f);
+    EXPECT_EQ(alt.str(), "1, 1.00 2.00 3.00 \n");
+
+    std::ostringstream other;
+    Tracker(42, 1, 3).WriteMarkers(other, 1.0f);
+    EXPECT_EQ(other.str(), "");
+}
+
+TEST(TrackerFiles, EveryWriterLoadsBackToTheSameMarkers) {
+    TempDir dir;
+    // WriteMarkers (two decimals), the editor ("%.1f") and the capture
+    // tool (index, ", " and stream-formatted numbers).
+    const std::vector<MarkerDef> source{{0, 3, {1.25f, -2.5f, 100.0f}}, {1, 11, {0, 0.75f, -3}}};
+    Tracker rigid(kRigidTracker, 4, source, 1.0f);
+    ASSERT_TRUE(vektk::SaveTrackerFile(rigid, dir.File("w.rb"), 1.0f));
+    Tracker back(kRigidTracker, 4, dir.File("w.rb"));
+    ASSERT_EQ(back.markers.size(), 2u);
+    for (size_t i = 0; i < source.size(); ++i) {
+        EXPECT_EQ(back.markers[i].led, source[i].led);
+        EXPECT_EQ(back.markers[i].pos, source[i].pos);
+    }
+
+    const std::string editor = dir.Write("e.rb", "3, 1.2 -2.5 100.0\n11, 0.0 0.8 -3.0\n");
+    EXPECT_EQ(Tracker(kRigidTracker, 1, editor).markers[1].pos, (std::vector<float>{0, 0.8f, -3}));
+
+    std::ostringstream capture;
+    capture << 0 << ", " << 1e-05f << " " << -123456.0f << " " << 1500000.0f << "\n";
+    const std::string captured = dir.Write("c.rb", capture.str());
+    const Tracker c(kRigidTracker, 1, captured);
+    ASSERT_EQ(c.markers.size(), 1u);
+    EXPECT_EQ(c.markers[0].pos, (std::vector<float>{1e-05f, -123456.0f, 1500000.0f}));
+
+    Tracker point(kPointTracker, 2, std::vector<int>{7, 1, 30});
+    ASSERT_TRUE(vektk::SaveTrackerFile(point, dir.File("p.pt"), 1.0f));
+    EXPECT_EQ(Leds(Tracker(kPointTracker, 2, dir.File("p.pt"))), (std::vector<int>{7, 1, 30}));
+}
+
+TEST(AtomicFile, ReplacesTheFileAndKeepsItsMode) {
+    TempDir dir;
+    const std::string path = dir.Write("a.pt", "old\n");
+    ::chmod(path.c_str(), 0640);
+    ASSERT_TRUE(vektk::WriteFileAtomically(path, [](std::ostream& out) {
+        out << "new\n";
+        return true;
+    }));
+    EXPECT_EQ(TempDir::Read(path), "new\n");
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(AtomicFile, AFailedWriteLeavesTheTargetUntouched) {
+    TempDir dir;
+    const std::string path = dir.Write("a.pt", "keep\n");
+    std::string error;
+    EXPECT_FALSE(vektk::WriteFileAtomically(
+        path,
+        [](std::ostream& out) {
+            out << "partial";
+            return false;
+        },
+        &error));
+    EXPECT_EQ(TempDir::Read(path), "keep\n");
+    EXPECT_FALSE(error.empty());
+
+    // A folder that does not exist: nothing is created, the error names it.
+    const std::string missing = dir.File("no/such.pt");
+    EXPECT_FALSE(vektk::WriteFileAtomically(missing, [](std::ostream&) { return true; }, &error));
+    EXPECT_NE(error.find(missing), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}

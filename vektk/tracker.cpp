@@ -1,0 +1,185 @@
+#include "tracker.h"
+
+#include <veksock.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "hex_text.h"
+#include "line_reader.h"
+#include "tracker_line.h"
+
+namespace vektk {
+namespace {
+
+constexpr std::size_t kLineBufferSize = 256;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+std::string FormatFixed2(float value) {
+    const int length = std::snprintf(nullptr, 0, "%.2f", static_cast<double>(value));
+    std::string text(static_cast<std::size_t>(length), '\0');
+    std::snprintf(text.data(), text.size() + 1, "%.2f", static_cast<double>(value));
+    return text;
+}
+
+}  // namespace
+
+Tracker::Tracker(int type, int id, int count) : type(type), id(id) {
+    for (int i = 0; i < count; ++i) markers.push_back({i, i, {}});
+}
+
+Tracker::Tracker(int type, int id, const std::vector<int>& leds) : type(type), id(id) {
+    for (std::size_t i = 0; i < leds.size(); ++i) {
+        markers.push_back({static_cast<int>(i), leds[i], {}});
+    }
+}
+
+Tracker::Tracker(int type, int id, const std::vector<MarkerDef>& source, float scale)
+    : type(type), id(id) {
+    if (source.empty()) {
+        std::cerr << "error: Tracker(): empty rigid\n";
+        return;
+    }
+    for (const MarkerDef& m : source) {
+        MarkerDef copy{m.index, m.led, {}};
+        for (float v : m.pos) copy.pos.push_back(v * scale);
+        markers.push_back(std::move(copy));
+    }
+}
+
+Tracker::Tracker(int type, int id, const std::string& path) : type(type), id(id) {
+    Load(type, path);
+}
+
+bool Tracker::RequestFailed() const { return reportErrors && vekGetStatus() == 0; }
+
+int Tracker::Create() {
+    if (RequestFailed()) {
+        std::cout << "warning: Tracker::Create(): e=" << HexText(vekGetError()) << '\n';
+    }
+    vekTrackeri(id, VEK_CREATE, type);
+    if (RequestFailed()) {
+        std::cerr << "error: Tracker::Create(): failed to create tracker: (tracker id=" << id
+                  << " e=" << HexText(vekGetError()) << ")\n";
+        return -1;
+    }
+    for (const MarkerDef& m : markers) {
+        const int markerId = MarkerId(id, m.index);
+        vekMarkeriv(markerId, VEK_MARKER_LED, &m.led);
+        if (m.pos.size() > 2) vekMarkerfv(markerId, VEK_MARKER_POSITION, m.pos.data());
+        if (RequestFailed()) {
+            std::cerr << "error: Tracker::Create(): failed to create marker: (marker id=" << m.led
+                      << " e=" << HexText(vekGetError()) << ")\n";
+        }
+    }
+    if (RequestFailed()) {
+        std::cerr << "error: Tracker::Create(): failed to create markers: (markers="
+                  << markers.size() << ")\n";
+        for (int i = 0; i < 1000; ++i) vekGetError();
+    }
+    for (const auto& [parameter, value] : options) vekTrackerf(id, parameter, value);
+    Update(true);
+    if (RequestFailed()) {
+        std::cerr << "error: Tracker::Update(): failed to update tracker: (tracker id=" << id
+                  << " e=" << HexText(vekGetError()) << ")\n";
+    }
+    return 1;
+}
+
+void Tracker::Destroy() {
+    if (id < 0) return;
+    vekTracker(id, VEK_OFF);
+    vekTracker(id, VEK_DESTROY);
+}
+
+int Tracker::Update(bool on) { return vekTracker(id, enabled && on ? VEK_ON : VEK_OFF); }
+
+void Tracker::SetOption(int parameter, float value, bool replace) {
+    if (replace) {
+        auto it = std::find_if(options.begin(), options.end(),
+                               [parameter](const auto& o) { return o.first == parameter; });
+        if (it != options.end()) {
+            it->second = value;
+            return;
+        }
+    }
+    options.emplace_back(parameter, value);
+}
+
+int Tracker::RemoveMarker(int index) {
+    if (index < 0) return -1;
+    auto it = std::find_if(markers.begin(), markers.end(),
+                           [index](const MarkerDef& m) { return m.index == index; });
+    if (it == markers.end()) return -1;
+    const int led = it->led;
+    markers.erase(it);
+    return led;
+}
+
+int Tracker::Load(int type, const std::string& path) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
+    if (!file) {
+        std::cerr << "error: open(" << path << "): " << std::strerror(errno) << '\n';
+        return 0;
+    }
+    LineReader reader(file.get(), kLineBufferSize - 1);
+    std::string text;
+    float scale = 1.0f;
+    int count = 0;
+    for (;;) {
+        const LineReader::Result result = reader.Next(text);
+        if (result == LineReader::Result::End) break;
+        if (result == LineReader::Result::ReadError) {
+            std::cerr << "error: read(" << path << "): " << std::strerror(errno) << '\n';
+            return 0;
+        }
+        TrackerLine line;
+        if (result == LineReader::Result::Line) line = ParseTrackerLine(text.data(), text.size());
+        switch (line.kind) {
+            case TrackerLine::Kind::Comment:
+            case TrackerLine::Kind::Ignored:
+                continue;
+            case TrackerLine::Kind::Scale:
+                scale = line.scale;
+                continue;
+            case TrackerLine::Kind::Led:
+                markers.push_back({count++, line.led, {}});
+                continue;
+            case TrackerLine::Kind::LedPosition:
+                if (type == kPointTracker) {
+                    markers.push_back({count++, line.led, {}});
+                } else {
+                    markers.push_back({count++, line.led,
+                                       {line.pos[0] * scale, line.pos[1] * scale,
+                                        line.pos[2] * scale}});
+                }
+                continue;
+            case TrackerLine::Kind::Invalid:
+                std::cerr << path << ":" << count << ": invalid string: " << text << '\n';
+                return 0;
+        }
+    }
+    return count;
+}
+
+void Tracker::WriteMarkers(std::ostream& out, float scale) const {
+    for (const MarkerDef& m : markers) {
+        if (IsRigid()) {
+            if (m.pos.size() < 3) continue;
+            out << m.led << ", " << FormatFixed2(m.pos[0] / scale) << ' '
+                << FormatFixed2(m.pos[1] / scale) << ' ' << FormatFixed2(m.pos[2] / scale)
+                << " \n";
+        } else if (type == kPointTracker) {
+            out << m.led << '\n';
+        }
+    }
+}
+
+}  // namespace vektk
