@@ -346,8 +346,10 @@ void Server::drop(ClientConn& c, const char* why) {
             std::printf("trackers of client %u removed\n", c.id);
             trackers_.clear();
         }
-        std::fflush(stdout);
+    } else if (!c.closing) {
+        std::printf("client %u closed before its greeting: %s\n", c.id, why);
     }
+    std::fflush(stdout);
 }
 
 void Server::removeClosed() {
