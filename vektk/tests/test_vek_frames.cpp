@@ -1,0 +1,266 @@
+// Frame assembly: the library's streams arrive separately and in any
+// interleaving; every delivered frame must hold the records of one frame.
+#include <gtest/gtest.h>
+
+#include "fake_veksock.h"
+#include "vek.h"
+
+using fakevek::fake;
+using fakevek::Records;
+using vektk::VEK;
+
+namespace {
+
+constexpr int kAll = 1 | 2 | 4 | 8;
+
+class FrameTest : public testing::Test {
+protected:
+    void SetUp() override {
+        fakevek::ResetFake();
+        fakevek::EnableStreams(1 | 2);
+        fakevek::SetFrame(0);
+        ASSERT_EQ(session.Connect(vektk::ConnectionSettings("", 480.0f), true, false), 0);
+    }
+
+    static void QueueMarkers(int frame, int count = 3) {
+        fake().markers.push_back(Records(fakevek::Markers(count, frame)));
+    }
+    static void QueueRigids(int frame, int count = 2) {
+        fake().rigids.push_back(Records(fakevek::Rigids(count, frame)));
+    }
+
+    // Every list of the delivered frame carries `frame`.
+    void ExpectFrame(int frame, size_t markers, size_t rigids) const {
+        EXPECT_EQ(session.lastFrame, frame);
+        EXPECT_EQ(session.markers.size(), markers);
+        EXPECT_EQ(session.rigids.size(), rigids);
+        for (const auto& m : session.markers) EXPECT_EQ(m.frame, frame);
+        for (const auto& r : session.rigids) EXPECT_EQ(r.frame, frame);
+        for (const auto& i : session.images) EXPECT_EQ(i.frame, frame);
+        for (const auto& d : session.detectors) EXPECT_EQ(d.frame, frame);
+    }
+
+    VEK session{1.0f};
+};
+
+}  // namespace
+
+TEST_F(FrameTest, AllStreamsInOnePoll) {
+    fakevek::EnableStreams(kAll);
+    fake().cameras = {VEKCamera{7, {0, 0, 0, 1, 0, 0, 0}, 1.0f, 0}};
+    fakevek::SetFrame(1);
+    QueueMarkers(1);
+    QueueRigids(1);
+    fake().images.push_back(Records(fakevek::Images(5, 1)));
+    fake().detectors.push_back(Records(fakevek::Detectors(16, 1)));
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(1, 3, 2);
+    EXPECT_EQ(session.images.size(), 5u);
+    EXPECT_EQ(session.detectors.size(), 16u);
+    ASSERT_EQ(session.cameras.size(), 1u);
+    EXPECT_EQ(session.cameras[0].id, 7);
+    EXPECT_EQ(session.pending->frame, -1);
+    EXPECT_EQ(session.Poll(), 0);
+}
+
+TEST_F(FrameTest, FetchesUseTheBufferLimits) {
+    fakevek::EnableStreams(kAll);
+    fakevek::SetFrame(1);
+    EXPECT_EQ(session.Poll(), 1);  // an empty frame
+    EXPECT_EQ(fakevek::CallsNamed("vekGetMarkers"), std::vector<std::string>{"vekGetMarkers(585)"});
+    EXPECT_EQ(fakevek::CallsNamed("vekGetRigids"), std::vector<std::string>{"vekGetRigids(372)"});
+    EXPECT_EQ(fakevek::CallsNamed("vekGetImages"), std::vector<std::string>{"vekGetImages(512)"});
+    EXPECT_EQ(fakevek::CallsNamed("vekGetDetectors"),
+              std::vector<std::string>{"vekGetDetectors(409)"});
+    EXPECT_EQ(fakevek::CallsNamed("vekGetCameras"), std::vector<std::string>{"vekGetCameras(409)"});
+}
+
+TEST_F(FrameTest, StreamsCompletingOverSeveralPolls) {
+    // Rigids first, markers a poll later; each stream is fetched until it
+    // has delivered.
+    fakevek::SetFrame(1);
+    QueueRigids(1);
+    EXPECT_EQ(session.Poll(), 0);
+    EXPECT_EQ(session.pending->mask, 2);
+    QueueMarkers(1);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(1, 3, 2);
+    EXPECT_EQ(fakevek::CountCalls("vekGetRigids"), 1);
+    EXPECT_EQ(fakevek::CountCalls("vekGetMarkers"), 2);
+}
+
+TEST_F(FrameTest, LaterFrameArrivingFirstWaitsForTheNextFrame) {
+    fakevek::SetFrame(1);
+    QueueMarkers(1);
+    EXPECT_EQ(session.Poll(), 0);  // rigids of frame 1 still missing
+    // Frame 1 has no rigids; frame 2's rigids come first.
+    fakevek::SetFrame(2);
+    QueueRigids(2);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(1, 3, 0);
+    EXPECT_EQ(session.pending->frame, 2);
+    EXPECT_EQ(session.pending->mask, 2);
+    QueueMarkers(2, 4);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(2, 4, 2);
+}
+
+TEST_F(FrameTest, TwoFramesInOnePoll) {
+    fakevek::SetFrame(2);
+    QueueMarkers(1);
+    QueueRigids(2);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(1, 3, 0);
+    QueueMarkers(2);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(2, 3, 2);
+}
+
+TEST_F(FrameTest, AFailedFetchCompletesTheFrameWithoutIt) {
+    fakevek::SetFrame(1);
+    fake().markers.push_back(fakevek::Failure<MarkerRecord>(-10054));
+    QueueRigids(1);
+    EXPECT_EQ(session.Poll(), 0);
+    fakevek::SetFrame(2);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(1, 0, 2);
+}
+
+TEST_F(FrameTest, FailedCameraFetchKeepsTheCameras) {
+    fake().cameras = {VEKCamera{1, {}, 1, 0}, VEKCamera{2, {}, -1, 0}};
+    fakevek::SetFrame(1);
+    EXPECT_EQ(session.Poll(), 1);
+    EXPECT_EQ(session.cameras.size(), 2u);
+    fake().cameraResult = -10054;
+    fakevek::SetFrame(2);
+    EXPECT_EQ(session.Poll(), 1);
+    EXPECT_EQ(session.cameras.size(), 2u);
+}
+
+TEST_F(FrameTest, NoStreamEnabledGivesOneEmptyFramePerStep) {
+    fakevek::EnableStreams(0);
+    // Nothing new: no frame (not a frame -1).
+    EXPECT_EQ(session.Poll(), 0);
+    EXPECT_EQ(session.lastFrame, 0);
+    fakevek::SetFrame(1);
+    EXPECT_EQ(session.Poll(), 1);
+    EXPECT_EQ(session.lastFrame, 1);
+    EXPECT_EQ(session.Poll(), 0);
+    fakevek::SetFrame(3);
+    EXPECT_EQ(session.Poll(), 1);
+    EXPECT_EQ(session.Poll(), 1);
+    EXPECT_EQ(session.lastFrame, 3);
+    EXPECT_EQ(session.Poll(), 0);
+    EXPECT_EQ(fakevek::CountCalls("vekGetMarkers"), 0);
+}
+
+TEST_F(FrameTest, UnreadableFrameCounterIsNoNewFrame) {
+    fakevek::EnableStreams(0);
+    fakevek::SetFrame(5);
+    while (session.Poll() == 1) {
+    }
+    fake().integers.erase(VEK_FRAME);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(session.Poll(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(session.lastFrame, 5);
+}
+
+TEST_F(FrameTest, FrameCounterJumpingBackwardsRestarts) {
+    for (int f = 1; f <= 10; ++f) {
+        fakevek::SetFrame(f);
+        QueueMarkers(f);
+        QueueRigids(f);
+        ASSERT_EQ(session.Poll(), 1);
+    }
+    // A partial frame 11 is pending when the server restarts.
+    fakevek::SetFrame(11);
+    QueueMarkers(11);
+    EXPECT_EQ(session.Poll(), 0);
+
+    fakevek::SetFrame(2);
+    QueueMarkers(1);  // from before the counter read: already old
+    QueueRigids(2);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(session.Poll(), 0);
+    EXPECT_EQ(session.lastFrame, 2);
+    EXPECT_EQ(session.pending->frame, 2);
+    QueueMarkers(2);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(2, 3, 2);
+    fakevek::SetFrame(3);
+    QueueMarkers(3);
+    QueueRigids(3);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(3, 3, 2);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "resetting frame...\n");
+}
+
+TEST_F(FrameTest, RecordsOfADeliveredFrameAreNotDeliveredAgain) {
+    fakevek::SetFrame(5);
+    QueueMarkers(5);
+    QueueRigids(5);
+    ASSERT_EQ(session.Poll(), 1);
+    // Late rigids of frames 4 and 5 (after a Flush, say) are dropped.
+    fakevek::SetFrame(6);
+    QueueMarkers(6);
+    QueueRigids(5);
+    EXPECT_EQ(session.Poll(), 0);
+    QueueRigids(4);
+    EXPECT_EQ(session.Poll(), 0);
+    QueueRigids(6);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(6, 3, 2);
+}
+
+TEST_F(FrameTest, RecordsOfAThirdFrameAreNotMixedIn) {
+    fakevek::EnableStreams(1 | 2 | 4);
+    fakevek::SetFrame(3);
+    QueueMarkers(1);
+    QueueRigids(2);
+    fake().images.push_back(Records(fakevek::Images(4, 3)));
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(1, 3, 0);
+    EXPECT_EQ(session.images.size(), 0u);
+    EXPECT_EQ(session.pending->frame, 2);
+    EXPECT_TRUE(session.pending->images.empty());
+}
+
+TEST_F(FrameTest, FlushStopsAfter480PollsOfAnEndlessStream) {
+    fakevek::EnableStreams(0);
+    fake().frameStep = 1;
+    fakevek::SetFrame(1);
+    session.Flush();
+    EXPECT_EQ(fakevek::CountCalls("vekGetError"), 480);
+    EXPECT_EQ(session.lastFrame, 480);
+    EXPECT_EQ(session.pending->frame, -1);
+}
+
+TEST_F(FrameTest, FlushDrainsQueuedFramesAndClearsPending) {
+    for (int f = 1; f <= 3; ++f) {
+        QueueMarkers(f);
+        QueueRigids(f);
+    }
+    QueueMarkers(4);
+    fakevek::SetFrame(4);
+    session.Flush();
+    EXPECT_EQ(session.lastFrame, 3);
+    EXPECT_EQ(fakevek::CountCalls("vekGetError"), 4);  // three frames, then 0
+    EXPECT_EQ(session.pending->frame, -1);
+    EXPECT_EQ(session.pending->mask, 0);
+}
+
+TEST_F(FrameTest, FlushWarnsAboutAFailedRequest) {
+    fake().status = 0;
+    fake().errors = {VEK_INVALID_ENUM};
+    testing::internal::CaptureStderr();
+    session.Flush();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "warning: VEK::Flush: error during flushing (e=21)\n");
+    EXPECT_TRUE(session.connected);
+
+    VEK idle(1.0f);
+    fake().calls.clear();
+    idle.Flush();
+    EXPECT_TRUE(fake().calls.empty());
+}
