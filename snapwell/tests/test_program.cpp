@@ -1,0 +1,242 @@
+// snapwell as a user runs it, against a real vekd on an ephemeral port.
+#include <scene.h>
+#include <server_process.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string readAll(const fs::path& p)
+{
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct Point {
+    int index;
+    float x, y, z;
+};
+
+// Loads body lines back in the rigid body line form.
+std::vector<Point> parseBody(const std::string& text)
+{
+    std::vector<Point> points;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        Point p{};
+        if (std::sscanf(line.c_str(), "%d, %f %f %f", &p.index, &p.x, &p.y, &p.z) == 4)
+            points.push_back(p);
+    }
+    return points;
+}
+
+double distance(const float* a, const float* b)
+{
+    return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+}
+
+class Snapwell : public ::testing::Test {
+protected:
+    static inline vekd::testing::ServerProcess* server = nullptr;
+    fs::path dir = fs::temp_directory_path() / ("snapwell_e2e_" + std::to_string(::getpid()));
+
+    static void SetUpTestSuite() { server = new vekd::testing::ServerProcess(); }
+    static void TearDownTestSuite()
+    {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(server->running());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs snapwell in `dir` with HOME = dir; `env` goes before the program.
+    RunResult run(const std::string& args, const std::string& env = "") const
+    {
+        const std::string command = "cd " + dir.string() + " && env -u VEK_SERVER HOME=" + dir.string()
+                                    + " " + env + " " + SNAPWELL_PATH + " " + args + " > out 2> err";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readAll(dir / "out"), readAll(dir / "err")};
+    }
+    std::string address() const { return " -s " + server->address() + " "; }
+
+    static void expectShapeOfDefaultBody(const std::vector<Point>& points)
+    {
+        const vekd::Scene scene = vekd::defaultScene();
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            for (std::size_t j = i + 1; j < points.size(); ++j) {
+                float a[3], b[3];
+                ASSERT_TRUE(vekd::ledPosition(scene, static_cast<int>(i), 0.0, a));
+                ASSERT_TRUE(vekd::ledPosition(scene, static_cast<int>(j), 0.0, b));
+                const float pi[3] = {points[i].x, points[i].y, points[i].z};
+                const float pj[3] = {points[j].x, points[j].y, points[j].z};
+                EXPECT_NEAR(distance(pi, pj), distance(a, b), 0.1) << "LEDs " << i << ", " << j;
+            }
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(Snapwell, CapturesTheMovingDefaultBodyIntoAFile)
+{
+    const RunResult r = run(address() + "-m 6 -o body.rb 6");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("version: "), std::string::npos);
+    EXPECT_NE(r.out.find("point tracker: 0, markers: 6\nmarkers=6\n\n\n"), std::string::npos);
+    EXPECT_NE(r.out.find("markers captured: ok ok ok ok ok ok  out of 6   \r\nwrote to body.rb\n"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("markers captured: 1 1 1 1 1 1  out of 6   \r"), std::string::npos);
+
+    const std::string file = readAll(dir / "body.rb");
+    const auto points = parseBody(file);
+    ASSERT_EQ(points.size(), 6u) << file;
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 6);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(points[i].index, i);
+    // Origin at the first marker; general notation in the file.
+    EXPECT_EQ(file.substr(0, 9), "0, 0 0 0\n");
+    expectShapeOfDefaultBody(points);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 3);  // out, err, body.rb
+    EXPECT_TRUE(server->waitForOutput("connected: flags 0x0 "));
+}
+
+TEST_F(Snapwell, PointFileGlobalVerboseModeFlagsAndConfigPose)
+{
+    // The pose file in HOME shifts all reported data by 1000 mm along x.
+    std::ofstream(dir / ".vek_paint") << "1000 0 0 1 0 0 0\n";
+    std::ofstream(dir / "body.pt") << "# the default body\n0\n1, 0 0 0\n2\n3\n4\n5\n";
+    const RunResult r = run(address() + "-1 -2 -g -v -m 6 body.pt");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(server->waitForOutput("connected: flags 0x300 "));
+    EXPECT_NE(r.out.find("point tracker: 0, markers: 6\n"), std::string::npos);
+    EXPECT_NE(r.out.find("LED : Position = "), std::string::npos);
+    EXPECT_NE(r.out.find("   Approximate jitter estimate: "), std::string::npos);
+
+    // Written to standard output at the verbose report's precision of 5.
+    const std::string body = r.out.substr(r.out.rfind("\n\n\n") + 3);
+    const auto points = parseBody(body);
+    ASSERT_EQ(points.size(), 6u) << body;
+    for (std::size_t i = 0, pos = 0; i < points.size(); ++i) {
+        const std::size_t end = body.find('\n', pos);
+        const std::string line = body.substr(pos, end - pos);
+        pos = end + 1;
+        const std::size_t dot = line.rfind('.');
+        ASSERT_NE(dot, std::string::npos) << line;
+        EXPECT_EQ(line.size() - dot - 1, 5u) << line;
+    }
+    expectShapeOfDefaultBody(points);
+
+    // World coordinates (shifted by the pose): the body as it stood at some
+    // moment of the run.
+    const vekd::Scene scene = vekd::defaultScene();
+    const auto worst = [&](double t) {
+        double d = 0;
+        for (const Point& p : points) {
+            float led[3];
+            vekd::ledPosition(scene, p.index, t, led);
+            led[0] += 1000.0f;
+            const float xyz[3] = {p.x, p.y, p.z};
+            d = std::max(d, distance(xyz, led));
+        }
+        return d;
+    };
+    double best = 1e9, bestT = 0;
+    for (double t = 0; t < 120; t += 0.002) {
+        if (const double d = worst(t); d < best) {
+            best = d;
+            bestT = t;
+        }
+    }
+    for (double t = bestT - 0.002; t < bestT + 0.002; t += 0.00005)
+        best = std::min(best, worst(t));
+    EXPECT_LT(best, 0.5) << "at t=" << bestT;
+}
+
+TEST_F(Snapwell, MoreSettledMarkersThanMaxFailsWithoutAFile)
+{
+    const RunResult r = run("-m 3 -o body.rb 6", "VEK_SERVER=" + server->address());
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.err, "number of visible markers exceeds 'max'\n");
+    EXPECT_FALSE(fs::exists(dir / "body.rb"));
+}
+
+TEST_F(Snapwell, UsageHelpAndRefusedArguments)
+{
+    const RunResult help = run("-h");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.substr(0, help.out.find('\n')),
+              std::string("usage:  ") + SNAPWELL_PATH
+                  + " [-s server | -d device] [-v] [-h] [-g] -m max -o file point#");
+    EXPECT_NE(help.out.find("\nRigid body capture utility version 2.0\n"), std::string::npos);
+    EXPECT_NE(help.out.find("\n  point#     # of points\n"), std::string::npos);
+
+    for (const char* args : {"", "six", "-m 6 -s"}) {
+        const RunResult usage = run(args);
+        EXPECT_NE(usage.status, 0) << args;
+        EXPECT_EQ(usage.out.rfind("usage:  ", 0), 0u) << args;
+    }
+    const RunResult nine = run(address() + "-c 9 6");
+    EXPECT_NE(nine.status, 0);
+    EXPECT_EQ(nine.err, "error:  invalid frame count (9)\n");
+    const RunResult hundredOne = run(address() + "-c 101 6");
+    EXPECT_NE(hundredOne.status, 0);
+    EXPECT_EQ(hundredOne.err, "error:  invalid frame count (101)\n");
+
+    const RunResult zero = run(address() + "6 0");
+    EXPECT_NE(zero.status, 0);
+    EXPECT_EQ(zero.err.rfind("error: invalid point count (0)", 0), 0u) << zero.err;
+    EXPECT_EQ(zero.out, "");  // refused before connecting
+}
+
+TEST_F(Snapwell, FailuresBeforeTheCapture)
+{
+    const int port = vekd::testing::unusedPort();
+    const RunResult refused = run("-s 127.0.0.1:" + std::to_string(port) + " 6");
+    EXPECT_EQ(refused.status, 255);
+    EXPECT_EQ(refused.err, "Is vekd running on 127.0.0.1:" + std::to_string(port) + "?\n");
+
+    const RunResult missing = run(address() + "4 none.pt");
+    EXPECT_NE(missing.status, 0);
+    EXPECT_EQ(missing.err, "error opening none.pt\n");
+    EXPECT_EQ(missing.out.find("point tracker:"), std::string::npos);  // no tracker made
+
+    std::ofstream(dir / "empty.pt") << "# nothing\n";
+    const RunResult empty = run(address() + "empty.pt");
+    EXPECT_NE(empty.status, 0);
+    EXPECT_EQ(empty.err.rfind("error: empty.pt holds 0 markers", 0), 0u) << empty.err;
+
+    // A HOME whose config path does not fit the 256-byte buffer.
+    const RunResult longHome = run(address() + "6", "HOME=/" + std::string(300, 'h'));
+    EXPECT_NE(longHome.status, 0);
+    EXPECT_NE(longHome.err.find("error: check failed: snprintf(path, 256"), std::string::npos)
+        << longHome.err;
+}
