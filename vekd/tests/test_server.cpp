@@ -180,7 +180,7 @@ TEST(Server, ASlowReaderLosesFramesAndSlowsNobody) {
     ASSERT_TRUE(fast.frames(1920, numbers));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     expectConsecutive(numbers);
-    EXPECT_NEAR(seconds, 2.0, 0.2);  // on time, no drift
+    EXPECT_NEAR(seconds, 2.0, 0.4);  // on time, no drift
 
     slow.close();
     ASSERT_TRUE(server.waitForOutput("disconnected: connection closed ("));
