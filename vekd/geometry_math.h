@@ -55,8 +55,8 @@ inline Vec3 rotate(Quat q, Vec3 v) {
 
 // Angle in radians between two rotations.
 inline double angleBetween(Quat a, Quat b) {
-    const double d = std::fabs(a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z);
-    return 2.0 * std::acos(d > 1.0 ? 1.0 : d);
+    const Quat d = conjugate(a) * b;
+    return 2.0 * std::atan2(std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z), std::fabs(d.w));
 }
 
 // Rotation whose matrix has the columns x, y, z (an orthonormal basis).

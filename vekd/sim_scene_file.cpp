@@ -131,7 +131,7 @@ bool SceneParser::expectFields(size_t least, size_t most, const char* usage) {
 bool SceneParser::number(size_t i, double lowest, double highest, double& out) {
     const Field& f = fields_[i];
     const char* first = f.text;
-    if (f.length > 0 && *first == '+') ++first;  // from_chars takes no plus sign
+    if (f.length > 1 && f.text[0] == '+' && f.text[1] != '-') ++first;  // from_chars takes no plus sign
     const auto [end, ec] = std::from_chars(first, f.text + f.length, out);
     if (ec != std::errc() || end != f.text + f.length || !std::isfinite(out))
         return fail("not a number: " + quoted(f));

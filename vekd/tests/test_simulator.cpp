@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 
+#include "geometry_horn.h"
 #include "scene.h"
 #include "simulator.h"
 #include "trackers.h"
@@ -444,6 +446,75 @@ TEST(SimulatorLimits, RecordCountsStayWithinWhatAClientFetches) {
     int peaks = 0;
     for (const DetectorRecord& d : frame.detectors) peaks += d.peaks;
     EXPECT_EQ(peaks, 512);
+}
+
+TEST(HornFit, EigenDecompositionRebuildsTheMatrix) {
+    const double m[4][4] = {{4, 1, -2, 0.5}, {1, -3, 0, 2}, {-2, 0, 1, 1}, {0.5, 2, 1, 0}};
+    double values[4], vectors[4][4];
+    symmetricEigen4(m, values, vectors);
+    for (int k = 0; k < 3; ++k) EXPECT_GE(values[k], values[k + 1]);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            double rebuilt = 0, orthogonality = 0;
+            for (int k = 0; k < 4; ++k) {
+                rebuilt += vectors[i][k] * values[k] * vectors[j][k];
+                orthogonality += vectors[k][i] * vectors[k][j];
+            }
+            EXPECT_NEAR(rebuilt, m[i][j], 1e-12);
+            EXPECT_NEAR(orthogonality, i == j ? 1.0 : 0.0, 1e-12);
+        }
+}
+
+TEST(HornFit, RecoversExactPosesIncludingHalfTurns) {
+    std::mt19937 random(4);
+    std::uniform_real_distribution<double> spread(-100, 100);
+    std::vector<Pose> poses;
+    for (const Vec3 axis : {Vec3{1, 0, 0}, Vec3{0, 1, 0}, Vec3{0, 0, 1}, normalized(Vec3{1, -2, 3})})
+        poses.push_back({{10, -20, 30}, axisAngle(axis, kPi)});  // scalar part 0
+    for (int k = 0; k < 50; ++k) {
+        const Quat q = normalized(Quat{spread(random), spread(random), spread(random), spread(random)});
+        poses.push_back({{spread(random) * 20, spread(random) * 20, spread(random) * 20}, q});
+    }
+    for (const int n : {3, 4, 7}) {
+        for (const Pose& truth : poses) {
+            std::vector<Vec3> body, world;
+            for (int i = 0; i < n; ++i) {
+                body.push_back({spread(random), spread(random), spread(random)});
+                world.push_back(apply(truth, body.back()));
+            }
+            Pose fitted;
+            double rms = -1;
+            ASSERT_TRUE(fitRigidHorn(body.data(), world.data(), n, fitted, rms));
+            EXPECT_LT(rms, 1e-9);
+            EXPECT_LT(norm(fitted.position - truth.position), 1e-9);
+            EXPECT_LT(angleBetween(fitted.rotation, truth.rotation), 1e-9);
+            EXPECT_GE(fitted.rotation.w, 0);
+        }
+    }
+}
+
+TEST(HornFit, NoisyPointsGiveTheirResidual) {
+    const Vec3 body[4] = {{0, 0, 0}, {100, 0, 0}, {0, 100, 0}, {0, 0, 100}};
+    const Pose truth{{5, 6, 7}, axisAngle({0, 0, 1}, 0.3)};
+    Vec3 world[4];
+    const Vec3 errors[4] = {{0.1, 0, 0}, {-0.1, 0, 0}, {0, 0.1, 0}, {0, -0.1, 0}};
+    for (int i = 0; i < 4; ++i) world[i] = apply(truth, body[i]) + errors[i];
+    Pose fitted;
+    double rms = 0;
+    ASSERT_TRUE(fitRigidHorn(body, world, 4, fitted, rms));
+    EXPECT_GT(rms, 0.05);
+    EXPECT_LT(rms, 0.1);
+    EXPECT_LT(norm(fitted.position - truth.position), 0.2);
+}
+
+TEST(HornFit, RefusesTooFewOrCollinearPoints) {
+    const Vec3 line[3] = {{0, 0, 0}, {1, 1, 1}, {5, 5, 5}};
+    Pose pose;
+    double rms = 0;
+    EXPECT_FALSE(fitRigidHorn(line, line, 3, pose, rms));
+    EXPECT_FALSE(fitRigidHorn(line, line, 2, pose, rms));
+    const Vec3 same[3] = {{1, 2, 3}, {1, 2, 3}, {1, 2, 3}};
+    EXPECT_FALSE(fitRigidHorn(same, same, 3, pose, rms));
 }
 
 // Visibility over time in the default scene.
