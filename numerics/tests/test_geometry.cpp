@@ -11,7 +11,7 @@
 
 using namespace numerics;
 
-TEST(Geometry, ColumnMajorHelpers)
+TEST(GeometryHelpers, ColumnMajorHelpers)
 {
     // Column-major: element (r, c) at r + 3c; this A has rows (1 2 3), (4 5 6), (7 8 10).
     const Mat3 a = {1, 4, 7, 2, 5, 8, 3, 6, 10};
@@ -35,7 +35,7 @@ TEST(Geometry, ColumnMajorHelpers)
     EXPECT_EQ(transformPoint(kIdentity4, {1, 2, 3}), (Vec3{1, 2, 3}));
 }
 
-TEST(Geometry, FloatVectorHelpersReturnNewVectors)
+TEST(GeometryHelpers, FloatVectorHelpersReturnNewVectors)
 {
     const Vec3f v = {1, -2, 3};
     EXPECT_EQ(negate(v), (Vec3f{-1, 2, -3}));

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class AtomicFile : public ::testing::Test {
+class SnapwellAtomicFile : public ::testing::Test {
 protected:
     fs::path dir = fs::temp_directory_path() / ("snapwell_atomic_" + std::to_string(::getpid()));
     void SetUp() override { fs::create_directories(dir); }
@@ -37,7 +37,7 @@ protected:
 
 }  // namespace
 
-TEST_F(AtomicFile, WritesAndReplacesKeepingPermissions)
+TEST_F(SnapwellAtomicFile, WritesAndReplacesKeepingPermissions)
 {
     const fs::path target = dir / "body.rb";
     EXPECT_EQ(writeFileAtomically(target, "0, 1 2 3\n").status, AtomicWriteStatus::Written);
@@ -56,7 +56,7 @@ TEST_F(AtomicFile, WritesAndReplacesKeepingPermissions)
     EXPECT_EQ(entries(), 1u);  // no temporary file left
 }
 
-TEST_F(AtomicFile, FailuresLeaveNoTemporaryFile)
+TEST_F(SnapwellAtomicFile, FailuresLeaveNoTemporaryFile)
 {
     const auto missing = writeFileAtomically(dir / "no" / "body.rb", "x");
     EXPECT_EQ(missing.status, AtomicWriteStatus::OpenFailed);

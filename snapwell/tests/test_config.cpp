@@ -11,7 +11,7 @@
 
 using namespace snapwell;
 
-TEST(ConfigPath, HomeOrWorkingDirectoryAndBufferLimit)
+TEST(SnapwellConfigPath, HomeOrWorkingDirectoryAndBufferLimit)
 {
     EXPECT_EQ(std::get<std::string>(configPath("/home/u")), "/home/u/.vek_paint");
     EXPECT_EQ(std::get<std::string>(configPath(nullptr)), ".vek_paint");
@@ -24,7 +24,7 @@ TEST(ConfigPath, HomeOrWorkingDirectoryAndBufferLimit)
     EXPECT_EQ(std::get<ConfigPathTooLong>(result).needed, 257u);
 }
 
-class ConfigFile : public ::testing::Test {
+class SnapwellConfigFile : public ::testing::Test {
 protected:
     std::string path = (std::filesystem::temp_directory_path()
                         / ("snapwell_config_" + std::to_string(::getpid()))).string();
@@ -34,14 +34,14 @@ protected:
     void TearDown() override { std::remove(path.c_str()); }
 };
 
-TEST_F(ConfigFile, SevenNumbersReplaceThePose)
+TEST_F(SnapwellConfigFile, SevenNumbersReplaceThePose)
 {
     write("1 2 3\n0.5 0.5\t0.5 0.5 extra");
     EXPECT_EQ(readConfigPose(path, pose), ConfigStatus::Read);
     EXPECT_EQ(pose, (numerics::Pose{1, 2, 3, 0.5f, 0.5f, 0.5f, 0.5f}));
 }
 
-TEST_F(ConfigFile, MissingOrIncompleteFileKeepsThePose)
+TEST_F(SnapwellConfigFile, MissingOrIncompleteFileKeepsThePose)
 {
     EXPECT_EQ(readConfigPose(path + ".none", pose), ConfigStatus::Missing);
     write("1 2 3 x 0 0 0");

@@ -17,7 +17,7 @@ ParseResult parse(std::vector<const char*> args)
 
 }  // namespace
 
-TEST(Options, DefaultsAndEveryOption)
+TEST(SnapwellOptions, DefaultsAndEveryOption)
 {
     const auto none = parse({});
     EXPECT_EQ(none.action, ParseAction::Run);
@@ -42,14 +42,14 @@ TEST(Options, DefaultsAndEveryOption)
     EXPECT_EQ(parse({"-d", "dev"}).options.server, "dev");
 }
 
-TEST(Options, ModeFlagsCombine)
+TEST(SnapwellOptions, ModeFlagsCombine)
 {
     EXPECT_EQ(parse({"-1", "-2"}).options.flags, 0x300);
     EXPECT_EQ(parse({"-4"}).options.flags, 0x400);
     EXPECT_EQ(parse({"-3", "-4"}).options.flags, 0x700);
 }
 
-TEST(Options, ArgumentsThatAreNotOptions)
+TEST(SnapwellOptions, ArgumentsThatAreNotOptions)
 {
     // A server option without a value falls through to the point-count test.
     EXPECT_EQ(parse({"6", "-s"}).action, ParseAction::Usage);
@@ -65,7 +65,7 @@ TEST(Options, ArgumentsThatAreNotOptions)
     EXPECT_EQ(parse({"99999999999"}).action, ParseAction::Usage);
 }
 
-TEST(Options, ReadIntLikePercentD)
+TEST(SnapwellOptions, ReadIntLikePercentD)
 {
     int v = 0;
     EXPECT_TRUE(readInt("  +42x", v));
@@ -78,7 +78,7 @@ TEST(Options, ReadIntLikePercentD)
     EXPECT_EQ(v, -3);
 }
 
-TEST(Options, UsageAndHelpTexts)
+TEST(SnapwellOptions, UsageAndHelpTexts)
 {
     std::ostringstream out;
     printUsage(out, "/bin/snapwell");

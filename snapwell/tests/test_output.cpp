@@ -28,7 +28,7 @@ std::vector<MarkerRecord> markers()
 
 }  // namespace
 
-TEST(Output, ProgressLineIsRewrittenInPlace)
+TEST(SnapwellOutput, ProgressLineIsRewrittenInPlace)
 {
     std::ostringstream out;
     printProgress(out, records(), 10, 6);
@@ -37,7 +37,7 @@ TEST(Output, ProgressLineIsRewrittenInPlace)
     EXPECT_EQ(countSettled(records(), 11), 1);
 }
 
-TEST(Output, VerboseReportLeavesPrecisionFive)
+TEST(SnapwellOutput, VerboseReportLeavesPrecisionFive)
 {
     std::ostringstream out;
     out << std::fixed;
@@ -54,7 +54,7 @@ TEST(Output, VerboseReportLeavesPrecisionFive)
     EXPECT_EQ(out.precision(), 5);
 }
 
-TEST(Output, BodyLinesRelativeToTheFirstRecord)
+TEST(SnapwellOutput, BodyLinesRelativeToTheFirstRecord)
 {
     std::ostringstream file;
     writeBody(file, records(), markers(), 10, false);

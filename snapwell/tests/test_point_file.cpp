@@ -14,7 +14,7 @@ using namespace snapwell;
 
 namespace {
 
-class PointFile : public ::testing::Test {
+class SnapwellPointFile : public ::testing::Test {
 protected:
     std::string path = (std::filesystem::temp_directory_path()
                         / ("snapwell_points_" + std::to_string(::getpid()) + ".pt")).string();
@@ -28,7 +28,7 @@ protected:
 
 }  // namespace
 
-TEST(PointLine, FormsOfAMarkerLine)
+TEST(SnapwellPointLine, FormsOfAMarkerLine)
 {
     const auto led = [](const std::string& s) {
         int v = -99;
@@ -49,7 +49,7 @@ TEST(PointLine, FormsOfAMarkerLine)
     EXPECT_FALSE(parsePointLine("0, 1 2 3", 6, v));
 }
 
-TEST_F(PointFile, ReadsLedsSkippingComments)
+TEST_F(SnapwellPointFile, ReadsLedsSkippingComments)
 {
     write("# body\n3\n3, 1.0 2.0 3.0\n#x\n12, 0 0 0");
     ASSERT_TRUE(read());
@@ -57,7 +57,7 @@ TEST_F(PointFile, ReadsLedsSkippingComments)
     EXPECT_EQ(err.str(), "");
 }
 
-TEST_F(PointFile, InvalidLineFailsWithItsNumber)
+TEST_F(SnapwellPointFile, InvalidLineFailsWithItsNumber)
 {
     write("# c\n1\n2\n\n4\n");
     EXPECT_FALSE(read());
@@ -69,7 +69,7 @@ TEST_F(PointFile, InvalidLineFailsWithItsNumber)
     EXPECT_EQ(err.str(), path + ":1: invalid string: s, 2.0\n");
 }
 
-TEST_F(PointFile, OverlongLineFailsInsteadOfDroppingTheRest)
+TEST_F(SnapwellPointFile, OverlongLineFailsInsteadOfDroppingTheRest)
 {
     const std::string longLine = "1" + std::string(kPointLineMax, ' ');
     write("0\n" + longLine + "\n2\n");
@@ -82,7 +82,7 @@ TEST_F(PointFile, OverlongLineFailsInsteadOfDroppingTheRest)
     EXPECT_EQ(leds, (std::vector<int>{0, 1}));
 }
 
-TEST_F(PointFile, MissingFile)
+TEST_F(SnapwellPointFile, MissingFile)
 {
     EXPECT_FALSE(readPointFile(path + ".none", leds, err));
     EXPECT_EQ(err.str(), "error opening " + path + ".none\n");

@@ -59,7 +59,7 @@ double distance(const float* a, const float* b)
     return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
 }
 
-class Snapwell : public ::testing::Test {
+class SnapwellProgram : public ::testing::Test {
 protected:
     static inline vekd::testing::ServerProcess* server = nullptr;
     fs::path dir = fs::temp_directory_path() / ("snapwell_e2e_" + std::to_string(::getpid()));
@@ -105,7 +105,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Snapwell, CapturesTheMovingDefaultBodyIntoAFile)
+TEST_F(SnapwellProgram, CapturesTheMovingDefaultBodyIntoAFile)
 {
     const RunResult r = run(address() + "-m 6 -o body.rb 6");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
@@ -129,7 +129,7 @@ TEST_F(Snapwell, CapturesTheMovingDefaultBodyIntoAFile)
     EXPECT_TRUE(server->waitForOutput("connected: flags 0x0 "));
 }
 
-TEST_F(Snapwell, PointFileGlobalVerboseModeFlagsAndConfigPose)
+TEST_F(SnapwellProgram, PointFileGlobalVerboseModeFlagsAndConfigPose)
 {
     // The pose file in HOME shifts all reported data by 1000 mm along x.
     std::ofstream(dir / ".vek_paint") << "1000 0 0 1 0 0 0\n";
@@ -181,7 +181,7 @@ TEST_F(Snapwell, PointFileGlobalVerboseModeFlagsAndConfigPose)
     EXPECT_LT(best, 0.5) << "at t=" << bestT;
 }
 
-TEST_F(Snapwell, MoreSettledMarkersThanMaxFailsWithoutAFile)
+TEST_F(SnapwellProgram, MoreSettledMarkersThanMaxFailsWithoutAFile)
 {
     const RunResult r = run("-m 3 -o body.rb 6", "VEK_SERVER=" + server->address());
     EXPECT_NE(r.status, 0);
@@ -189,7 +189,7 @@ TEST_F(Snapwell, MoreSettledMarkersThanMaxFailsWithoutAFile)
     EXPECT_FALSE(fs::exists(dir / "body.rb"));
 }
 
-TEST_F(Snapwell, UsageHelpAndRefusedArguments)
+TEST_F(SnapwellProgram, UsageHelpAndRefusedArguments)
 {
     const RunResult help = run("-h");
     EXPECT_EQ(help.status, 0);
@@ -217,7 +217,7 @@ TEST_F(Snapwell, UsageHelpAndRefusedArguments)
     EXPECT_EQ(zero.out, "");  // refused before connecting
 }
 
-TEST_F(Snapwell, FailuresBeforeTheCapture)
+TEST_F(SnapwellProgram, FailuresBeforeTheCapture)
 {
     const int port = vekd::testing::unusedPort();
     const RunResult refused = run("-s 127.0.0.1:" + std::to_string(port) + " 6");
