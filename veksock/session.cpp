@@ -114,10 +114,10 @@ bool Session::receive(int waitMs) {
         pollfd p{fd_, POLLIN, 0};
         if (poll(&p, 1, waitMs) <= 0) return true;
     }
-    static thread_local uint8_t buf[64 * 1024];
+    constexpr size_t kChunk = 256 * 1024;
     size_t total = 0;
     while (fd_ >= 0 && total < kMaxDrainBytes) {
-        const ssize_t n = recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+        const ssize_t n = recv(fd_, reader_.prepare(kChunk), kChunk, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (n <= 0) {
@@ -125,7 +125,7 @@ bool Session::receive(int waitMs) {
             return false;
         }
         total += static_cast<size_t>(n);
-        reader_.feed(buf, static_cast<size_t>(n));
+        reader_.commit(static_cast<size_t>(n));
         vekwire::Message m;
         int r;
         while (fd_ >= 0 && (r = reader_.next(m)) == 1) handle(m);
@@ -133,7 +133,7 @@ bool Session::receive(int waitMs) {
             lose(VEK_ERR_PROTOCOL);
             return false;
         }
-        if (static_cast<size_t>(n) < sizeof buf) break;
+        if (static_cast<size_t>(n) < kChunk) break;
     }
     return fd_ >= 0;
 }

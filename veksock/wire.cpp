@@ -307,21 +307,30 @@ bool decodeScanAnswer(const uint8_t* p, size_t n, VEKScanEntry& entry) {
 
 void Reader::feed(const void* data, size_t size) {
     if (failed() || size == 0) return;
-    if (start_ > 0 && start_ == buffer_.size()) {
-        buffer_.clear();
-        start_ = 0;
-    } else if (start_ > 64 * 1024) {
-        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(start_));
+    std::memcpy(prepare(size), data, size);
+    commit(size);
+}
+
+uint8_t* Reader::prepare(size_t size) {
+    if (start_ == end_) {
+        start_ = end_ = 0;
+    } else if (buffer_.size() - end_ < size && start_ > 0) {
+        // Out of room: move the unread part (less than one message) down.
+        std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
+        end_ -= start_;
         start_ = 0;
     }
-    const auto* b = static_cast<const uint8_t*>(data);
-    buffer_.insert(buffer_.end(), b, b + size);
+    if (buffer_.size() < end_ + size) buffer_.resize(std::max(end_ + size, buffer_.size() * 2));
+    return buffer_.data() + end_;
+}
+
+void Reader::commit(size_t size) {
+    if (!failed()) end_ = std::min(end_ + size, buffer_.size());
 }
 
 int Reader::fail(std::string why) {
     error_ = std::move(why);
-    buffer_.clear();
-    start_ = 0;
+    start_ = end_ = 0;
     return -1;
 }
 
@@ -348,8 +357,7 @@ int Reader::next(Message& m) {
 }
 
 void Reader::reset() {
-    buffer_.clear();
-    start_ = 0;
+    start_ = end_ = 0;
     error_.clear();
 }
 

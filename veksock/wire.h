@@ -142,12 +142,16 @@ public:
     explicit Reader(size_t maxPayload = kMaxPayload) : maxPayload_(maxPayload) {}
 
     void feed(const void* data, size_t size);
+    // Zero-copy feeding: room for at least `size` bytes, then commit what
+    // was written there.
+    uint8_t* prepare(size_t size);
+    void commit(size_t size);
     // 1: `m` holds a message; 0: more bytes needed; -1: the stream is broken.
     int next(Message& m);
 
     bool failed() const { return !error_.empty(); }
     const std::string& error() const { return error_; }
-    size_t buffered() const { return buffer_.size() - start_; }
+    size_t buffered() const { return end_ - start_; }
     void reset();
 
 private:
@@ -156,6 +160,7 @@ private:
     size_t maxPayload_;
     std::vector<uint8_t> buffer_;
     size_t start_ = 0;
+    size_t end_ = 0;  // bytes of buffer_ in use
     std::string error_;
 };
 

@@ -1,0 +1,147 @@
+// Streaming from a real vekd at 960 Hz with the default scene's markers:
+// latency from generation to fetchable, client CPU, frames lost, and many
+// clients at once.
+//
+//   build/bench/bench_stream latency SECONDS          busy-polling client
+//   build/bench/bench_stream poll1ms SECONDS          client polling every 1 ms
+//   build/bench/bench_stream clients N SECONDS        N clients polling every 1 ms
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "server_process.h"
+#include "veksock.h"
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+long long nowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+}
+
+double cpuSeconds() {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+struct Result {
+    long frames = 0, gaps = 0, libDropped = 0, serverDropped = 0;
+    double cpuPercent = 0;
+    std::vector<long long> latencies;
+};
+
+// One client: connects, (as master) defines a tracker on every LED and sets
+// 960 Hz, then fetches markers for `seconds`.
+Result runClient(const std::string& address, bool master, bool busy, int seconds) {
+    Result res;
+    if (vekInit(address.c_str(), master ? 0 : VEK_SLAVE) != 0) {
+        std::fprintf(stderr, "cannot connect\n");
+        return res;
+    }
+    if (master) {
+        vekTrackeri(0, VEK_CREATE, VEK_POINT_TRACKER);
+        for (int led = 0; led < 32; ++led) vekMarkeri(led, VEK_MARKER_LED, led);
+        vekTracker(0, VEK_ON);
+        vekSetFloat(VEK_FREQUENCY, 960);
+    }
+    vekSetInteger(VEK_STREAMING, VEK_ON);
+    static MarkerRecord m[585];
+    while (vekGetMarkers(m, 585) == 0) {
+    }
+    int last = m[0].frame;
+    const double cpu0 = cpuSeconds();
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    const auto start = Clock::now();
+    while (Clock::now() < end) {
+        int n;
+        while ((n = vekGetMarkers(m, 585)) > 0) {
+            const long long t = nowUs();
+            int64_t generated = 0;
+            int newest = 0;
+            vekGetIntegerv(VEK_FRAME, &newest);
+            if (newest == m[0].frame && vekGetFrameTime(&generated) > 0)
+                res.latencies.push_back(t - generated);
+            res.gaps += m[0].frame - last - 1;
+            last = m[0].frame;
+            ++res.frames;
+        }
+        if (n < 0) break;
+        if (!busy) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    res.cpuPercent = (cpuSeconds() - cpu0) / wall * 100;
+    int v = 0;
+    vekGetIntegerv(VEK_LIB_DROPPED, &v);
+    res.libDropped = v;
+    vekGetIntegerv(VEK_SERVER_DROPPED, &v);
+    res.serverDropped = v;
+    vekDone();
+    return res;
+}
+
+void report(const char* what, Result& r) {
+    std::sort(r.latencies.begin(), r.latencies.end());
+    auto pct = [&](double p) {
+        return r.latencies.empty() ? 0LL : r.latencies[static_cast<size_t>(p * (r.latencies.size() - 1))];
+    };
+    std::printf("%s: %ld frames, %ld lost (gaps %ld, library drops %ld, server drops %ld), "
+                "latency p50 %lld us p99 %lld us max %lld us, client CPU %.2f%% of a core\n",
+                what, r.frames, r.gaps + r.libDropped, r.gaps, r.libDropped, r.serverDropped, pct(0.5),
+                pct(0.99), r.latencies.empty() ? 0LL : r.latencies.back(), r.cpuPercent);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "latency";
+    vekd::testing::ServerProcess server({"--freq", "960"});
+    if (mode == "clients") {
+        const int n = argc > 2 ? std::atoi(argv[2]) : 8;
+        const int seconds = argc > 3 ? std::atoi(argv[3]) : 10;
+        std::vector<pid_t> children;
+        std::vector<int> pipes;
+        for (int i = 0; i < n; ++i) {
+            int fds[2];
+            if (pipe(fds) != 0) return 1;
+            const pid_t pid = fork();
+            if (pid == 0) {
+                close(fds[0]);
+                if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                Result r = runClient(server.address(), i == 0, false, seconds);
+                char line[512];
+                std::snprintf(line, sizeof line, "client %d", i);
+                dup2(fds[1], 1);
+                report(line, r);
+                std::fflush(stdout);
+                _exit(0);
+            }
+            close(fds[1]);
+            children.push_back(pid);
+            pipes.push_back(fds[0]);
+        }
+        for (size_t i = 0; i < children.size(); ++i) {
+            char buf[1024];
+            const ssize_t got = read(pipes[i], buf, sizeof buf - 1);
+            buf[got > 0 ? got : 0] = '\0';
+            std::fputs(buf, stdout);
+            waitpid(children[i], nullptr, 0);
+        }
+        return 0;
+    }
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
+    Result r = runClient(server.address(), true, mode == "latency", seconds);
+    report(mode == "latency" ? "busy-polling client" : "client polling every 1 ms", r);
+    return 0;
+}
