@@ -232,6 +232,10 @@ void Server::admit(ClientConn& c, const vekwire::Hello& hello) {
     w.frequency = frequency_;
     w.name = options_.name;
     const bool slave = hello.flags & VEK_SLAVE;
+    // A master that just said goodbye may not have been read yet.
+    if (!slave)
+        for (auto& other : clients_)
+            if (other->fd >= 0 && other->master) readClient(*other);
     int admitted = 0;
     bool masterPresent = false;
     for (const auto& other : clients_) {
