@@ -1,0 +1,278 @@
+#include "gl_view_core.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace glview {
+
+namespace {
+
+constexpr int kTab = 9;
+constexpr int kCtrlR = 18;
+
+bool pressedNow(const MouseState& s, int bit) { return (s.buttons & bit) && !(s.previousButtons & bit); }
+
+}  // namespace
+
+GLViewCore::GLViewCore(MicrosecondSource clock) : stopwatch_(clock) {}
+
+void GLViewCore::initialise() {
+    initLights();
+    resetCamera();
+    initExtra();
+}
+
+void GLViewCore::draw() {
+    if (pickRequested) {
+        beginPick();
+        drawPickables();
+        endPick();
+        pickRequested = 0;
+    }
+    setupView();
+    drawScene();
+    beginOverlay();
+    drawOverlay();
+}
+
+void GLViewCore::resetCamera() {
+    camera.mode = kOrbit;
+    camera.eye = {0, 0, 0};
+    camera.target = {0, 0, 0};
+    camera.clampTarget();
+    camera.rotation = {5, 0, 0};
+    camera.r = 6;
+    camera.fov = 60;
+}
+
+void GLViewCore::initLights() {
+    lights.clear();
+    LightSource key;
+    key.id = GL_LIGHT0;
+    key.kind = kAmbientLight | kDiffuseLight;
+    key.position = {0, 1, 0, 0};
+    key.ambient = {0.2f, 0.2f, 0.2f, 1};
+    key.diffuse = {0.7f, 0.7f, 0.7f, 1};
+    LightSource fill;
+    fill.id = GL_LIGHT1;
+    fill.kind = kDiffuseLight;
+    fill.position = {-1, 0, -1, 0};
+    fill.diffuse = {0.5f, 0.5f, 0.5f, 1};
+    lights = {key, fill};
+    for (const auto& light : lights) light.apply();
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_LIGHTING);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+}
+
+void GLViewCore::beginOverlay() { camera.setPixelProjection(width(), height(), 100); }
+
+void GLViewCore::setupView() {
+    camera.clampTarget();
+    camera.update();
+    camera.setProjection(width(), height());
+    camera.applyView();
+    if (!lights.empty()) glEnable(GL_LIGHTING);
+    for (const auto& light : lights) light.applyPosition();
+}
+
+void GLViewCore::beginPick() {
+    selectionBuffer.fill(0);
+    glSelectBuffer(kSelectionBufferSize, selectionBuffer.data());
+    const MouseState* state = mouseState();
+    const int x = state ? state->x : 0, y = state ? state->y : 0;
+    const bool band = pickMode == kPickBand || pickMode == kPickBandAdd;
+    const int dx = band ? std::max(1, static_cast<int>(std::fabs(x - anchorX))) : 5;
+    const int dy = band ? std::max(1, static_cast<int>(std::fabs(y - anchorY))) : 5;
+    const int cx = band ? static_cast<int>((x + anchorX) / 2) : x;
+    const int cy = band ? static_cast<int>((y + anchorY) / 2) : y;
+    camera.setPickProjection(width(), height(), cx, cy, dx, dy);
+    camera.applyView();
+    glInitNames();
+    glPushName(0);
+}
+
+void GLViewCore::endPick() {
+    const int hits = glRenderMode(GL_RENDER);
+    hitCount = processHits(hits);
+}
+
+int GLViewCore::processHits(int count) { return count > 0 ? count : 0; }
+
+int GLViewCore::applyHits(const GLuint*) { return 0; }
+
+bool GLViewCore::key(int ascii, bool pressed) {
+    auto& rot = camera.rotation;
+    auto& spin = camera.rotationVelocity[1];
+    switch (ascii) {
+    case 'e': spin = pressed ? 1.0f : 0.0f; return true;
+    case 'q': spin = pressed ? -1.0f : 0.0f; return true;
+    case 'G':
+        if (pressed) measurePoints.clear();
+        measurePointsSecond.clear();
+        return true;
+    default: break;
+    }
+    switch (ascii) {
+    case kTab: case kCtrlR: case 'x': case 'X': case 'y': case 'Y': case 'z': case 'Z': case 'E':
+    case 'Q': case 'W': case 'R': case 'o': case '[': case ']': case 'S': case 'n': case 'N':
+    case 'g': case 'l': case 'L': case 'a':
+        break;
+    default:
+        return false;
+    }
+    if (!pressed) return true;
+    switch (ascii) {
+    case kTab: camera.mode = camera.mode == kEyeAnchored ? kOrbit : kEyeAnchored; break;
+    case kCtrlR: {
+        const MouseState* state = mouseState();
+        if (!state || state->modifiers != kCtrl) rot = {0, 270, 0};
+        break;
+    }
+    case 'x': rot = {0, 270, 0}; break;
+    case 'X': rot = {0, 90, 0}; break;
+    case 'y': rot = {90, 0, 0}; break;
+    case 'Y': rot = {270, 0, 0}; break;
+    case 'z': rot = {0, 0, 0}; break;
+    case 'Z': rot = {0, 180, 0}; break;
+    case 'E': spin += 0.06f; break;
+    case 'Q': spin -= 0.05f; break;
+    case 'W': spin = 0; break;
+    case 'R': resetCamera(); break;
+    case 'o': camera.orthographic = !camera.orthographic; break;
+    case '[':
+        if (frustumLength > 200) {
+            frustumLength -= 200;
+            cameraListsDirty = 1;
+        }
+        break;
+    case ']':
+        if (frustumLength < 5000) {
+            frustumLength += 200;
+            cameraListsDirty = 1;
+        }
+        break;
+    case 'S': colorByFlags = !colorByFlags; break;
+    case 'n': markerLabels = !markerLabels; break;
+    case 'N': showAllCameras = !showAllCameras; break;
+    default: sessionKey(ascii); break;
+    }
+    return true;
+}
+
+bool GLViewCore::mouse(const MouseState& state) { return updatePointerRay(state) || pointerInput(state); }
+
+bool GLViewCore::updatePointerRay(const MouseState& state) { return !camera.pointerRay(state.x, state.y); }
+
+bool GLViewCore::doubleClick() {
+    const uint32_t now = stopwatch_.now();
+    if (clickArmed && now - lastClickTime < kDoubleClickMicroseconds) {
+        clickArmed = 0;
+        if (hitCount > 0)
+            camera.target = lastPickPoint;
+        else
+            clearSelection();
+        return true;
+    }
+    lastClickTime = now;
+    clickArmed = 1;
+    return false;
+}
+
+bool GLViewCore::hitHorizontalPlane(const Vec3f& origin, const Vec3f& dir, float height, Vec3f& hit) const {
+    if (dir[1] == 0) return false;
+    const float t = (height - origin[1]) / dir[1];
+    if (!(t > 0)) return false;
+    hit = numerics::add(origin, numerics::scale(dir, t));
+    return true;
+}
+
+bool GLViewCore::zoom(const MouseState& state) {
+    const float factor = (state.modifiers & kShift) ? 1.1f : 1.5f;
+    const bool ctrl = (state.modifiers & kCtrl) != 0;
+    Vec3f hit;
+    if (state.buttons == (kLeftButton | kRightButton)) {
+        camera.r += camera.r * state.dy * 0.01f;
+    } else if (state.buttons == (kMiddleButton | kRightButton)) {
+        camera.r = 20;
+    } else if (pressedNow(state, kWheelForward)) {
+        if (camera.setRadius(camera.r / factor) && ctrl &&
+            hitHorizontalPlane(camera.eye, camera.rayDir, camera.center[1], hit))
+            camera.target = numerics::add(
+                camera.target, numerics::scale(numerics::add(hit, numerics::negate(camera.center)), 1 - 1 / factor));
+    } else if (pressedNow(state, kWheelBackward)) {
+        if (camera.setRadius(camera.r * factor) && ctrl &&
+            hitHorizontalPlane(camera.eye, camera.rayDir, camera.center[1], hit))
+            camera.target = numerics::add(
+                camera.target, numerics::scale(numerics::add(hit, numerics::negate(camera.center)), -(factor - 1)));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void GLViewCore::pan(const MouseState& state) {
+    if (state.modifiers & kShift) {
+        camera.target[1] -= state.dy * camera.r / 100;
+        return;
+    }
+    Vec3f previousOrigin = camera.eye, currentOrigin = camera.eye;
+    if (camera.orthographic) {
+        previousOrigin = camera.previousRayOrigin;
+        currentOrigin = camera.rayOrigin;
+        const float angle = std::acos(std::clamp(camera.rayDir[1], -1.0f, 1.0f)) * 180.0f / 3.14159265f;
+        if (angle >= 89 && angle <= 91) {
+            camera.target = numerics::add(camera.target, numerics::add(previousOrigin, numerics::negate(currentOrigin)));
+            return;
+        }
+    }
+    Vec3f before, after;
+    if (!hitHorizontalPlane(previousOrigin, camera.previousRayDir, 0, before) ||
+        !hitHorizontalPlane(currentOrigin, camera.rayDir, 0, after))
+        return;
+    camera.target = numerics::add(camera.target, numerics::add(before, numerics::negate(after)));
+}
+
+bool GLViewCore::pointerInput(const MouseState& state) {
+    const bool leftPress = state.buttons == kLeftButton && state.previousButtons == 0;
+    if (leftPress && state.modifiers == 0 && doubleClick()) return true;
+    if (leftPress) {
+        pickRequested = 1;
+        pickMode = state.modifiers == kCtrl ? kPickNearestAdd : kPickNearest;
+        return true;
+    }
+    if (state.buttons == kMiddleButton && state.previousButtons == kMiddleButton) {
+        const int mode = state.modifiers == 0               ? kPickBand
+                         : state.modifiers == kCtrl          ? kPickBandAdd
+                         : state.modifiers == (kShift | kCtrl) ? kPickNearestAdd
+                                                               : kPickNone;
+        if (mode != kPickNone) {
+            pickMode = mode;
+            pickRequested = 1;
+        }
+        return true;
+    }
+    if (zoom(state)) return true;
+    if (state.buttons == 0 && state.previousButtons != 0) {
+        camera.target = camera.center;
+        pickMode = kPickNone;
+        return true;
+    }
+    if (pickMode != kPickBand && pickMode != kPickBandAdd) {
+        anchorX = static_cast<float>(state.x);
+        anchorY = static_cast<float>(state.y);
+    }
+    if (state.buttons == kLeftButton && state.previousButtons == kLeftButton &&
+        (state.modifiers == 0 || state.modifiers == kShift)) {
+        pan(state);
+        return true;
+    }
+    if (state.buttons == kRightButton && state.previousButtons == kRightButton && state.modifiers == 0) {
+        camera.rotation[0] += state.dy;
+        camera.rotation[1] -= state.dx;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace glview

@@ -1,0 +1,103 @@
+// Toolkit-independent OpenGL view: camera, lights, frame sequence, key and
+// mouse bindings, picking pass and frame-rate clock. Adapters supply the
+// window through the abstract operations of GLViewInterface.
+#pragma once
+
+#include <GL/gl.h>
+
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <veksock.h>
+
+#include "gl_view_interface.h"
+#include "light_source.h"
+#include "stopwatch.h"
+#include "view_camera.h"
+
+namespace vektk {
+class ViewSession;
+}
+
+namespace glview {
+
+// Picking modes.
+enum PickMode { kPickNone = 0, kPickBand = 1, kPickBandAdd = 2, kPickNearestAdd = 3, kPickNearest = 4 };
+
+constexpr uint32_t kDoubleClickMicroseconds = 200000;
+constexpr int kSelectionBufferSize = 1024;
+
+class GLViewCore : public GLViewInterface {
+public:
+    explicit GLViewCore(MicrosecondSource clock = steadyMicroseconds);
+
+    void draw() override;
+    void idle() override {}
+    bool key(int ascii, bool pressed) override;
+    bool mouse(const MouseState& state) override;
+
+    virtual void resetCamera();
+    virtual void initLights();
+    virtual void initExtra() {}
+    virtual void beginOverlay();
+    virtual void setupView();
+    virtual void beginPick();
+    virtual void drawOverlay() {}
+    virtual void drawScene() {}
+    virtual void drawPickables() {}
+    virtual void endPick();
+    // True when the event is consumed because the ray cannot be computed.
+    virtual bool updatePointerRay(const MouseState& state);
+    virtual bool pointerInput(const MouseState& state);
+    virtual void clearSelection();
+    virtual int processHits(int count);
+    virtual int applyHits(const GLuint* names);
+
+    // Owner's start-up once the GL context exists.
+    void initialise();
+
+    Stopwatch& stopwatch() { return stopwatch_; }
+
+    float scale = 1.0f;
+    std::vector<GLuint> shapeLists = std::vector<GLuint>(7, 0);
+    std::vector<GLuint> cameraLists;
+    int cameraListsDirty = 1;
+    float frustumLength = 1500;
+    float gridSize = 1000;
+    int gridLines = 14;
+    std::string unitLabel = "m";
+    bool colorByFlags = false, showGrid = true, markerLabels = false, showMarkers = true,
+         showRigids = true, showCameras = true, showShadows = false, showAllCameras = false,
+         showCameraExtra = false, showMouseInfo = false, showCameraStands = false, showAxes = true;
+    std::array<GLuint, kSelectionBufferSize> selectionBuffer{};
+    int pickRequested = 0;
+    int pickMode = kPickNone;
+    float anchorX = 0, anchorY = 0;
+    int hitCount = 0;
+    Vec3f lastPickPoint{0, 0, 0};
+    uint32_t lastClickTime = 0;
+    int clickArmed = 0;
+    ViewCamera camera;
+    std::vector<LightSource> lights;
+    std::vector<Vec3f> measurePoints, measurePointsSecond;
+    std::vector<VEKCamera> cachedCameras;
+    std::vector<std::pair<int, int>> sceneLinks;
+    vektk::ViewSession* session = nullptr;  // not owned
+
+protected:
+    // Keys that act on the session's markers ('a', 'g', 'l', 'L').
+    bool sessionKey(int ascii);
+
+private:
+    // True when this left press completes a double click.
+    bool doubleClick();
+    bool zoom(const MouseState& state);
+    void pan(const MouseState& state);
+    bool hitHorizontalPlane(const Vec3f& origin, const Vec3f& dir, float height, Vec3f& hit) const;
+
+    Stopwatch stopwatch_;
+};
+
+}  // namespace glview

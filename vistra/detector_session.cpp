@@ -1,0 +1,15 @@
+#include "detector_session.h"
+
+DetectorSession::DetectorSession(std::ostream& log) : vektk::ViewSession(kScale), tables(log) {}
+
+int DetectorSession::ConnectDetectors(const vektk::ConnectionSettings& settings, bool startStreaming,
+                                      bool setFrequency) {
+    const int r = ConnectView(settings, startStreaming, setFrequency);
+    if (connected) vekSetInteger(VEK_IMAGES, VEK_ON);
+    return r;
+}
+
+void DetectorSession::CollectPeaks(int selectedCamera) {
+    tables.collect({images, static_cast<int>(markers.size()), static_cast<int>(cameras.size()), connected,
+                    selectedCamera, fastMode});
+}

@@ -1,0 +1,191 @@
+#include "detector_view.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <iostream>
+
+#include "detector_session.h"
+#include "marker_points.h"
+#include "multi_view_layout.h"
+#include "text_3d.h"
+
+namespace {
+
+constexpr int kTab = 9;
+constexpr float kDetectorPixels = VEK_DETECTOR_PIXELS;
+constexpr float kSquareHalf = 0.005f;
+
+void squareOutline(float cx, float cy, float half) {
+    glBegin(GL_LINE_LOOP);
+    glVertex2f(cx - half, cy - half);
+    glVertex2f(cx + half, cy - half);
+    glVertex2f(cx + half, cy + half);
+    glVertex2f(cx - half, cy + half);
+    glEnd();
+}
+
+void line(float x0, float y0, float x1, float y1) {
+    glBegin(GL_LINES);
+    glVertex2f(x0, y0);
+    glVertex2f(x1, y1);
+    glEnd();
+}
+
+QString markerLabel(int id, int trackerCount) {
+    if (trackerCount < 2) return QString::asprintf("%01i", id & 0xfff);
+    return QString::asprintf("%01i:%01i", id >> 12, id & 0xfff);
+}
+
+}  // namespace
+
+void DetectorView::setDetectorSession(DetectorSession* s) {
+    detectorSession_ = s;
+    session = s;
+}
+
+int DetectorView::cameraCount() const {
+    return detectorSession_ ? static_cast<int>(detectorSession_->cameras.size()) : 0;
+}
+
+void DetectorView::beginOverlay() {
+    glDisable(GL_ALPHA_TEST);
+    camera.setPixelProjection(width(), height(), 100);
+}
+
+void DetectorView::drawOverlay() {
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    if (multiView)
+        drawAllCameras();
+    else
+        drawSingleCamera();
+    glEnable(GL_DEPTH_TEST);
+}
+
+void DetectorView::drawSingleCamera() {
+    const float w = static_cast<float>(width()), h = static_cast<float>(height());
+    if (zoom < 1) zoom = 1;
+    if (!detectorSession_) return;
+    const auto& peaks = detectorSession_->images;
+    const std::vector<MarkerPoint> points = BuildMarkerPoints(peaks, selectedCamera);
+
+    glPushMatrix();
+    glScalef(w, h, 1);
+    glTranslatef(-0.5f, -0.5f, 0);
+    glScalef(zoom, zoom, zoom);
+    glTranslatef(panX, panY, 0);
+
+    for (const ImageRecord& peak : peaks) {
+        if (peak.camera != selectedCamera) continue;
+        if (peak.id < 0)
+            glColor3f(1, 0, 0);
+        else
+            glColor3f(0, 1, 0);
+        const float extent = peak.detector == 0 ? w : h;
+        glLineWidth(std::max(1.0f, static_cast<float>(peak.width) / kDetectorPixels * extent * zoom));
+        if (peak.detector == 0)
+            line(1 - peak.pos, 0, 1 - peak.pos, 1);
+        else if (peak.detector == 1)
+            line(0, peak.pos, 1, peak.pos);
+    }
+    glLineWidth(1);
+
+    glColor3f(1, 1, 1);
+    const int trackers = static_cast<int>(detectorSession_->trackers.size());
+    for (const MarkerPoint& p : points) {
+        if (p.flags != (kPointX | kPointY)) continue;
+        squareOutline(p.x, p.y, kSquareHalf);
+        glBegin(GL_POINTS);
+        glVertex2f(p.x, p.y);
+        glEnd();
+        const QString label = markerLabel(p.id, trackers);
+        DrawText3D(label, p.x + label.size() * 2.5f / w, p.y + 3 / h, 0, QStringLiteral("Helvetica"), 8);
+    }
+    glPopMatrix();
+}
+
+void DetectorView::drawAllCameras() {
+    if (!detectorSession_) return;
+    const int n = cameraCount();
+    const MultiViewLayout layout = LayoutCameras(width(), height(), n);
+    const float r = layout.radius;
+    for (int k = 0; k < n; ++k) {
+        const std::vector<MarkerPoint> points = BuildMarkerPoints(detectorSession_->images, k);
+        glPushMatrix();
+        glTranslatef(layout.centreX(k), layout.centreY(k), 0);
+        glScalef(0.70710677f, 0.70710677f, 0.70710677f);
+        glColor3f(1, 1, 1);
+        DrawText3D(QString::asprintf("%d", k + 1), -r, r, 0, QStringLiteral("Helvetica"), 8);
+        glRotatef(45, 0, 0, 1);
+        glColor3f(0.7f, 0.7f, 0.7f);
+        squareOutline(0, 0, r);
+        glColor3f(0, 1, 0);
+        squareOutline(0, 0, 0.2f * r);
+        glPointSize(3);
+        for (const MarkerPoint& p : points) {
+            const float x = (2 * p.x - 1) * r, y = (2 * p.y - 1) * r;
+            if (p.flags == kPointX && p.id == -1) {
+                glColor3f(1, 0, 0);
+                line(x, -r, x, r);
+            } else if (p.flags == kPointY && p.id == -1) {
+                glColor3f(1, 0, 0);
+                line(-r, y, r, y);
+            } else if (p.flags == (kPointX | kPointY)) {
+                glColor3f(1, 1, 1);
+                glBegin(GL_POINTS);
+                glVertex2f(x, y);
+                glEnd();
+            }
+        }
+        glPointSize(1);
+        glPopMatrix();
+    }
+}
+
+bool DetectorView::key(int ascii, bool pressed) {
+    switch (ascii) {
+    case kTab: case 'R': case 'Z': case 'z': case 'f': break;
+    default: return false;
+    }
+    if (!pressed) return true;
+    switch (ascii) {
+    case kTab:
+        selectedCamera = selectedCamera + 1 >= cameraCount() ? 0 : selectedCamera + 1;
+        break;
+    case 'R':
+        if (!multiView) {
+            zoom = 1;
+            panX = panY = 0;
+        }
+        break;
+    case 'Z':
+        if (!multiView) zoom *= 1.5f;
+        break;
+    case 'z':
+        if (!multiView) zoom /= 1.5f;
+        break;
+    case 'f':
+        if (detectorSession_) {
+            detectorSession_->fastMode = !detectorSession_->fastMode;
+            std::cout << "fast-mode: " << (detectorSession_->fastMode ? "on" : "off") << std::endl;
+        }
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+bool DetectorView::mouse(const glview::MouseState& state) {
+    glview::GLViewCore::mouse(state);
+    if (multiView) return true;
+    const float w = static_cast<float>(width()), h = static_cast<float>(height());
+    if (state.previousButtons == glview::kLeftButton && w > 0 && h > 0 && zoom > 0) {
+        panX -= state.dx / w / zoom;
+        panY -= state.dy / h / zoom;
+    }
+    if (state.buttons == glview::kWheelForward) zoom *= 1.05f;
+    if (state.buttons == glview::kWheelBackward) zoom *= 0.95f;
+    return true;
+}

@@ -1,0 +1,36 @@
+// The 2D detector view: the peaks of one camera as full-window lines with
+// labelled marker crossings, or every camera as a grid of diamond cells.
+#pragma once
+
+#include "gl_view_core.h"
+
+class DetectorSession;
+
+class DetectorView : public glview::GLViewCore {
+public:
+    using glview::GLViewCore::GLViewCore;
+
+    void initExtra() override {}
+    void beginOverlay() override;
+    void setupView() override {}
+    void drawOverlay() override;
+    void drawScene() override {}
+    bool key(int ascii, bool pressed) override;
+    bool mouse(const glview::MouseState& state) override;
+
+    // Sets both this view's and the core's session pointer.
+    void setDetectorSession(DetectorSession* s);
+    DetectorSession* detectorSession() const { return detectorSession_; }
+
+    int selectedCamera = 0;
+    float panX = 0, panY = 0;
+    float zoom = 0;  // raised to 1 by the first single-camera drawing
+    bool multiView = false;
+
+private:
+    void drawSingleCamera();
+    void drawAllCameras();
+    int cameraCount() const;
+
+    DetectorSession* detectorSession_ = nullptr;
+};

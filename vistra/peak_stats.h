@@ -1,0 +1,27 @@
+// Sliding-window mean and deviation of one detector-peak quantity.
+#pragma once
+
+#include <array>
+
+constexpr double kNoPeak = -1.0;  // sample of a frame in which the cell saw no peak
+
+class PeakStats {
+public:
+    static constexpr int window = 40;
+
+    void add(double x);
+    // Recomputes stddev; returns it, or 0 (stddev untouched) with fewer than two samples.
+    double updateDeviation();
+
+    double last = kNoPeak;
+    double mean = kNoPeak;
+    double stddev = 0;
+    double sum = 0;
+    double sumSq = 0;
+    int count = 0;  // valid samples in the ring
+    int next = 0;   // slot the next sample overwrites once the ring is full
+
+private:
+    std::array<double, window> samples_{};
+    int held_ = 0;  // samples in the ring, valid or not
+};

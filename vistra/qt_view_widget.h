@@ -1,0 +1,136 @@
+// Qt adapter of a GL view core: a QOpenGLWidget that forwards paint,
+// resize, mouse, wheel and key events to the core and offers it the
+// window's size and pointer state.
+#pragma once
+
+#include <GL/gl.h>
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QOpenGLWidget>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <utility>
+#include <vector>
+
+#include "frame_rate_texts.h"
+#include "mouse_state.h"
+#include "qt_wrapper.h"
+#include "text_3d.h"
+
+// Modifier bits of a Qt event in the core's terms.
+int CoreModifiers(Qt::KeyboardModifiers modifiers);
+// Button index of a Qt button: 0 left, 1 middle, 2 right; others count as left.
+int CoreButtonIndex(Qt::MouseButton button);
+// The character a key event stands for (Tab is 9, Ctrl+R is 18), 0 when none.
+int CoreKey(const QKeyEvent& event);
+
+template <typename Core>
+class QtViewWidget : public Core, public QOpenGLWidget, public TextTarget {
+public:
+    QtViewWidget(QWidget* parent, const QString& name, int x, int y, int w, int h) : QOpenGLWidget(parent) {
+        setObjectName(name);
+        setFont(QFont(QStringLiteral("SansSerif"), 8));
+        QOpenGLWidget::resize(w, h);
+        QOpenGLWidget::move(x, y);
+        setFocusPolicy(Qt::StrongFocus);
+        setMouseTracking(true);
+    }
+
+    int width() override { return QOpenGLWidget::width(); }
+    int height() override { return QOpenGLWidget::height(); }
+    void resize(int w, int h) override { QOpenGLWidget::resize(w, h); }
+    void move(int x, int y) override { QOpenGLWidget::move(x, y); }
+    glview::MouseState* mouseState() override { return &mouse_; }
+
+    void queueText(const QPointF& position, const QString& text, const QFont& font) override {
+        texts_.push_back({position, text, font});
+    }
+
+    const FrameRateTexts& rateTexts() const { return rateTexts_; }
+
+protected:
+    void initializeGL() override { ApplyGLDefaults(); }
+
+    void paintGL() override {
+        if (!isEnabled()) {
+            rateTexts_.disabled();
+            return;
+        }
+        const qreal ratio = devicePixelRatio();
+        glViewport(0, 0, static_cast<GLsizei>(width() * ratio), static_cast<GLsizei>(height() * ratio));
+        glview::Stopwatch& clock = this->stopwatch();
+        const uint32_t t0 = clock.now();
+        ApplyGLDefaults();
+        if (const GLDefaults* d = GetGLDefaults()) glClear(static_cast<GLbitfield>(d->clearMask));
+        SetCurrentTextTarget(this);
+        texts_.clear();
+        this->draw();
+        paintTexts();
+        rateTexts_.frameDone(clock, t0, clock.now());
+    }
+
+    void mousePressEvent(QMouseEvent* e) override { pointer(e, CoreButtonIndex(e->button()), true); }
+    void mouseReleaseEvent(QMouseEvent* e) override { pointer(e, CoreButtonIndex(e->button()), false); }
+    void mouseMoveEvent(QMouseEvent* e) override { pointer(e, -1, false); }
+    void mouseDoubleClickEvent(QMouseEvent* e) override { pointer(e, CoreButtonIndex(e->button()), true); }
+
+    void wheelEvent(QWheelEvent* e) override {
+        const int index = e->angleDelta().y() > 0 ? 3 : 4;
+        mouse_.modifiers = CoreModifiers(e->modifiers());
+        const QPointF p = e->position();
+        for (const bool press : {true, false}) {
+            mouse_.update(static_cast<int>(p.x()), height() - static_cast<int>(p.y()), index, press);
+            this->mouse(mouse_);
+        }
+        update();
+    }
+
+    void keyPressEvent(QKeyEvent* e) override { keyEvent(e, true); }
+    void keyReleaseEvent(QKeyEvent* e) override { keyEvent(e, false); }
+    void focusInEvent(QFocusEvent*) override {}
+    void focusOutEvent(QFocusEvent*) override {}
+    // Tab belongs to the view, not to focus navigation.
+    bool focusNextPrevChild(bool) override { return false; }
+
+private:
+    struct QueuedText {
+        QPointF position;
+        QString text;
+        QFont font;
+    };
+
+    void pointer(QMouseEvent* e, int index, bool press) {
+        mouse_.modifiers = CoreModifiers(e->modifiers());
+        const QPointF p = e->position();
+        mouse_.update(static_cast<int>(p.x()), height() - static_cast<int>(p.y()), index, press);
+        this->mouse(mouse_);
+        update();
+    }
+
+    void keyEvent(QKeyEvent* e, bool pressed) {
+        mouse_.modifiers = CoreModifiers(e->modifiers());
+        const int ascii = CoreKey(*e);
+        if (ascii && this->key(ascii, pressed)) {
+            update();
+            return;
+        }
+        e->ignore();
+    }
+
+    void paintTexts() {
+        if (texts_.empty()) return;
+        QPainter painter(this);
+        painter.setPen(Qt::white);
+        for (const QueuedText& t : texts_) {
+            painter.setFont(t.font);
+            painter.drawText(t.position, t.text);
+        }
+    }
+
+    glview::MouseState mouse_;
+    FrameRateTexts rateTexts_;
+    std::vector<QueuedText> texts_;
+};

@@ -1,0 +1,147 @@
+#include "viewer_main_window.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTimerEvent>
+
+#include <iostream>
+
+#include "error_report.h"
+#include "geometry.h"
+#include "server_check.h"
+#include "world_orientation.h"
+
+namespace {
+
+constexpr int kMessageMs = 5000;
+constexpr int kScanAnswers = 256;
+
+}  // namespace
+
+ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float fps)
+    : QMainWindow(parent), session_(std::make_unique<DetectorSession>()) {
+    setObjectName(name);
+    setFocusPolicy(Qt::ClickFocus);
+    view_ = new DetectorWidget(this, QStringLiteral("view"), 0, 0, 800, 600);
+    view_->setDetectorSession(session_.get());
+    view_->setEnabled(true);
+    setCentralWidget(view_);
+    view_->initialise();
+    const int fpsWhole = static_cast<int>(fps);
+    timerId_ = startTimer(fpsWhole > 0 ? 1000 / fpsWhole : 16, Qt::PreciseTimer);
+    numerics::readOrientationFile(numerics::kOrientationFileName, glview::worldOrientation().data());
+}
+
+ViewerMainWindow::~ViewerMainWindow() {
+    if (session_->connected) session_->Done();
+}
+
+void ViewerMainWindow::createStatusLabels() {
+    struct Spec {
+        int minWidth;
+        const char* tip;
+    };
+    const std::array<Spec, 6> specs = {{{65, "total cameras"},
+                                        {65, "average markers seen"},
+                                        {65, "Vek frame number"},
+                                        {45, "Vek frames/sec."},
+                                        {45, "graphic frames/sec."},
+                                        {45, "graphic Load"}}};
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        auto* label = new QLabel(statusBar());
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setMinimumWidth(specs[i].minWidth);
+        label->setToolTip(QString::fromLatin1(specs[i].tip));
+        label->setAutoFillBackground(true);
+        statusBar()->addPermanentWidget(label);
+        labels_[i] = label;
+    }
+}
+
+void ViewerMainWindow::refreshStatusLabels() {
+    if (!labels_[0]) return;
+    const DetectorSession& s = *session_;
+    labels_[0]->setText(QStringLiteral("Cameras: %1").arg(s.cameras.size()));
+    labels_[1]->setText(QStringLiteral("Markers: %1").arg(static_cast<int>(s.markersSeenAverage.mean + 0.5f)));
+    labels_[2]->setText(QString::number(s.lastFrame));
+    labels_[3]->setText(QStringLiteral("%1Hz").arg(measuredRate_, 0, 'f', 1));
+    labels_[4]->setText(QStringLiteral("%1 fps").arg(view_->rateTexts().rate));
+    labels_[5]->setText(view_->rateTexts().load + QStringLiteral("%"));
+
+    const bool slow = s.connected && s.frequency * 0.95f > measuredRate_;
+    QPalette palette = labels_[3]->palette();
+    palette.setColor(QPalette::Window, slow ? QColor("red") : statusBar()->palette().color(QPalette::Window));
+    labels_[3]->setPalette(palette);
+}
+
+void ViewerMainWindow::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != timerId_) {
+        QMainWindow::timerEvent(event);
+        return;
+    }
+    autoConnect();
+    refreshStatusLabels();
+    updateMeasuredRate();
+}
+
+void ViewerMainWindow::updateMeasuredRate() {
+    const uint32_t now = clock_.now();
+    const uint32_t elapsed = now - rateTime_;
+    if (elapsed <= 1000000u) return;
+    const int frame = session_->lastFrame;
+    measuredRate_ = frame != 0 && frame >= rateFrame_
+                        ? static_cast<float>(frame - rateFrame_) / static_cast<float>(elapsed) * 1e6f
+                        : 0.0f;
+    rateFrame_ = frame;
+    rateTime_ = now;
+}
+
+void ViewerMainWindow::autoConnect() {
+    view_->update();
+    if (isHidden() || !autoConnectPending_) return;
+    autoConnectPending_ = false;
+    takeSettings();
+    std::vector<VEKScanEntry> entries(kScanAnswers);
+    const int n = vek_scan(settings_.server.c_str(), VEK_DISCOVERY_PORT, "auto connect test", 1000000,
+                           entries.data(), kScanAnswers);
+    if (n < 0) std::cerr << "error: connection check failed: ret=" << n << std::endl;
+    if (n > 0 && ScanFoundServer(settings_.server, entries.data(), n))
+        connectSession(true, true);
+    else
+        statusBar()->showMessage(
+            QStringLiteral("auto connect failed: %1 not found").arg(QString::fromStdString(settings_.server)));
+    refreshConnectionState();
+}
+
+void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
+    statusBar()->showMessage(QStringLiteral("connecting..."));
+    session_->ConnectDetectors(settings_, startStreaming, setFrequency);
+    view_->cameraListsDirty = 1;
+    if (session_->connected) {
+        statusBar()->showMessage(QStringLiteral("connected"), kMessageMs);
+        return;
+    }
+    vekGetStatus();
+    if (const int e = vekGetError()) initError(e);
+    statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);
+}
+
+void ViewerMainWindow::disconnectSession() {
+    session_->Done();
+    statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);
+}
+
+void ViewerMainWindow::errorText(int code, QString& text) {
+    text = InitErrorText(settings_.server, code);
+    if (!text.isEmpty()) showInitErrorBox(text);
+}
+
+void ViewerMainWindow::initError(int code) {
+    QString text;
+    errorText(code, text);
+}
+
+void ViewerMainWindow::showInitErrorBox(const QString& text) {
+    QMessageBox::information(this, QStringLiteral("Vek Init Error"), text);
+}

@@ -1,0 +1,60 @@
+// Base main window: owns the session and the detector view, connects and
+// disconnects, measures the server frame rate and shows the status labels.
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+#include "detector_session.h"
+#include "detector_view.h"
+#include "qt_view_widget.h"
+#include "stopwatch.h"
+
+class QLabel;
+
+using DetectorWidget = QtViewWidget<DetectorView>;
+
+class ViewerMainWindow : public QMainWindow {
+public:
+    ViewerMainWindow(QWidget* parent, const QString& name, float fps);
+    ~ViewerMainWindow() override;
+
+    DetectorSession& session() { return *session_; }
+    DetectorWidget* view() const { return view_; }
+    vektk::ConnectionSettings& settings() { return settings_; }
+    float measuredRate() const { return measuredRate_; }
+    QLabel* statusLabel(int index) const { return labels_[static_cast<std::size_t>(index)]; }
+
+    virtual void takeSettings() {}
+    virtual void connectSession(bool startStreaming, bool setFrequency);
+    virtual void disconnectSession();
+    virtual void autoConnect();
+    virtual void refreshConnectionState() {}
+    virtual void refreshStatusLabels();
+    virtual void createStatusLabels();
+    // Fills `text` with the init-error text of `code` and shows it.
+    virtual void errorText(int code, QString& text);
+    virtual void initError(int code);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    // Shows a "Vek Init Error" information box.
+    void showInitErrorBox(const QString& text);
+
+    bool autoConnectPending_ = false;
+    glview::Stopwatch clock_;
+
+private:
+    void updateMeasuredRate();
+
+    vektk::ConnectionSettings settings_{"", 480.0f};
+    std::unique_ptr<DetectorSession> session_;
+    float measuredRate_ = 0;
+    DetectorWidget* view_ = nullptr;  // central widget, owned by the window
+    std::array<QLabel*, 6> labels_{};
+    int rateFrame_ = 0;
+    uint32_t rateTime_ = 0;
+    int timerId_ = 0;
+};

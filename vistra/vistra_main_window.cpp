@@ -1,0 +1,292 @@
+#include "vistra_main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include <iostream>
+
+#include "error_report.h"
+#include "separator.h"
+#include "widget_utils.h"
+
+namespace {
+
+constexpr int kPollMs = 2;
+constexpr int kFramesPerTick = 48;
+constexpr int kMessageMs = 5000;
+constexpr int kButtonSpacer = 2;
+
+}  // namespace
+
+VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const glview::ViewerOptions& options)
+    : ViewerMainWindow(parent, name, options.fps) {
+    setWindowTitle(name);
+    createStatusLabels();
+    resize(800, 600);
+    createMenus();
+    createControls();
+
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setTimerType(Qt::PreciseTimer);
+    connect(pollTimer_, &QTimer::timeout, this, &VistraMainWindow::sl_VekTimerEvent);
+    pollTimer_->start(kPollMs);
+
+    auto* toggleFreq = new QAction(QString(), this);
+    toggleFreq->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    connect(toggleFreq, &QAction::triggered, this, &VistraMainWindow::sl_ToggleFreq);
+    addAction(toggleFreq);
+
+    if (!options.server.empty()) settings().server = options.server;
+    view()->initialise();
+    show();
+    autoConnectPending_ = options.connect != 0;
+    if (options.fullScreen) sl_FullScreen();
+}
+
+void VistraMainWindow::createMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("View"));
+    QMenu* vek = menuBar()->addMenu(QStringLiteral("Vek"));
+    QMenu* windows = menuBar()->addMenu(QStringLiteral("Windows"));
+    auto* fillMenu = new QMenu(this);
+
+    auto add = [&](QMenu* menu, const char* text, int index, const QKeySequence& keys, bool toggle,
+                   void (VistraMainWindow::*slot)()) {
+        QAction* a = MakeAction(actions_, this, menu, QString::fromLatin1(text), index, keys, toggle);
+        connect(a, &QAction::triggered, this, slot);
+    };
+    add(file, "Exit", kExitAction, QKeySequence(Qt::CTRL | Qt::Key_Q), false, &VistraMainWindow::sl_Quit);
+    add(viewMenu, "Reset 2d View", kResetAction, QKeySequence(Qt::SHIFT | Qt::Key_R), false,
+        &VistraMainWindow::sl_Reset);
+    add(viewMenu, "Fullscreen", kFullScreenAction, QKeySequence(Qt::Key_F11), true,
+        &VistraMainWindow::sl_FullScreen);
+    add(fillMenu, "Disable Fill", kDisableFillAction, QKeySequence(), true, &VistraMainWindow::sl_Fill);
+    add(vek, "Connect", kConnectAction, QKeySequence(Qt::SHIFT | Qt::Key_Return), true,
+        &VistraMainWindow::sl_Connect);
+    add(vek, "Pause", kPauseAction, QKeySequence(Qt::CTRL | Qt::Key_P), true, &VistraMainWindow::sl_Pause);
+    add(vek, "Fast Mode", kFastModeAction, QKeySequence(Qt::Key_F), true, &VistraMainWindow::sl_FastMode);
+
+    // The dock-window menu lists the tool bars and docks that exist when it opens.
+    connect(windows, &QMenu::aboutToShow, this, [this, windows] {
+        windows->clear();
+        std::unique_ptr<QMenu> popup(createPopupMenu());
+        if (popup) windows->addActions(popup->actions());
+    });
+}
+
+void VistraMainWindow::createControls() {
+    controls_ = new QToolBar(QStringLiteral("Controls"), this);
+    controls_->setObjectName(QStringLiteral("Controls"));
+    controls_->setMovable(true);
+    addToolBar(Qt::TopToolBarArea, controls_);
+
+    auto* row = new QWidget(controls_);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setSpacing(2);
+    MakeSpacer(row, 2);
+
+    MakeToggleButton(QStringLiteral("Connect"), kConnectButton, row, buttons_, 30, kButtonSpacer,
+                     QStringLiteral("liveOff.png"), QStringLiteral("liveOff.png"));
+    MakeToggleButton(QString(), kPauseButton, row, buttons_, 22, kButtonSpacer, QStringLiteral("pause.png"),
+                     QStringLiteral("pause.png"));
+    layout->addWidget(new Separator(controls_->orientation(), row, controls_, QStringLiteral("separator")));
+    cameraBox_ = new QComboBox(row);
+    cameraBox_->addItem(QStringLiteral("Camera --"));
+    layout->addWidget(cameraBox_);
+    MakeToggleButton(QStringLiteral("Show Data"), kShowDataButton, row, buttons_, 25, kButtonSpacer, QString(),
+                     QString());
+    MakeToggleButton(QStringLiteral("Multi View"), kMultiViewButton, row, buttons_, 25, kButtonSpacer, QString(),
+                     QString());
+    controls_->addWidget(row);
+
+    buttons_[kConnectButton]->setToolTip(QStringLiteral("Connect to vek server"));
+    buttons_[kPauseButton]->setToolTip(QStringLiteral("Pause stream"));
+    buttons_[kShowDataButton]->setToolTip(QStringLiteral("Show data table window"));
+    buttons_[kMultiViewButton]->setToolTip(QStringLiteral("Toggle Multi-Camera and Single-Camera views"));
+    connect(buttons_[kConnectButton], &QPushButton::clicked, this, &VistraMainWindow::sl_Connect);
+    connect(buttons_[kPauseButton], &QPushButton::clicked, this, &VistraMainWindow::sl_Pause);
+    connect(buttons_[kShowDataButton], &QPushButton::clicked, this, &VistraMainWindow::sl_ShowDataDialog);
+    connect(buttons_[kMultiViewButton], &QPushButton::clicked, this, &VistraMainWindow::sl_MultiView);
+    connect(cameraBox_, &QComboBox::activated, this, &VistraMainWindow::sl_Camera);
+}
+
+void VistraMainWindow::sl_VekTimerEvent() {
+    DetectorSession& s = session();
+    int r = 0;
+    if (s.connected) {
+        for (int i = 0; i < kFramesPerTick; ++i) {
+            r = s.Update();
+            if (r <= 0) break;
+            if (cameraBox_->count() != static_cast<int>(s.cameras.size())) rebuildCameraBox();
+            processFrame();
+        }
+        if (r == -1) {
+            disconnectSession();
+            refreshConnectionState();
+        }
+    }
+    // Each pending code is reported once.
+    const QString message = ReportHandlerError(s.lastError, std::cout);
+    s.lastError = 0;
+    if (!message.isEmpty()) statusBar()->showMessage(message);
+    refreshStatusLabels();
+}
+
+void VistraMainWindow::rebuildCameraBox() {
+    cameraBox_->clear();
+    for (std::size_t i = 0; i < session().cameras.size(); ++i)
+        cameraBox_->addItem(QStringLiteral("Camera %1").arg(i + 1));
+}
+
+void VistraMainWindow::processFrame() {
+    DetectorSession& s = session();
+    DetectorWidget* v = view();
+    if (!s.connected || !v) return;
+    const int cameras = static_cast<int>(s.cameras.size());
+    if (v->selectedCamera >= cameras) v->selectedCamera = 0;
+    // Judged only once a rate has been measured: the first second of a
+    // connection has none yet.
+    if (s.connected && measuredRate() > 0 && s.frequency * 0.9f > measuredRate() && s.lastFrame > 1000 &&
+        !action(kFastModeAction)->isChecked()) {
+        statusBar()->showMessage(QStringLiteral("auto-enabling fast mode"), kMessageMs);
+        sl_FastMode();
+    }
+    s.CollectPeaks(v->selectedCamera);
+    if (cameras != s.tables.tableCameras()) {
+        v->selectedCamera = 0;
+        sl_Camera(0);
+    }
+    const uint32_t now = clock_.now();
+    if (now - lastTableRefresh_ >= static_cast<uint32_t>(imageDelay_) * 1000u) lastTableRefresh_ = now;
+}
+
+void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
+    takeSettings();
+    ViewerMainWindow::connectSession(startStreaming, setFrequency);
+    session().ClearTables();
+    refreshConnectionState();
+}
+
+void VistraMainWindow::disconnectSession() { ViewerMainWindow::disconnectSession(); }
+
+void VistraMainWindow::refreshConnectionState() {
+    const DetectorSession& s = session();
+    QPushButton* connectButton = buttons_[kConnectButton];
+    connectButton->setChecked(s.connected);
+    connectButton->setIcon(MakeIconSet(s.connected ? QStringLiteral("liveOn.png") : QStringLiteral("liveOff.png"),
+                                       QStringLiteral("liveOff.png")));
+    connectButton->clearFocus();
+    action(kConnectAction)->setChecked(s.connected);
+    if (paused_ && !s.connected) sl_Pause();
+    const bool slave = (s.flags & VEK_SLAVE) != 0;
+    action(kDisableFillAction)->setEnabled(!((s.connected && settings().interpolate > 0) || slave));
+}
+
+bool VistraMainWindow::offerSlaveConnection(int code) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Vek Init Error"), SlaveOfferText(code),
+                    QMessageBox::NoButton, this);
+    QPushButton* connectChoice = box.addButton(QStringLiteral("&Connect"), QMessageBox::AcceptRole);
+    QPushButton* ok = box.addButton(QStringLiteral("&Ok"), QMessageBox::RejectRole);
+    box.setDefaultButton(connectChoice);
+    box.setEscapeButton(ok);
+    box.exec();
+    return box.clickedButton() == connectChoice;
+}
+
+void VistraMainWindow::initError(int code) {
+    if (code >= 1 && LibraryHasText(code)) {
+        if (offerSlaveConnection(code)) {
+            settings().flags |= VEK_SLAVE;
+            connectSession(true, true);
+        }
+        return;
+    }
+    ViewerMainWindow::initError(code);
+}
+
+void VistraMainWindow::sl_Quit() { QApplication::quit(); }
+
+void VistraMainWindow::sl_Connect() {
+    controls_->setFocus();
+    if (session().connected)
+        disconnectSession();
+    else
+        connectSession(true, true);
+    refreshConnectionState();
+}
+
+void VistraMainWindow::sl_Pause() {
+    const bool connected = session().connected;
+    if (!connected && !paused_) {
+        buttons_[kPauseButton]->setChecked(false);
+        return;
+    }
+    paused_ = !paused_;
+    SetHighlight(buttons_[kPauseButton], paused_);
+    action(kPauseAction)->setChecked(paused_);
+    if (connected) vekSetInteger(VEK_STREAMING, paused_ ? VEK_OFF : VEK_ON);
+}
+
+void VistraMainWindow::sl_FastMode() {
+    session().fastMode = !session().fastMode;
+    action(kFastModeAction)->setChecked(session().fastMode);
+}
+
+void VistraMainWindow::sl_Reset() {
+    view()->zoom = 1;
+    view()->panX = view()->panY = 0;
+}
+
+void VistraMainWindow::sl_Fill() {
+    session().fill = !session().fill;
+    action(kDisableFillAction)->setChecked(!session().fill);
+    session().ApplyTrackerOptions();
+}
+
+void VistraMainWindow::sl_FullScreen() {
+    fullScreen_ = !fullScreen_;
+    setWindowState(windowState() ^ Qt::WindowFullScreen);
+    action(kFullScreenAction)->setChecked(fullScreen_);
+    statusBar()->setVisible(!fullScreen_);
+    controls_->setVisible(!fullScreen_);
+}
+
+void VistraMainWindow::sl_Camera(int) {
+    const int index = cameraBox_->currentIndex();
+    if (index >= 0 && index < static_cast<int>(session().cameras.size())) {
+        view()->selectedCamera = index;
+        return;
+    }
+    view()->selectedCamera = 0;
+    cameraBox_->clear();
+    cameraBox_->addItem(QStringLiteral("Camera 1"));
+}
+
+void VistraMainWindow::sl_ImageDelay(int delay) { imageDelay_ = delay; }
+
+void VistraMainWindow::sl_ShowDataDialog() { SetHighlight(buttons_[kShowDataButton], false); }
+
+void VistraMainWindow::sl_MultiView() {
+    view()->multiView = !view()->multiView;
+    SetHighlight(buttons_[kMultiViewButton], view()->multiView);
+}
+
+// Qt's main-window layout keeps the docks lined up by itself.
+void VistraMainWindow::sl_LineUp(QDockWidget*) {}
+
+void VistraMainWindow::sl_ToggleFreq() {
+    float hz = 0;
+    vekGetFloatv(VEK_FREQUENCY, &hz);
+    vekSetFloat(VEK_FREQUENCY, hz != 0 ? 0.0f : session().frequency);
+}

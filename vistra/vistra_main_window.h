@@ -1,0 +1,81 @@
+// The vistra main window: the "Controls" tool bar, menus and actions, the
+// 2 ms polling loop and the per-frame processing.
+#pragma once
+
+#include <QMainWindow>
+
+#include <vector>
+
+#include "viewer_main_window.h"
+#include "viewer_options.h"
+
+class QAction;
+class QComboBox;
+class QDockWidget;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QToolBar;
+
+// Button and action slots.
+enum ControlButton { kConnectButton = 0, kPauseButton = 1, kShowDataButton = 2, kMultiViewButton = 3 };
+enum VistraAction {
+    kExitAction = 0,
+    kResetAction = 1,
+    kFullScreenAction = 2,
+    kDisableFillAction = 3,
+    kConnectAction = 5,
+    kPauseAction = 6,
+    kFastModeAction = 7
+};
+
+class VistraMainWindow : public ViewerMainWindow {
+    Q_OBJECT
+public:
+    VistraMainWindow(QWidget* parent, const QString& name, const glview::ViewerOptions& options);
+
+    void connectSession(bool startStreaming, bool setFrequency) override;
+    void disconnectSession() override;
+    void refreshConnectionState() override;
+    void initError(int code) override;
+
+    bool paused() const { return paused_; }
+    QComboBox* cameraBox() const { return cameraBox_; }
+    QPushButton* button(int index) const { return buttons_[static_cast<std::size_t>(index)]; }
+    QAction* action(int index) const { return actions_[static_cast<std::size_t>(index)]; }
+    QToolBar* controls() const { return controls_; }
+
+public slots:
+    void sl_Quit();
+    void sl_Connect();
+    void sl_Pause();
+    void sl_FastMode();
+    void sl_Reset();
+    void sl_Fill();
+    void sl_FullScreen();
+    void sl_Camera(int);
+    void sl_ImageDelay(int delay);
+    void sl_ShowDataDialog();
+    void sl_MultiView();
+    void sl_LineUp(QDockWidget*);
+    void sl_VekTimerEvent();
+    void sl_ToggleFreq();
+
+private:
+    void createMenus();
+    void createControls();
+    void processFrame();
+    void rebuildCameraBox();
+    // Asks whether to connect as a slave; true when the user chose to.
+    bool offerSlaveConnection(int code);
+
+    bool paused_ = false;
+    bool fullScreen_ = false;
+    int imageDelay_ = 32;
+    std::vector<QPushButton*> buttons_;
+    std::vector<QAction*> actions_;
+    QToolBar* controls_ = nullptr;
+    QComboBox* cameraBox_ = nullptr;
+    QTimer* pollTimer_ = nullptr;
+    uint32_t lastTableRefresh_ = 0;
+};
