@@ -6,27 +6,31 @@ namespace vekd {
 
 CameraModel::CameraModel(const SceneCamera& camera)
     : position_(camera.position),
-      toWorld_(normalized(camera.orientation)),
-      toCamera_(conjugate(toWorld_)),
       tanHalfH_(std::tan(radians(camera.hfovDegrees) / 2)),
-      tanHalfV_(std::tan(radians(camera.vfovDegrees) / 2)) {}
+      tanHalfV_(std::tan(radians(camera.vfovDegrees) / 2)) {
+    const Quat toWorld = normalized(camera.orientation);
+    axis_[0] = rotate(toWorld, {1, 0, 0});
+    axis_[1] = rotate(toWorld, {0, 1, 0});
+    axis_[2] = rotate(toWorld, {0, 0, 1});
+}
 
 bool CameraModel::project(Vec3 world, double pos[2]) const {
-    const Vec3 q = rotate(toCamera_, world - position_);
-    const double depth = -q.z;
+    const Vec3 d = world - position_;
+    const double depth = -dot(axis_[2], d);
     if (!(depth > 0)) return false;
-    pos[0] = 0.5 - q.x / depth / (2 * tanHalfH_);
-    pos[1] = 0.5 + q.y / depth / (2 * tanHalfV_);
+    pos[0] = 0.5 - dot(axis_[0], d) / depth / (2 * tanHalfH_);
+    pos[1] = 0.5 + dot(axis_[1], d) / depth / (2 * tanHalfV_);
     return pos[0] >= 0 && pos[0] <= 1 && pos[1] >= 0 && pos[1] <= 1;
 }
 
 Plane CameraModel::readingPlane(int detector, double pos) const {
     // In the camera frame the plane holds the origin and the ray
-    // (u, 0, -1) (detector 0) or (0, v, -1) (detector 1).
-    const Vec3 inCamera = detector == 0 ? Vec3{1, 0, (0.5 - pos) * 2 * tanHalfH_}
-                                        : Vec3{0, 1, (pos - 0.5) * 2 * tanHalfV_};
+    // (u, 0, -1) (detector 0) or (0, v, -1) (detector 1); its normal is
+    // (1, 0, u) or (0, 1, v).
+    const Vec3 normal = detector == 0 ? axis_[0] + axis_[2] * ((0.5 - pos) * 2 * tanHalfH_)
+                                      : axis_[1] + axis_[2] * ((pos - 0.5) * 2 * tanHalfV_);
     Plane plane;
-    plane.normal = normalized(rotate(toWorld_, inCamera));
+    plane.normal = normalized(normal);
     plane.offset = dot(plane.normal, position_);
     return plane;
 }

@@ -27,8 +27,7 @@ public:
 
 private:
     Vec3 position_;
-    Quat toWorld_;
-    Quat toCamera_;
+    Vec3 axis_[3];  // the camera's x, y and z axes in the world
     double tanHalfH_;
     double tanHalfV_;
 };

@@ -20,17 +20,23 @@ public:
     // Uniform in (0, 1).
     double uniform() { return (static_cast<double>(next() >> 11) + 0.5) * 0x1.0p-53; }
 
-    // Standard normal deviate (Box-Muller, second value kept for the next call).
+    // Standard normal deviate (Marsaglia's polar method; the second value
+    // of each pair is kept for the next call).
     double gaussian() {
         if (hasSpare_) {
             hasSpare_ = false;
             return spare_;
         }
-        const double radius = std::sqrt(-2.0 * std::log(uniform()));
-        const double angle = 2.0 * 3.14159265358979323846 * uniform();
-        spare_ = radius * std::sin(angle);
+        double u, v, s;
+        do {
+            u = 2.0 * uniform() - 1.0;
+            v = 2.0 * uniform() - 1.0;
+            s = u * u + v * v;
+        } while (s >= 1.0);
+        const double scale = std::sqrt(-2.0 * std::log(s) / s);
+        spare_ = v * scale;
         hasSpare_ = true;
-        return radius * std::cos(angle);
+        return u * scale;
     }
 
 private:

@@ -50,6 +50,7 @@ Simulator::Simulator(Scene scene, uint64_t seed) : scene_(std::move(scene)), see
     const size_t ledCount = scene_.leds.size();
     bodyPoses_.resize(scene_.bodies.size());
     leds_.resize(ledCount);
+    for (size_t i = 0; i < ledCount; ++i) leds_[i].coneCosine = std::cos(radians(scene_.leds[i].coneDegrees));
     sightings_.reserve(ledCount);
     readings_.reserve(kMaxImages);
     readingStart_.resize(ledCount + 1);
@@ -124,7 +125,7 @@ void Simulator::observeCamera(int camera, FrameRandom& random) {
         const Vec3 toCamera = model.position() - led.position;
         const double distance = norm(toCamera);
         const double cosine = dot(toCamera, led.direction) / distance;
-        if (!(cosine >= std::cos(radians(scene_.leds[i].coneDegrees)))) continue;
+        if (!(cosine >= led.coneCosine)) continue;
 
         Sighting s;
         s.led = static_cast<int>(i);

@@ -48,6 +48,7 @@ private:
     struct LedState {
         Vec3 position;   // world, this frame
         Vec3 direction;  // world emission axis
+        double coneCosine = 0;
         int markerId = -1;
         bool seen = false;  // reconstructed this frame
         Vec3 reconstructed;

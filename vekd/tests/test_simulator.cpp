@@ -2,8 +2,11 @@
 // projection, markers and poses against the scene's true LED positions.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <map>
 #include <random>
 #include <set>
@@ -13,6 +16,21 @@
 #include "scene.h"
 #include "simulator.h"
 #include "trackers.h"
+
+// Counts heap allocations so that a test can see the frame loop make none.
+std::atomic<long> allocations{0};
+
+// (GCC cannot tell that this new and delete are a pair.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace vekd {
 namespace {
@@ -515,6 +533,19 @@ TEST(HornFit, RefusesTooFewOrCollinearPoints) {
     EXPECT_FALSE(fitRigidHorn(line, line, 2, pose, rms));
     const Vec3 same[3] = {{1, 2, 3}, {1, 2, 3}, {1, 2, 3}};
     EXPECT_FALSE(fitRigidHorn(same, same, 3, pose, rms));
+}
+
+TEST(SimulatorLimits, FramesAfterTheFirstAllocateNothing) {
+    const Scene scene = defaultScene();
+    Simulator sim(scene, 1);
+    TrackerTable table;
+    addPointTracker(table, 1, allLedIds(scene));
+    addRigidTracker(table, 2, scene, {0, 1, 2, 3, 4, 5}, 1.0f);
+    FrameData frame;
+    for (int f = 0; f < 100; ++f) sim.generate(f, f / kRate, table, frame);  // vectors reach their size
+    const long before = allocations.load();
+    for (int f = 100; f < 1100; ++f) sim.generate(f, f / kRate, table, frame);
+    EXPECT_EQ(allocations.load() - before, 0);
 }
 
 // Visibility over time in the default scene.
