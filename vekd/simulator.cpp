@@ -30,6 +30,7 @@ void FrameData::clear() {
 }
 
 Simulator::Simulator(Scene scene, uint64_t seed) : scene_(std::move(scene)), seed_(seed) {
+    for (SceneLed& led : scene_.leds) led.direction = normalized(led.direction);  // scenes built in code
     for (const SceneCamera& c : scene_.cameras) {
         models_.emplace_back(c);
         VEKCamera record{};

@@ -39,8 +39,8 @@ public:
     // world frame. Deterministic: a pure function of (scene, seed, frame,
     // t, trackers).
     void generate(int32_t frame, double t, const TrackerTable& trackers, FrameData& out);
-    // id, pose camera->world, cond (< 0 uncalibrated), word = field of view
-    // in millidegrees.
+    // id, pose camera->world, cond (1 calibrated, -1 not), word = field of
+    // view in millidegrees (the wider of the two when they differ).
     const std::vector<VEKCamera>& cameras() const { return cameras_; }
     const Scene& scene() const { return scene_; }
 

@@ -213,6 +213,34 @@ TEST(SimulatorPeaks, MatchAnIndependentProjectionOfTheTruth) {
     EXPECT_GT(checked, 1000);
 }
 
+TEST(SimulatorPeaks, NoiseHasTheConfiguredSigmaInPixels) {
+    Scene scene = defaultScene();
+    scene.noisePixels = 0.5;
+    Simulator sim(scene, 8);
+    TrackerTable table;
+    const std::vector<int> leds = allLedIds(scene);
+    addPointTracker(table, 1, leds);
+    FrameData frame;
+    double sum = 0, sumSquares = 0;
+    int n = 0;
+    for (int f = 0; f < 40; ++f) {
+        const double t = f / kRate;
+        sim.generate(f, t, table, frame);
+        for (const ImageRecord& image : frame.images) {
+            float truth[3];
+            ledPosition(scene, leds[image.id - 4096], t, truth);
+            const Projection p = project(sim.cameras()[image.camera], scene.cameras[image.camera], truth);
+            const double error = (image.pos - p.pos[image.detector]) * double(VEK_DETECTOR_PIXELS);
+            sum += error;
+            sumSquares += error * error;
+            ++n;
+        }
+    }
+    ASSERT_GT(n, 10000);
+    EXPECT_NEAR(sum / n, 0, 0.02);
+    EXPECT_NEAR(std::sqrt(sumSquares / n), 0.5, 0.02);
+}
+
 TEST(SimulatorPeaks, LedsOutsideEnabledTrackersHaveNoId) {
     const Scene scene = defaultScene();
     Simulator sim(scene, 1);
