@@ -1,6 +1,7 @@
 // snapwell as a user runs it, against a real vekd on an ephemeral port.
 #include <scene.h>
 #include <server_process.h>
+#include <veksock.h>
 
 #include <gtest/gtest.h>
 
@@ -224,6 +225,13 @@ TEST_F(SnapwellProgram, FailuresBeforeTheCapture)
     EXPECT_EQ(refused.status, 255);
     EXPECT_EQ(refused.err, "Is vekd running on 127.0.0.1:" + std::to_string(port) + "?\n");
 
+    // Another master holds the server: the server's reason, in its words.
+    ASSERT_GE(vekInit(server->address().c_str(), 0), 0);
+    const RunResult busy = run(address() + "6");
+    vekDone();
+    EXPECT_EQ(busy.status, 255);
+    EXPECT_EQ(busy.err, "vekInit: another client controls vekd; a slave connection can watch its data\n");
+
     const RunResult missing = run(address() + "4 none.pt");
     EXPECT_NE(missing.status, 0);
     EXPECT_EQ(missing.err, "error opening none.pt\n");
@@ -239,4 +247,19 @@ TEST_F(SnapwellProgram, FailuresBeforeTheCapture)
     EXPECT_NE(longHome.status, 0);
     EXPECT_NE(longHome.err.find("error: check failed: snprintf(path, 256"), std::string::npos)
         << longHome.err;
+}
+
+TEST_F(SnapwellProgram, WithoutMaxTheFirstFrameEndsTheCaptureAndOutputFallsBack)
+{
+    const RunResult r = run(address() + "-o body.rb 6");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("markers captured: 1 1 1 1 1 1  out of 0   \r\nwrote to body.rb\n"),
+              std::string::npos) << r.out;
+    EXPECT_EQ(readAll(dir / "body.rb"), "");
+
+    // An output file that cannot be opened: standard output instead, and a failure status.
+    const RunResult noFolder = run(address() + "-o missing/body.rb 6");
+    EXPECT_NE(noFolder.status, 0);
+    EXPECT_EQ(noFolder.err, "unable to open missing/body.rb\n");
+    EXPECT_EQ(noFolder.out.find("wrote to"), std::string::npos);
 }
