@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/wait.h>
@@ -262,4 +264,26 @@ TEST_F(SnapwellProgram, WithoutMaxTheFirstFrameEndsTheCaptureAndOutputFallsBack)
     EXPECT_NE(noFolder.status, 0);
     EXPECT_EQ(noFolder.err, "unable to open missing/body.rb\n");
     EXPECT_EQ(noFolder.out.find("wrote to"), std::string::npos);
+}
+
+TEST_F(SnapwellProgram, ServerStoppingMidCaptureIsAFailure)
+{
+    vekd::testing::ServerProcess own;
+    ASSERT_TRUE(own.running());
+    // 100 frames at 5 Hz would take 20 s; the server goes away long before.
+    const std::string command = "cd " + dir.string() + " && (env -u VEK_SERVER HOME=" + dir.string()
+                                + " " + SNAPWELL_PATH + " -s " + own.address()
+                                + " -m 6 -c 100 -o body.rb 6 > out 2> err; echo $? > status) &";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_TRUE(own.waitForOutput("frequency 5 Hz", 5000));
+    own.stop();
+    std::string status;
+    for (int i = 0; i < 100 && status.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        status = readAll(dir / "status");
+    }
+    EXPECT_EQ(status, "1\n");
+    const std::string out = readAll(dir / "out");
+    EXPECT_TRUE(out.ends_with("\nerror: 1  \n")) << out;
+    EXPECT_FALSE(fs::exists(dir / "body.rb"));
 }
