@@ -1,0 +1,39 @@
+// vekd's per-frame work: simulate the default scene (peaks, reconstruction,
+// rigid fits) with point trackers on every LED and the two bodies as rigid
+// trackers.
+#include <benchmark/benchmark.h>
+
+#include "simulator.h"
+
+static void BM_GenerateDefaultScene(benchmark::State& state) {
+    const vekd::Scene scene = vekd::defaultScene();
+    vekd::Simulator sim(scene, 1);
+    vekd::TrackerTable trackers;
+    trackers.create(0, 256, 768);
+    for (int led = 0; led < 32; ++led) trackers.setMarkerLed(led, 1024, led);
+    trackers.operate(0, 258);
+    for (int body = 0; body < 2; ++body) {
+        const int id = 1 + body;
+        trackers.create(id, 256, 769);
+        int index = 0;
+        for (const auto& led : scene.leds) {
+            if (led.body != body) continue;
+            const int m = id * 4096 + index++;
+            trackers.setMarkerLed(m, 1024, led.id);
+            const float p[3] = {static_cast<float>(led.position.x), static_cast<float>(led.position.y),
+                                static_cast<float>(led.position.z)};
+            trackers.setMarkerPosition(m, 1025, p);
+        }
+        trackers.operate(id, 258);
+    }
+    vekd::FrameData frame;
+    int32_t n = 0;
+    for (auto _ : state) {
+        ++n;
+        sim.generate(n, n / 960.0, trackers, frame);
+        benchmark::DoNotOptimize(frame.markers.data());
+    }
+}
+BENCHMARK(BM_GenerateDefaultScene);
+
+BENCHMARK_MAIN();
