@@ -48,12 +48,16 @@ void setCaps(const int* caps, bool enable) {
 
 }  // namespace
 
+// The icons live in this static library; their registration must be pulled in.
+static void registerIcons() { Q_INIT_RESOURCE(icons); }
+
 const GLDefaults* GetGLDefaults() { return defaultsSlot().get(); }
 
 void QTWrapper::init(const QTWrapperConfig& config) {
     // Qt allows one application object per process: a second
     // initialisation keeps using the one that exists.
     if (!QApplication::instance()) app_ = std::make_unique<QApplication>(*config.argc, config.argv);
+    registerIcons();
     QApplication::setFont(QFont(QStringLiteral("Helvetica"), 8));
     applyStyle("windowsxp");
     if (config.style) applyStyle(config.style);

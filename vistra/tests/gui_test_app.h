@@ -1,0 +1,61 @@
+// One application per test program, started the way vistra starts it.
+#pragma once
+
+#include <GL/gl.h>
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <memory>
+#include <QRect>
+
+#include "qt_wrapper.h"
+
+// Starts the application before the first test and ends it after the last
+// (an application left to static destruction outlives Qt's own statics).
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        QTWrapperConfig config;
+        config.glOptions = kGLDoubleBuffer | kGLDepthBuffer | kGLRgba;
+        config.clearMask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
+        config.disableCaps = disableCaps;
+        config.enableCaps = enableCaps;
+        config.argc = &argc;
+        config.argv = argv;
+        wrapper = std::make_unique<QTWrapper>();
+        wrapper->init(config);
+    }
+    void TearDown() override { wrapper.reset(); }
+
+    std::unique_ptr<QTWrapper> wrapper;
+
+private:
+    int argc = 1;
+    char name[12] = "vistra_test";
+    char* argv[2] = {name, nullptr};
+    static constexpr int disableCaps[] = {GL_BLEND, GL_DITHER, 0};
+    static constexpr int enableCaps[] = {GL_DEPTH_TEST, 0};
+};
+
+inline GuiEnvironment* const kGuiEnvironment =
+    static_cast<GuiEnvironment*>(::testing::AddGlobalTestEnvironment(new GuiEnvironment));
+
+inline bool IsGreen(QRgb c) { return qGreen(c) > 200 && qRed(c) < 60 && qBlue(c) < 60; }
+inline bool IsRed(QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; }
+inline bool IsWhite(QRgb c) { return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) > 200; }
+inline bool IsGrey(QRgb c) {
+    return qRed(c) > 140 && qRed(c) < 215 && qAbs(qRed(c) - qGreen(c)) < 8 && qAbs(qRed(c) - qBlue(c)) < 8;
+}
+inline bool IsBlack(QRgb c) { return qRed(c) < 30 && qGreen(c) < 30 && qBlue(c) < 30; }
+
+// Pixels of `area` (clipped to the image) for which `test` holds.
+template <typename Test>
+int CountPixels(const QImage& image, const QRect& area, Test test) {
+    int n = 0;
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) n += test(image.pixel(x, y)) ? 1 : 0;
+    return n;
+}
