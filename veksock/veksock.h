@@ -130,7 +130,7 @@ typedef struct VEKCamera {
     int32_t id;
     float pose[7];     /* camera to world; the camera looks along its -z axis */
     float cond;        /* < 0 not calibrated */
-    uint32_t word;     /* field of view of both detectors, millidegrees */
+    uint32_t word;     /* the wider field of view of its detectors, millidegrees */
 } VEKCamera;
 
 typedef struct VEKScanEntry {
