@@ -26,14 +26,28 @@ public:
     // sample; otherwise 0 and out.cond = -1.
     int Output(MarkerRecord& out, int mode) const;
 
-    int n = -1;         // window length, odd; -1 until set
-    int lastGood = -1;  // frame of the newest record with cond > 0; -1 none
-    std::deque<MarkerRecord> data;  // oldest first
+    int n() const { return n_; }                // window length, odd; -1 until set
+    int lastGood() const { return lastGood_; }  // newest frame with cond > 0; -1 none
+    const std::deque<MarkerRecord>& data() const { return data_; }  // oldest first
 
 private:
+    // Sums over the usable records of the window (its last n records), with
+    // frames taken relative to base, so that a fit costs no pass.
+    struct WindowSums {
+        double count = 0, t = 0, tt = 0;
+        double p[3] = {0, 0, 0}, tp[3] = {0, 0, 0};
+    };
+
     void FillGap();
-    int FitLine(int begin, int end, int now, MarkerRecord& out) const;
-    int Average(int begin, int end, int now, MarkerRecord& out) const;
+    void Rebuild();
+    void Account(const MarkerRecord& r, double sign);
+
+    int n_ = -1;
+    int lastGood_ = -1;
+    std::deque<MarkerRecord> data_;
+    WindowSums sums_;
+    int base_ = 0;
+    int pushesSinceRebuild_ = 0;
 };
 
 }  // namespace numerics

@@ -26,14 +26,14 @@ MarkerFilter Filter(float system, float filter) {
 // Value at dt = 0 of the least-squares line through (dt, x) of the usable
 // window samples, solved by Eigen.
 double ReferenceFit(const MarkerFilter& f, int coordinate) {
-    const int size = static_cast<int>(f.data.size());
-    const int now = size - ((f.n - 1) / 2 + 1);
+    const int size = static_cast<int>(f.data().size());
+    const int now = size - ((f.n() - 1) / 2 + 1);
     std::vector<std::pair<double, double>> points;
-    for (int k = now - (f.n - 1) / 2; k < size; ++k) {
-        const MarkerRecord& r = f.data[static_cast<size_t>(k)];
+    for (int k = now - (f.n() - 1) / 2; k < size; ++k) {
+        const MarkerRecord& r = f.data()[static_cast<size_t>(k)];
         if (r.cond <= 0 && !(r.flags & MarkerFilter::kInterpolated)) continue;
         const float p[3] = {r.x, r.y, r.z};
-        points.emplace_back(r.frame - f.data[static_cast<size_t>(now)].frame, p[coordinate]);
+        points.emplace_back(r.frame - f.data()[static_cast<size_t>(now)].frame, p[coordinate]);
     }
     Eigen::MatrixXd a(points.size(), 2);
     Eigen::VectorXd b(points.size());
@@ -48,15 +48,15 @@ double ReferenceFit(const MarkerFilter& f, int coordinate) {
 }  // namespace
 
 TEST(MarkerFilterSet, WindowLengthIsOdd) {
-    EXPECT_EQ(Filter(480, 16).n, 31);
-    EXPECT_EQ(Filter(480, 160).n, 3);
-    EXPECT_EQ(Filter(480, 200).n, 3);
-    EXPECT_EQ(Filter(480, 17).n, 29);
-    EXPECT_EQ(Filter(100, 200).n, 1);
+    EXPECT_EQ(Filter(480, 16).n(), 31);
+    EXPECT_EQ(Filter(480, 160).n(), 3);
+    EXPECT_EQ(Filter(480, 200).n(), 3);
+    EXPECT_EQ(Filter(480, 17).n(), 29);
+    EXPECT_EQ(Filter(100, 200).n(), 1);
     const MarkerFilter f = Filter(480, 16);
-    ASSERT_EQ(f.data.size(), 31u);
-    EXPECT_EQ(f.data.front().cond, 0.0f);
-    EXPECT_EQ(f.data.front().frame, 0);
+    ASSERT_EQ(f.data().size(), 31u);
+    EXPECT_EQ(f.data().front().cond, 0.0f);
+    EXPECT_EQ(f.data().front().frame, 0);
 }
 
 TEST(MarkerFilterSet, NonPositiveFrequenciesAreRefused) {
@@ -67,22 +67,22 @@ TEST(MarkerFilterSet, NonPositiveFrequenciesAreRefused) {
     const std::string message = testing::internal::GetCapturedStderr();
     EXPECT_EQ(message, "error: MarkerFilter::Set: system_freq > 0 && filter_freq > 0\n"
                        "error: MarkerFilter::Set: system_freq > 0 && filter_freq > 0\n");
-    EXPECT_EQ(f.n, 31);
-    EXPECT_EQ(f.data.size(), 31u);
+    EXPECT_EQ(f.n(), 31);
+    EXPECT_EQ(f.data().size(), 31u);
 }
 
 TEST(MarkerFilterSet, GrowingPadsTheFrontAndShrinkingKeepsTheWindow) {
     MarkerFilter f = Filter(480, 160);
     for (int i = 1; i <= 3; ++i) f.Push(Seen(i, static_cast<float>(i)));
     ASSERT_TRUE(f.Set(480, 96));  // n = 5
-    ASSERT_EQ(f.data.size(), 5u);
-    EXPECT_EQ(f.data[0].id, -1);
-    EXPECT_EQ(f.data[0].frame, -1);
-    EXPECT_EQ(f.data[0].cond, -1.0f);
-    EXPECT_EQ(f.data[2].frame, 1);
+    ASSERT_EQ(f.data().size(), 5u);
+    EXPECT_EQ(f.data()[0].id, -1);
+    EXPECT_EQ(f.data()[0].frame, -1);
+    EXPECT_EQ(f.data()[0].cond, -1.0f);
+    EXPECT_EQ(f.data()[2].frame, 1);
     ASSERT_TRUE(f.Set(480, 160));  // n = 3: the longer window stays
-    EXPECT_EQ(f.n, 3);
-    EXPECT_EQ(f.data.size(), 5u);
+    EXPECT_EQ(f.n(), 3);
+    EXPECT_EQ(f.data().size(), 5u);
     f.Push(Seen(4, 4));
     MarkerRecord out{};
     EXPECT_EQ(f.Output(out, MarkerFilter::kLineFit), 1);
@@ -99,7 +99,7 @@ TEST(MarkerFilterOutput, FullWindowFitAtTheCentreIsTheWindowMean) {
                     -3.0f + noise(random)));
         if (frame < 31) continue;
         double mean[3] = {0, 0, 0};
-        for (const MarkerRecord& r : f.data) {
+        for (const MarkerRecord& r : f.data()) {
             mean[0] += r.x / 31.0;
             mean[1] += r.y / 31.0;
             mean[2] += r.z / 31.0;
@@ -195,14 +195,14 @@ TEST(MarkerFilterGaps, ThreeLostFramesAreFilledAtN31) {
     for (int frame = 11; frame <= 13; ++frame) f.Push(Lost(frame));
     f.Push(Seen(14, 8, -4, 0));
     for (int k = 1; k <= 3; ++k) {
-        const MarkerRecord& r = f.data[f.data.size() - 1 - 4 + static_cast<size_t>(k)];
+        const MarkerRecord& r = f.data()[f.data().size() - 1 - 4 + static_cast<size_t>(k)];
         EXPECT_EQ(r.frame, 10 + k);
         EXPECT_NEAR(r.x, 2.0f * k, 1e-5);
         EXPECT_NEAR(r.y, -1.0f * k, 1e-5);
         EXPECT_EQ(r.flags & MarkerFilter::kInterpolated, MarkerFilter::kInterpolated);
         EXPECT_EQ(r.cond, 0.0f);  // cond is left as it was
     }
-    EXPECT_EQ(f.lastGood, 14);
+    EXPECT_EQ(f.lastGood(), 14);
 }
 
 TEST(MarkerFilterGaps, LongGapsAreNotFilled) {
@@ -211,7 +211,7 @@ TEST(MarkerFilterGaps, LongGapsAreNotFilled) {
         f.Push(Seen(10, 0));
         for (int k = 1; k <= lostFrames; ++k) f.Push(Lost(10 + k));
         f.Push(Seen(11 + lostFrames, 100));
-        const bool filled = (f.data[f.data.size() - 2].flags & MarkerFilter::kInterpolated) != 0;
+        const bool filled = (f.data()[f.data().size() - 2].flags & MarkerFilter::kInterpolated) != 0;
         // The gap is frames since the last good one: filled up to n / 2 = 15.
         EXPECT_EQ(filled, lostFrames + 1 <= 15) << lostFrames;
     }
@@ -224,11 +224,11 @@ TEST(MarkerFilterGaps, FramesMissingFromTheWindowAreNotOverwritten) {
     // Frames 11 and 12 never reached the filter.
     f.Push(Lost(13));
     f.Push(Seen(14, 8));
-    const size_t last = f.data.size() - 1;
-    EXPECT_EQ(f.data[last - 2].x, 0.0f);  // frame 10 keeps its position
-    EXPECT_EQ(f.data[last - 3].x, 50.0f);
+    const size_t last = f.data().size() - 1;
+    EXPECT_EQ(f.data()[last - 2].x, 0.0f);  // frame 10 keeps its position
+    EXPECT_EQ(f.data()[last - 3].x, 50.0f);
     for (size_t k = last - 3; k < last; ++k) {
-        EXPECT_EQ(f.data[k].flags & MarkerFilter::kInterpolated, 0u);
+        EXPECT_EQ(f.data()[k].flags & MarkerFilter::kInterpolated, 0u);
     }
 }
 
@@ -237,15 +237,15 @@ TEST(MarkerFilterReset, ForgetsTheWindowAndLastGood) {
     MarkerFilter same = Filter(480, 16);
     same.Push(Seen(10, 1));
     ASSERT_TRUE(same.Reset(480, 16));
-    EXPECT_EQ(same.data.size(), 31u);
-    EXPECT_EQ(same.data.back().frame, 0);
+    EXPECT_EQ(same.data().size(), 31u);
+    EXPECT_EQ(same.data().back().frame, 0);
 
 
     MarkerFilter f = Filter(480, 16);
     f.Push(Seen(10, 1));
     ASSERT_TRUE(f.Reset(240, 16));
-    EXPECT_EQ(f.n, 15);
-    EXPECT_EQ(f.lastGood, -1);
-    EXPECT_EQ(f.data.size(), 15u);
-    for (const MarkerRecord& r : f.data) EXPECT_EQ(r.cond, 0.0f);
+    EXPECT_EQ(f.n(), 15);
+    EXPECT_EQ(f.lastGood(), -1);
+    EXPECT_EQ(f.data().size(), 15u);
+    for (const MarkerRecord& r : f.data()) EXPECT_EQ(r.cond, 0.0f);
 }

@@ -37,9 +37,9 @@ int Request(const char* name) {
 }
 
 template <typename Record>
-int Replay(std::deque<Answer<Record>>& answers, Record* out, int max) {
-    if (Storage().beforeFetch) Storage().beforeFetch();
+int Replay(int stream, std::deque<Answer<Record>>& answers, Record* out, int max) {
     Storage().status = 1;
+    if (Storage().source) return Storage().source(stream, out, max);
     if (answers.empty()) return 0;
     Answer<Record> answer = std::move(answers.front());
     answers.pop_front();
@@ -218,19 +218,19 @@ int vekMarkerfv(int marker, int key, const float* values) {
 }
 int vekGetMarkers(MarkerRecord* out, int max) {
     Log("vekGetMarkers", max);
-    return fakevek::Replay(fakevek::fake().markers, out, max);
+    return fakevek::Replay(0, fakevek::fake().markers, out, max);
 }
 int vekGetRigids(RigidRecord* out, int max) {
     Log("vekGetRigids", max);
-    return fakevek::Replay(fakevek::fake().rigids, out, max);
+    return fakevek::Replay(1, fakevek::fake().rigids, out, max);
 }
 int vekGetImages(ImageRecord* out, int max) {
     Log("vekGetImages", max);
-    return fakevek::Replay(fakevek::fake().images, out, max);
+    return fakevek::Replay(2, fakevek::fake().images, out, max);
 }
 int vekGetDetectors(DetectorRecord* out, int max) {
     Log("vekGetDetectors", max);
-    return fakevek::Replay(fakevek::fake().detectors, out, max);
+    return fakevek::Replay(3, fakevek::fake().detectors, out, max);
 }
 int vekGetCameras(VEKCamera* out, int max) {
     Log("vekGetCameras", max);

@@ -44,8 +44,9 @@ struct State {
     std::deque<Answer<DetectorRecord>> detectors;
     std::vector<VEKCamera> cameras;
     int cameraResult = 0;                // < 0: the camera fetch fails
-    // Called before each stream fetch answers (scripts endless streams).
-    std::function<void()> beforeFetch;
+    // When set, answers every stream fetch instead of the queues above:
+    // (stream 0 markers / 1 rigids / 2 images / 3 detectors, out, max).
+    std::function<int(int, void*, int)> source;
     bool logCalls = true;                // off for benchmarks
     std::vector<std::string> calls;      // "name(arg,arg)" in call order
 };

@@ -129,7 +129,7 @@ TEST_F(ViewSessionTest, FrequencyChangeResetsAveragesAndFilters) {
     session.filterFrequency = 80.0f;  // n = 7 at 480 Hz
     for (int i = 0; i < 5; ++i) Deliver({M(0, 3)});
     ASSERT_FALSE(session.markerFilters.empty());
-    EXPECT_EQ(session.markerFilters[0].n, 7);
+    EXPECT_EQ(session.markerFilters[0].n(), 7);
     EXPECT_FALSE(session.markersSeenAverage.samples.empty());
     fake().floats[VEK_FREQUENCY] = 240.0f;
     Deliver({M(0, 3)});
@@ -140,7 +140,7 @@ TEST_F(ViewSessionTest, FrequencyChangeResetsAveragesAndFilters) {
     EXPECT_TRUE(session.conditionAverage.samples.empty());
     Deliver({M(0, 3)});
     EXPECT_EQ(session.markerFilters.size(), 1u);
-    EXPECT_EQ(session.markerFilters[0].n, 3);  // rebuilt for 240 Hz
+    EXPECT_EQ(session.markerFilters[0].n(), 3);  // rebuilt for 240 Hz
 }
 
 TEST_F(ViewSessionTest, SessionEndStillUpdatesOnce) {
@@ -222,7 +222,7 @@ TEST(MarkerFilterDriver, NeedsThreeSamplesPerFilterPeriod) {
     EXPECT_TRUE(filters.empty());
     vektk::FilterFrameMarkers(markers, filters, output, 480, 160, false);
     ASSERT_EQ(filters.size(), 1u);
-    EXPECT_EQ(filters[0].n, 3);
+    EXPECT_EQ(filters[0].n(), 3);
     EXPECT_EQ(markers[0].x, 5.0f);  // filtering off: the frame is left alone
     EXPECT_EQ(output.size(), 1u);
 }
