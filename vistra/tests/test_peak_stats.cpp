@@ -1,0 +1,155 @@
+// Peak statistics against hand-computed values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "detector_session.h"
+#include "peak_stats.h"
+
+namespace {
+
+TEST(PeakStats, MeanAndDeviationOfValidSamples) {
+    PeakStats s;
+    EXPECT_EQ(s.mean, -1.0);
+    s.stddev = 5;
+    s.add(1);
+    EXPECT_EQ(s.updateDeviation(), 0.0);
+    EXPECT_EQ(s.stddev, 5.0);  // fewer than two samples: untouched
+    s.add(kNoPeak);
+    s.add(2);
+    s.add(3);
+    EXPECT_EQ(s.count, 3);
+    EXPECT_DOUBLE_EQ(s.sum, 6);
+    EXPECT_DOUBLE_EQ(s.sumSq, 14);
+    EXPECT_DOUBLE_EQ(s.mean, 2);
+    EXPECT_DOUBLE_EQ(s.updateDeviation(), 1.0);  // sqrt((14 - 36/3) / 2)
+    EXPECT_DOUBLE_EQ(s.last, 3);
+}
+
+TEST(PeakStats, RingOfFortyForgetsOldestAndMissingSamples) {
+    PeakStats s;
+    for (int i = 0; i < PeakStats::window; ++i) s.add(1);
+    EXPECT_EQ(s.count, 40);
+    s.add(kNoPeak);  // replaces a valid 1
+    EXPECT_EQ(s.count, 39);
+    EXPECT_DOUBLE_EQ(s.sum, 39);
+    EXPECT_DOUBLE_EQ(s.mean, 1);
+    EXPECT_EQ(s.next, 1);
+    for (int i = 0; i < PeakStats::window; ++i) s.add(kNoPeak);
+    EXPECT_EQ(s.count, 0);
+    EXPECT_DOUBLE_EQ(s.mean, -1.0);
+    EXPECT_DOUBLE_EQ(s.sum, 0);
+    s.add(4);  // replaces a missing sample
+    EXPECT_EQ(s.count, 1);
+    EXPECT_DOUBLE_EQ(s.mean, 4);
+}
+
+ImageRecord Peak(int id, int frame, int camera, int detector, float pos, int width, float amp) {
+    return ImageRecord{id, frame, camera, detector, width, 3, pos, amp};
+}
+
+class CollectPeaksTest : public ::testing::Test {
+protected:
+    CollectPeaksTest() {
+        session.markers.resize(2);  // LEDs 0 and 1 have cells
+        session.cameras.resize(2);
+    }
+    void collect(std::vector<ImageRecord> peaks, int selected = 0) {
+        session.images = std::move(peaks);
+        session.CollectPeaks(selected);
+    }
+    const PeakCell& cell(int id, int camera, int detector) {
+        const PeakCell* c = session.tables.cell(id, camera, detector);
+        EXPECT_NE(c, nullptr);
+        return *c;
+    }
+
+    std::ostringstream log;
+    DetectorSession session{log};
+};
+
+TEST_F(CollectPeaksTest, FirstPeakPerCellPerFrameOnly) {
+    collect({Peak(0, 7, 0, 0, 0.5f, 4, 8), Peak(0, 7, 0, 0, 0.9f, 2, 9), Peak(1, 7, 1, 1, 0.25f, 2, 6),
+             Peak(-1, 7, 0, 0, 0.1f, 2, 6), Peak(5, 7, 0, 0, 0.1f, 2, 6), Peak(1, 7, -1, 0, 0.1f, 2, 6)});
+    EXPECT_EQ(log.str(), "resize 2 2 2\n");
+    const PeakCell& c = cell(0, 0, 0);
+    EXPECT_EQ(c.lastFrame, 7);
+    EXPECT_EQ(c.peakFlags, 3);
+    EXPECT_EQ(c.posStats.count, 1);
+    EXPECT_DOUBLE_EQ(c.posStats.mean, 0.5);
+    EXPECT_DOUBLE_EQ(c.ampStats.mean, 8);
+    EXPECT_DOUBLE_EQ(c.widthStats.mean, 4);
+    EXPECT_DOUBLE_EQ(c.powerStats.mean, 2);
+    EXPECT_DOUBLE_EQ(cell(1, 1, 1).posStats.mean, 0.25);
+    EXPECT_EQ(cell(1, 0, 0).lastFrame, 0);  // the unassigned and unknown peaks went nowhere
+    EXPECT_EQ(session.tables.cell(5, 0, 0), nullptr);
+}
+
+TEST_F(CollectPeaksTest, CellsWithoutPeakAgeAndEmptyFrameDeactivates) {
+    collect({Peak(0, 7, 0, 0, 0.5f, 4, 8), Peak(1, 7, 1, 1, 0.25f, 2, 6)});
+    collect({Peak(1, 8, 1, 1, 0.75f, 2, 6)});
+    const PeakCell& aged = cell(0, 0, 0);
+    EXPECT_EQ(aged.lastFrame, 8);
+    EXPECT_DOUBLE_EQ(aged.posStats.last, -1.0);
+    EXPECT_EQ(aged.posStats.count, 1);
+    EXPECT_DOUBLE_EQ(cell(1, 1, 1).posStats.mean, 0.5);
+
+    collect({});  // nothing accepted: every active cell gets one missing sample
+    EXPECT_EQ(aged.lastFrame, 0);
+    EXPECT_EQ(cell(1, 1, 1).lastFrame, 0);
+    EXPECT_DOUBLE_EQ(cell(1, 1, 1).ampStats.last, -1.0);
+    collect({});  // inactive cells are left alone
+    EXPECT_EQ(cell(1, 1, 1).posStats.count, 2);
+    EXPECT_EQ(log.str(), "resize 2 2 2\n");  // sized once, not every frame
+}
+
+TEST_F(CollectPeaksTest, DeviationOnlyEveryThirtySecondFrame) {
+    collect({Peak(0, 30, 0, 0, 0.2f, 4, 8)});
+    collect({Peak(0, 31, 0, 0, 0.4f, 4, 8)});
+    EXPECT_EQ(cell(0, 0, 0).posStats.stddev, 0.0);
+    collect({Peak(0, 32, 0, 0, 0.6f, 4, 8)});
+    EXPECT_NEAR(cell(0, 0, 0).posStats.stddev, 0.2, 1e-6);
+    collect({Peak(0, 33, 0, 0, 1.6f, 4, 8)});
+    EXPECT_NEAR(cell(0, 0, 0).posStats.stddev, 0.2, 1e-6);
+}
+
+TEST_F(CollectPeaksTest, FastModeCollectsAndAgesOnlyTheSelectedCamera) {
+    collect({Peak(0, 7, 0, 0, 0.5f, 4, 8), Peak(1, 7, 1, 1, 0.25f, 2, 6)});
+    session.fastMode = true;
+    collect({Peak(0, 8, 1, 0, 0.5f, 4, 8)}, 0);  // camera 1 is not collected
+    EXPECT_EQ(cell(0, 1, 0).lastFrame, 0);
+    EXPECT_EQ(cell(1, 1, 1).lastFrame, 7);  // nor aged
+    EXPECT_EQ(cell(1, 1, 1).posStats.count, 1);
+    EXPECT_DOUBLE_EQ(cell(0, 0, 0).posStats.last, -1.0);  // the selected camera aged
+}
+
+TEST_F(CollectPeaksTest, WidthZeroPeakKeepsPowerFinite) {
+    collect({Peak(0, 7, 0, 0, 0.5f, 0, 8)});
+    const PeakCell& c = cell(0, 0, 0);
+    EXPECT_EQ(c.widthStats.count, 1);
+    EXPECT_EQ(c.powerStats.count, 0);
+    EXPECT_DOUBLE_EQ(c.powerStats.mean, -1.0);
+    collect({Peak(0, 8, 0, 0, 0.5f, 2, 8)});
+    EXPECT_DOUBLE_EQ(c.powerStats.mean, 4);
+    EXPECT_TRUE(std::isfinite(c.powerStats.sum));
+}
+
+TEST_F(CollectPeaksTest, ResizeWhenCameraCountChangesWhileConnectedKeepingCells) {
+    collect({Peak(0, 7, 0, 0, 0.5f, 4, 8)});
+    session.cameras.resize(3);
+    session.markers.resize(4);
+    collect({Peak(0, 8, 0, 0, 0.5f, 4, 8)});  // not connected: no resize
+    EXPECT_EQ(session.tables.tableCameras(), 2);
+    session.connected = true;
+    collect({Peak(0, 9, 2, 0, 0.5f, 4, 8)});
+    session.connected = false;
+    EXPECT_EQ(log.str(), "resize 2 2 2\nresize 4 3 2\n");
+    EXPECT_EQ(cell(0, 0, 0).posStats.count, 2);  // kept
+    EXPECT_EQ(cell(0, 2, 0).posStats.count, 1);
+    session.ClearTables();
+    collect({});
+    EXPECT_EQ(log.str(), "resize 2 2 2\nresize 4 3 2\nresize 4 3 2\n");
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+// Helpers of the vistra shell that need no display.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+#include "error_report.h"
+#include "frame_rate_texts.h"
+#include "marker_points.h"
+#include "multi_view_layout.h"
+#include "server_check.h"
+#include "text_3d.h"
+#include "widget_utils.h"
+
+namespace {
+
+TEST(ElideLeft, KeepsTheEndOfLongTexts) {
+    EXPECT_EQ(ElideLeft("abcdefgh", 5, true).toStdString(), "...gh");
+    EXPECT_EQ(ElideLeft("abcdefgh", 5, false).toStdString(), "defgh");
+    EXPECT_EQ(ElideLeft("abcde", 5, true).toStdString(), "abcde");
+    EXPECT_EQ(ElideLeft("abcdef", 3, true).toStdString(), "def");  // dots only when more than three remain
+}
+
+TEST(GlutTextFont, FollowsTheBitmapFontOrder) {
+    const std::pair<const char*, int> expected[] = {{"System", 9},    {"System", 8},    {"Times", 10},
+                                                    {"Times", 24},    {"Helvetica", 8}, {"Helvetica", 10},
+                                                    {"Helvetica", 16}};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_STREQ(GlutTextFont(i).family, expected[i].first);
+        EXPECT_EQ(GlutTextFont(i).pointSize, expected[i].second);
+    }
+    for (int i : {7, 100, -1}) {
+        EXPECT_STREQ(GlutTextFont(i).family, "Helvetica");
+        EXPECT_EQ(GlutTextFont(i).pointSize, 8);
+    }
+}
+
+TEST(MultiViewLayout, FiveCamerasIn810x610) {
+    const MultiViewLayout l = LayoutCameras(810, 610, 5);
+    EXPECT_EQ(l.usableWidth, 800);
+    EXPECT_EQ(l.usableHeight, 600);
+    EXPECT_EQ(l.columns, 3);
+    EXPECT_EQ(l.rows, 2);
+    EXPECT_EQ(l.cell, 266);
+    EXPECT_EQ(l.offsetX, 134);
+    EXPECT_EQ(l.offsetY, 167);
+    EXPECT_FLOAT_EQ(l.centreX(4), -400 + 134 + 266);
+    EXPECT_FLOAT_EQ(l.centreY(4), 300 - 167 - 266);
+}
+
+TEST(MultiViewLayout, DegenerateSizesStayFinite) {
+    const MultiViewLayout none = LayoutCameras(800, 600, 0);
+    EXPECT_EQ(none.columns, 1);
+    EXPECT_EQ(none.rows, 1);
+    const MultiViewLayout tiny = LayoutCameras(5, 5, 64);
+    EXPECT_GE(tiny.columns, 1);
+    EXPECT_GE(tiny.rows, 1);
+    const MultiViewLayout wide = LayoutCameras(1610, 210, 64);
+    EXPECT_EQ(wide.cell, std::min(1600 / wide.columns, 200 / wide.rows));
+    EXPECT_GE(wide.columns * wide.rows, 64);
+}
+
+TEST(MarkerPoints, OnePointPerIdAndOnePerUnassignedPeak) {
+    const std::vector<ImageRecord> peaks = {
+        {3, 1, 0, 0, 2, 0, 0.25f, 1}, {-1, 1, 0, 0, 2, 0, 0.5f, 1}, {3, 1, 0, 1, 2, 0, 0.6f, 1},
+        {-1, 1, 0, 1, 2, 0, 0.5f, 1}, {3, 1, 1, 0, 2, 0, 0.9f, 1}};
+    const std::vector<MarkerPoint> points = BuildMarkerPoints(peaks, 0);
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(points[0].id, 3);
+    EXPECT_EQ(points[0].flags, kPointX | kPointY);
+    EXPECT_FLOAT_EQ(points[0].x, 0.75f);
+    EXPECT_FLOAT_EQ(points[0].y, 0.6f);
+    EXPECT_EQ(points[1].flags, kPointX);
+    EXPECT_EQ(points[2].flags, kPointY);
+    EXPECT_EQ(points[2].id, -1);
+}
+
+TEST(ErrorReport, HandlerLinesAndMessages) {
+    std::ostringstream out;
+    EXPECT_EQ(ReportHandlerError(0x20, out).toStdString(), "Error: Invalid Value sent to Vek");
+    EXPECT_EQ(ReportHandlerError(0x22, out).toStdString(), "Error: an Invalid Operation occurred");
+    EXPECT_EQ(ReportHandlerError(0x103, out).toStdString(), "");
+    EXPECT_EQ(ReportHandlerError(-10054, out).toStdString(), "");
+    EXPECT_EQ(ReportHandlerError(1, out).toStdString(), "");
+    EXPECT_EQ(ReportHandlerError(0, out).toStdString(), "");
+    EXPECT_EQ(out.str(),
+              "error: VekHandlerError: Error: Invalid Value sent to Vek (0x20)\n"
+              "error: VekHandlerError: Error: an Invalid Operation occurred (0x22)\n"
+              "error: VekHandlerError:  (0x103)\n"
+              "error: VekHandlerError:  (e=-10054)\n");
+}
+
+TEST(ErrorReport, InitErrorTexts) {
+    EXPECT_EQ(InitErrorText("h", VEK_ERR_REFUSED).toStdString(),
+              "Initialzation failed connecting to h. (Connection Refused) \nPlease check that vekd is running on h.");
+    EXPECT_EQ(InitErrorText("h", 0x7777).toStdString(),
+              "An internal error occurred.\n\nPlease check the server log.\nIf the problem persists, call customer "
+              "support with this error code: 30583");
+    EXPECT_TRUE(LibraryHasText(VEK_ERR_MASTER_BUSY));
+    EXPECT_EQ(InitErrorText("h", VEK_ERR_MASTER_BUSY).toStdString(), "");
+    EXPECT_EQ(SlaveOfferText(257).toStdString(),
+              "Could not Connect.\n\nVek may be busy streaming.  \nPlease check the server log and restart Vekd if "
+              "necessary.  \nIf the problem persists, call customer support with this error code: 257\n\nTo "
+              "Connect in Slave-Mode click \"Connect\" otherwise click \"Ok\"");
+}
+
+VEKScanEntry Entry(const char* host) {
+    VEKScanEntry e{};
+    std::strncpy(e.host, host, sizeof e.host - 1);
+    return e;
+}
+
+TEST(ServerCheck, AnswerFromTheServersPortCounts) {
+    const VEKScanEntry answers[] = {Entry("127.0.0.1:4000"), Entry("127.0.0.1")};
+    EXPECT_TRUE(ScanFoundServer("127.0.0.1:4000", answers, 1));
+    EXPECT_TRUE(ScanFoundServer("localhost:4000", answers, 1));
+    EXPECT_FALSE(ScanFoundServer("127.0.0.1:4001", answers, 1));
+    EXPECT_TRUE(ScanFoundServer("localhost", answers, 2));  // default port
+    EXPECT_FALSE(ScanFoundServer("localhost", answers, 0));
+}
+
+uint64_t fakeMicroseconds = 0;
+uint64_t fakeClock() { return fakeMicroseconds; }
+
+TEST(FrameRateTexts, RebuiltOncePerSecond) {
+    fakeMicroseconds = 0;
+    glview::Stopwatch watch(fakeClock);
+    FrameRateTexts texts;
+    fakeMicroseconds = 992'000;
+    texts.frameDone(watch, 990'000, 992'000);
+    EXPECT_TRUE(texts.rate.isEmpty());
+    fakeMicroseconds = 1'002'000;
+    texts.frameDone(watch, 1'000'000, 1'002'000);  // 10 ms after the previous frame, drawn in 2 ms
+    EXPECT_EQ(texts.rate.toStdString(), "100.0");
+    EXPECT_EQ(texts.info.toStdString(), "fps:  500.0 @  100.0");
+    EXPECT_EQ(texts.load.toStdString(), " 0.4");  // 4 ms busy of 1.002 s
+    fakeMicroseconds = 1'022'000;
+    texts.frameDone(watch, 1'020'000, 1'022'000);
+    EXPECT_EQ(texts.rate.toStdString(), "100.0");  // not rebuilt within the second
+    texts.disabled();
+    EXPECT_EQ(texts.load.toStdString(), "0.0");
+}
+
+}  // namespace
