@@ -127,7 +127,7 @@ bool Session::receive(int waitMs) {
         total += static_cast<size_t>(n);
         reader_.commit(static_cast<size_t>(n));
         vekwire::Message m;
-        int r;
+        int r = 0;
         while (fd_ >= 0 && (r = reader_.next(m)) == 1) handle(m);
         if (fd_ >= 0 && r < 0) {
             lose(VEK_ERR_PROTOCOL);
