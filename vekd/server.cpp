@@ -190,7 +190,7 @@ void Server::readClient(ClientConn& c) {
         }
         c.reader.feed(buf, static_cast<size_t>(n));
         vekwire::Message m;
-        int r;
+        int r = 0;
         while (c.fd >= 0 && (r = c.reader.next(m)) == 1) handle(c, m);
         if (c.fd < 0) return;
         if (r < 0) {
