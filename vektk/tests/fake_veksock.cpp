@@ -237,7 +237,7 @@ int vekGetCameras(VEKCamera* out, int max) {
     auto& s = fakevek::fake();
     if (s.cameraResult < 0) return s.cameraResult;
     const int n = std::min(static_cast<int>(s.cameras.size()), max);
-    std::memcpy(out, s.cameras.data(), sizeof(VEKCamera) * static_cast<size_t>(n));
+    if (n > 0) std::memcpy(out, s.cameras.data(), sizeof(VEKCamera) * static_cast<size_t>(n));
     return n;
 }
 int vekGetFrameTime(int64_t* microseconds) {
