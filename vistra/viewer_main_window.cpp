@@ -90,7 +90,8 @@ void ViewerMainWindow::updateMeasuredRate() {
     const uint32_t elapsed = now - rateTime_;
     if (elapsed <= 1000000u) return;
     const int frame = session_->lastFrame;
-    measuredRate_ = frame != 0 && frame >= rateFrame_
+    // The first reading has no earlier frame to count from.
+    measuredRate_ = frame != 0 && rateFrame_ != 0 && frame >= rateFrame_
                         ? static_cast<float>(frame - rateFrame_) / static_cast<float>(elapsed) * 1e6f
                         : 0.0f;
     rateFrame_ = frame;

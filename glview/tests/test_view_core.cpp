@@ -43,7 +43,7 @@ public:
     int selectionClears = 0;
 };
 
-TEST(ViewCore, WheelZoomStepsAndShiftFinerStep) {
+TEST(GlViewViewCore, WheelZoomStepsAndShiftFinerStep) {
     TestCore core;
     ASSERT_FLOAT_EQ(core.camera.r, 6);
     core.event(glview::kWheelForward, 0);
@@ -59,7 +59,7 @@ TEST(ViewCore, WheelZoomStepsAndShiftFinerStep) {
     EXPECT_NEAR(shifted.camera.r, 6, 1e-5);
 }
 
-TEST(ViewCore, ZoomRefusedAtLimitsEvenTowardThePointer) {
+TEST(GlViewViewCore, ZoomRefusedAtLimitsEvenTowardThePointer) {
     TestCore core;
     core.camera.r = core.camera.rMin;
     core.camera.update();
@@ -71,7 +71,7 @@ TEST(ViewCore, ZoomRefusedAtLimitsEvenTowardThePointer) {
     EXPECT_FALSE(core.camera.setRadius(core.camera.rMax * 1.01f));
 }
 
-TEST(ViewCore, CtrlWheelZoomsTowardThePointer) {
+TEST(GlViewViewCore, CtrlWheelZoomsTowardThePointer) {
     TestCore core;
     core.camera.rotation = {45, 0, 0};
     core.camera.update();
@@ -81,7 +81,7 @@ TEST(ViewCore, CtrlWheelZoomsTowardThePointer) {
     EXPECT_GT(core.camera.target[0], 0.1f);  // pointer right of the centre
 }
 
-TEST(ViewCore, FovAndRadiusStayWithinLimitsUnderVelocity) {
+TEST(GlViewViewCore, FovAndRadiusStayWithinLimitsUnderVelocity) {
     glview::ViewCamera camera;
     camera.r = 1;
     camera.fovVelocity = 50;
@@ -96,7 +96,7 @@ TEST(ViewCore, FovAndRadiusStayWithinLimitsUnderVelocity) {
     EXPECT_FLOAT_EQ(camera.r, camera.rMax);
 }
 
-TEST(ViewCore, DoubleClickWithinTwoTenthsOfASecond) {
+TEST(GlViewViewCore, DoubleClickWithinTwoTenthsOfASecond) {
     TestCore core;
     fakeMicroseconds = 10'000'000;
     EXPECT_TRUE(core.event(glview::kLeftButton, 0));  // first click starts a pick
@@ -127,7 +127,7 @@ TEST(ViewCore, DoubleClickWithinTwoTenthsOfASecond) {
     EXPECT_EQ(hit.camera.target, (glview::Vec3f{1, 2, 3}));
 }
 
-TEST(ViewCore, CtrlClickAddsNearestAndMiddleDragPicksBands) {
+TEST(GlViewViewCore, CtrlClickAddsNearestAndMiddleDragPicksBands) {
     TestCore core;
     core.event(glview::kLeftButton, 0, glview::kCtrl);
     EXPECT_EQ(core.pickMode, glview::kPickNearestAdd);
@@ -141,7 +141,7 @@ TEST(ViewCore, CtrlClickAddsNearestAndMiddleDragPicksBands) {
     EXPECT_EQ(core.pickMode, glview::kPickBand);
 }
 
-TEST(ViewCore, ReleasingAllButtonsSnapsTargetToClampedCentre) {
+TEST(GlViewViewCore, ReleasingAllButtonsSnapsTargetToClampedCentre) {
     TestCore core;
     core.camera.target = {80, 1, 0};  // beyond bounds.x = 50
     core.camera.center = {10, 1, 0};
@@ -153,7 +153,7 @@ TEST(ViewCore, ReleasingAllButtonsSnapsTargetToClampedCentre) {
     EXPECT_EQ(core.pickMode, glview::kPickNone);
 }
 
-TEST(ViewCore, RightDragRotatesLeftDragPans) {
+TEST(GlViewViewCore, RightDragRotatesLeftDragPans) {
     TestCore core;
     core.event(glview::kRightButton, glview::kRightButton, 0, 400, 300, 3, -2);
     EXPECT_FLOAT_EQ(core.camera.rotation[0], 3);
@@ -173,14 +173,14 @@ TEST(ViewCore, RightDragRotatesLeftDragPans) {
     EXPECT_FLOAT_EQ(lifted.camera.target[1], -10 * 6 / 100.0f);
 }
 
-TEST(ViewCore, MouseBeforeFirstViewIsConsumedWithoutEffect) {
+TEST(GlViewViewCore, MouseBeforeFirstViewIsConsumedWithoutEffect) {
     TestCore core;
     core.camera.viewport = {0, 0, 0, 0};
     EXPECT_TRUE(core.event(glview::kWheelForward, 0));
     EXPECT_FLOAT_EQ(core.camera.r, 6);
 }
 
-TEST(ViewCore, CtrlRActsUnlessExactlyCtrlIsHeld) {
+TEST(GlViewViewCore, CtrlRActsUnlessExactlyCtrlIsHeld) {
     TestCore core;
     core.state.modifiers = glview::kCtrl;
     EXPECT_TRUE(core.key(18, true));
@@ -190,7 +190,7 @@ TEST(ViewCore, CtrlRActsUnlessExactlyCtrlIsHeld) {
     EXPECT_EQ(core.camera.rotation, (glview::Vec3f{0, 270, 0}));
 }
 
-TEST(ViewCore, KeyTable) {
+TEST(GlViewViewCore, KeyTable) {
     TestCore core;
     const std::pair<int, glview::Vec3f> views[] = {
         {'x', {0, 270, 0}}, {'X', {0, 90, 0}}, {'y', {90, 0, 0}},
@@ -239,7 +239,7 @@ TEST(ViewCore, KeyTable) {
     EXPECT_FALSE(core.key('k', true));
 }
 
-TEST(ViewCamera, OrbitPlacesEyeAndUpAndFreeModeDerivesAngles) {
+TEST(GlViewViewCamera, OrbitPlacesEyeAndUpAndFreeModeDerivesAngles) {
     glview::ViewCamera camera;
     camera.r = 2;
     camera.rotation = {90, 0, 0};
@@ -256,7 +256,7 @@ TEST(ViewCamera, OrbitPlacesEyeAndUpAndFreeModeDerivesAngles) {
     EXPECT_NEAR(free.r, std::sqrt(18.0f), 1e-5);
 }
 
-TEST(ViewCamera, PointerRayThroughWindowCentreLooksAtTheCentre) {
+TEST(GlViewViewCamera, PointerRayThroughWindowCentreLooksAtTheCentre) {
     TestCore core;  // eye on +z (azimuth 0, elevation 5), looking at the origin
     ASSERT_TRUE(core.camera.pointerRay(400, 300));
     const auto& d = core.camera.rayDir;
@@ -268,7 +268,7 @@ TEST(ViewCamera, PointerRayThroughWindowCentreLooksAtTheCentre) {
     EXPECT_FALSE(core.camera.pointerRay(400, 300));
 }
 
-TEST(ViewCamera, PrintsFourSignificantDigits) {
+TEST(GlViewViewCamera, PrintsFourSignificantDigits) {
     glview::ViewCamera camera;
     camera.r = 2.0f / 3;
     std::ostringstream out;
@@ -276,7 +276,7 @@ TEST(ViewCamera, PrintsFourSignificantDigits) {
     EXPECT_EQ(out.str(), "   m:2   r:0.6667   p[ 0 0 0]   rot[ 0 0 0]  fov:60");
 }
 
-TEST(Stopwatch, LoadIsBusyShareOfTheWindow) {
+TEST(GlViewStopwatch, LoadIsBusyShareOfTheWindow) {
     fakeMicroseconds = 5'000'000;
     glview::Stopwatch watch(fakeClock);
     EXPECT_EQ(watch.load(), 0.0);

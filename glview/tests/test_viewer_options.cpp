@@ -24,14 +24,14 @@ struct Parsed {
 
 const char* const kUsage = "\nusage:  vistra [-fps] [-h] [point#] [file.rb] [file.pt]\n\n";
 
-TEST(ViewerOptions, TrackerFilesKeepCommandLineOrder) {
+TEST(GlViewViewerOptions, TrackerFilesKeepCommandLineOrder) {
     const Parsed p({"a.pt", "-p", "b.pt", "x.rb", "-r", "c"});
     EXPECT_TRUE(p.keepGoing);
     EXPECT_EQ(p.options.trackerFiles, (std::vector<std::string>{"a.pt", "b.pt", "x.rb", "c"}));
     EXPECT_EQ(p.out.find("usage"), std::string::npos);
 }
 
-TEST(ViewerOptions, FpsZeroOrTextKeepsSixtyAndSaysSo) {
+TEST(GlViewViewerOptions, FpsZeroOrTextKeepsSixtyAndSaysSo) {
     const Parsed zero({"-fps", "0"});
     EXPECT_FLOAT_EQ(zero.options.fps, 60);
     EXPECT_EQ(zero.out.rfind("fps: 60\n", 0), 0u);
@@ -41,7 +41,7 @@ TEST(ViewerOptions, FpsZeroOrTextKeepsSixtyAndSaysSo) {
     EXPECT_EQ(thirty.out.rfind("fps: 30\n", 0), 0u);
 }
 
-TEST(ViewerOptions, UnknownArgumentsPrintUsageAndParsingGoesOn) {
+TEST(GlViewViewerOptions, UnknownArgumentsPrintUsageAndParsingGoesOn) {
     const Parsed p({"-fps", "4", "-connect", "-fps"});
     EXPECT_TRUE(p.keepGoing);
     EXPECT_EQ(p.options.connect, 1);
@@ -52,7 +52,7 @@ TEST(ViewerOptions, UnknownArgumentsPrintUsageAndParsingGoesOn) {
     EXPECT_TRUE(number.options.trackerFiles.empty());
 }
 
-TEST(ViewerOptions, ValuesAreConsumed) {
+TEST(GlViewViewerOptions, ValuesAreConsumed) {
     const Parsed p({"-scale", "3", "-s", "host:1", "-gridlen", "2.5", "-gridct", "x", "-gridlabel", "mm",
                             "-full", "-c3dstream"});
     EXPECT_EQ(p.out.find("usage"), std::string::npos);
@@ -69,7 +69,7 @@ TEST(ViewerOptions, ValuesAreConsumed) {
     EXPECT_NE(bare.out.find("usage"), std::string::npos);
 }
 
-TEST(ViewerOptions, HelpAndUsageStopWithoutVersionLine) {
+TEST(GlViewViewerOptions, HelpAndUsageStopWithoutVersionLine) {
     const Parsed help({"-h", "-connect"});
     EXPECT_FALSE(help.keepGoing);
     EXPECT_EQ(help.options.connect, 0);
@@ -86,7 +86,7 @@ TEST(ViewerOptions, HelpAndUsageStopWithoutVersionLine) {
     EXPECT_EQ(usage.out, kUsage);
 }
 
-TEST(ViewerOptions, CompletePassEndsWithLibraryVersion) {
+TEST(GlViewViewerOptions, CompletePassEndsWithLibraryVersion) {
     const Parsed p({});
     EXPECT_EQ(p.out.rfind("version: ", 0), 0u);
     EXPECT_NE(p.out.find("SOCKET"), std::string::npos);

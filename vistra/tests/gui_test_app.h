@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 
 #include <memory>
@@ -58,4 +60,16 @@ int CountPixels(const QImage& image, const QRect& area, Test test) {
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) n += test(image.pixel(x, y)) ? 1 : 0;
     return n;
+}
+
+// Runs the event loop until `done` holds or `ms` milliseconds have passed.
+template <typename Condition>
+bool WaitFor(Condition done, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
 }

@@ -16,7 +16,7 @@ ImageRecord Peak(int id, int camera, int detector, float pos, int width = 1) {
     return ImageRecord{id, 7, camera, detector, width, 0, pos, 100.0f};
 }
 
-class DetectorViewTest : public ::testing::Test {
+class VistraDetectorViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         session.cameras.resize(2);
@@ -44,7 +44,7 @@ protected:
     std::unique_ptr<DetectorWidget> view;
 };
 
-TEST_F(DetectorViewTest, DetectorZeroPeakIsVerticalGreenLineAsWideAsThePeak) {
+TEST_F(VistraDetectorViewTest, DetectorZeroPeakIsVerticalGreenLineAsWideAsThePeak) {
     session.images = {Peak(0, 0, 0, 0.25f, 46)};  // 46 / 3680 x 800 = 10 pixels
     const QImage img = frame();
     const int row = 300;
@@ -59,7 +59,7 @@ TEST_F(DetectorViewTest, DetectorZeroPeakIsVerticalGreenLineAsWideAsThePeak) {
     EXPECT_TRUE(IsGreen(img.pixel(600, 597)));
 }
 
-TEST_F(DetectorViewTest, NarrowPeakStillOnePixelAndUnassignedPeakIsRed) {
+TEST_F(VistraDetectorViewTest, NarrowPeakStillOnePixelAndUnassignedPeakIsRed) {
     session.images = {Peak(0, 0, 0, 0.5f, 1), Peak(-1, 0, 1, 0.75f, 1)};
     const QImage img = frame();
     EXPECT_GE(CountPixels(img, QRect(396, 100, 8, 1), IsGreen), 1);
@@ -68,12 +68,12 @@ TEST_F(DetectorViewTest, NarrowPeakStillOnePixelAndUnassignedPeakIsRed) {
     EXPECT_EQ(CountPixels(img, QRect(0, 0, 800, 600), IsRed) / 800, 1);
 }
 
-TEST_F(DetectorViewTest, OtherCamerasPeaksAreNotDrawn) {
+TEST_F(VistraDetectorViewTest, OtherCamerasPeaksAreNotDrawn) {
     session.images = {Peak(0, 1, 0, 0.25f, 46)};
     EXPECT_EQ(CountPixels(frame(), QRect(0, 0, 800, 600), IsGreen), 0);
 }
 
-TEST_F(DetectorViewTest, MarkerCrossingGetsSquareAndLabel) {
+TEST_F(VistraDetectorViewTest, MarkerCrossingGetsSquareAndLabel) {
     // Marker 3 of tracker 0 seen by both detectors: crossing at (0.5, 0.25).
     session.images = {Peak(3, 0, 0, 0.5f), Peak(3, 0, 1, 0.25f)};
     const QImage img = frame();
@@ -85,7 +85,7 @@ TEST_F(DetectorViewTest, MarkerCrossingGetsSquareAndLabel) {
     EXPECT_EQ(CountPixels(img, QRect(0, 0, 300, 600), IsWhite), 0);
 }
 
-TEST_F(DetectorViewTest, ZoomKeysAndDragMovePeaks) {
+TEST_F(VistraDetectorViewTest, ZoomKeysAndDragMovePeaks) {
     session.images = {Peak(0, 0, 0, 0.75f, 1)};  // x = 0.25
     frame();
     EXPECT_FLOAT_EQ(view->zoom, 1.0f);  // raised by the first drawing
@@ -113,7 +113,7 @@ TEST_F(DetectorViewTest, ZoomKeysAndDragMovePeaks) {
     EXPECT_FLOAT_EQ(view->zoom, 1.05f);
 }
 
-TEST_F(DetectorViewTest, KeysInMultiViewLeaveZoomAlone) {
+TEST_F(VistraDetectorViewTest, KeysInMultiViewLeaveZoomAlone) {
     frame();
     view->multiView = true;
     key(Qt::Key_Z, "Z");
@@ -124,7 +124,7 @@ TEST_F(DetectorViewTest, KeysInMultiViewLeaveZoomAlone) {
     EXPECT_FLOAT_EQ(view->panX, 0.0f);
 }
 
-TEST_F(DetectorViewTest, TabCyclesCamerasAndFFlipsFastMode) {
+TEST_F(VistraDetectorViewTest, TabCyclesCamerasAndFFlipsFastMode) {
     key(Qt::Key_Tab, "\t");
     EXPECT_EQ(view->selectedCamera, 1);
     key(Qt::Key_Tab, "\t");
@@ -138,7 +138,7 @@ TEST_F(DetectorViewTest, TabCyclesCamerasAndFFlipsFastMode) {
     EXPECT_FALSE(session.fastMode);
 }
 
-TEST(MultiViewDrawing, FiveCamerasIn810x610FormThreeColumnsTwoRowsOf266) {
+TEST(VistraMultiViewDrawing, FiveCamerasIn810x610FormThreeColumnsTwoRowsOf266) {
     DetectorSession session(std::cout);
     session.cameras.resize(5);
     DetectorWidget view(nullptr, "view", 0, 0, 810, 610);

@@ -9,7 +9,7 @@
 
 namespace {
 
-TEST(PeakStats, MeanAndDeviationOfValidSamples) {
+TEST(VistraPeakStats, MeanAndDeviationOfValidSamples) {
     PeakStats s;
     EXPECT_EQ(s.mean, -1.0);
     s.stddev = 5;
@@ -27,7 +27,7 @@ TEST(PeakStats, MeanAndDeviationOfValidSamples) {
     EXPECT_DOUBLE_EQ(s.last, 3);
 }
 
-TEST(PeakStats, RingOfFortyForgetsOldestAndMissingSamples) {
+TEST(VistraPeakStats, RingOfFortyForgetsOldestAndMissingSamples) {
     PeakStats s;
     for (int i = 0; i < PeakStats::window; ++i) s.add(1);
     EXPECT_EQ(s.count, 40);
@@ -49,9 +49,9 @@ ImageRecord Peak(int id, int frame, int camera, int detector, float pos, int wid
     return ImageRecord{id, frame, camera, detector, width, 3, pos, amp};
 }
 
-class CollectPeaksTest : public ::testing::Test {
+class VistraCollectPeaksTest : public ::testing::Test {
 protected:
-    CollectPeaksTest() {
+    VistraCollectPeaksTest() {
         session.markers.resize(2);  // LEDs 0 and 1 have cells
         session.cameras.resize(2);
     }
@@ -69,7 +69,7 @@ protected:
     DetectorSession session{log};
 };
 
-TEST_F(CollectPeaksTest, FirstPeakPerCellPerFrameOnly) {
+TEST_F(VistraCollectPeaksTest, FirstPeakPerCellPerFrameOnly) {
     collect({Peak(0, 7, 0, 0, 0.5f, 4, 8), Peak(0, 7, 0, 0, 0.9f, 2, 9), Peak(1, 7, 1, 1, 0.25f, 2, 6),
              Peak(-1, 7, 0, 0, 0.1f, 2, 6), Peak(5, 7, 0, 0, 0.1f, 2, 6), Peak(1, 7, -1, 0, 0.1f, 2, 6)});
     EXPECT_EQ(log.str(), "resize 2 2 2\n");
@@ -86,7 +86,7 @@ TEST_F(CollectPeaksTest, FirstPeakPerCellPerFrameOnly) {
     EXPECT_EQ(session.tables.cell(5, 0, 0), nullptr);
 }
 
-TEST_F(CollectPeaksTest, CellsWithoutPeakAgeAndEmptyFrameDeactivates) {
+TEST_F(VistraCollectPeaksTest, CellsWithoutPeakAgeAndEmptyFrameDeactivates) {
     collect({Peak(0, 7, 0, 0, 0.5f, 4, 8), Peak(1, 7, 1, 1, 0.25f, 2, 6)});
     collect({Peak(1, 8, 1, 1, 0.75f, 2, 6)});
     const PeakCell& aged = cell(0, 0, 0);
@@ -104,7 +104,7 @@ TEST_F(CollectPeaksTest, CellsWithoutPeakAgeAndEmptyFrameDeactivates) {
     EXPECT_EQ(log.str(), "resize 2 2 2\n");  // sized once, not every frame
 }
 
-TEST_F(CollectPeaksTest, DeviationOnlyEveryThirtySecondFrame) {
+TEST_F(VistraCollectPeaksTest, DeviationOnlyEveryThirtySecondFrame) {
     collect({Peak(0, 30, 0, 0, 0.2f, 4, 8)});
     collect({Peak(0, 31, 0, 0, 0.4f, 4, 8)});
     EXPECT_EQ(cell(0, 0, 0).posStats.stddev, 0.0);
@@ -114,7 +114,7 @@ TEST_F(CollectPeaksTest, DeviationOnlyEveryThirtySecondFrame) {
     EXPECT_NEAR(cell(0, 0, 0).posStats.stddev, 0.2, 1e-6);
 }
 
-TEST_F(CollectPeaksTest, FastModeCollectsAndAgesOnlyTheSelectedCamera) {
+TEST_F(VistraCollectPeaksTest, FastModeCollectsAndAgesOnlyTheSelectedCamera) {
     collect({Peak(0, 7, 0, 0, 0.5f, 4, 8), Peak(1, 7, 1, 1, 0.25f, 2, 6)});
     session.fastMode = true;
     collect({Peak(0, 8, 1, 0, 0.5f, 4, 8)}, 0);  // camera 1 is not collected
@@ -124,7 +124,7 @@ TEST_F(CollectPeaksTest, FastModeCollectsAndAgesOnlyTheSelectedCamera) {
     EXPECT_DOUBLE_EQ(cell(0, 0, 0).posStats.last, -1.0);  // the selected camera aged
 }
 
-TEST_F(CollectPeaksTest, WidthZeroPeakKeepsPowerFinite) {
+TEST_F(VistraCollectPeaksTest, WidthZeroPeakKeepsPowerFinite) {
     collect({Peak(0, 7, 0, 0, 0.5f, 0, 8)});
     const PeakCell& c = cell(0, 0, 0);
     EXPECT_EQ(c.widthStats.count, 1);
@@ -135,7 +135,7 @@ TEST_F(CollectPeaksTest, WidthZeroPeakKeepsPowerFinite) {
     EXPECT_TRUE(std::isfinite(c.powerStats.sum));
 }
 
-TEST_F(CollectPeaksTest, ResizeWhenCameraCountChangesWhileConnectedKeepingCells) {
+TEST_F(VistraCollectPeaksTest, ResizeWhenCameraCountChangesWhileConnectedKeepingCells) {
     collect({Peak(0, 7, 0, 0, 0.5f, 4, 8)});
     session.cameras.resize(3);
     session.markers.resize(4);

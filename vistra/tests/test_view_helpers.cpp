@@ -14,14 +14,14 @@
 
 namespace {
 
-TEST(ElideLeft, KeepsTheEndOfLongTexts) {
+TEST(VistraElideLeft, KeepsTheEndOfLongTexts) {
     EXPECT_EQ(ElideLeft("abcdefgh", 5, true).toStdString(), "...gh");
     EXPECT_EQ(ElideLeft("abcdefgh", 5, false).toStdString(), "defgh");
     EXPECT_EQ(ElideLeft("abcde", 5, true).toStdString(), "abcde");
     EXPECT_EQ(ElideLeft("abcdef", 3, true).toStdString(), "def");  // dots only when more than three remain
 }
 
-TEST(GlutTextFont, FollowsTheBitmapFontOrder) {
+TEST(VistraGlutTextFont, FollowsTheBitmapFontOrder) {
     const std::pair<const char*, int> expected[] = {{"System", 9},    {"System", 8},    {"Times", 10},
                                                     {"Times", 24},    {"Helvetica", 8}, {"Helvetica", 10},
                                                     {"Helvetica", 16}};
@@ -35,7 +35,7 @@ TEST(GlutTextFont, FollowsTheBitmapFontOrder) {
     }
 }
 
-TEST(MultiViewLayout, FiveCamerasIn810x610) {
+TEST(VistraMultiViewLayout, FiveCamerasIn810x610) {
     const MultiViewLayout l = LayoutCameras(810, 610, 5);
     EXPECT_EQ(l.usableWidth, 800);
     EXPECT_EQ(l.usableHeight, 600);
@@ -48,7 +48,7 @@ TEST(MultiViewLayout, FiveCamerasIn810x610) {
     EXPECT_FLOAT_EQ(l.centreY(4), 300 - 167 - 266);
 }
 
-TEST(MultiViewLayout, DegenerateSizesStayFinite) {
+TEST(VistraMultiViewLayout, DegenerateSizesStayFinite) {
     const MultiViewLayout none = LayoutCameras(800, 600, 0);
     EXPECT_EQ(none.columns, 1);
     EXPECT_EQ(none.rows, 1);
@@ -60,7 +60,7 @@ TEST(MultiViewLayout, DegenerateSizesStayFinite) {
     EXPECT_GE(wide.columns * wide.rows, 64);
 }
 
-TEST(MarkerPoints, OnePointPerIdAndOnePerUnassignedPeak) {
+TEST(VistraMarkerPoints, OnePointPerIdAndOnePerUnassignedPeak) {
     const std::vector<ImageRecord> peaks = {
         {3, 1, 0, 0, 2, 0, 0.25f, 1}, {-1, 1, 0, 0, 2, 0, 0.5f, 1}, {3, 1, 0, 1, 2, 0, 0.6f, 1},
         {-1, 1, 0, 1, 2, 0, 0.5f, 1}, {3, 1, 1, 0, 2, 0, 0.9f, 1}};
@@ -75,7 +75,7 @@ TEST(MarkerPoints, OnePointPerIdAndOnePerUnassignedPeak) {
     EXPECT_EQ(points[2].id, -1);
 }
 
-TEST(ErrorReport, HandlerLinesAndMessages) {
+TEST(VistraErrorReport, HandlerLinesAndMessages) {
     std::ostringstream out;
     EXPECT_EQ(ReportHandlerError(0x20, out).toStdString(), "Error: Invalid Value sent to Vek");
     EXPECT_EQ(ReportHandlerError(0x22, out).toStdString(), "Error: an Invalid Operation occurred");
@@ -90,7 +90,7 @@ TEST(ErrorReport, HandlerLinesAndMessages) {
               "error: VekHandlerError:  (e=-10054)\n");
 }
 
-TEST(ErrorReport, InitErrorTexts) {
+TEST(VistraErrorReport, InitErrorTexts) {
     EXPECT_EQ(InitErrorText("h", VEK_ERR_REFUSED).toStdString(),
               "Initialzation failed connecting to h. (Connection Refused) \nPlease check that vekd is running on h.");
     EXPECT_EQ(InitErrorText("h", 0x7777).toStdString(),
@@ -110,7 +110,7 @@ VEKScanEntry Entry(const char* host) {
     return e;
 }
 
-TEST(ServerCheck, AnswerFromTheServersPortCounts) {
+TEST(VistraServerCheck, AnswerFromTheServersPortCounts) {
     const VEKScanEntry answers[] = {Entry("127.0.0.1:4000"), Entry("127.0.0.1")};
     EXPECT_TRUE(ScanFoundServer("127.0.0.1:4000", answers, 1));
     EXPECT_TRUE(ScanFoundServer("localhost:4000", answers, 1));
@@ -122,7 +122,7 @@ TEST(ServerCheck, AnswerFromTheServersPortCounts) {
 uint64_t fakeMicroseconds = 0;
 uint64_t fakeClock() { return fakeMicroseconds; }
 
-TEST(FrameRateTexts, RebuiltOncePerSecond) {
+TEST(VistraFrameRateTexts, RebuiltOncePerSecond) {
     fakeMicroseconds = 0;
     glview::Stopwatch watch(fakeClock);
     FrameRateTexts texts;

@@ -1,0 +1,164 @@
+// The main window against a real vekd: live peaks, camera list, status
+// labels, a clean disconnect when the server goes, and the init-error box.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <cstdlib>
+
+#include "gui_test_app.h"
+#include "server_process.h"
+#include "vistra_main_window.h"
+
+namespace {
+
+glview::ViewerOptions Options(const std::string& server, bool connect) {
+    static std::ostringstream sink;
+    glview::ViewerOptions options("Vistra Utility", sink);
+    options.server = server;
+    options.connect = connect ? 1 : 0;
+    return options;
+}
+
+int ColouredPixels(const QImage& img) {
+    return CountPixels(img, img.rect(), [](QRgb c) { return IsGreen(c) || IsRed(c); });
+}
+
+TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
+    vekd::testing::ServerProcess server({"--freq", "480"});
+    ASSERT_TRUE(server.running());
+    setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
+    VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address(), true));
+    ConfigureGLWidget(window.view());
+
+    ASSERT_TRUE(WaitFor([&] { return ColouredPixels(window.view()->grabFramebuffer()) > 1000; }, 2000))
+        << "no peaks of camera 1 within 2 seconds";
+    EXPECT_TRUE(window.session().connected);
+    EXPECT_TRUE(window.button(kConnectButton)->isChecked());
+    EXPECT_TRUE(window.action(kConnectAction)->isChecked());
+    ASSERT_EQ(window.cameraBox()->count(), 8);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(window.cameraBox()->itemText(i), QStringLiteral("Camera %1").arg(i + 1));
+
+    // The measured rate appears after a full second.
+    ASSERT_TRUE(WaitFor([&] { return window.measuredRate() > 0; }, 2500));
+    WaitFor([] { return false; }, 50);
+    EXPECT_EQ(window.statusLabel(0)->text(), "Cameras: 8");
+    EXPECT_NEAR(window.measuredRate(), 480, 40);
+    EXPECT_TRUE(window.statusLabel(3)->text().endsWith("Hz"));
+    EXPECT_NE(window.statusLabel(3)->palette().color(QPalette::Window), QColor("red"));
+    EXPECT_TRUE(window.statusLabel(4)->text().endsWith(" fps"));
+    EXPECT_TRUE(window.statusLabel(5)->text().endsWith("%"));
+    EXPECT_GT(window.statusLabel(2)->text().toInt(), 0);
+
+    // Another camera through the combo box.
+    window.cameraBox()->setCurrentIndex(3);
+    window.sl_Camera(3);
+    EXPECT_EQ(window.view()->selectedCamera, 3);
+
+    // Pause stops the stream, resume restarts it.
+    window.sl_Pause();
+    EXPECT_TRUE(window.paused());
+    EXPECT_TRUE(window.action(kPauseAction)->isChecked());
+    window.sl_Pause();
+    EXPECT_FALSE(window.paused());
+
+    testing::internal::CaptureStdout();
+    server.stop();
+    const bool gone = WaitFor([&] { return !window.session().connected; }, 3000);
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(window.statusBar()->currentMessage(), "disconnected");
+    EXPECT_FALSE(window.button(kConnectButton)->isChecked());
+    EXPECT_FALSE(window.action(kConnectAction)->isChecked());
+    // Reported once, not on every tick.
+    EXPECT_LE(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    unsetenv("VEK_SCAN_PORT");
+}
+
+TEST(VistraMainWindow, AutoConnectReportsAServerThatDoesNotAnswer) {
+    const int port = vekd::testing::unusedPort();
+    setenv("VEK_SCAN_PORT", std::to_string(vekd::testing::unusedPort()).c_str(), 1);
+    const std::string address = "127.0.0.1:" + std::to_string(port);
+    VistraMainWindow window(nullptr, "Vistra Utility", Options(address, true));
+    ASSERT_TRUE(WaitFor([&] { return window.statusBar()->currentMessage().startsWith("auto connect failed"); }, 2500));
+    EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "auto connect failed: " + address + " not found");
+    EXPECT_FALSE(window.session().connected);
+    unsetenv("VEK_SCAN_PORT");
+}
+
+TEST(VistraMainWindow, ConnectionRefusedShowsInitErrorBox) {
+    const std::string address = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    VistraMainWindow window(nullptr, "Vistra Utility", Options(address, false));
+    QString title, text;
+    QTimer::singleShot(0, [&] {
+        WaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 3000);
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            box->accept();
+        }
+    });
+    window.sl_Connect();
+    EXPECT_EQ(title, "Vek Init Error");
+    EXPECT_EQ(text.toStdString(), "Initialzation failed connecting to " + address +
+                                      ". (Connection Refused) \nPlease check that vekd is running on " + address +
+                                      ".");
+    EXPECT_FALSE(window.session().connected);
+    EXPECT_FALSE(window.button(kConnectButton)->isChecked());
+    EXPECT_EQ(window.statusBar()->currentMessage(), "disconnected");
+}
+
+TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
+    VistraMainWindow window(nullptr, "Vistra Utility", Options("", false));
+    EXPECT_EQ(window.windowTitle(), "Vistra Utility");
+    EXPECT_EQ(window.cameraBox()->itemText(0), "Camera --");
+    EXPECT_EQ(window.button(kConnectButton)->text(), "Connect");
+    EXPECT_EQ(window.button(kConnectButton)->toolTip(), "Connect to vek server");
+    EXPECT_EQ(window.button(kMultiViewButton)->toolTip(), "Toggle Multi-Camera and Single-Camera views");
+    EXPECT_FALSE(window.button(kConnectButton)->icon().isNull());
+    EXPECT_EQ(window.button(kConnectButton)->height(), 22);
+
+    QStringList menus;
+    for (QAction* a : window.menuBar()->actions()) menus << a->text();
+    EXPECT_EQ(menus, QStringList({"&File", "View", "Vek", "Windows"}));
+    EXPECT_EQ(window.action(kFastModeAction)->shortcut(), QKeySequence(Qt::Key_F));
+    EXPECT_EQ(window.action(kConnectAction)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Return));
+    EXPECT_TRUE(window.action(kFullScreenAction)->isCheckable());
+    EXPECT_EQ(window.action(4), nullptr);
+
+    window.sl_Pause();  // disconnected and not paused: nothing changes
+    EXPECT_FALSE(window.paused());
+    EXPECT_FALSE(window.button(kPauseButton)->isChecked());
+
+    window.sl_MultiView();
+    EXPECT_TRUE(window.view()->multiView);
+    EXPECT_TRUE(window.button(kMultiViewButton)->isChecked());
+    EXPECT_EQ(window.button(kMultiViewButton)->font().weight(), QFont::Bold);
+    window.view()->zoom = 3;
+    window.view()->panX = 0.2f;
+    window.sl_Reset();
+    EXPECT_FLOAT_EQ(window.view()->zoom, 1);
+    EXPECT_FLOAT_EQ(window.view()->panX, 0);
+
+    window.sl_FastMode();
+    EXPECT_TRUE(window.session().fastMode);
+    EXPECT_TRUE(window.action(kFastModeAction)->isChecked());
+    window.sl_Fill();
+    EXPECT_FALSE(window.session().fill);
+    EXPECT_TRUE(window.action(kDisableFillAction)->isChecked());
+
+    // No cameras: the camera box falls back to "Camera 1".
+    window.sl_Camera(0);
+    EXPECT_EQ(window.cameraBox()->count(), 1);
+    EXPECT_EQ(window.cameraBox()->itemText(0), "Camera 1");
+    EXPECT_EQ(window.view()->selectedCamera, 0);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+// vistra as a user runs it, as a separate process.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+#include "server_process.h"
+
+namespace {
+
+// A child process with its standard output readable line by line.
+class Program {
+public:
+    explicit Program(std::vector<std::string> args) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(fds[1], 1);
+            close(fds[0]);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>("stdbuf"));
+            argv.push_back(const_cast<char*>("-oL"));
+            argv.push_back(const_cast<char*>(VISTRA_PROGRAM));
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execvp("stdbuf", argv.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        out_ = fds[0];
+    }
+    ~Program() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0) close(out_);
+    }
+
+    // Reads output until `text` appears or ms pass.
+    bool waitFor(const std::string& text, int ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (output.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            pollfd p{out_, POLLIN, 0};
+            if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+            char buf[4096];
+            const ssize_t n = read(out_, buf, sizeof buf);
+            if (n <= 0) return false;
+            output.append(buf, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+    // Exit status, or -1 when still running after ms.
+    int exitStatus(int ms) {
+        for (int waited = 0; waited <= ms; waited += 10) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            usleep(10000);
+        }
+        return -1;
+    }
+
+    std::string output;
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+};
+
+TEST(VistraProgram, HelpPrintsAndExitsZeroWithoutWindow) {
+    Program vistra({"-h"});
+    vistra.waitFor("file.pt", 2000);
+    EXPECT_EQ(vistra.exitStatus(2000), 0);
+    EXPECT_NE(vistra.output.find("\nVistra Utility\n  -fps           set the frames per second displayed\n"),
+              std::string::npos);
+    EXPECT_EQ(vistra.output.find("version"), std::string::npos);
+}
+
+TEST(VistraProgram, ConnectsStreamsPeaksAndSurvivesTheServerGoing) {
+    vekd::testing::ServerProcess server({"--freq", "480"});
+    ASSERT_TRUE(server.running());
+    setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
+    Program vistra({"-connect", "-s", server.address()});
+    // The first frame with camera records sizes the peak tables.
+    EXPECT_TRUE(vistra.waitFor("resize 0 8 2\n", 2000)) << vistra.output;
+    EXPECT_NE(vistra.output.find("version: "), std::string::npos);
+    server.stop();
+    EXPECT_TRUE(vistra.waitFor("vek stopped\n", 3000)) << vistra.output;
+    EXPECT_EQ(vistra.exitStatus(300), -1);  // still running, no crash
+    unsetenv("VEK_SCAN_PORT");
+}
+
+}  // namespace
