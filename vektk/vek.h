@@ -23,12 +23,10 @@ struct ConnectionSettings {
     float freq = 0;      // streaming frequency to request
     int flags = 0;       // init flags: 1 slave, 0x100..0x400 mode 1-4, 0x10 post processing
     int interpolate = 0; // sent only when > 0
-
-    bool slave() const { return (flags & VEK_SLAVE) != 0; }
 };
 
 // Contexts of VEK::ErrorText.
-constexpr int kErrorContextGeneral = 0;
+constexpr int kErrorContextGeneral = 0;   // 1 gives the same texts
 constexpr int kErrorContextLine = 256;    // one-line connection error
 constexpr int kErrorContextDialog = 257;  // multi-line text of a dialog
 

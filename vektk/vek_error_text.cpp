@@ -63,8 +63,8 @@ std::string DialogText(const std::string& h, int code) {
 
 std::string VEK::ErrorText(const std::string& host, int code, int context) {
     switch (context) {
-        case 0:
-        case 1: return GeneralText(code);
+        case kErrorContextGeneral:
+        case kErrorContextGeneral + 1: return GeneralText(code);
         case kErrorContextLine: return LineText(host, code);
         case kErrorContextDialog: return DialogText(host, code);
         default: return {};
