@@ -172,6 +172,15 @@ TEST(TrackerLoad, MissingFileReportsTheSystemError) {
               "error: open(" + dir.File("none.pt") + "): No such file or directory\n");
 }
 
+TEST(TrackerLoad, UnreadableFileIsAnErrorNotAnEmptyFile) {
+    TempDir dir;
+    Tracker t(kPointTracker, 1, 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(t.Load(kPointTracker, dir.path()), 0);  // a folder opens but cannot be read
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "error: read(" + dir.path() + "): Is a directory\n");
+}
+
 TEST(TrackerLoad, SurvivesBinaryGarbage) {
     TempDir dir;
     std::string garbage;
