@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -16,6 +17,15 @@ namespace {
 
 constexpr size_t kMaxQueuedErrors = 1024;
 constexpr size_t kMaxDrainBytes = 8 << 20;  // per call, so a flood cannot hold a caller
+// A drain that found the socket empty is not repeated within this time: the
+// dozen calls that assemble one frame then cost one system call, not twelve.
+constexpr long long kQuietDrainUs = 5;
+
+long long steadyUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 int streamIndex(int key) {
     switch (key) {
@@ -125,6 +135,7 @@ bool Session::receive(int waitMs) {
             return false;
         }
         total += static_cast<size_t>(n);
+        bytesIn_ += static_cast<uint64_t>(n);
         reader_.commit(static_cast<size_t>(n));
         vekwire::Message m;
         int r = 0;
@@ -139,7 +150,12 @@ bool Session::receive(int waitMs) {
 }
 
 void Session::drain() {
-    if (connected_) receive(0);
+    if (!connected_) return;
+    const long long now = steadyUs();
+    if (emptyDrainUs_ >= 0 && now - emptyDrainUs_ < kQuietDrainUs) return;
+    const uint64_t before = bytesIn_;
+    receive(0);
+    emptyDrainUs_ = bytesIn_ == before ? now : -1;
 }
 
 void Session::handle(const vekwire::Message& m) {

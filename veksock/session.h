@@ -64,6 +64,8 @@ private:
 
     int fd_ = -1;
     bool connected_ = false;
+    uint64_t bytesIn_ = 0;
+    long long emptyDrainUs_ = -1;  // when a drain last found nothing
     int status_ = 1;
     std::deque<int> errors_;
     vekwire::Reader reader_;
