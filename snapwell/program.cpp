@@ -120,12 +120,12 @@ int writeResult(const Options& o, const numerics::CaptureState& capture,
     }
     std::ostringstream body;
     writeBody(body, capture.records(), markers, o.frames, o.global);
-    const AtomicWriteResult written = writeFileAtomically(*o.output, body.str());
-    if (written.status == AtomicWriteStatus::Written) {
+    const vektk::AtomicWriteResult written = vektk::WriteFileAtomically(*o.output, body.str());
+    if (written.status == vektk::AtomicWriteStatus::Written) {
         std::cout << "wrote to " << *o.output << std::endl;
         return kExitSuccess;
     }
-    if (written.status == AtomicWriteStatus::OpenFailed)
+    if (written.status == vektk::AtomicWriteStatus::OpenFailed)
         std::cerr << "unable to open " << *o.output << std::endl;
     else
         std::cerr << "error: unable to write " << *o.output << ": " << std::strerror(written.error)

@@ -1,19 +1,26 @@
 // Writes a user's file so that a failed write never leaves it truncated:
-// the content goes to a temporary file in the same folder, which is then
-// renamed over the target.
+// the content goes to a temporary file in the same folder, which is synced
+// and then renamed over the target.
 #pragma once
 
-#include <functional>
-#include <ostream>
 #include <string>
+#include <string_view>
 
 namespace vektk {
 
-// `write` fills the stream and answers false to abandon the write. Returns
-// true when the target holds the new content; otherwise the target is
-// untouched and `error` (when given) says why.
-bool WriteFileAtomically(const std::string& path,
-                         const std::function<bool(std::ostream&)>& write,
-                         std::string* error = nullptr);
+enum class AtomicWriteStatus {
+    Written,
+    OpenFailed,  // the temporary file could not be created
+    WriteFailed  // writing, syncing or renaming failed; the target is untouched
+};
+
+struct AtomicWriteResult {
+    AtomicWriteStatus status;
+    int error;  // errno of the failure, 0 when written
+};
+
+// A new file gets the permissions a plain open would give it; an existing
+// file keeps its own. No temporary file is left behind.
+AtomicWriteResult WriteFileAtomically(const std::string& path, std::string_view content);
 
 }  // namespace vektk

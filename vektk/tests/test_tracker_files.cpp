@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <filesystem>
 #include <sstream>
 
@@ -247,41 +249,44 @@ TEST(TrackerFiles, EveryWriterLoadsBackToTheSameMarkers) {
     EXPECT_EQ(Leds(Tracker(kPointTracker, 2, dir.File("p.pt"))), (std::vector<int>{7, 1, 30}));
 }
 
-TEST(AtomicFile, ReplacesTheFileAndKeepsItsMode) {
+TEST(AtomicFile, WritesAndReplacesKeepingPermissions) {
     TempDir dir;
-    const std::string path = dir.Write("a.pt", "old\n");
-    ::chmod(path.c_str(), 0640);
-    ASSERT_TRUE(vektk::WriteFileAtomically(path, [](std::ostream& out) {
-        out << "new\n";
-        return true;
-    }));
-    EXPECT_EQ(TempDir::Read(path), "new\n");
+    const std::string path = dir.File("body.rb");
+    EXPECT_EQ(vektk::WriteFileAtomically(path, "0, 1 2 3\n").status, vektk::AtomicWriteStatus::Written);
+    EXPECT_EQ(TempDir::Read(path), "0, 1 2 3\n");
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);  // a new file: what a plain open gives
+
+    ::chmod(path.c_str(), 0640);
+    EXPECT_EQ(vektk::WriteFileAtomically(path, "new\n").status, vektk::AtomicWriteStatus::Written);
+    EXPECT_EQ(TempDir::Read(path), "new\n");
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);  // an existing file keeps its mode
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               1);
 }
 
-TEST(AtomicFile, AFailedWriteLeavesTheTargetUntouched) {
+TEST(AtomicFile, FailuresLeaveTheTargetAndNoTemporaryFile) {
     TempDir dir;
-    const std::string path = dir.Write("a.pt", "keep\n");
-    std::string error;
-    EXPECT_FALSE(vektk::WriteFileAtomically(
-        path,
-        [](std::ostream& out) {
-            out << "partial";
-            return false;
-        },
-        &error));
-    EXPECT_EQ(TempDir::Read(path), "keep\n");
-    EXPECT_FALSE(error.empty());
-
-    // A folder that does not exist: nothing is created, the error names it.
     const std::string missing = dir.File("no/such.pt");
-    EXPECT_FALSE(vektk::WriteFileAtomically(missing, [](std::ostream&) { return true; }, &error));
+    const auto r = vektk::WriteFileAtomically(missing, "x");
+    EXPECT_EQ(r.status, vektk::AtomicWriteStatus::OpenFailed);
+    EXPECT_EQ(r.error, ENOENT);
+    std::string error;
+    EXPECT_FALSE(vektk::SaveTrackerFile(Tracker(kPointTracker, 0, 1), missing, 1.0f, &error));
     EXPECT_NE(error.find(missing), std::string::npos);
+
+    // A folder in the target's place: the rename fails and the folder stays.
+    const std::string taken = dir.File("taken");
+    std::filesystem::create_directory(taken);
+    const auto t = vektk::WriteFileAtomically(taken, "x");
+    EXPECT_EQ(t.status, vektk::AtomicWriteStatus::WriteFailed);
+    EXPECT_NE(t.error, 0);
+    EXPECT_TRUE(std::filesystem::is_directory(taken));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               1);
