@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <iostream>
 
 #include "detector_session.h"
@@ -76,20 +77,7 @@ void DetectorView::drawSingleCamera() {
     glScalef(zoom, zoom, zoom);
     glTranslatef(panX, panY, 0);
 
-    for (const ImageRecord& peak : peaks) {
-        if (peak.camera != selectedCamera) continue;
-        if (peak.id < 0)
-            glColor3f(1, 0, 0);
-        else
-            glColor3f(0, 1, 0);
-        const float extent = peak.detector == 0 ? w : h;
-        glLineWidth(std::max(1.0f, static_cast<float>(peak.width) / kDetectorPixels * extent * zoom));
-        if (peak.detector == 0)
-            line(1 - peak.pos, 0, 1 - peak.pos, 1);
-        else if (peak.detector == 1)
-            line(0, peak.pos, 1, peak.pos);
-    }
-    glLineWidth(1);
+    drawPeakLines(peaks, w, h);
 
     glColor3f(1, 1, 1);
     const int trackers = static_cast<int>(detectorSession_->trackers.size());
@@ -103,6 +91,51 @@ void DetectorView::drawSingleCamera() {
         DrawText3D(label, p.x + label.size() * 2.5f / w, p.y + 3 / h, 0, QStringLiteral("Helvetica"), 8);
     }
     glPopMatrix();
+}
+
+float DetectorView::lineWidth(const ImageRecord& peak, float w, float h) const {
+    const float extent = peak.detector == 0 ? w : h;
+    return std::max(1.0f, std::round(static_cast<float>(peak.width) / kDetectorPixels * extent * zoom));
+}
+
+// Lines of equal colour and width go to GL together: a width change per
+// line costs more than the line itself. Unassigned (red) peaks first.
+void DetectorView::drawPeakLines(const std::vector<ImageRecord>& peaks, float w, float h) {
+    struct Batch {
+        bool assigned;
+        float width;
+    };
+    std::vector<Batch> batches;
+    for (const ImageRecord& peak : peaks) {
+        if (peak.camera != selectedCamera || (peak.detector != 0 && peak.detector != 1)) continue;
+        const Batch b{peak.id >= 0, lineWidth(peak, w, h)};
+        if (std::none_of(batches.begin(), batches.end(),
+                         [&](const Batch& o) { return o.assigned == b.assigned && o.width == b.width; }))
+            batches.push_back(b);
+    }
+    std::stable_sort(batches.begin(), batches.end(),
+                     [](const Batch& a, const Batch& b) { return !a.assigned && b.assigned; });
+    for (const Batch& batch : batches) {
+        if (batch.assigned)
+            glColor3f(0, 1, 0);
+        else
+            glColor3f(1, 0, 0);
+        glLineWidth(batch.width);
+        glBegin(GL_LINES);
+        for (const ImageRecord& peak : peaks) {
+            if (peak.camera != selectedCamera || (peak.id >= 0) != batch.assigned) continue;
+            if (lineWidth(peak, w, h) != batch.width) continue;
+            if (peak.detector == 0) {
+                glVertex2f(1 - peak.pos, 0);
+                glVertex2f(1 - peak.pos, 1);
+            } else if (peak.detector == 1) {
+                glVertex2f(0, peak.pos);
+                glVertex2f(1, peak.pos);
+            }
+        }
+        glEnd();
+    }
+    glLineWidth(1);
 }
 
 void DetectorView::drawAllCameras() {

@@ -2,6 +2,8 @@
 // labelled marker crossings, or every camera as a grid of diamond cells.
 #pragma once
 
+#include <vector>
+
 #include "gl_view_core.h"
 
 class DetectorSession;
@@ -29,6 +31,9 @@ public:
 
 private:
     void drawSingleCamera();
+    // Pixels across a peak's line: its share of the detector, at least one.
+    float lineWidth(const ImageRecord& peak, float w, float h) const;
+    void drawPeakLines(const std::vector<ImageRecord>& peaks, float w, float h);
     void drawAllCameras();
     int cameraCount() const;
 
