@@ -17,13 +17,14 @@ constexpr int kTab = 9;
 constexpr float kDetectorPixels = VEK_DETECTOR_PIXELS;
 constexpr float kSquareHalf = 0.005f;
 
+// The four sides of a square as segments, inside glBegin(GL_LINES).
 void squareOutline(float cx, float cy, float half) {
-    glBegin(GL_LINE_LOOP);
-    glVertex2f(cx - half, cy - half);
-    glVertex2f(cx + half, cy - half);
-    glVertex2f(cx + half, cy + half);
-    glVertex2f(cx - half, cy + half);
-    glEnd();
+    const float x0 = cx - half, x1 = cx + half, y0 = cy - half, y1 = cy + half;
+    const float corners[5][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
+    for (int i = 0; i < 4; ++i) {
+        glVertex2f(corners[i][0], corners[i][1]);
+        glVertex2f(corners[i + 1][0], corners[i + 1][1]);
+    }
 }
 
 void line(float x0, float y0, float x1, float y1) {
@@ -79,14 +80,19 @@ void DetectorView::drawSingleCamera() {
 
     drawPeakLines(peaks, w, h);
 
+    // Crossings in three batches: squares, points, labels.
     glColor3f(1, 1, 1);
+    glBegin(GL_LINES);
+    for (const MarkerPoint& p : points)
+        if (p.flags == (kPointX | kPointY)) squareOutline(p.x, p.y, kSquareHalf);
+    glEnd();
+    glBegin(GL_POINTS);
+    for (const MarkerPoint& p : points)
+        if (p.flags == (kPointX | kPointY)) glVertex2f(p.x, p.y);
+    glEnd();
     const int trackers = static_cast<int>(detectorSession_->trackers.size());
     for (const MarkerPoint& p : points) {
         if (p.flags != (kPointX | kPointY)) continue;
-        squareOutline(p.x, p.y, kSquareHalf);
-        glBegin(GL_POINTS);
-        glVertex2f(p.x, p.y);
-        glEnd();
         const QString label = markerLabel(p.id, trackers);
         DrawText3D(label, p.x + label.size() * 2.5f / w, p.y + 3 / h, 0, QStringLiteral("Helvetica"), 8);
     }
@@ -107,7 +113,7 @@ void DetectorView::drawPeakLines(const std::vector<ImageRecord>& peaks, float w,
     };
     std::vector<Batch> batches;
     for (const ImageRecord& peak : peaks) {
-        if (peak.camera != selectedCamera || (peak.detector != 0 && peak.detector != 1)) continue;
+        if (peak.camera != selectedCamera) continue;
         const Batch b{peak.id >= 0, lineWidth(peak, w, h)};
         if (std::none_of(batches.begin(), batches.end(),
                          [&](const Batch& o) { return o.assigned == b.assigned && o.width == b.width; }))
@@ -151,10 +157,12 @@ void DetectorView::drawAllCameras() {
         glColor3f(1, 1, 1);
         DrawText3D(QString::asprintf("%d", k + 1), -r, r, 0, QStringLiteral("Helvetica"), 8);
         glRotatef(45, 0, 0, 1);
+        glBegin(GL_LINES);
         glColor3f(0.7f, 0.7f, 0.7f);
         squareOutline(0, 0, r);
         glColor3f(0, 1, 0);
         squareOutline(0, 0, 0.2f * r);
+        glEnd();
         glPointSize(3);
         for (const MarkerPoint& p : points) {
             const float x = (2 * p.x - 1) * r, y = (2 * p.y - 1) * r;

@@ -12,10 +12,12 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "frame_rate_texts.h"
+#include "glyph_atlas.h"
 #include "mouse_state.h"
 #include "qt_wrapper.h"
 #include "text_3d.h"
@@ -120,17 +122,63 @@ private:
         e->ignore();
     }
 
+    // Texts of printable ASCII go to GL in one batch of quads from a glyph
+    // atlas of their font; anything else is painted by QPainter.
     void paintTexts() {
         if (texts_.empty()) return;
+        std::vector<const QueuedText*> others;
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, QOpenGLWidget::width(), QOpenGLWidget::height(), 0, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_LIGHTING);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glColor3f(1, 1, 1);
+        const GlyphAtlas* uploaded = nullptr;
+        bool open = false;
+        for (const QueuedText& t : texts_) {
+            if (!GlyphAtlas::covers(t.text)) {
+                others.push_back(&t);
+                continue;
+            }
+            const GlyphAtlas& atlas = atlasFor(t.font);
+            if (&atlas != uploaded) {
+                if (open) glEnd();
+                atlas.upload();
+                uploaded = &atlas;
+                glBegin(GL_QUADS);
+                open = true;
+            }
+            atlas.emitQuads(t.text, t.position);
+        }
+        if (open) glEnd();
+        glDisable(GL_BLEND);
+        glDisable(GL_TEXTURE_2D);
+        if (others.empty()) return;
         QPainter painter(this);
         painter.setPen(Qt::white);
-        for (const QueuedText& t : texts_) {
-            painter.setFont(t.font);
-            painter.drawText(t.position, t.text);
+        for (const QueuedText* t : others) {
+            painter.setFont(t->font);
+            painter.drawText(t->position, t->text);
         }
+    }
+
+    const GlyphAtlas& atlasFor(const QFont& font) {
+        for (const auto& atlas : atlases_)
+            if (atlas->font() == font) return *atlas;
+        return *atlases_.emplace_back(std::make_unique<GlyphAtlas>(font));
     }
 
     glview::MouseState mouse_;
     FrameRateTexts rateTexts_;
     std::vector<QueuedText> texts_;
+    std::vector<std::unique_ptr<GlyphAtlas>> atlases_;
 };

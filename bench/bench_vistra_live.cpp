@@ -1,0 +1,92 @@
+// vistra against a real vekd with the image stream on: does it keep up?
+//   bench_vistra_live [seconds=60] [hz=960]      (run under xvfb-run)
+// Prints frames delivered, frames dropped by the library and by the
+// server, the measured server rate, the view's frame rate and the CPU
+// share of this process.
+#include <GL/gl.h>
+#include <sys/resource.h>
+
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "qt_wrapper.h"
+#include "server_process.h"
+#include "viewer_options.h"
+#include "vistra_main_window.h"
+
+namespace {
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+int Diagnostic(int key) {
+    int value = 0;
+    return vekGetIntegerv(key, &value) > 0 ? value : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+    const std::string hz = argc > 2 ? argv[2] : "960";
+
+    vekd::testing::ServerProcess server({"--freq", hz});
+    if (!server.running()) {
+        std::cerr << "error: vekd did not start\n";
+        return 1;
+    }
+    setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
+
+    int qtArgc = 1;
+    QTWrapper wrapper;
+    QTWrapperConfig config;
+    config.glOptions = kGLDoubleBuffer | kGLDepthBuffer | kGLRgba;
+    config.clearMask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
+    config.argc = &qtArgc;
+    config.argv = argv;
+    wrapper.init(config);
+
+    std::ostringstream sink;
+    glview::ViewerOptions options("Vistra Utility", sink);
+    options.connect = 1;
+    options.server = server.address();
+    VistraMainWindow window(nullptr, "Vistra Utility", options);
+    ConfigureGLWidget(window.view());
+    window.settings().freq = std::strtof(hz.c_str(), nullptr);
+
+    int firstFrame = 0;
+    double cpuStart = 0;
+    auto wallStart = std::chrono::steady_clock::now();
+    // Measure from the first second of streaming on, when the connection is up.
+    QTimer::singleShot(1000, [&] {
+        firstFrame = window.session().lastFrame;
+        cpuStart = CpuSeconds();
+        wallStart = std::chrono::steady_clock::now();
+    });
+    QTimer::singleShot(1000 + seconds * 1000, [&] { QApplication::quit(); });
+    QApplication::exec();
+
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    const double cpu = CpuSeconds() - cpuStart;
+    const DetectorSession& s = window.session();
+    std::printf("server %s Hz, %d s, connected %d\n", hz.c_str(), seconds, s.connected ? 1 : 0);
+    std::printf("frames delivered: %d (%.1f per second)\n", s.lastFrame - firstFrame,
+                (s.lastFrame - firstFrame) / wall);
+    std::printf("dropped by the library: %d, by the server: %d\n", Diagnostic(VEK_LIB_DROPPED),
+                Diagnostic(VEK_SERVER_DROPPED));
+    std::printf("measured server rate: %.1f Hz, view: %s fps, view load %s %%\n", window.measuredRate(),
+                window.view()->rateTexts().rate.toStdString().c_str(),
+                window.view()->rateTexts().load.toStdString().c_str());
+    std::printf("vistra CPU: %.1f %% of one core\n", 100.0 * cpu / wall);
+    return s.connected ? 0 : 1;
+}

@@ -1,0 +1,92 @@
+// Paint time of vistra's detector view at 800 x 600 (Mesa's software
+// renderer under Xvfb): the single-camera view with 512 peaks and the
+// multi-camera view with 64 cameras. Run under xvfb-run.
+#include <benchmark/benchmark.h>
+
+#include <GL/gl.h>
+
+#include <memory>
+#include <random>
+#include <sstream>
+
+#include "qt_wrapper.h"
+#include "viewer_main_window.h"
+
+namespace {
+
+class PaintedView : public DetectorWidget {
+public:
+    using DetectorWidget::DetectorWidget;
+    // One whole frame as a paint event runs it, finished by the renderer.
+    void paintOnce() {
+        paintGL();
+        glFinish();
+    }
+};
+
+std::ostringstream sink;
+std::unique_ptr<DetectorSession> session;
+std::unique_ptr<PaintedView> view;
+
+// 512 peaks: in the single view all of camera 0 (256 labelled crossings);
+// in the multi view 8 per camera (2 crossings and 4 unassigned peaks).
+void FillPeaks(int cameras) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> pos(0.02f, 0.98f);
+    session->cameras.assign(static_cast<std::size_t>(cameras), VEKCamera{});
+    session->images.clear();
+    const int perCamera = cameras > 0 ? 512 / cameras : 0;
+    for (int c = 0; c < cameras; ++c)
+        for (int i = 0; i < perCamera; ++i) {
+            const bool assigned = cameras == 1 || i < perCamera / 2;
+            const int id = assigned ? i / 2 : -1;
+            session->images.push_back(ImageRecord{id, 1, c, i % 2, 6, 0, pos(random), 100});
+        }
+}
+
+void Paint(benchmark::State& state, int cameras, bool multi) {
+    FillPeaks(cameras);
+    view->multiView = multi;
+    view->makeCurrent();
+    for (auto _ : state) view->paintOnce();
+    view->doneCurrent();
+    state.counters["peaks"] = static_cast<double>(session->images.size());
+}
+
+void BM_EmptyView(benchmark::State& state) { Paint(state, 0, false); }
+void BM_SingleCamera512Peaks(benchmark::State& state) { Paint(state, 1, false); }
+void BM_MultiCamera64Cameras(benchmark::State& state) { Paint(state, 64, true); }
+BENCHMARK(BM_EmptyView)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SingleCamera512Peaks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MultiCamera64Cameras)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    static const int disableCaps[] = {GL_ALPHA_TEST, GL_BLEND, GL_DITHER, GL_FOG, GL_LOGIC_OP,
+                                      GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D, 0};
+    static const int enableCaps[] = {GL_DEPTH_TEST, GL_NORMALIZE, 0};
+    QTWrapper wrapper;
+    QTWrapperConfig config;
+    config.glOptions = kGLDoubleBuffer | kGLDepthBuffer | kGLRgba;
+    config.clearMask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
+    config.disableCaps = disableCaps;
+    config.enableCaps = enableCaps;
+    config.argc = &argc;
+    config.argv = argv;
+    wrapper.init(config);
+
+    session = std::make_unique<DetectorSession>(sink);
+    view = std::make_unique<PaintedView>(nullptr, "view", 0, 0, 800, 600);
+    view->setDetectorSession(session.get());
+    view->show();
+    view->grabFramebuffer();  // context and first frame
+    view->initialise();
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    view.reset();
+    session.reset();
+    return 0;
+}
