@@ -1,5 +1,5 @@
 // vistra against a real vekd with the image stream on: does it keep up?
-//   bench_vistra_live [seconds=60] [hz=960]      (run under xvfb-run)
+//   bench_vistra_live [seconds=60] [hz=960] [fps=60]      (run under xvfb-run)
 // Prints frames delivered, frames dropped by the library and by the
 // server, the measured server rate, the view's frame rate and the CPU
 // share of this process.
@@ -39,6 +39,7 @@ int Diagnostic(int key) {
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const std::string hz = argc > 2 ? argv[2] : "960";
+    const float fps = argc > 3 ? std::strtof(argv[3], nullptr) : 60.0f;
 
     vekd::testing::ServerProcess server({"--freq", hz});
     if (!server.running()) {
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
     glview::ViewerOptions options("Vistra Utility", sink);
     options.connect = 1;
     options.server = server.address();
+    options.fps = fps;
     VistraMainWindow window(nullptr, "Vistra Utility", options);
     ConfigureGLWidget(window.view());
     window.settings().freq = std::strtof(hz.c_str(), nullptr);
@@ -79,7 +81,8 @@ int main(int argc, char** argv) {
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     const double cpu = CpuSeconds() - cpuStart;
     const DetectorSession& s = window.session();
-    std::printf("server %s Hz, %d s, connected %d\n", hz.c_str(), seconds, s.connected ? 1 : 0);
+    std::printf("server %s Hz, %d s, view timer %.0f fps, connected %d\n", hz.c_str(), seconds, fps,
+                s.connected ? 1 : 0);
     std::printf("frames delivered: %d (%.1f per second)\n", s.lastFrame - firstFrame,
                 (s.lastFrame - firstFrame) / wall);
     std::printf("dropped by the library: %d, by the server: %d\n", Diagnostic(VEK_LIB_DROPPED),

@@ -92,6 +92,7 @@ protected:
 
     void keyPressEvent(QKeyEvent* e) override { keyEvent(e, true); }
     void keyReleaseEvent(QKeyEvent* e) override { keyEvent(e, false); }
+    void timerEvent(QTimerEvent*) override { update(); }
     void focusInEvent(QFocusEvent*) override {}
     void focusOutEvent(QFocusEvent*) override {}
     // Tab belongs to the view, not to focus navigation.

@@ -62,17 +62,23 @@ void ViewerMainWindow::createStatusLabels() {
 void ViewerMainWindow::refreshStatusLabels() {
     if (!labels_[0]) return;
     const DetectorSession& s = *session_;
-    labels_[0]->setText(QStringLiteral("Cameras: %1").arg(s.cameras.size()));
-    labels_[1]->setText(QStringLiteral("Markers: %1").arg(static_cast<int>(s.markersSeenAverage.mean + 0.5f)));
-    labels_[2]->setText(QString::number(s.lastFrame));
-    labels_[3]->setText(QStringLiteral("%1Hz").arg(measuredRate_, 0, 'f', 1));
-    labels_[4]->setText(QStringLiteral("%1 fps").arg(view_->rateTexts().rate));
-    labels_[5]->setText(view_->rateTexts().load + QStringLiteral("%"));
+    const QString texts[6] = {QStringLiteral("Cameras: %1").arg(s.cameras.size()),
+                              QStringLiteral("Markers: %1").arg(static_cast<int>(s.markersSeenAverage.mean + 0.5f)),
+                              QString::number(s.lastFrame),
+                              QStringLiteral("%1Hz").arg(measuredRate_, 0, 'f', 1),
+                              QStringLiteral("%1 fps").arg(view_->rateTexts().rate),
+                              view_->rateTexts().load + QStringLiteral("%")};
+    // A label repaints only when its text or colour changes.
+    for (std::size_t i = 0; i < labels_.size(); ++i)
+        if (labels_[i]->text() != texts[i]) labels_[i]->setText(texts[i]);
 
     const bool slow = s.connected && s.frequency * 0.95f > measuredRate_;
-    QPalette palette = labels_[3]->palette();
-    palette.setColor(QPalette::Window, slow ? QColor("red") : statusBar()->palette().color(QPalette::Window));
-    labels_[3]->setPalette(palette);
+    const QColor background = slow ? QColor("red") : statusBar()->palette().color(QPalette::Window);
+    if (labels_[3]->palette().color(QPalette::Window) != background) {
+        QPalette palette = labels_[3]->palette();
+        palette.setColor(QPalette::Window, background);
+        labels_[3]->setPalette(palette);
+    }
 }
 
 void ViewerMainWindow::timerEvent(QTimerEvent* event) {

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
 #include <iostream>
 
 #include "error_report.h"
@@ -29,7 +30,8 @@ constexpr int kButtonSpacer = 2;
 }  // namespace
 
 VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const glview::ViewerOptions& options)
-    : ViewerMainWindow(parent, name, options.fps) {
+    : ViewerMainWindow(parent, name, options.fps),
+      labelPeriodUs_(static_cast<uint32_t>(1e6 / std::max(options.fps, 1.0f))) {
     setWindowTitle(name);
     createStatusLabels();
     resize(800, 600);
@@ -140,7 +142,13 @@ void VistraMainWindow::sl_VekTimerEvent() {
     const QString message = ReportHandlerError(s.lastError, std::cout);
     s.lastError = 0;
     if (!message.isEmpty()) statusBar()->showMessage(message);
-    refreshStatusLabels();
+    // Every label change recomposes the window through GL: at most once
+    // per repaint period, not on every 2 ms tick.
+    const uint32_t now = clock_.now();
+    if (now - lastLabelRefresh_ >= labelPeriodUs_) {
+        lastLabelRefresh_ = now;
+        refreshStatusLabels();
+    }
 }
 
 void VistraMainWindow::rebuildCameraBox() {
