@@ -12,10 +12,10 @@ class DetectorView : public glview::GLViewCore {
 public:
     using glview::GLViewCore::GLViewCore;
 
-    void initExtra() override {}
     void beginOverlay() override;
     void setupView() override {}
     void drawOverlay() override;
+    // The detector view draws no 3D scene.
     void drawScene() override {}
     bool key(int ascii, bool pressed) override;
     bool mouse(const glview::MouseState& state) override;

@@ -129,7 +129,6 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
         statusBar()->showMessage(QStringLiteral("connected"), kMessageMs);
         return;
     }
-    vekGetStatus();
     if (const int e = vekGetError()) initError(e);
     statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);
 }

@@ -175,6 +175,7 @@ void VistraMainWindow::processFrame() {
         v->selectedCamera = 0;
         sl_Camera(0);
     }
+    // The data table, once it exists, refreshes here at most every imageDelay ms.
     const uint32_t now = clock_.now();
     if (now - lastTableRefresh_ >= static_cast<uint32_t>(imageDelay_) * 1000u) lastTableRefresh_ = now;
 }
@@ -185,8 +186,6 @@ void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     session().ClearTables();
     refreshConnectionState();
 }
-
-void VistraMainWindow::disconnectSession() { ViewerMainWindow::disconnectSession(); }
 
 void VistraMainWindow::refreshConnectionState() {
     const DetectorSession& s = session();
@@ -283,6 +282,7 @@ void VistraMainWindow::sl_Camera(int) {
 
 void VistraMainWindow::sl_ImageDelay(int delay) { imageDelay_ = delay; }
 
+// The data dialog arrives with a later version; until then the button stays off.
 void VistraMainWindow::sl_ShowDataDialog() { SetHighlight(buttons_[kShowDataButton], false); }
 
 void VistraMainWindow::sl_MultiView() {

@@ -35,7 +35,6 @@ public:
     VistraMainWindow(QWidget* parent, const QString& name, const glview::ViewerOptions& options);
 
     void connectSession(bool startStreaming, bool setFrequency) override;
-    void disconnectSession() override;
     void refreshConnectionState() override;
     void initError(int code) override;
 

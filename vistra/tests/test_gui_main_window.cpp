@@ -11,8 +11,13 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
+#include "error_report.h"
 #include "gui_test_app.h"
 #include "server_process.h"
 #include "vistra_main_window.h"
@@ -113,6 +118,38 @@ TEST(VistraMainWindow, ConnectionRefusedShowsInitErrorBox) {
     EXPECT_FALSE(window.session().connected);
     EXPECT_FALSE(window.button(kConnectButton)->isChecked());
     EXPECT_EQ(window.statusBar()->currentMessage(), "disconnected");
+}
+
+TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
+    vekd::testing::ServerProcess server({"--freq", "480"});
+    ASSERT_TRUE(server.running());
+    // Another program holds the server as master.
+    const pid_t master = fork();
+    if (master == 0) {
+        execl(VEKWATCH_PROGRAM, "vekwatch", "-s", server.address().c_str(), "-t", "10", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    usleep(400000);
+    VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address(), false));
+    QString title, text;
+    QTimer::singleShot(0, [&] {
+        WaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 3000);
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == "&Connect") b->click();
+        }
+    });
+    window.sl_Connect();
+    kill(master, SIGTERM);
+    waitpid(master, nullptr, 0);
+    EXPECT_EQ(title, "Vek Init Error");
+    EXPECT_EQ(text, SlaveOfferText(VEK_ERR_MASTER_BUSY));
+    EXPECT_TRUE(window.session().connected);
+    EXPECT_EQ(window.session().flags & VEK_SLAVE, VEK_SLAVE);
+    EXPECT_FALSE(window.action(kDisableFillAction)->isEnabled());
+    EXPECT_TRUE(window.button(kConnectButton)->isChecked());
 }
 
 TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
