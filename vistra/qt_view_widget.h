@@ -90,7 +90,31 @@ protected:
         update();
     }
 
-    void keyPressEvent(QKeyEvent* e) override { keyEvent(e, true); }
+    // A key the view takes wins over a window shortcut on the same key
+    // ('f' over "Fast Mode"): the view acts on the override request and
+    // skips the key press that follows.
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::ShortcutOverride) {
+            auto* k = static_cast<QKeyEvent*>(e);
+            mouse_.modifiers = CoreModifiers(k->modifiers());
+            const int ascii = CoreKey(*k);
+            if (ascii && this->key(ascii, true)) {
+                takenByOverride_ = ascii;
+                update();
+                e->accept();
+                return true;
+            }
+        }
+        return QOpenGLWidget::event(e);
+    }
+
+    void keyPressEvent(QKeyEvent* e) override {
+        if (takenByOverride_ && takenByOverride_ == CoreKey(*e)) {
+            takenByOverride_ = 0;
+            return;
+        }
+        keyEvent(e, true);
+    }
     void keyReleaseEvent(QKeyEvent* e) override { keyEvent(e, false); }
     void timerEvent(QTimerEvent*) override { update(); }
     void focusInEvent(QFocusEvent*) override {}
@@ -179,6 +203,7 @@ private:
     }
 
     glview::MouseState mouse_;
+    int takenByOverride_ = 0;  // key already handled at its shortcut override
     FrameRateTexts rateTexts_;
     std::vector<QueuedText> texts_;
     std::vector<std::unique_ptr<GlyphAtlas>> atlases_;

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 
 #include <signal.h>
@@ -190,6 +191,19 @@ TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
     window.sl_Fill();
     EXPECT_FALSE(window.session().fill);
     EXPECT_TRUE(window.action(kDisableFillAction)->isChecked());
+
+    // Keys of the view win over the window's shortcuts on the same key.
+    window.session().fastMode = false;
+    window.action(kFastModeAction)->setChecked(false);
+    window.view()->setFocus();
+    testing::internal::CaptureStdout();
+    QTest::keyClick(window.view(), Qt::Key_F);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "fast-mode: on\n");
+    EXPECT_TRUE(window.session().fastMode);
+    EXPECT_FALSE(window.action(kFastModeAction)->isChecked());  // the key leaves the check mark alone
+    window.view()->zoom = 2;
+    QTest::keyClick(window.view(), Qt::Key_Z, Qt::ShiftModifier);
+    EXPECT_FLOAT_EQ(window.view()->zoom, 2);  // multi view: zoom keys do nothing
 
     // No cameras: the camera box falls back to "Camera 1".
     window.sl_Camera(0);
