@@ -388,3 +388,12 @@ TEST(LibraryServerEnd, StoppedOrKilledServerGivesCodeOneWithoutHanging) {
         vekDone();
     }
 }
+
+TEST(LibraryCameras, UncalibratedCamerasReportANegativeCondition) {
+    ServerProcess server({"--uncalibrated", "2,5"});
+    ASSERT_EQ(vekInit(server.address().c_str(), VEK_SLAVE), 0);
+    VEKCamera cams[VEK_MAX_CAMERAS];
+    ASSERT_EQ(vekGetCameras(cams, VEK_MAX_CAMERAS), 8);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(cams[i].cond < 0, i == 2 || i == 5) << "camera " << i;
+    vekDone();
+}
