@@ -137,15 +137,17 @@ bool Session::receive(int waitMs) {
         total += static_cast<size_t>(n);
         bytesIn_ += static_cast<uint64_t>(n);
         reader_.commit(static_cast<size_t>(n));
-        vekwire::Message m;
-        int r = 0;
-        while (fd_ >= 0 && (r = reader_.next(m)) == 1) handle(m);
-        if (fd_ >= 0 && r < 0) {
-            lose(VEK_ERR_PROTOCOL);
-            return false;
-        }
+        if (!handleBuffered()) return false;
         if (static_cast<size_t>(n) < kChunk) break;
     }
+    return fd_ >= 0;
+}
+
+bool Session::handleBuffered() {
+    vekwire::Message m;
+    int r = 0;
+    while (fd_ >= 0 && (r = reader_.next(m)) == 1) handle(m);
+    if (fd_ >= 0 && r < 0) lose(VEK_ERR_PROTOCOL);
     return fd_ >= 0;
 }
 
@@ -264,7 +266,9 @@ int Session::init(const char* server, int flags) {
     flags_ = welcome.flags;
     clientId_ = welcome.clientId;
     frequency_ = welcome.frequency;
-    receive(0);  // the camera list follows the welcome
+    // The camera list follows the welcome, often in the same read.
+    if (!handleBuffered()) return -1;  // the reason (0x103) is pending
+    receive(0);
     succeed();
     return 0;
 }

@@ -57,6 +57,9 @@ private:
     // connection was lost.
     bool receive(int waitMs);
     void handle(const vekwire::Message& m);
+    // Handles the whole messages already read; false when the connection
+    // was lost doing so.
+    bool handleBuffered();
     bool handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome);
     void transform(int stream, void* records, int count) const;
     void transformPose(float pose[7]) const;
