@@ -295,6 +295,7 @@ void Server::serve(ClientConn& c, const vekwire::Request& r) {
     std::string out;
     vekwire::encodeReply(out, reply);
     if (!c.send(out)) drop(c, "write failed");
+    else if (c.queued() > 2 * options_.queueBytes) drop(c, "does not read its replies");
 }
 
 int Server::setInteger(ClientConn& c, int key, int value) {
