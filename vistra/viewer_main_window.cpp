@@ -5,6 +5,7 @@
 #include <QStatusBar>
 #include <QTimerEvent>
 
+#include <algorithm>
 #include <iostream>
 
 #include "error_report.h"
@@ -28,8 +29,9 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
     view_->setEnabled(true);
     setCentralWidget(view_);
     view_->initialise();
-    const int fpsWhole = static_cast<int>(fps);
-    timerId_ = startTimer(fpsWhole > 0 ? 1000 / fpsWhole : 16, Qt::PreciseTimer);
+    // Below one frame per second the whole part is 0: repaint once a second.
+    repaintPeriodMs_ = 1000 / std::max(1, static_cast<int>(fps));
+    timerId_ = startTimer(repaintPeriodMs_, Qt::PreciseTimer);
     numerics::readOrientationFile(numerics::kOrientationFileName, glview::worldOrientation().data());
 }
 

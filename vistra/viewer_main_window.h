@@ -25,6 +25,7 @@ public:
     DetectorWidget* view() const { return view_; }
     vektk::ConnectionSettings& settings() { return settings_; }
     float measuredRate() const { return measuredRate_; }
+    int repaintPeriodMs() const { return repaintPeriodMs_; }
     QLabel* statusLabel(int index) const { return labels_[static_cast<std::size_t>(index)]; }
 
     virtual void takeSettings() {}
@@ -57,4 +58,5 @@ private:
     int rateFrame_ = 0;
     uint32_t rateTime_ = 0;
     int timerId_ = 0;
+    int repaintPeriodMs_ = 16;
 };

@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include <algorithm>
 #include <iostream>
 
 #include "error_report.h"
@@ -30,8 +29,7 @@ constexpr int kButtonSpacer = 2;
 }  // namespace
 
 VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const glview::ViewerOptions& options)
-    : ViewerMainWindow(parent, name, options.fps),
-      labelPeriodUs_(static_cast<uint32_t>(1e6 / std::max(options.fps, 1.0f))) {
+    : ViewerMainWindow(parent, name, options.fps) {
     setWindowTitle(name);
     createStatusLabels();
     resize(800, 600);
@@ -145,7 +143,7 @@ void VistraMainWindow::sl_VekTimerEvent() {
     // Every label change recomposes the window through GL: at most once
     // per repaint period, not on every 2 ms tick.
     const uint32_t now = clock_.now();
-    if (now - lastLabelRefresh_ >= labelPeriodUs_) {
+    if (now - lastLabelRefresh_ >= static_cast<uint32_t>(repaintPeriodMs()) * 1000u) {
         lastLabelRefresh_ = now;
         refreshStatusLabels();
     }

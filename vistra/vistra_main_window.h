@@ -78,5 +78,4 @@ private:
     QTimer* pollTimer_ = nullptr;
     uint32_t lastTableRefresh_ = 0;
     uint32_t lastLabelRefresh_ = 0;
-    uint32_t labelPeriodUs_;  // the view's repaint period
 };

@@ -156,6 +156,7 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
 TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
     VistraMainWindow window(nullptr, "Vistra Utility", Options("", false));
     EXPECT_EQ(window.windowTitle(), "Vistra Utility");
+    EXPECT_EQ(window.repaintPeriodMs(), 16);  // 1000 / 60
     EXPECT_EQ(window.cameraBox()->itemText(0), "Camera --");
     EXPECT_EQ(window.button(kConnectButton)->text(), "Connect");
     EXPECT_EQ(window.button(kConnectButton)->toolTip(), "Connect to vek server");
