@@ -16,12 +16,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "error_report.h"
 #include "gui_test_app.h"
 #include "server_process.h"
 #include "vistra_main_window.h"
+#include "world_orientation.h"
 
 namespace {
 
@@ -62,6 +67,22 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_TRUE(window.statusLabel(4)->text().endsWith(" fps"));
     EXPECT_TRUE(window.statusLabel(5)->text().endsWith("%"));
     EXPECT_GT(window.statusLabel(2)->text().toInt(), 0);
+
+    // Red while the measured rate is below 95 % of the session's frequency.
+    const float frequency = window.session().frequency;
+    window.session().frequency = window.measuredRate() / 0.9f;
+    window.refreshStatusLabels();
+    EXPECT_EQ(window.statusLabel(3)->palette().color(QPalette::Window), QColor("red"));
+    window.session().frequency = frequency;
+    window.refreshStatusLabels();
+    EXPECT_NE(window.statusLabel(3)->palette().color(QPalette::Window), QColor("red"));
+
+    // Ctrl+Shift+P stops the server's frames and starts them again.
+    float hz = -1;
+    window.sl_ToggleFreq();
+    ASSERT_TRUE(WaitFor([&] { return vekGetFloatv(VEK_FREQUENCY, &hz) > 0 && hz == 0; }, 1000));
+    window.sl_ToggleFreq();
+    ASSERT_TRUE(WaitFor([&] { return vekGetFloatv(VEK_FREQUENCY, &hz) > 0 && hz == 480; }, 1000));
 
     // Another camera through the combo box.
     window.cameraBox()->setCurrentIndex(3);
@@ -151,6 +172,22 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     EXPECT_EQ(window.session().flags & VEK_SLAVE, VEK_SLAVE);
     EXPECT_FALSE(window.action(kDisableFillAction)->isEnabled());
     EXPECT_TRUE(window.button(kConnectButton)->isChecked());
+}
+
+TEST(VistraMainWindow, ReadsTheOrientationFileOfTheWorkingDirectory) {
+    const std::string dir = testing::TempDir() + "vistra_orientation";
+    mkdir(dir.c_str(), 0700);
+    const std::string previous = std::filesystem::current_path();
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    {
+        std::ofstream file(".orientation");
+        file << "1 2 3\n0 0 1 0 0 1 0 0 1 0 0 0 5 6 7 1\n";
+    }
+    VistraMainWindow window(nullptr, "Vistra Utility", Options("", false));
+    EXPECT_EQ(chdir(previous.c_str()), 0);
+    const std::array<float, 16> expected{0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 5, 6, 7, 1};
+    EXPECT_EQ(glview::worldOrientation(), expected);
+    glview::worldOrientation() = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 }
 
 TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
