@@ -9,6 +9,10 @@
 #include <chrono>
 #include <string>
 
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "gui_test_app.h"
 #include "server_process.h"
 
 namespace {
@@ -92,8 +96,16 @@ TEST(VistraProgram, ConnectsStreamsPeaksAndSurvivesTheServerGoing) {
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     Program vistra({"-connect", "-s", server.address()});
-    // The first frame with camera records sizes the peak tables.
+    // The first frame with camera records sizes the peak tables, and the
+    // peaks of camera 1 are on the screen within 2 seconds.
     EXPECT_TRUE(vistra.waitFor("resize 0 8 2\n", 2000)) << vistra.output;
+    const bool peaksShown = WaitFor(
+        [] {
+            const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+            return CountPixels(screen, screen.rect(), IsRed) > 2000;
+        },
+        2000);
+    EXPECT_TRUE(peaksShown);
     EXPECT_NE(vistra.output.find("version: "), std::string::npos);
     server.stop();
     EXPECT_TRUE(vistra.waitFor("vek stopped\n", 3000)) << vistra.output;
