@@ -28,14 +28,14 @@ std::ostringstream sink;
 std::unique_ptr<DetectorSession> session;
 std::unique_ptr<PaintedView> view;
 
-// 512 peaks: in the single view all of camera 0 (256 labelled crossings);
-// in the multi view 8 per camera (2 crossings and 4 unassigned peaks).
-void FillPeaks(int cameras) {
+// `total` peaks: in the single view all of camera 0 (labelled crossings);
+// in the multi view spread over the cameras (half of them crossings).
+void FillPeaks(int cameras, int total) {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> pos(0.02f, 0.98f);
     session->cameras.assign(static_cast<std::size_t>(cameras), VEKCamera{});
     session->images.clear();
-    const int perCamera = cameras > 0 ? 512 / cameras : 0;
+    const int perCamera = cameras > 0 ? total / cameras : 0;
     for (int c = 0; c < cameras; ++c)
         for (int i = 0; i < perCamera; ++i) {
             const bool assigned = cameras == 1 || i < perCamera / 2;
@@ -44,8 +44,8 @@ void FillPeaks(int cameras) {
         }
 }
 
-void Paint(benchmark::State& state, int cameras, bool multi) {
-    FillPeaks(cameras);
+void Paint(benchmark::State& state, int cameras, bool multi, int total = 512) {
+    FillPeaks(cameras, total);
     view->multiView = multi;
     view->makeCurrent();
     for (auto _ : state) view->paintOnce();
@@ -54,9 +54,11 @@ void Paint(benchmark::State& state, int cameras, bool multi) {
 }
 
 void BM_EmptyView(benchmark::State& state) { Paint(state, 0, false); }
+void BM_SingleCamera64Peaks(benchmark::State& state) { Paint(state, 1, false, 64); }
 void BM_SingleCamera512Peaks(benchmark::State& state) { Paint(state, 1, false); }
 void BM_MultiCamera64Cameras(benchmark::State& state) { Paint(state, 64, true); }
 BENCHMARK(BM_EmptyView)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SingleCamera64Peaks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SingleCamera512Peaks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MultiCamera64Cameras)->Unit(benchmark::kMillisecond);
 

@@ -9,12 +9,12 @@
 #include "detector_session.h"
 #include "marker_points.h"
 #include "multi_view_layout.h"
+#include "peak_strip.h"
 #include "text_3d.h"
 
 namespace {
 
 constexpr int kTab = 9;
-constexpr float kDetectorPixels = VEK_DETECTOR_PIXELS;
 constexpr float kSquareHalf = 0.005f;
 
 // The four sides of a square as segments, inside glBegin(GL_LINES).
@@ -99,22 +99,39 @@ void DetectorView::drawSingleCamera() {
     glPopMatrix();
 }
 
-float DetectorView::lineWidth(const ImageRecord& peak, float w, float h) const {
-    const float extent = peak.detector == 0 ? w : h;
-    return std::max(1.0f, std::round(static_cast<float>(peak.width) / kDetectorPixels * extent * zoom));
+// Dense lines go to GL as one textured strip per detector: the software
+// renderer pays per window tile a primitive crosses, so hundreds of
+// window-long lines cost more than one window-sized rectangle. Sparse lines
+// stay lines. Break-even measured at 800 x 600: about one line per six
+// pixels across the window.
+constexpr float kStripPixelsPerLine = 6;
+
+void DetectorView::drawPeakLines(const std::vector<ImageRecord>& peaks, float w, float h) {
+    for (const int detector : {0, 1}) {
+        const auto lines = std::count_if(peaks.begin(), peaks.end(), [&](const ImageRecord& p) {
+            return p.camera == selectedCamera && p.detector == detector;
+        });
+        if (lines == 0) continue;
+        const float across = detector == 0 ? w : h;
+        if (static_cast<float>(lines) > across / kStripPixelsPerLine)
+            drawStrip(peaks, detector, w, h);
+        else
+            drawLineBatches(peaks, detector, w, h);
+    }
 }
 
 // Lines of equal colour and width go to GL together: a width change per
 // line costs more than the line itself. Unassigned (red) peaks first.
-void DetectorView::drawPeakLines(const std::vector<ImageRecord>& peaks, float w, float h) {
+void DetectorView::drawLineBatches(const std::vector<ImageRecord>& peaks, int detector, float w, float h) {
+    const float extent = detector == 0 ? w : h;
     struct Batch {
         bool assigned;
         float width;
     };
     std::vector<Batch> batches;
     for (const ImageRecord& peak : peaks) {
-        if (peak.camera != selectedCamera) continue;
-        const Batch b{peak.id >= 0, lineWidth(peak, w, h)};
+        if (peak.camera != selectedCamera || peak.detector != detector) continue;
+        const Batch b{peak.id >= 0, PeakLineWidth(peak, extent, zoom)};
         if (std::none_of(batches.begin(), batches.end(),
                          [&](const Batch& o) { return o.assigned == b.assigned && o.width == b.width; }))
             batches.push_back(b);
@@ -129,19 +146,57 @@ void DetectorView::drawPeakLines(const std::vector<ImageRecord>& peaks, float w,
         glLineWidth(batch.width);
         glBegin(GL_LINES);
         for (const ImageRecord& peak : peaks) {
-            if (peak.camera != selectedCamera || (peak.id >= 0) != batch.assigned) continue;
-            if (lineWidth(peak, w, h) != batch.width) continue;
-            if (peak.detector == 0) {
-                glVertex2f(1 - peak.pos, 0);
-                glVertex2f(1 - peak.pos, 1);
-            } else if (peak.detector == 1) {
-                glVertex2f(0, peak.pos);
-                glVertex2f(1, peak.pos);
+            if (peak.camera != selectedCamera || peak.detector != detector || (peak.id >= 0) != batch.assigned ||
+                PeakLineWidth(peak, extent, zoom) != batch.width)
+                continue;
+            const float u = PeakLinePosition(peak);
+            if (detector == 0) {
+                glVertex2f(u, 0);
+                glVertex2f(u, 1);
+            } else {
+                glVertex2f(0, u);
+                glVertex2f(1, u);
             }
         }
         glEnd();
     }
     glLineWidth(1);
+}
+
+// A window-sized rectangle textured with the detector's strip; texels
+// without a line are discarded by the alpha test.
+void DetectorView::drawStrip(const std::vector<ImageRecord>& peaks, int detector, float w, float h) {
+    const bool vertical = detector == 0;
+    const float extent = vertical ? w : h;
+    const std::vector<uint32_t> strip = BuildPeakStrip(peaks, selectedCamera, detector, static_cast<int>(extent),
+                                                       extent, zoom, vertical ? panX : panY);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(-w / 2, -h / 2, 0);
+    glEnable(GL_TEXTURE_1D);
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.5f);
+    glBindTexture(GL_TEXTURE_1D, 0);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage1D(GL_TEXTURE_1D, 0, GL_RGBA, static_cast<GLsizei>(strip.size()), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 strip.data());
+    // Texture coordinate runs along x for columns, along y for rows.
+    glBegin(GL_QUADS);
+    glTexCoord1f(0);
+    glVertex2f(0, 0);
+    glTexCoord1f(vertical ? 1.0f : 0.0f);
+    glVertex2f(w, 0);
+    glTexCoord1f(1);
+    glVertex2f(w, h);
+    glTexCoord1f(vertical ? 0.0f : 1.0f);
+    glVertex2f(0, h);
+    glEnd();
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_TEXTURE_1D);
+    glPopMatrix();
 }
 
 void DetectorView::drawAllCameras() {

@@ -31,9 +31,9 @@ public:
 
 private:
     void drawSingleCamera();
-    // Pixels across a peak's line: its share of the detector, at least one.
-    float lineWidth(const ImageRecord& peak, float w, float h) const;
     void drawPeakLines(const std::vector<ImageRecord>& peaks, float w, float h);
+    void drawLineBatches(const std::vector<ImageRecord>& peaks, int detector, float w, float h);
+    void drawStrip(const std::vector<ImageRecord>& peaks, int detector, float w, float h);
     void drawAllCameras();
     int cameraCount() const;
 

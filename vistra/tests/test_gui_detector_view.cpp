@@ -59,6 +59,24 @@ TEST_F(VistraDetectorViewTest, DetectorZeroPeakIsVerticalGreenLineAsWideAsThePea
     EXPECT_TRUE(IsGreen(img.pixel(600, 597)));
 }
 
+TEST_F(VistraDetectorViewTest, DensePeaksDrawnAsStripsLookTheSame) {
+    // 300 vertical and 150 horizontal lines: past the strip threshold.
+    for (int i = 0; i < 300; ++i) session.images.push_back(Peak(-1, 0, 0, 0.3f + i * 0.001f));
+    for (int i = 0; i < 150; ++i) session.images.push_back(Peak(-1, 0, 1, 0.9f + i * 0.0005f));
+    session.images.push_back(Peak(0, 0, 0, 0.25f, 46));
+    session.images.push_back(Peak(1, 0, 1, 0.25f, 46));  // 46 / 3680 x 600 = 7.5, 8 rows
+    const QImage img = frame();
+    const int green = CountPixels(img, QRect(580, 100, 40, 1), IsGreen);
+    EXPECT_GE(green, 9);
+    EXPECT_LE(green, 11);
+    EXPECT_TRUE(IsGreen(img.pixel(600, 2)));
+    EXPECT_TRUE(IsBlack(img.pixel(590, 100)));
+    EXPECT_GE(CountPixels(img, QRect(100, 440, 1, 20), IsGreen), 7);  // rows around 450
+    EXPECT_TRUE(IsRed(img.pixel(800 - 241, 100)));                      // pos 0.3 + 0.001 x 0.. : column 560 - i x 0.8
+    EXPECT_TRUE(IsRed(img.pixel(100, 600 - 541)));                      // pos 0.9 + ...: rows from 540 up
+    EXPECT_TRUE(IsBlack(img.pixel(100, 300)));
+}
+
 TEST_F(VistraDetectorViewTest, NarrowPeakStillOnePixelAndUnassignedPeakIsRed) {
     session.images = {Peak(0, 0, 0, 0.5f, 1), Peak(-1, 0, 1, 0.75f, 1)};
     const QImage img = frame();

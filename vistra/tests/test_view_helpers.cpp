@@ -1,6 +1,7 @@
 // Helpers of the vistra shell that need no display.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -8,6 +9,7 @@
 #include "frame_rate_texts.h"
 #include "marker_points.h"
 #include "multi_view_layout.h"
+#include "peak_strip.h"
 #include "server_check.h"
 #include "text_3d.h"
 #include "widget_utils.h"
@@ -117,6 +119,39 @@ TEST(VistraServerCheck, AnswerFromTheServersPortCounts) {
     EXPECT_FALSE(ScanFoundServer("127.0.0.1:4001", answers, 1));
     EXPECT_TRUE(ScanFoundServer("localhost", answers, 2));  // default port
     EXPECT_FALSE(ScanFoundServer("localhost", answers, 0));
+}
+
+TEST(VistraPeakStrip, ColumnsUnderEachLineGreenOverRed) {
+    const std::vector<ImageRecord> peaks = {
+        {-1, 1, 0, 0, 46, 0, 0.25f, 1},  // red, 10 pixels wide, centred at column 600
+        {2, 1, 0, 0, 1, 0, 0.25f, 1},    // green, one pixel, over the red one
+        {3, 1, 0, 0, 1, 0, 0.9f, 1},     // green at column 80
+        {4, 1, 1, 0, 1, 0, 0.5f, 1},     // another camera
+        {5, 1, 0, 1, 1, 0, 0.5f, 1},     // the other detector
+    };
+    const std::vector<uint32_t> strip = BuildPeakStrip(peaks, 0, 0, 800, 800, 1, 0);
+    ASSERT_EQ(strip.size(), 800u);
+    EXPECT_EQ(std::count(strip.begin(), strip.end(), kStripRed), 9);
+    EXPECT_EQ(strip[595], kStripRed);
+    EXPECT_EQ(strip[604], kStripRed);
+    EXPECT_EQ(strip[594], kStripNone);
+    EXPECT_EQ(strip[605], kStripNone);
+    EXPECT_EQ(strip[599], kStripGreen);  // the one-pixel line covers the pixel whose centre 599.5 is nearest
+    EXPECT_TRUE(strip[79] == kStripGreen || strip[80] == kStripGreen);  // centre 80, up to rounding
+    EXPECT_EQ(std::count(strip.begin(), strip.end(), kStripGreen), 2);
+}
+
+TEST(VistraPeakStrip, ZoomPanAndClipping) {
+    const std::vector<ImageRecord> peaks = {{1, 1, 0, 1, 92, 0, 0.25f, 1},   // rows: 600 x 92 / 3680 = 15 at zoom 1
+                                            {1, 1, 0, 1, 1, 0, 0.99f, 1}};
+    // Zoom 2 with pan 0.1: centre 600 x 2 x 0.35 = 420, 30 rows wide; the other line leaves the window.
+    const std::vector<uint32_t> strip = BuildPeakStrip(peaks, 0, 1, 600, 600, 2, 0.1f);
+    EXPECT_EQ(std::count(strip.begin(), strip.end(), kStripGreen), 30);
+    EXPECT_EQ(strip[405], kStripGreen);
+    EXPECT_EQ(strip[434], kStripGreen);
+    EXPECT_EQ(strip[404], kStripNone);
+    EXPECT_EQ(PeakLineWidth(peaks[1], 600, 1), 1.0f);
+    EXPECT_TRUE(BuildPeakStrip(peaks, 0, 1, 0, 0, 1, 0).empty());
 }
 
 uint64_t fakeMicroseconds = 0;

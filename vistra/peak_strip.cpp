@@ -1,0 +1,26 @@
+#include "peak_strip.h"
+
+#include <algorithm>
+#include <cmath>
+
+float PeakLineWidth(const ImageRecord& peak, float extent, float zoom) {
+    constexpr float kDetectorPixels = VEK_DETECTOR_PIXELS;
+    return std::max(1.0f, std::round(static_cast<float>(peak.width) / kDetectorPixels * extent * zoom));
+}
+
+std::vector<uint32_t> BuildPeakStrip(const std::vector<ImageRecord>& peaks, int camera, int detector, int pixels,
+                                     float extent, float zoom, float pan) {
+    std::vector<uint32_t> strip(static_cast<std::size_t>(std::max(pixels, 0)), kStripNone);
+    for (const bool assigned : {false, true})
+        for (const ImageRecord& peak : peaks) {
+            if (peak.camera != camera || peak.detector != detector || (peak.id >= 0) != assigned) continue;
+            const float centre = extent * zoom * (PeakLinePosition(peak) + pan);
+            const float half = PeakLineWidth(peak, extent, zoom) / 2;
+            // Pixels whose centres lie inside the line.
+            const float first = std::clamp(std::ceil(centre - half - 0.5f), 0.0f, static_cast<float>(strip.size()));
+            const float last = std::clamp(std::ceil(centre + half - 0.5f), first, static_cast<float>(strip.size()));
+            std::fill(strip.begin() + static_cast<std::ptrdiff_t>(first), strip.begin() + static_cast<std::ptrdiff_t>(last),
+                      assigned ? kStripGreen : kStripRed);
+        }
+    return strip;
+}
