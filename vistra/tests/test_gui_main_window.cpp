@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -242,6 +243,16 @@ TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
     window.view()->zoom = 2;
     QTest::keyClick(window.view(), Qt::Key_Z, Qt::ShiftModifier);
     EXPECT_FLOAT_EQ(window.view()->zoom, 2);  // multi view: zoom keys do nothing
+
+    window.sl_FullScreen();
+    EXPECT_TRUE(window.isFullScreen());
+    EXPECT_TRUE(window.action(kFullScreenAction)->isChecked());
+    EXPECT_TRUE(window.statusBar()->isHidden());
+    EXPECT_TRUE(window.controls()->isHidden());
+    window.sl_FullScreen();
+    EXPECT_FALSE(window.isFullScreen());
+    EXPECT_FALSE(window.statusBar()->isHidden());
+    EXPECT_FALSE(window.controls()->isHidden());
 
     // No cameras: the camera box falls back to "Camera 1".
     window.sl_Camera(0);
