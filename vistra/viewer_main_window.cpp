@@ -36,25 +36,26 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
 }
 
 ViewerMainWindow::~ViewerMainWindow() {
+    view_->setDetectorSession(nullptr);  // the view (a child) outlives the session member
     if (session_->connected) session_->Done();
 }
 
 void ViewerMainWindow::createStatusLabels() {
-    struct Spec {
+    struct LabelLook {
         int minWidth;
         const char* tip;
     };
-    const std::array<Spec, 6> specs = {{{65, "total cameras"},
-                                        {65, "average markers seen"},
-                                        {65, "Vek frame number"},
-                                        {45, "Vek frames/sec."},
-                                        {45, "graphic frames/sec."},
-                                        {45, "graphic Load"}}};
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    const std::array<LabelLook, 6> looks = {{{65, "total cameras"},
+                                             {65, "average markers seen"},
+                                             {65, "Vek frame number"},
+                                             {45, "Vek frames/sec."},
+                                             {45, "graphic frames/sec."},
+                                             {45, "graphic Load"}}};
+    for (std::size_t i = 0; i < looks.size(); ++i) {
         auto* label = new QLabel(statusBar());
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        label->setMinimumWidth(specs[i].minWidth);
-        label->setToolTip(QString::fromLatin1(specs[i].tip));
+        label->setMinimumWidth(looks[i].minWidth);
+        label->setToolTip(QString::fromLatin1(looks[i].tip));
         label->setAutoFillBackground(true);
         statusBar()->addPermanentWidget(label);
         labels_[i] = label;
