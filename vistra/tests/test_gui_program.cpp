@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <pty.h>
+#include <termios.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,27 +19,22 @@
 
 namespace {
 
-// A child process with its standard output readable line by line.
+// A child process whose standard output is a terminal (so it is line
+// buffered, as for a user) readable from here.
 class Program {
 public:
     explicit Program(std::vector<std::string> args) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_ = fork();
+        termios raw{};
+        cfmakeraw(&raw);  // no "\r\n" translation
+        pid_ = forkpty(&out_, nullptr, &raw, nullptr);
         if (pid_ == 0) {
-            dup2(fds[1], 1);
-            close(fds[0]);
             std::vector<char*> argv;
-            argv.push_back(const_cast<char*>("stdbuf"));
-            argv.push_back(const_cast<char*>("-oL"));
             argv.push_back(const_cast<char*>(VISTRA_PROGRAM));
             for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
-            execvp("stdbuf", argv.data());
+            execv(VISTRA_PROGRAM, argv.data());
             _exit(127);
         }
-        close(fds[1]);
-        out_ = fds[0];
     }
     ~Program() {
         if (pid_ > 0) {
