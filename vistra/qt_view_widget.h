@@ -54,7 +54,11 @@ public:
     const FrameRateTexts& rateTexts() const { return rateTexts_; }
 
 protected:
-    void initializeGL() override { ApplyGLDefaults(); }
+    // The lights belong to the context: set them again once it exists.
+    void initializeGL() override {
+        ApplyGLDefaults();
+        this->initLights();
+    }
 
     void paintGL() override {
         if (!isEnabled()) {
