@@ -44,6 +44,7 @@ public:
     virtual void beginOverlay();
     virtual void setupView();
     virtual void beginPick();
+    // Drawing hooks of the frame: empty in the core, filled by the views.
     virtual void drawOverlay() {}
     virtual void drawScene() {}
     virtual void drawPickables() {}
