@@ -18,6 +18,7 @@
 #include "qt_wrapper.h"
 #include "server_process.h"
 #include "viewer_options.h"
+#include "vistra_config.h"
 #include "vistra_main_window.h"
 
 namespace {
@@ -50,12 +51,7 @@ int main(int argc, char** argv) {
 
     int qtArgc = 1;
     QTWrapper wrapper;
-    QTWrapperConfig config;
-    config.glOptions = kGLDoubleBuffer | kGLDepthBuffer | kGLRgba;
-    config.clearMask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
-    config.argc = &qtArgc;
-    config.argv = argv;
-    wrapper.init(config);
+    wrapper.init(VistraWrapperConfig(&qtArgc, argv));
 
     std::ostringstream sink;
     glview::ViewerOptions options("Vistra Utility", sink);

@@ -11,6 +11,7 @@
 
 #include "qt_wrapper.h"
 #include "viewer_main_window.h"
+#include "vistra_config.h"
 
 namespace {
 
@@ -65,18 +66,8 @@ BENCHMARK(BM_MultiCamera64Cameras)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    static const int disableCaps[] = {GL_ALPHA_TEST, GL_BLEND, GL_DITHER, GL_FOG, GL_LOGIC_OP,
-                                      GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D, 0};
-    static const int enableCaps[] = {GL_DEPTH_TEST, GL_NORMALIZE, 0};
     QTWrapper wrapper;
-    QTWrapperConfig config;
-    config.glOptions = kGLDoubleBuffer | kGLDepthBuffer | kGLRgba;
-    config.clearMask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
-    config.disableCaps = disableCaps;
-    config.enableCaps = enableCaps;
-    config.argc = &argc;
-    config.argv = argv;
-    wrapper.init(config);
+    wrapper.init(VistraWrapperConfig(&argc, argv));
 
     session = std::make_unique<DetectorSession>(sink);
     view = std::make_unique<PaintedView>(nullptr, "view", 0, 0, 800, 600);

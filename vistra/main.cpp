@@ -5,16 +5,9 @@
 #include <memory>
 
 #include "qt_wrapper.h"
+#include "vistra_config.h"
 #include "viewer_options.h"
 #include "vistra_main_window.h"
-
-namespace {
-
-constexpr int kDisableCaps[] = {GL_ALPHA_TEST, GL_BLEND,      GL_DITHER,     GL_FOG,
-                                GL_LOGIC_OP,   GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D, 0};
-constexpr int kEnableCaps[] = {GL_DEPTH_TEST, GL_NORMALIZE, 0};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const QString name = QStringLiteral("Vistra Utility");
@@ -22,15 +15,7 @@ int main(int argc, char** argv) {
     if (!options->parse(argc, argv)) return 0;
 
     auto wrapper = std::make_unique<QTWrapper>();
-    QTWrapperConfig config;
-    config.glOptions = kGLDoubleBuffer | kGLDepthBuffer | kGLRgba;
-    config.clearMask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
-    config.disableCaps = kDisableCaps;
-    config.enableCaps = kEnableCaps;
-    config.argc = &argc;
-    config.argv = argv;
-    config.style = "windowsxp";
-    wrapper->init(config);
+    wrapper->init(VistraWrapperConfig(&argc, argv));
 
     auto window = std::make_unique<VistraMainWindow>(nullptr, name, *options);
     ConfigureGLWidget(window->view());

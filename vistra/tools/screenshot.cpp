@@ -13,6 +13,7 @@
 
 #include "qt_wrapper.h"
 #include "viewer_options.h"
+#include "vistra_config.h"
 #include "vistra_main_window.h"
 
 int main(int argc, char** argv) {
@@ -26,12 +27,7 @@ int main(int argc, char** argv) {
     const int waitMs = argc > 4 ? std::atoi(argv[4]) : 2000;
 
     QTWrapper wrapper;
-    QTWrapperConfig config;
-    config.glOptions = kGLDoubleBuffer | kGLDepthBuffer | kGLRgba;
-    config.clearMask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
-    config.argc = &argc;
-    config.argv = argv;
-    wrapper.init(config);
+    wrapper.init(VistraWrapperConfig(&argc, argv));
 
     glview::ViewerOptions options("Vistra Utility", std::cout);
     options.connect = 1;
