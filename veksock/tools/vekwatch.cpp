@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -60,18 +61,20 @@ int main(int argc, char** argv) {
         vekDone();
         return 1;
     }
-    MarkerRecord markers[585];
+    MarkerRecord fetched[585], markers[585];
     VEKCamera cameras[VEK_MAX_CAMERAS];
     const auto start = std::chrono::steady_clock::now();
-    int frames = 0, lastFrame = 0;
+    int frames = 0, lastFrame = 0, n = 0;
     for (int second = 1; second <= seconds;) {
-        const int n = vekGetMarkers(markers, 585);
-        if (n < 0 || vekGetError() == VEK_SERVER_STOPPED) {
+        const int got = vekGetMarkers(fetched, 585);
+        if (got < 0 || vekGetError() == VEK_SERVER_STOPPED) {
             std::printf("server stopped\n");
             return 1;
         }
-        if (n > 0) {
+        if (got > 0) {  // keep the newest frame for the report
             ++frames;
+            n = got;
+            std::copy(fetched, fetched + got, markers);
             lastFrame = markers[0].frame;
         }
         if (std::chrono::steady_clock::now() - start >= std::chrono::seconds(second)) {
