@@ -361,15 +361,19 @@ void Server::removeClosed() {
     std::erase_if(clients_, [](const auto& c) { return c->fd < 0; });
 }
 
+void Server::armTimer(long long atUs) {
+    itimerspec when{};  // all zero disarms
+    if (atUs >= 0) {
+        when.it_value.tv_sec = atUs / 1000000;
+        when.it_value.tv_nsec = (atUs % 1000000) * 1000 + 1;
+    }
+    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &when, nullptr);
+}
+
 void Server::schedule() {
-    itimerspec spec{};
     scheduleStartUs_ = nowUs();
     framesScheduled_ = 0;
-    if (frequency_ > 0) {
-        spec.it_value.tv_sec = scheduleStartUs_ / 1000000;
-        spec.it_value.tv_nsec = (scheduleStartUs_ % 1000000) * 1000 + 1;
-    }
-    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    armTimer(frequency_ > 0 ? scheduleStartUs_ : -1);
 }
 
 void Server::onTimer() {
@@ -392,10 +396,7 @@ void Server::onTimer() {
     }
     removeClosed();
     const long long nextUs = scheduleStartUs_ + static_cast<long long>(std::ceil(framesScheduled_ * periodUs));
-    itimerspec spec{};
-    spec.it_value.tv_sec = nextUs / 1000000;
-    spec.it_value.tv_nsec = (nextUs % 1000000) * 1000;
-    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &spec, nullptr);
+    armTimer(nextUs);
 }
 
 void Server::generateFrame() {

@@ -39,6 +39,7 @@ private:
 
     void onTimer();
     void schedule();
+    void armTimer(long long atUs);  // steady-clock microseconds; < 0 stops
     void generateFrame();
     void answerDiscovery();
     void stopAll();
