@@ -121,17 +121,23 @@ TEST(VistraMainWindow, AutoConnectReportsAServerThatDoesNotAnswer) {
     unsetenv("VEK_SCAN_PORT");
 }
 
+// Once the next modal message box is up, hands it to `answer`.
+template <typename Answer>
+void AnswerNextMessageBox(Answer answer) {
+    QTimer::singleShot(0, [answer] {
+        WaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 3000);
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) answer(box);
+    });
+}
+
 TEST(VistraMainWindow, ConnectionRefusedShowsInitErrorBox) {
     const std::string address = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
     VistraMainWindow window(nullptr, "Vistra Utility", Options(address, false));
     QString title, text;
-    QTimer::singleShot(0, [&] {
-        WaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 3000);
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            title = box->windowTitle();
-            text = box->text();
-            box->accept();
-        }
+    AnswerNextMessageBox([&](QMessageBox* box) {
+        title = box->windowTitle();
+        text = box->text();
+        box->accept();
     });
     window.sl_Connect();
     EXPECT_EQ(title, "Vek Init Error");
@@ -155,14 +161,11 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     usleep(400000);
     VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address(), false));
     QString title, text;
-    QTimer::singleShot(0, [&] {
-        WaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 3000);
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            title = box->windowTitle();
-            text = box->text();
-            for (QAbstractButton* b : box->buttons())
-                if (b->text() == "&Connect") b->click();
-        }
+    AnswerNextMessageBox([&](QMessageBox* box) {
+        title = box->windowTitle();
+        text = box->text();
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == "&Connect") b->click();
     });
     window.sl_Connect();
     kill(master, SIGTERM);
