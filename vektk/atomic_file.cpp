@@ -1,6 +1,7 @@
 #include "atomic_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,13 +13,8 @@ namespace vektk {
 
 namespace {
 
-mode_t NewFileMode(const std::string& path) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
+// Links followed before giving up, as the kernel's own limit.
+constexpr int kMaxLinkHops = 40;
 
 bool WriteAll(int fd, std::string_view content) {
     while (!content.empty()) {
@@ -32,14 +28,55 @@ bool WriteAll(int fd, std::string_view content) {
     return true;
 }
 
-}  // namespace
+std::string Folder(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
 
-AtomicWriteResult WriteFileAtomically(const std::string& path, std::string_view content) {
+// The path a chain of symbolic links ends at (which need not exist yet);
+// `path` itself when it is no link. False with errno set on a loop or error.
+bool FollowLinks(std::string& path) {
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+        if (!S_ISLNK(st.st_mode)) return true;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+        if (n < 0) return false;
+        const std::string link(target, static_cast<std::size_t>(n));
+        path = link.front() == '/' ? link : Folder(path) + link;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+bool HasWritePermission(const std::string& path, const struct stat& st) {
+    return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+// Devices and FIFOs take the content as a stream: they are opened and
+// written, not replaced. A FIFO without a reader is refused (ENXIO) instead
+// of blocking.
+AtomicWriteResult WriteToSpecialFile(const std::string& path, std::string_view content) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return {AtomicWriteStatus::OpenFailed, errno};
+    const int flags = ::fcntl(fd, F_GETFL);
+    bool ok = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 && WriteAll(fd, content);
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    return ok ? AtomicWriteResult{AtomicWriteStatus::Written, 0}
+              : AtomicWriteResult{AtomicWriteStatus::WriteFailed, error};
+}
+
+AtomicWriteResult ReplaceRegularFile(const std::string& path, mode_t mode, std::string_view content) {
     std::string temp = path + ".tmpXXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return {AtomicWriteStatus::OpenFailed, errno};
 
-    bool ok = ::fchmod(fd, NewFileMode(path)) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
     int error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -54,6 +91,25 @@ AtomicWriteResult WriteFileAtomically(const std::string& path, std::string_view 
         return {AtomicWriteStatus::WriteFailed, error};
     }
     return {AtomicWriteStatus::Written, 0};
+}
+
+mode_t NewFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+AtomicWriteResult WriteFileAtomically(const std::string& requested, std::string_view content) {
+    std::string path = requested;
+    if (!FollowLinks(path)) return {AtomicWriteStatus::OpenFailed, errno};
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return ReplaceRegularFile(path, NewFileMode(), content);
+    if (S_ISDIR(st.st_mode)) return {AtomicWriteStatus::WriteFailed, EISDIR};
+    if (!HasWritePermission(path, st)) return {AtomicWriteStatus::OpenFailed, EACCES};
+    if (!S_ISREG(st.st_mode)) return WriteToSpecialFile(path, content);
+    return ReplaceRegularFile(path, st.st_mode & 07777, content);
 }
 
 }  // namespace vektk
