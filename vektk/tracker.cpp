@@ -150,10 +150,17 @@ int Tracker::Load(int type, const std::string& path) {
                 scale = line.scale;
                 continue;
             case TrackerLine::Kind::Led:
-                markers.push_back({count++, line.led, {}});
-                continue;
             case TrackerLine::Kind::LedPosition:
-                if (type == kPointTracker) {
+                if (line.led < 0) {
+                    std::cerr << path << ":" << count << ": invalid LED: " << text << '\n';
+                    return 0;
+                }
+                if (count == kMaxMarkersPerTracker) {
+                    std::cerr << path << ":" << count << ": too many markers (a tracker holds at most "
+                              << kMaxMarkersPerTracker << "): " << text << '\n';
+                    return 0;
+                }
+                if (line.kind == TrackerLine::Kind::Led || type == kPointTracker) {
                     markers.push_back({count++, line.led, {}});
                 } else {
                     markers.push_back({count++, line.led,

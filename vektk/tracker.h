@@ -20,8 +20,11 @@ struct MarkerDef {
     std::vector<float> pos;  // empty, or x, y, z in the body frame
 };
 
+// A marker's index within its tracker has 12 bits.
+constexpr int kMaxMarkersPerTracker = 4096;
+
 // Server-side marker id of marker `index` of tracker `trackerId`.
-constexpr int MarkerId(int trackerId, int index) { return trackerId * 4096 + index; }
+constexpr int MarkerId(int trackerId, int index) { return trackerId * kMaxMarkersPerTracker + index; }
 
 class Tracker {
 public:
@@ -45,6 +48,8 @@ public:
     // The LED of the removed marker, or -1 when no marker has that index.
     int RemoveMarker(int index);
     // Appends the markers of a tracker file; their number, 0 on failure.
+    // A negative LED or a marker beyond kMaxMarkersPerTracker fails the
+    // file with a message naming the line.
     int Load(int type, const std::string& path);
     // Marker lines in the file form, positions divided by `scale`.
     void WriteMarkers(std::ostream& out, float scale) const;

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "atomic_file.h"
 #include "temp_dir.h"
@@ -133,6 +135,19 @@ TEST(TrackerLoad, InvalidLinesStopWithTheirIndex) {
     const Loaded blank = LoadText(dir, kRigidTracker, "4\n\n5\n");
     EXPECT_EQ(blank.count, 0);
     EXPECT_EQ(blank.errors, dir.File("t.rb") + ":1: invalid string: \n");
+
+    // What the server would refuse, or what would run into the next
+    // tracker's marker ids, fails at load.
+    const Loaded negative = LoadText(dir, kPointTracker, "4\n-1\n");
+    EXPECT_EQ(negative.count, 0);
+    EXPECT_EQ(negative.errors, dir.File("t.rb") + ":1: invalid LED: -1\n");
+    std::string many;
+    for (int i = 0; i <= 4096; ++i) many += std::to_string(i) + "\n";
+    const Loaded tooMany = LoadText(dir, kPointTracker, many);
+    EXPECT_EQ(tooMany.count, 0);
+    EXPECT_EQ(tooMany.errors,
+              dir.File("t.rb") + ":4096: too many markers (a tracker holds at most 4096): 4096\n");
+    EXPECT_EQ(LoadText(dir, kPointTracker, many.substr(0, many.rfind("4096"))).count, 4096);
 }
 
 TEST(TrackerLoad, ReadsALastLineWithoutLineBreak) {
@@ -289,4 +304,66 @@ TEST(AtomicFile, FailuresLeaveTheTargetAndNoTemporaryFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+TEST(AtomicFile, RespectsWhatThePathNames) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    // A symbolic link: the file it points to is replaced, the link stays.
+    const std::string real = dir.Write("real.rb", "old\n");
+    fs::create_directory(dir.File("links"));
+    fs::create_symlink("../real.rb", dir.File("links/body.rb"));
+    ASSERT_EQ(vektk::WriteFileAtomically(dir.File("links/body.rb"), "new\n").status,
+              vektk::AtomicWriteStatus::Written);
+    EXPECT_TRUE(fs::is_symlink(dir.File("links/body.rb")));
+    EXPECT_EQ(TempDir::Read(real), "new\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("links")), fs::directory_iterator()),
+              1);  // no temporary file beside the link
+
+    // A device is written, never replaced by a regular file.
+    fs::create_symlink("/dev/null", dir.File("null"));
+    EXPECT_EQ(vektk::WriteFileAtomically(dir.File("null"), "x\n").status, vektk::AtomicWriteStatus::Written);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // A FIFO: written through when read, refused (not replaced) without a reader.
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto unread = vektk::WriteFileAtomically(fifo, "x\n");
+    EXPECT_EQ(unread.status, vektk::AtomicWriteStatus::OpenFailed);
+    EXPECT_EQ(unread.error, ENXIO);
+    std::string received;
+    std::thread reader([&] { received = TempDir::Read(fifo); });
+    vektk::AtomicWriteResult written{};
+    for (int i = 0; i < 500; ++i) {  // until the reader has opened its end
+        written = vektk::WriteFileAtomically(fifo, "0, 1 2 3\n");
+        if (written.status == vektk::AtomicWriteStatus::Written) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    reader.join();
+    EXPECT_EQ(written.status, vektk::AtomicWriteStatus::Written);
+    EXPECT_EQ(received, "0, 1 2 3\n");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    // A read-only file is refused as a plain open refuses it (even for root).
+    ::chmod(real.c_str(), 0444);
+    const auto readOnly = vektk::WriteFileAtomically(real, "newer\n");
+    EXPECT_EQ(readOnly.status, vektk::AtomicWriteStatus::OpenFailed);
+    EXPECT_EQ(readOnly.error, EACCES);
+    EXPECT_EQ(TempDir::Read(real), "new\n");
+
+    // A link loop is refused.
+    fs::create_symlink("loop", dir.File("loop"));
+    EXPECT_EQ(vektk::WriteFileAtomically(dir.File("loop"), "x").error, ELOOP);
+}
+
+TEST(TrackerFile, RefusesToSaveNonFinitePositions) {
+    TempDir dir;
+    const std::string path = dir.Write("w.rb", "5, 1.00 2.00 3.00 \n");
+    const Tracker rigid(kRigidTracker, 1, std::vector<MarkerDef>{{0, 5, {1, 2, 3}}}, 1.0f);
+    std::string error;
+    EXPECT_FALSE(vektk::SaveTrackerFile(rigid, path, 0.0f, &error));
+    EXPECT_EQ(error, path + ": marker 0 (LED 5) has no finite position; nothing written");
+    EXPECT_EQ(TempDir::Read(path), "5, 1.00 2.00 3.00 \n");
+    // A point tracker has no positions to divide.
+    EXPECT_TRUE(vektk::SaveTrackerFile(Tracker(kPointTracker, 1, 2), path, 0.0f));
 }
