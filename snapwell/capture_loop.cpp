@@ -10,14 +10,22 @@ namespace snapwell {
 LoopResult runCaptureLoop(numerics::CaptureState& capture, std::vector<MarkerRecord>& markers,
                           const Options& options, std::ostream& out, std::ostream& err)
 {
+    using Clock = std::chrono::steady_clock;
     int settled = 0;
+    auto lastFrame = Clock::now();
     for (;;) {
         if (const int code = vekGetError(); code != 0) {
             out << "error: " << std::hex << code << std::dec << "  " << std::endl;
             return {LoopEnd::ServerError, settled};
         }
         const int n = vekGetMarkers(markers.data(), static_cast<int>(markers.size()));
+        if (n <= 0 && Clock::now() - lastFrame > kFrameTimeout) {
+            out << '\n';
+            err << "error: no frame from the server for " << kFrameTimeout.count() << " s" << std::endl;
+            return {LoopEnd::NoFrames, settled};
+        }
         if (n > 0) {
+            lastFrame = Clock::now();
             capture.step(markers.data(), static_cast<std::size_t>(n));
             if (options.verbose)
                 printReport(out, capture.records());

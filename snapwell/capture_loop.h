@@ -1,5 +1,6 @@
 // The frame loop: poll markers, run the capture step, report, sleep 1 ms,
-// until exactly `max` markers have settled.
+// until exactly `max` markers have settled, the server fails, or no frame
+// has come for kFrameTimeout.
 #pragma once
 
 #include "options.h"
@@ -7,6 +8,7 @@
 #include <capture.h>
 #include <veksock.h>
 
+#include <chrono>
 #include <ostream>
 #include <vector>
 
@@ -15,8 +17,12 @@ namespace snapwell {
 enum class LoopEnd {
     Settled,     // settled == max
     TooMany,     // settled > max
-    ServerError  // the library reported an error
+    ServerError, // the library reported an error
+    NoFrames     // no frame for kFrameTimeout
 };
+
+// A server that stays connected but sends nothing ends the capture.
+constexpr std::chrono::seconds kFrameTimeout{3};
 
 struct LoopResult {
     LoopEnd end;

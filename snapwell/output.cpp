@@ -1,5 +1,6 @@
 #include "output.h"
 
+#include <cmath>
 #include <iomanip>
 
 namespace snapwell {
@@ -16,6 +17,32 @@ int countSettled(const std::vector<numerics::CaptureRecord>& records, int frames
     for (const auto& r : records)
         n += settled(r, frames);
     return n;
+}
+
+std::string unusableBody(const std::vector<numerics::CaptureRecord>& records, int frames)
+{
+    // Markers closer than this (mm) count as one point.
+    constexpr double kCoincident = 1e-3;
+    const numerics::CaptureRecord* first = nullptr;
+    int count = 0;
+    bool spread = false;
+    for (const auto& r : records) {
+        if (!settled(r, frames))
+            continue;
+        for (const double c : {r.x, r.y, r.z}) {
+            if (!std::isfinite(c) || std::fabs(c) > kMaxCoordinate)
+                return "a captured position is not a plausible number (" + std::to_string(c) + ")";
+        }
+        if (count++ == 0)
+            first = &r;
+        else if (std::hypot(r.x - first->x, r.y - first->y, r.z - first->z) > kCoincident)
+            spread = true;
+    }
+    if (count == 0)
+        return "no marker was captured";
+    if (count > 1 && !spread)
+        return "all captured markers are at the same position";
+    return {};
 }
 
 void printProgress(std::ostream& out, const std::vector<numerics::CaptureRecord>& records,

@@ -5,6 +5,7 @@
 #include <veksock.h>
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace snapwell {
@@ -18,6 +19,12 @@ void printProgress(std::ostream& out, const std::vector<numerics::CaptureRecord>
 
 // One line per record and an empty line; leaves `out` at precision 5.
 void printReport(std::ostream& out, const std::vector<numerics::CaptureRecord>& records);
+
+// Why the settled records cannot be written as a body: none settled, a
+// position that is not finite or beyond kMaxCoordinate (mm), or markers
+// that all coincide; empty when the body is usable.
+constexpr double kMaxCoordinate = 1e6;
+std::string unusableBody(const std::vector<numerics::CaptureRecord>& records, int frames);
 
 // One "index, x y z" line per settled record, relative to record 0's average
 // (or to the world origin with global coordinates), in the stream's format.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 #include <vector>
 
@@ -69,4 +70,18 @@ TEST(SnapwellOutput, BodyLinesRelativeToTheFirstRecord)
     std::vector<CaptureRecord> precise = {{0, 0, 0, 0, 20}, {123.456789, -0.000123456, 1e-7, 0, 20}};
     writeBody(general, precise, markers(), 10, false);
     EXPECT_EQ(general.str(), "0, 0 0 0\n1, 123.457 -0.000123456 1e-07\n");
+}
+
+TEST(SnapwellOutput, EmptyOrDegenerateBodiesAreRefused)
+{
+    EXPECT_EQ(unusableBody(records(), 10), "");
+    EXPECT_EQ(unusableBody(records(), 20), "no marker was captured");
+    EXPECT_EQ(unusableBody({}, 10), "no marker was captured");
+    // One marker is a body at the origin; two at one point are not a body.
+    EXPECT_EQ(unusableBody({{1, 2, 3, 0, 11}}, 10), "");
+    EXPECT_EQ(unusableBody({{0, 0, 0, 0, 11}, {0, 0, 0, 0, 11}, {0, 0, 0, 0, 3}}, 10),
+              "all captured markers are at the same position");
+    EXPECT_EQ(unusableBody({{0, 0, 0, 0, 11}, {6e38, 0, 0, 0, 11}}, 10),
+              "a captured position is not a plausible number (" + std::to_string(6e38) + ")");
+    EXPECT_NE(unusableBody({{0, 0, 0, 0, 11}, {0, NAN, 0, 0, 11}}, 10), "");
 }

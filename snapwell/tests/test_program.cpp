@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <sys/wait.h>
+#include <csignal>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -251,19 +252,63 @@ TEST_F(SnapwellProgram, FailuresBeforeTheCapture)
         << longHome.err;
 }
 
-TEST_F(SnapwellProgram, WithoutMaxTheFirstFrameEndsTheCaptureAndOutputFallsBack)
+TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten)
 {
-    const RunResult r = run(address() + "-o body.rb 6");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("markers captured: 1 1 1 1 1 1  out of 0   \r\nwrote to body.rb\n"),
-              std::string::npos) << r.out;
-    EXPECT_EQ(readAll(dir / "body.rb"), "");
+    // Without -m the first frame ends the capture with nothing settled: a
+    // failure, and the body file already there is left as it was.
+    std::ofstream(dir / "body.rb") << "0, 0 0 0\n1, 5 0 0\n";
+    for (const char* args : {"-o body.rb 6", "-m abc -o body.rb 6"}) {
+        const RunResult r = run(address() + args);
+        EXPECT_NE(r.status, 0) << args;
+        EXPECT_NE(r.out.find("markers captured: 1 1 1 1 1 1  out of 0   \r\n"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("wrote to"), std::string::npos) << r.out;
+        EXPECT_EQ(r.err, "error: no marker was captured; nothing written\n");
+        EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
+    }
 
     // An output file that cannot be opened: standard output instead, and a failure status.
-    const RunResult noFolder = run(address() + "-o missing/body.rb 6");
+    const RunResult noFolder = run(address() + "-m 6 -o missing/body.rb 6");
     EXPECT_NE(noFolder.status, 0);
     EXPECT_EQ(noFolder.err, "unable to open missing/body.rb\n");
     EXPECT_EQ(noFolder.out.find("wrote to"), std::string::npos);
+    EXPECT_EQ(parseBody(noFolder.out.substr(noFolder.out.rfind('\r') + 1)).size(), 6u);
+
+    // A read-only body file is refused the same way and keeps its content.
+    fs::permissions(dir / "body.rb", fs::perms::owner_read | fs::perms::group_read);
+    const RunResult readOnly = run(address() + "-m 6 -o body.rb 6");
+    EXPECT_NE(readOnly.status, 0);
+    EXPECT_EQ(readOnly.err, "unable to open body.rb\n");
+    EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
+
+    // A device stays a device: the body goes through it.
+    fs::create_symlink("/dev/null", dir / "null");
+    const RunResult device = run(address() + "-m 6 -o null 6");
+    EXPECT_EQ(device.status, 0) << device.err;
+    EXPECT_TRUE(fs::is_symlink(dir / "null"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+TEST_F(SnapwellProgram, AServerThatSendsNothingEndsTheCapture)
+{
+    vekd::testing::ServerProcess own;
+    ASSERT_TRUE(own.running());
+    const std::string command = "cd " + dir.string() + " && (env -u VEK_SERVER HOME=" + dir.string()
+                                + " " + SNAPWELL_PATH + " -s " + own.address()
+                                + " -m 6 -c 100 -o body.rb 6 > out 2> err; echo $? > status) &";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    // Stopped once frames flow: the connection stays open, nothing comes.
+    for (int i = 0; i < 200 && readAll(dir / "out").find("markers captured") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_EQ(::kill(own.pid(), SIGSTOP), 0);
+    std::string status;
+    for (int i = 0; i < 200 && status.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        status = readAll(dir / "status");
+    }
+    ::kill(own.pid(), SIGCONT);
+    EXPECT_EQ(status, "1\n");
+    EXPECT_EQ(readAll(dir / "err"), "error: no frame from the server for 3 s\n");
+    EXPECT_FALSE(fs::exists(dir / "body.rb"));
 }
 
 TEST_F(SnapwellProgram, ServerStoppingMidCaptureIsAFailure)

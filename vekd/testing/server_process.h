@@ -18,6 +18,7 @@ public:
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     int port() const { return port_; }
     int discoveryPort() const { return discoveryPort_; }
     std::string address() const;  // "127.0.0.1:PORT"
