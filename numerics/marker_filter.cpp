@@ -20,11 +20,12 @@ MarkerRecord Padding() { return MarkerRecord{-1, -1, 0, 0, 0, -1.0f, 0}; }
 }  // namespace
 
 bool MarkerFilter::Set(float systemFreq, float filterFreq) {
-    if (!(systemFreq > 0 && filterFreq > 0)) {
+    if (!(systemFreq > 0 && filterFreq > 0 && std::isfinite(systemFreq) && std::isfinite(filterFreq))) {
         std::fprintf(stderr, "error: MarkerFilter::Set: system_freq > 0 && filter_freq > 0\n");
         return false;
     }
-    int length = static_cast<int>(static_cast<double>(systemFreq) / filterFreq);
+    const double ratio = static_cast<double>(systemFreq) / filterFreq;
+    int length = ratio < kMaxWindow ? static_cast<int>(ratio) : kMaxWindow;
     if (length % 2 == 0) ++length;
     if (length == n_) return true;
     n_ = length;

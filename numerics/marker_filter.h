@@ -14,9 +14,11 @@ class MarkerFilter {
 public:
     static constexpr unsigned kInterpolated = 0x40;  // flags bit of a filled-in position
     static constexpr int kLineFit = 1;               // Output mode; any other averages
+    static constexpr int kMaxWindow = 1025;          // longest window, odd: about 1 s at 960 Hz
 
-    // Window of int(systemFreq / filterFreq) samples, made odd. Both must be
-    // > 0: otherwise refused with a message, nothing changed, false.
+    // Window of int(systemFreq / filterFreq) samples, made odd, at most
+    // kMaxWindow. Both must be finite and > 0: otherwise refused with a
+    // message, nothing changed, false.
     bool Set(float systemFreq, float filterFreq);
     // Empties the window, then Set; forgets the last good frame.
     bool Reset(float systemFreq, float filterFreq);

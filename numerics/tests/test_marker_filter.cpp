@@ -2,6 +2,8 @@
 // least squares for the line fit, plain arithmetic for lags and gaps.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <Eigen/Dense>
 #include <cmath>
 #include <random>
@@ -53,6 +55,7 @@ TEST(MarkerFilterSet, WindowLengthIsOdd) {
     EXPECT_EQ(Filter(480, 200).n(), 3);
     EXPECT_EQ(Filter(480, 17).n(), 29);
     EXPECT_EQ(Filter(100, 200).n(), 1);
+    EXPECT_EQ(Filter(480, 1e-3f).n(), MarkerFilter::kMaxWindow);  // not 480 000 samples
     const MarkerFilter f = Filter(480, 16);
     ASSERT_EQ(f.data().size(), 31u);
     EXPECT_EQ(f.data().front().cond, 0.0f);
@@ -64,9 +67,12 @@ TEST(MarkerFilterSet, NonPositiveFrequenciesAreRefused) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(f.Set(0, 16));
     EXPECT_FALSE(f.Set(480, -1));
+    EXPECT_FALSE(f.Set(std::numeric_limits<float>::infinity(), 16));
+    EXPECT_FALSE(f.Set(480, std::numeric_limits<float>::quiet_NaN()));
     const std::string message = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(message, "error: MarkerFilter::Set: system_freq > 0 && filter_freq > 0\n"
-                       "error: MarkerFilter::Set: system_freq > 0 && filter_freq > 0\n");
+    std::string expected;
+    for (int i = 0; i < 4; ++i) expected += "error: MarkerFilter::Set: system_freq > 0 && filter_freq > 0\n";
+    EXPECT_EQ(message, expected);
     EXPECT_EQ(f.n(), 31);
     EXPECT_EQ(f.data().size(), 31u);
 }

@@ -113,14 +113,21 @@ TEST_F(ViewSessionTest, FilteringReplacesTheMarkersWithTheLaggedFit) {
     EXPECT_EQ(session.markerFilters.size(), 2u);
 }
 
-TEST_F(ViewSessionTest, FilterListsGrowAndKeepTheLargestFrame) {
-    session.filterFrequency = 160.0f;
+TEST_F(ViewSessionTest, FilterListsFollowTheTrackersOfTheFrame) {
+    session.filterFrequency = 160.0f;  // n = 3
     session.filtering = true;
-    Deliver({M(0, 1)});
-    Deliver({M(0, 1), M(1, 1), M(2, 1)});
-    Deliver({M(0, 1)});
+    const int b = vektk::MarkerId(1, 0);
+    for (int i = 0; i < 5; ++i) Deliver({M(0, 1), M(1, 1), M(2, 1), M(b, 1), M(b + 1, 1), M(b + 2, 1)});
+    EXPECT_EQ(session.CountSeen(), 6);
+    // The first tracker is removed: its markers leave the output at once,
+    // and the positions now holding the second tracker's start afresh.
+    Deliver({M(b, 1), M(b + 1, 1), M(b + 2, 1)});
     EXPECT_EQ(session.markerFilters.size(), 3u);
-    EXPECT_EQ(session.markers.size(), 3u);  // the whole output list
+    ASSERT_EQ(session.markers.size(), 3u);
+    EXPECT_EQ(session.CountSeen(), 0);  // no filtered output yet
+    for (int i = 0; i < 3; ++i) Deliver({M(b, 1), M(b + 1, 1), M(b + 2, 1)});
+    EXPECT_EQ(session.CountSeen(), 3);
+    for (const MarkerRecord& m : session.markers) EXPECT_GE(m.id, b);
     Deliver({});
     EXPECT_TRUE(session.markerFilters.empty());
 }
