@@ -10,6 +10,11 @@ namespace {
 
 constexpr int kFlushPolls = 480;
 
+// A refused request: reported by the host, the session goes on.
+bool IsRefusal(int code) {
+    return code == VEK_INVALID_VALUE || code == VEK_INVALID_ENUM || code == VEK_INVALID_OPERATION;
+}
+
 struct StreamKey {
     int key;
     int bit;
@@ -29,7 +34,8 @@ VEK::~VEK() = default;
 
 void VEK::ResetFrames() {
     lastFrame = 0;
-    frameDelivered_ = false;
+    lastError = 0;
+    consumedFrame_ = -1;
     markers.clear();
     rigids.clear();
     images.clear();
@@ -69,8 +75,10 @@ void VEK::Done() {
 
 int VEK::Poll() {
     if (!connected) return 0;
-    lastError = vekGetError();
-    if (lastError == VEK_NO_ERROR) return AssembleFrame();
+    const int code = vekGetError();
+    if (code == VEK_NO_ERROR) return AssembleFrame();
+    lastError = code;
+    if (IsRefusal(code)) return AssembleFrame();
     connected = false;
     if (lastError == VEK_SERVER_STOPPED) {
         std::cout << "vek stopped\n";
@@ -89,6 +97,7 @@ void VEK::Flush() {
     for (int i = 0; i < kFlushPolls; ++i) {
         if (Poll() == 0) break;
     }
+    consumedFrame_ = std::max(consumedFrame_, pending->frame);
     pending->Clear();
 }
 
@@ -177,10 +186,6 @@ int VEK::CurrentFrame() const {
     return current;
 }
 
-bool VEK::IsStale(int frame) const {
-    return frame < lastFrame || (frame == lastFrame && frameDelivered_);
-}
-
 template <typename Record>
 void VEK::Route(std::vector<Record>& fetched, std::vector<Record>& pendingList,
                std::vector<Record>& nextList, int bit, FrameSet& next) {
@@ -226,13 +231,15 @@ int VEK::AssembleFrame() {
     if (current < lastFrame) {
         std::cout << "resetting frame...\n";
         lastFrame = current;
-        frameDelivered_ = false;
+        consumedFrame_ = current - 1;
         pending->Clear();
     }
     FetchStreams(enabled, next);
-    if (pending->frame == -1 && current > lastFrame) {
-        // A frame that brought nothing counts as complete and empty.
-        pending->frame = lastFrame + 1;
+    if (pending->frame == -1 && current > lastFrame && current > consumedFrame_) {
+        // Nothing is queued, yet the server has moved on: its newest frame
+        // carried nothing for the enabled streams and counts as complete
+        // and empty. Frame numbers the server never sent are not made up.
+        pending->frame = current;
         pending->mask = enabled;
     }
     const bool complete = pending->frame != -1 &&
@@ -240,7 +247,7 @@ int VEK::AssembleFrame() {
                            (pending->mask != 0 && current > pending->frame));
     if (!complete) return 0;
     lastFrame = pending->frame;
-    frameDelivered_ = true;
+    consumedFrame_ = lastFrame;
     markers.swap(pending->markers);
     rigids.swap(pending->rigids);
     images.swap(pending->images);

@@ -42,9 +42,13 @@ public:
     int Connect(const ConnectionSettings& settings, bool startStreaming, bool setFrequency);
     void Done();
     // 1: a new complete frame; 0: nothing new or not connected; -1: the
-    // session ended (lastError holds the code).
+    // session ended (lastError holds the code). A request the server
+    // refused (invalid value, enum or operation) does not end the session:
+    // its code stays in lastError until the host has reported it and
+    // cleared it.
     int Poll();
-    // Discards what is queued.
+    // Discards what is queued, including a half-assembled frame, whose
+    // remaining streams are then dropped too.
     void Flush();
     // 1 set; 0 refused or unchanged; otherwise the library error code.
     int SetFrequency(float hz);
@@ -91,8 +95,8 @@ private:
     int EnabledStreams() const;
     int CurrentFrame() const;
     void FetchStreams(int enabled, FrameSet& next);
-    // True for records of a frame that was already delivered.
-    bool IsStale(int frame) const;
+    // True for records of a frame that was already delivered or discarded.
+    bool IsStale(int frame) const { return frame <= consumedFrame_; }
     // Hands fetched records of one stream to pending or, when they belong
     // to a later frame, to `next`.
     template <typename Record>
@@ -100,7 +104,7 @@ private:
                std::vector<Record>& nextList, int bit, FrameSet& next);
     void ResetFrames();
 
-    bool frameDelivered_ = false;  // lastFrame was handed out as a frame
+    int consumedFrame_ = -1;  // newest frame delivered or discarded by Flush
     FrameSet next_;                // records of the frame after pending
     FrameSet fetched_;             // what the last fetches returned
     alignas(8) std::array<unsigned char, kFetchBufferBytes> fetchBuffer_{};

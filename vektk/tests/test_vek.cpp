@@ -179,7 +179,16 @@ TEST_F(VekTest, PollEndsTheSessionOnErrors) {
     EXPECT_EQ(fakevek::CountCalls("vekDone"), 0);
     EXPECT_EQ(session.Poll(), 0);
 
+    // A refused request leaves the session going; its code waits for the
+    // host to report it.
     Connect();
+    fake().errors = {VEK_INVALID_VALUE};
+    EXPECT_EQ(session.Poll(), 0);
+    EXPECT_TRUE(session.connected);
+    EXPECT_EQ(session.lastError, VEK_INVALID_VALUE);
+    EXPECT_EQ(session.Poll(), 0);
+    EXPECT_EQ(session.lastError, VEK_INVALID_VALUE);
+
     fake().errors = {-10054};
     testing::internal::CaptureStdout();
     EXPECT_EQ(session.Poll(), -1);

@@ -146,12 +146,42 @@ TEST_F(FrameTest, NoStreamEnabledGivesOneEmptyFramePerStep) {
     EXPECT_EQ(session.Poll(), 1);
     EXPECT_EQ(session.lastFrame, 1);
     EXPECT_EQ(session.Poll(), 0);
+    // Only frame numbers the server sent: from 1 straight to 3.
     fakevek::SetFrame(3);
-    EXPECT_EQ(session.Poll(), 1);
     EXPECT_EQ(session.Poll(), 1);
     EXPECT_EQ(session.lastFrame, 3);
     EXPECT_EQ(session.Poll(), 0);
     EXPECT_EQ(fakevek::CountCalls("vekGetMarkers"), 0);
+}
+
+TEST_F(FrameTest, FlushMakesNoFramesUp) {
+    // Connected to a server far into its run whose marker stream has not
+    // brought anything yet: one empty frame with the server's number, not
+    // frames 1, 2, 3 ...
+    fakevek::EnableStreams(1);
+    fakevek::SetFrame(5000);
+    session.Flush();
+    EXPECT_EQ(session.lastFrame, 5000);
+    EXPECT_EQ(fakevek::CountCalls("vekGetError"), 2);
+    QueueMarkers(5001);
+    fakevek::SetFrame(5001);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(5001, 3, 0);
+
+    // A frame half assembled when a Flush comes is dropped whole: its late
+    // rigids do not come out as a frame of their own.
+    fakevek::EnableStreams(1 | 2);
+    fakevek::SetFrame(5002);
+    QueueMarkers(5002);
+    EXPECT_EQ(session.Poll(), 0);
+    session.Flush();
+    QueueRigids(5002);
+    EXPECT_EQ(session.Poll(), 0);
+    fakevek::SetFrame(5003);
+    QueueMarkers(5003);
+    QueueRigids(5003);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(5003, 3, 2);
 }
 
 TEST_F(FrameTest, UnreadableFrameCounterIsNoNewFrame) {
