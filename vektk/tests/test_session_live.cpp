@@ -169,3 +169,22 @@ TEST(LiveSessionErrors, RefusedConnection) {
     EXPECT_EQ(vektk::VEK::ErrorText(host, r, vektk::kErrorContextLine),
               "error: Initialization failed connecting to " + host + " (Connection Refused)");
 }
+
+TEST_F(LiveSession, ARefusedTrackerDoesNotEndTheSession) {
+    // 16 + 600 markers where the server holds 585: the last ones are refused.
+    session.trackers.emplace_back(vektk::kPointTracker, 3, 600);
+    ServerProcess server({"--freq", "480"});
+    ASSERT_GE(Connect(server), 0);
+    int frames = 0;
+    const auto end = Clock::now() + std::chrono::milliseconds(500);
+    while (Clock::now() < end) {
+        const int r = session.Update();
+        ASSERT_GE(r, 0);
+        frames += r;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    EXPECT_TRUE(session.connected);
+    EXPECT_EQ(session.lastError, VEK_INVALID_OPERATION);
+    EXPECT_GT(frames, 100);
+    EXPECT_EQ(session.markers.size(), 585u);
+}
