@@ -49,9 +49,26 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address(), true));
     ConfigureGLWidget(window.view());
+    // Two trackers, on the two moving bodies' LEDs.
+    window.session().trackers.emplace_back(vektk::kPointTracker, 1, 6);
+    window.session().trackers.emplace_back(vektk::kPointTracker, 2, std::vector<int>{8, 9, 10, 11, 12, 13});
 
     ASSERT_TRUE(WaitFor([&] { return ColouredPixels(window.view()->grabFramebuffer()) > 1000; }, 2000))
         << "no peaks of camera 1 within 2 seconds";
+    // The markers of both trackers get peak statistics, in the rows of
+    // their places in the marker list.
+    const PeakTables& tables = window.session().tables;
+    auto collected = [&](int tracker) {
+        for (int index = 0; index < 6; ++index)
+            for (int camera = 0; camera < 8; ++camera)
+                for (int detector : {0, 1}) {
+                    const PeakCell* c = tables.cell(tables.rowOf(vektk::MarkerId(tracker, index)), camera, detector);
+                    if (c && c->posStats.count > 0) return true;
+                }
+        return false;
+    };
+    EXPECT_TRUE(WaitFor([&] { return collected(1) && collected(2); }, 2000));
+    EXPECT_EQ(tables.rowOf(vektk::MarkerId(2, 0)), 6);
     EXPECT_TRUE(window.session().connected);
     EXPECT_TRUE(window.button(kConnectButton)->isChecked());
     EXPECT_TRUE(window.action(kConnectAction)->isChecked());
