@@ -133,7 +133,9 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
         return;
     }
     if (const int e = vekGetError()) initError(e);
-    statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);
+    // The init-error handler may have connected after all (as a slave) and
+    // said so: the message tells the state the session is in now.
+    if (!session_->connected) statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);
 }
 
 void ViewerMainWindow::disconnectSession() {

@@ -190,6 +190,7 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     EXPECT_EQ(title, "Vek Init Error");
     EXPECT_EQ(text, SlaveOfferText(VEK_ERR_MASTER_BUSY));
     EXPECT_TRUE(window.session().connected);
+    EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "connected");
     EXPECT_EQ(window.session().flags & VEK_SLAVE, VEK_SLAVE);
     EXPECT_FALSE(window.action(kDisableFillAction)->isEnabled());
     EXPECT_TRUE(window.button(kConnectButton)->isChecked());
