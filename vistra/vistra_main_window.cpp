@@ -292,6 +292,11 @@ void VistraMainWindow::sl_MultiView() {
 void VistraMainWindow::sl_LineUp(QDockWidget*) {}
 
 void VistraMainWindow::sl_ToggleFreq() {
+    // The server refuses a slave's frequency change and ends its session.
+    if ((session().flags & VEK_SLAVE) != 0) {
+        statusBar()->showMessage(QStringLiteral("slave mode: only the master can change the frequency"), kMessageMs);
+        return;
+    }
     float hz = 0;
     vekGetFloatv(VEK_FREQUENCY, &hz);
     vekSetFloat(VEK_FREQUENCY, hz != 0 ? 0.0f : session().frequency);

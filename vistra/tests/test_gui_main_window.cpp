@@ -185,8 +185,6 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
             if (b->text() == "&Connect") b->click();
     });
     window.sl_Connect();
-    kill(master, SIGTERM);
-    waitpid(master, nullptr, 0);
     EXPECT_EQ(title, "Vek Init Error");
     EXPECT_EQ(text, SlaveOfferText(VEK_ERR_MASTER_BUSY));
     EXPECT_TRUE(window.session().connected);
@@ -194,6 +192,19 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     EXPECT_EQ(window.session().flags & VEK_SLAVE, VEK_SLAVE);
     EXPECT_FALSE(window.action(kDisableFillAction)->isEnabled());
     EXPECT_TRUE(window.button(kConnectButton)->isChecked());
+
+    // Only the master may change the frequency: the slave is told so and
+    // its session goes on.
+    ASSERT_TRUE(WaitFor([&] { return window.session().lastFrame > 0; }, 3000));
+    const std::string masterOnly = "slave mode: only the master can change the frequency";
+    window.sl_ToggleFreq();
+    EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), masterOnly);
+    const int frame = window.session().lastFrame;
+    EXPECT_TRUE(WaitFor([&] { return window.session().lastFrame > frame + 20; }, 3000));
+    EXPECT_TRUE(window.session().connected);
+    EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), masterOnly);
+    kill(master, SIGTERM);
+    waitpid(master, nullptr, 0);
 }
 
 TEST(VistraMainWindow, ReadsTheOrientationFileOfTheWorkingDirectory) {
