@@ -112,15 +112,23 @@ void ViewerMainWindow::autoConnect() {
     if (isHidden() || !autoConnectPending_) return;
     autoConnectPending_ = false;
     takeSettings();
+    // Ask the host the connection goes to (localhost when none is named),
+    // not whatever the library's default targets are.
+    const DiscoveryTarget target = DiscoveryTargetOf(settings_.server);
     std::vector<VEKScanEntry> entries(kScanAnswers);
-    const int n = vek_scan(settings_.server.c_str(), VEK_DISCOVERY_PORT, "auto connect test", 1000000,
-                           entries.data(), kScanAnswers);
+    const int n = vek_scan(target.host.c_str(), VEK_DISCOVERY_PORT, "auto connect test", 1000000, entries.data(),
+                           kScanAnswers);
     if (n < 0) std::cerr << "error: connection check failed: ret=" << n << std::endl;
-    if (n > 0 && ScanFoundServer(settings_.server, entries.data(), n))
+    if (n > 0 && ScanFoundServer(settings_.server, entries.data(), n)) {
         connectSession(true, true);
-    else
-        statusBar()->showMessage(
-            QStringLiteral("auto connect failed: %1 not found").arg(QString::fromStdString(settings_.server)));
+    } else {
+        const QString message = QStringLiteral("auto connect failed: %1 not found (%2)")
+                                    .arg(QString::fromStdString(target.server),
+                                         QString::fromStdString(DiscoveryFailureText(target, entries.data(), n)));
+        // The status bar may be too narrow for all of it.
+        std::cerr << "error: " << message.toStdString() << std::endl;
+        statusBar()->showMessage(message);
+    }
     refreshConnectionState();
 }
 

@@ -127,14 +127,27 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     unsetenv("VEK_SCAN_PORT");
 }
 
-TEST(VistraMainWindow, AutoConnectReportsAServerThatDoesNotAnswer) {
-    const int port = vekd::testing::unusedPort();
-    setenv("VEK_SCAN_PORT", std::to_string(vekd::testing::unusedPort()).c_str(), 1);
-    const std::string address = "127.0.0.1:" + std::to_string(port);
-    VistraMainWindow window(nullptr, "Vistra Utility", Options(address, true));
-    ASSERT_TRUE(WaitFor([&] { return window.statusBar()->currentMessage().startsWith("auto connect failed"); }, 2500));
-    EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "auto connect failed: " + address + " not found");
-    EXPECT_FALSE(window.session().connected);
+TEST(VistraMainWindow, AutoConnectFailureSaysWhatWasAskedWhere) {
+    // A server that is up but whose discovery answers on another UDP port
+    // than the one asked is not found either; so are no server and none named.
+    vekd::testing::ServerProcess server;
+    ASSERT_TRUE(server.running());
+    const std::string udp = std::to_string(vekd::testing::unusedPort());
+    setenv("VEK_SCAN_PORT", udp.c_str(), 1);
+    const std::string nobody = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    struct Case {
+        std::string given, shown, host;
+    };
+    for (const Case& c : {Case{nobody, nobody, "127.0.0.1"}, Case{server.address(), server.address(), "127.0.0.1"},
+                          Case{"", "localhost", "localhost"}}) {
+        VistraMainWindow window(nullptr, "Vistra Utility", Options(c.given, true));
+        ASSERT_TRUE(WaitFor([&] { return window.statusBar()->currentMessage().startsWith("auto connect failed"); },
+                            3000));
+        EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
+                  "auto connect failed: " + c.shown + " not found (no discovery answer from " + c.host +
+                      " on UDP port " + udp + "; VEK_SCAN_PORT sets the UDP port to ask)");
+        EXPECT_FALSE(window.session().connected);
+    }
     unsetenv("VEK_SCAN_PORT");
 }
 
