@@ -95,6 +95,7 @@ void ViewerMainWindow::timerEvent(QTimerEvent* event) {
 }
 
 void ViewerMainWindow::updateMeasuredRate() {
+    watchServerFrequency();
     const uint32_t now = clock_.now();
     const uint32_t elapsed = now - rateTime_;
     if (elapsed <= 1000000u) return;
@@ -103,8 +104,28 @@ void ViewerMainWindow::updateMeasuredRate() {
     measuredRate_ = frame != 0 && rateFrame_ != 0 && frame >= rateFrame_
                         ? static_cast<float>(frame - rateFrame_) / static_cast<float>(elapsed) * 1e6f
                         : 0.0f;
+    const bool steady = periodSteady_ && periodFrequency_ > 0;
+    steadyRate_ = steady ? measuredRate_ : 0.0f;
+    steadyFrequency_ = steady ? periodFrequency_ : 0.0f;
+    periodSteady_ = true;
     rateFrame_ = frame;
     rateTime_ = now;
+}
+
+void ViewerMainWindow::resetMeasuredRate() {
+    measuredRate_ = steadyRate_ = steadyFrequency_ = 0;
+    rateFrame_ = 0;
+    periodSteady_ = false;
+}
+
+void ViewerMainWindow::watchServerFrequency() {
+    float hz = 0;
+    int streaming = 0;
+    if (session_->connected && vekGetIntegerv(VEK_STREAMING, &streaming) > 0 && streaming)
+        vekGetFloatv(VEK_FREQUENCY, &hz);
+    if (hz == periodFrequency_) return;
+    periodFrequency_ = hz;
+    periodSteady_ = false;
 }
 
 void ViewerMainWindow::autoConnect() {

@@ -125,6 +125,7 @@ void VistraMainWindow::sl_VekTimerEvent() {
     DetectorSession& s = session();
     int r = 0;
     if (s.connected) {
+        watchServerFrequency();
         for (int i = 0; i < kFramesPerTick; ++i) {
             r = s.Update();
             if (r <= 0) break;
@@ -161,9 +162,10 @@ void VistraMainWindow::processFrame() {
     if (!s.connected || !v) return;
     const int cameras = static_cast<int>(s.cameras.size());
     if (v->selectedCamera >= cameras) v->selectedCamera = 0;
-    // Judged only once a rate has been measured: the first second of a
-    // connection has none yet.
-    if (s.connected && measuredRate() > 0 && s.frequency * 0.9f > measuredRate() && s.lastFrame > 1000 &&
+    // Judged only on a rate measured while the server sent at one frequency
+    // for a whole period: a period holding a stop or a change of frequency
+    // (or the first second of a connection) says nothing about this client.
+    if (s.connected && steadyRate() > 0 && steadyFrequency() * 0.9f > steadyRate() && s.lastFrame > 1000 &&
         !action(kFastModeAction)->isChecked()) {
         statusBar()->showMessage(QStringLiteral("auto-enabling fast mode"), kMessageMs);
         sl_FastMode();

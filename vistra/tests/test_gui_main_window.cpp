@@ -95,12 +95,21 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     window.refreshStatusLabels();
     EXPECT_NE(window.statusLabel(3)->palette().color(QPalette::Window), QColor("red"));
 
-    // Ctrl+Shift+P stops the server's frames and starts them again.
+    // Ctrl+Shift+P stops the server's frames and starts them again. Past
+    // frame 1000, the low rate of the periods holding a 0.6 s stop does not
+    // count as a slow client: fast mode stays off.
+    ASSERT_TRUE(WaitFor([&] { return window.session().lastFrame > 1000; }, 3000));
     float hz = -1;
     window.sl_ToggleFreq();
     ASSERT_TRUE(WaitFor([&] { return vekGetFloatv(VEK_FREQUENCY, &hz) > 0 && hz == 0; }, 1000));
+    WaitFor([] { return false; }, 600);
     window.sl_ToggleFreq();
     ASSERT_TRUE(WaitFor([&] { return vekGetFloatv(VEK_FREQUENCY, &hz) > 0 && hz == 480; }, 1000));
+    // The periods holding the stop end without a steady rate; the next whole one has it.
+    ASSERT_TRUE(WaitFor([&] { return window.steadyRate() == 0; }, 2500));
+    ASSERT_TRUE(WaitFor([&] { return window.steadyRate() > 0; }, 2500));
+    EXPECT_FLOAT_EQ(window.steadyFrequency(), 480);
+    EXPECT_FALSE(window.session().fastMode);
 
     // Another camera through the combo box.
     window.cameraBox()->setCurrentIndex(3);
