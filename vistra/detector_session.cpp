@@ -13,3 +13,13 @@ void DetectorSession::CollectPeaks(int selectedCamera) {
     tables.collect({images, markers, static_cast<int>(cameras.size()), connected,
                     selectedCamera, fastMode});
 }
+
+void DetectorSession::ClearLiveData() {
+    markers.clear();
+    rigids.clear();
+    images.clear();
+    detectors.clear();
+    cameras.clear();
+    lastFrame = 0;
+    ResetDerived();
+}

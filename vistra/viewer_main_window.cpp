@@ -11,6 +11,7 @@
 #include "error_report.h"
 #include "geometry.h"
 #include "server_check.h"
+#include "viewer_options.h"
 #include "world_orientation.h"
 
 namespace {
@@ -29,8 +30,10 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
     view_->setEnabled(true);
     setCentralWidget(view_);
     view_->initialise();
-    // Below one frame per second the whole part is 0: repaint once a second.
-    repaintPeriodMs_ = 1000 / std::max(1, static_cast<int>(fps));
+    // Below one frame per second the whole part is 0: repaint once a second;
+    // above the options' limit the period would be 0 ms, a busy loop.
+    const float wholeFps = fps >= glview::ViewerOptions::kMaxFps ? glview::ViewerOptions::kMaxFps : fps >= 1 ? fps : 1;
+    repaintPeriodMs_ = 1000 / static_cast<int>(wholeFps);
     timerId_ = startTimer(repaintPeriodMs_, Qt::PreciseTimer);
     numerics::readOrientationFile(numerics::kOrientationFileName, glview::worldOrientation().data());
 }
@@ -169,7 +172,10 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
 
 void ViewerMainWindow::disconnectSession() {
     session_->Done();
+    session_->ClearLiveData();
+    resetMeasuredRate();
     statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);
+    refreshStatusLabels();
 }
 
 void ViewerMainWindow::errorText(int code, QString& text) {

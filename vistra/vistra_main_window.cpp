@@ -137,6 +137,7 @@ void VistraMainWindow::sl_VekTimerEvent() {
             refreshConnectionState();
         }
     }
+    showSelectedCamera();
     // Each pending code is reported once.
     const QString message = ReportHandlerError(s.lastError, std::cout);
     s.lastError = 0;
@@ -154,6 +155,15 @@ void VistraMainWindow::rebuildCameraBox() {
     cameraBox_->clear();
     for (std::size_t i = 0; i < session().cameras.size(); ++i)
         cameraBox_->addItem(QStringLiteral("Camera %1").arg(i + 1));
+}
+
+// The view changes its camera by itself (Tab, fewer cameras): the box
+// shows the camera drawn.
+void VistraMainWindow::showSelectedCamera() {
+    const int selected = view()->selectedCamera;
+    if (cameraBox_->count() == static_cast<int>(session().cameras.size()) && selected < cameraBox_->count() &&
+        cameraBox_->currentIndex() != selected)
+        cameraBox_->setCurrentIndex(selected);
 }
 
 void VistraMainWindow::processFrame() {

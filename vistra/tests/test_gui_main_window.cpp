@@ -111,10 +111,14 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_FLOAT_EQ(window.steadyFrequency(), 480);
     EXPECT_FALSE(window.session().fastMode);
 
-    // Another camera through the combo box.
+    // Another camera through the combo box, the next one with Tab.
     window.cameraBox()->setCurrentIndex(3);
     window.sl_Camera(3);
     EXPECT_EQ(window.view()->selectedCamera, 3);
+    window.view()->setFocus();
+    QTest::keyClick(window.view(), Qt::Key_Tab);
+    EXPECT_EQ(window.view()->selectedCamera, 4);
+    EXPECT_TRUE(WaitFor([&] { return window.cameraBox()->currentIndex() == 4; }, 1000));
 
     // Pause stops the stream, resume restarts it.
     window.sl_Pause();
@@ -131,6 +135,11 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_EQ(window.statusBar()->currentMessage(), "disconnected");
     EXPECT_FALSE(window.button(kConnectButton)->isChecked());
     EXPECT_FALSE(window.action(kConnectAction)->isChecked());
+    // Nothing looks live any more.
+    EXPECT_EQ(window.statusLabel(0)->text().toStdString(), "Cameras: 0");
+    EXPECT_EQ(window.statusLabel(2)->text().toStdString(), "0");
+    EXPECT_EQ(window.statusLabel(3)->text().toStdString(), "0.0Hz");
+    EXPECT_TRUE(WaitFor([&] { return ColouredPixels(window.view()->grabFramebuffer()) == 0; }, 1000));
     // Reported once, not on every tick.
     EXPECT_LE(std::count(out.begin(), out.end(), '\n'), 2) << out;
     unsetenv("VEK_SCAN_PORT");
