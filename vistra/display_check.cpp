@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -19,10 +20,8 @@ const char* platformOf(int argc, const char* const* argv) {
 std::string DisplayProblem(int argc, const char* const* argv) {
     const char* platform = platformOf(argc, argv);
     if (platform && std::strncmp(platform, "xcb", 3) != 0) return {};
-    if (Display* display = XOpenDisplay(nullptr)) {
-        XCloseDisplay(display);
-        return {};
-    }
+    const std::unique_ptr<Display, decltype(&XCloseDisplay)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    if (display) return {};
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (!platform && wayland && *wayland) return {};
     const char* name = std::getenv("DISPLAY");
