@@ -75,11 +75,14 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     ASSERT_EQ(window.cameraBox()->count(), 8);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(window.cameraBox()->itemText(i), QStringLiteral("Camera %1").arg(i + 1));
 
-    // The measured rate appears after a full second.
+    // The measured rate appears after a full second. A loaded machine may
+    // lag at the start and catch up in the next second: wait for a second
+    // measured at the server's pace.
     ASSERT_TRUE(WaitFor([&] { return window.measuredRate() > 0; }, 2500));
+    EXPECT_TRUE(WaitFor([&] { return window.measuredRate() > 480 * 0.95f && window.measuredRate() < 520; }, 3500))
+        << window.measuredRate();
     WaitFor([] { return false; }, 50);
     EXPECT_EQ(window.statusLabel(0)->text(), "Cameras: 8");
-    EXPECT_NEAR(window.measuredRate(), 480, 40);
     EXPECT_TRUE(window.statusLabel(3)->text().endsWith("Hz"));
     EXPECT_NE(window.statusLabel(3)->palette().color(QPalette::Window), QColor("red"));
     EXPECT_TRUE(window.statusLabel(4)->text().endsWith(" fps"));
@@ -97,19 +100,24 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
 
     // Ctrl+Shift+P stops the server's frames and starts them again. Past
     // frame 1000, the low rate of the periods holding a 0.6 s stop does not
-    // count as a slow client: fast mode stays off.
+    // count as a slow client: fast mode stays as it was (a loaded machine
+    // may have switched it on before, rightly).
     ASSERT_TRUE(WaitFor([&] { return window.session().lastFrame > 1000; }, 3000));
+    const bool fastMode = window.session().fastMode;
     float hz = -1;
     window.sl_ToggleFreq();
     ASSERT_TRUE(WaitFor([&] { return vekGetFloatv(VEK_FREQUENCY, &hz) > 0 && hz == 0; }, 1000));
     WaitFor([] { return false; }, 600);
     window.sl_ToggleFreq();
     ASSERT_TRUE(WaitFor([&] { return vekGetFloatv(VEK_FREQUENCY, &hz) > 0 && hz == 480; }, 1000));
-    // The periods holding the stop end without a steady rate; the next whole one has it.
+    // A period holding the stop has ended without a steady rate, and frames
+    // came after it; the next whole period has a steady rate again.
     ASSERT_TRUE(WaitFor([&] { return window.steadyRate() == 0; }, 2500));
+    const int judged = window.session().lastFrame;
+    ASSERT_TRUE(WaitFor([&] { return window.session().lastFrame > judged + 48; }, 1000));
+    EXPECT_EQ(window.session().fastMode, fastMode);
     ASSERT_TRUE(WaitFor([&] { return window.steadyRate() > 0; }, 2500));
     EXPECT_FLOAT_EQ(window.steadyFrequency(), 480);
-    EXPECT_FALSE(window.session().fastMode);
 
     // Another camera through the combo box, the next one with Tab.
     window.cameraBox()->setCurrentIndex(3);
