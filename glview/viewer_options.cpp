@@ -1,5 +1,6 @@
 #include "viewer_options.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,7 +52,8 @@ int ViewerOptions::parseArgument(int argc, const char* const* argv, int& i) {
     }
     if (hasValue && is("-fps")) {
         float v = 0;
-        if (std::sscanf(takeValue(), "%f", &v) == 1 && v > 0) fps = v;
+        // The repaint timer counts whole milliseconds: 1000 fps is its limit.
+        if (std::sscanf(takeValue(), "%f", &v) == 1 && v > 0) fps = std::min(v, kMaxFps);
         out_ << "fps: " << fps << "\n";
         return 1;
     }

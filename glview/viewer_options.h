@@ -10,6 +10,8 @@ namespace glview {
 
 class ViewerOptions {
 public:
+    static constexpr float kMaxFps = 1000;  // higher -fps values are clamped to it
+
     // Output goes to `out` (standard output in the program).
     explicit ViewerOptions(std::string programName, std::ostream& out);
     virtual ~ViewerOptions() = default;

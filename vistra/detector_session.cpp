@@ -10,6 +10,16 @@ int DetectorSession::ConnectDetectors(const vektk::ConnectionSettings& settings,
 }
 
 void DetectorSession::CollectPeaks(int selectedCamera) {
-    tables.collect({images, static_cast<int>(markers.size()), static_cast<int>(cameras.size()), connected,
+    tables.collect({images, markers, static_cast<int>(cameras.size()), connected,
                     selectedCamera, fastMode});
+}
+
+void DetectorSession::ClearLiveData() {
+    markers.clear();
+    rigids.clear();
+    images.clear();
+    detectors.clear();
+    cameras.clear();
+    lastFrame = 0;
+    ResetDerived();
 }

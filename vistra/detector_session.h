@@ -18,6 +18,9 @@ public:
     // Statistics update for the current frame.
     void CollectPeaks(int selectedCamera);
     void ClearTables() { tables.clear(); }
+    // Forgets the last frame and the averages: after a disconnect nothing
+    // shown may look live.
+    void ClearLiveData();
 
     PeakTables tables;
     bool fastMode = false;

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 
+#include "display_check.h"
 #include "qt_wrapper.h"
 #include "vistra_config.h"
 #include "viewer_options.h"
@@ -13,6 +14,10 @@ int main(int argc, char** argv) {
     const QString name = QStringLiteral("Vistra Utility");
     auto options = std::make_unique<glview::ViewerOptions>(name.toStdString(), std::cout);
     if (!options->parse(argc, argv)) return 0;
+    if (const std::string problem = DisplayProblem(argc, argv); !problem.empty()) {
+        std::cerr << "error: " << problem << std::endl;
+        return 1;
+    }
 
     auto wrapper = std::make_unique<QTWrapper>();
     wrapper->init(VistraWrapperConfig(&argc, argv));

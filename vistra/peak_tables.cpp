@@ -1,6 +1,7 @@
 #include "peak_tables.h"
 
-#include <array>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -27,32 +28,59 @@ void PeakCell::updateDeviation() {
 
 void PeakTables::clear() {
     cells_.clear();
+    rowIds_.clear();
+    rowOfId_.clear();
     tableCameras_ = 0;
     sized_ = false;
 }
 
-void PeakTables::resize(int markerCount, int cameraCount) {
-    tableCameras_ = cameraCount;
-    sized_ = true;
-    log_ << "resize " << markerCount << " " << cameraCount << " " << 2 << "\n";
-    cells_.resize(static_cast<std::size_t>(markerCount));
-    for (auto& cameras : cells_) cameras.resize(static_cast<std::size_t>(cameraCount));
+bool PeakTables::rowsFollow(const std::vector<MarkerRecord>& markers) const {
+    return std::equal(markers.begin(), markers.end(), rowIds_.begin(), rowIds_.end(),
+                      [](const MarkerRecord& m, int id) { return m.id == id; });
 }
 
-PeakCell* PeakTables::find(int id, int camera, int detector) {
-    if (id < 0 || camera < 0 || detector < 0 || detector > 1) return nullptr;
-    if (static_cast<std::size_t>(id) >= cells_.size()) return nullptr;
-    auto& cameras = cells_[static_cast<std::size_t>(id)];
+void PeakTables::resize(const std::vector<MarkerRecord>& markers, int cameraCount) {
+    tableCameras_ = cameraCount;
+    sized_ = true;
+    log_ << "resize " << markers.size() << " " << cameraCount << " " << 2 << "\n";
+    std::vector<Row> rows(markers.size());
+    std::unordered_map<int, int> rowOfId;
+    for (std::size_t p = 0; p < markers.size(); ++p) {
+        const int id = markers[p].id;
+        if (const auto old = rowOfId_.find(id); old != rowOfId_.end())
+            rows[p] = std::exchange(cells_[static_cast<std::size_t>(old->second)], {});
+        rows[p].resize(static_cast<std::size_t>(cameraCount));
+        rowOfId.emplace(id, static_cast<int>(p));
+    }
+    cells_ = std::move(rows);
+    rowOfId_ = std::move(rowOfId);
+    rowIds_.clear();
+    for (const MarkerRecord& m : markers) rowIds_.push_back(m.id);
+}
+
+PeakCell* PeakTables::find(int row, int camera, int detector) {
+    if (row < 0 || camera < 0 || detector < 0 || detector > 1) return nullptr;
+    if (static_cast<std::size_t>(row) >= cells_.size()) return nullptr;
+    Row& cameras = cells_[static_cast<std::size_t>(row)];
     if (static_cast<std::size_t>(camera) >= cameras.size()) return nullptr;
     return &cameras[static_cast<std::size_t>(camera)][static_cast<std::size_t>(detector)];
 }
 
-const PeakCell* PeakTables::cell(int id, int camera, int detector) const {
-    return const_cast<PeakTables*>(this)->find(id, camera, detector);
+const PeakCell* PeakTables::cell(int row, int camera, int detector) const {
+    return const_cast<PeakTables*>(this)->find(row, camera, detector);
+}
+
+int PeakTables::rowOf(int markerId) const {
+    const auto it = rowOfId_.find(markerId);
+    return it == rowOfId_.end() ? -1 : it->second;
 }
 
 void PeakTables::collect(const PeakFrameInput& in) {
-    if ((in.connected && in.cameraCount != tableCameras_) || !sized_) resize(in.markerCount, in.cameraCount);
+    // The camera count is followed while connected, the marker list always.
+    if ((in.connected && in.cameraCount != tableCameras_) || !sized_)
+        resize(in.markers, in.cameraCount);
+    else if (!rowsFollow(in.markers))
+        resize(in.markers, tableCameras_);
 
     int frame = 0;
     for (const ImageRecord& peak : in.peaks) {
@@ -62,7 +90,7 @@ void PeakTables::collect(const PeakFrameInput& in) {
         // of another frame is not mixed into this frame's samples.
         if (frame != 0 && peak.frame != frame) continue;
         frame = peak.frame;
-        PeakCell* c = find(peak.id, peak.camera, peak.detector);
+        PeakCell* c = find(rowOf(peak.id), peak.camera, peak.detector);
         if (!c || c->lastFrame == frame) continue;
         c->lastFrame = frame;
         c->add(peak);

@@ -3,7 +3,9 @@
 
 #include <veksock.h>
 
+#include <array>
 #include <ostream>
+#include <unordered_map>
 #include <vector>
 
 #include "peak_stats.h"
@@ -20,7 +22,7 @@ struct PeakCell {
 
 struct PeakFrameInput {
     const std::vector<ImageRecord>& peaks;
-    int markerCount;
+    const std::vector<MarkerRecord>& markers;  // the session's marker list: one row per entry
     int cameraCount;
     bool connected;
     int selectedCamera;
@@ -35,17 +37,27 @@ public:
     void collect(const PeakFrameInput& in);
     void clear();
 
-    // Null when the cell does not exist.
-    const PeakCell* cell(int id, int camera, int detector) const;
+    // Row p holds the statistics of the marker at position p of the marker
+    // list (the row the data table shows). Null when the cell does not exist.
+    const PeakCell* cell(int row, int camera, int detector) const;
+    // The row of a marker id, -1 when no row holds it.
+    int rowOf(int markerId) const;
     int tableCameras() const { return tableCameras_; }
-    int markers() const { return static_cast<int>(cells_.size()); }
+    int rows() const { return static_cast<int>(cells_.size()); }
 
 private:
-    void resize(int markerCount, int cameraCount);
-    PeakCell* find(int id, int camera, int detector);
+    using Row = std::vector<std::array<PeakCell, 2>>;  // [camera][detector]
+
+    bool rowsFollow(const std::vector<MarkerRecord>& markers) const;
+    // One row per entry of the marker list and `cameraCount` cameras per row;
+    // a marker keeps its statistics when its position in the list changes.
+    void resize(const std::vector<MarkerRecord>& markers, int cameraCount);
+    PeakCell* find(int row, int camera, int detector);
 
     std::ostream& log_;
-    std::vector<std::vector<std::array<PeakCell, 2>>> cells_;  // [id][camera][detector]
+    std::vector<Row> cells_;               // [row][camera][detector]
+    std::vector<int> rowIds_;              // marker id of each row
+    std::unordered_map<int, int> rowOfId_;
     int tableCameras_ = 0;
     bool sized_ = false;
 };

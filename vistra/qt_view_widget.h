@@ -84,7 +84,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override { pointer(e, CoreButtonIndex(e->button()), true); }
 
     void wheelEvent(QWheelEvent* e) override {
-        const int index = e->angleDelta().y() > 0 ? 3 : 4;
+        // The core's wheel is the vertical one: a horizontal scroll is no step.
+        const int steps = e->angleDelta().y();
+        if (steps == 0) {
+            e->ignore();
+            return;
+        }
+        const int index = steps > 0 ? 3 : 4;
         mouse_.modifiers = CoreModifiers(e->modifiers());
         const QPointF p = e->position();
         for (const bool press : {true, false}) {

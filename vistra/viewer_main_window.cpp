@@ -11,6 +11,7 @@
 #include "error_report.h"
 #include "geometry.h"
 #include "server_check.h"
+#include "viewer_options.h"
 #include "world_orientation.h"
 
 namespace {
@@ -29,8 +30,10 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
     view_->setEnabled(true);
     setCentralWidget(view_);
     view_->initialise();
-    // Below one frame per second the whole part is 0: repaint once a second.
-    repaintPeriodMs_ = 1000 / std::max(1, static_cast<int>(fps));
+    // Below one frame per second the whole part is 0: repaint once a second;
+    // above the options' limit the period would be 0 ms, a busy loop.
+    const float wholeFps = fps >= glview::ViewerOptions::kMaxFps ? glview::ViewerOptions::kMaxFps : fps >= 1 ? fps : 1;
+    repaintPeriodMs_ = 1000 / static_cast<int>(wholeFps);
     timerId_ = startTimer(repaintPeriodMs_, Qt::PreciseTimer);
     numerics::readOrientationFile(numerics::kOrientationFileName, glview::worldOrientation().data());
 }
@@ -95,6 +98,7 @@ void ViewerMainWindow::timerEvent(QTimerEvent* event) {
 }
 
 void ViewerMainWindow::updateMeasuredRate() {
+    watchServerFrequency();
     const uint32_t now = clock_.now();
     const uint32_t elapsed = now - rateTime_;
     if (elapsed <= 1000000u) return;
@@ -103,8 +107,28 @@ void ViewerMainWindow::updateMeasuredRate() {
     measuredRate_ = frame != 0 && rateFrame_ != 0 && frame >= rateFrame_
                         ? static_cast<float>(frame - rateFrame_) / static_cast<float>(elapsed) * 1e6f
                         : 0.0f;
+    const bool steady = periodSteady_ && periodFrequency_ > 0;
+    steadyRate_ = steady ? measuredRate_ : 0.0f;
+    steadyFrequency_ = steady ? periodFrequency_ : 0.0f;
+    periodSteady_ = true;
     rateFrame_ = frame;
     rateTime_ = now;
+}
+
+void ViewerMainWindow::resetMeasuredRate() {
+    measuredRate_ = steadyRate_ = steadyFrequency_ = 0;
+    rateFrame_ = 0;
+    periodSteady_ = false;
+}
+
+void ViewerMainWindow::watchServerFrequency() {
+    float hz = 0;
+    int streaming = 0;
+    if (session_->connected && vekGetIntegerv(VEK_STREAMING, &streaming) > 0 && streaming)
+        vekGetFloatv(VEK_FREQUENCY, &hz);
+    if (hz == periodFrequency_) return;
+    periodFrequency_ = hz;
+    periodSteady_ = false;
 }
 
 void ViewerMainWindow::autoConnect() {
@@ -112,15 +136,23 @@ void ViewerMainWindow::autoConnect() {
     if (isHidden() || !autoConnectPending_) return;
     autoConnectPending_ = false;
     takeSettings();
+    // Ask the host the connection goes to (localhost when none is named),
+    // not whatever the library's default targets are.
+    const DiscoveryTarget target = DiscoveryTargetOf(settings_.server);
     std::vector<VEKScanEntry> entries(kScanAnswers);
-    const int n = vek_scan(settings_.server.c_str(), VEK_DISCOVERY_PORT, "auto connect test", 1000000,
-                           entries.data(), kScanAnswers);
+    const int n = vek_scan(target.host.c_str(), VEK_DISCOVERY_PORT, "auto connect test", 1000000, entries.data(),
+                           kScanAnswers);
     if (n < 0) std::cerr << "error: connection check failed: ret=" << n << std::endl;
-    if (n > 0 && ScanFoundServer(settings_.server, entries.data(), n))
+    if (n > 0 && ScanFoundServer(settings_.server, entries.data(), n)) {
         connectSession(true, true);
-    else
-        statusBar()->showMessage(
-            QStringLiteral("auto connect failed: %1 not found").arg(QString::fromStdString(settings_.server)));
+    } else {
+        const QString message = QStringLiteral("auto connect failed: %1 not found (%2)")
+                                    .arg(QString::fromStdString(target.server),
+                                         QString::fromStdString(DiscoveryFailureText(target, entries.data(), n)));
+        // The status bar may be too narrow for all of it.
+        std::cerr << "error: " << message.toStdString() << std::endl;
+        statusBar()->showMessage(message);
+    }
     refreshConnectionState();
 }
 
@@ -133,12 +165,17 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
         return;
     }
     if (const int e = vekGetError()) initError(e);
-    statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);
+    // The init-error handler may have connected after all (as a slave) and
+    // said so: the message tells the state the session is in now.
+    if (!session_->connected) statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);
 }
 
 void ViewerMainWindow::disconnectSession() {
     session_->Done();
+    session_->ClearLiveData();
+    resetMeasuredRate();
     statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);
+    refreshStatusLabels();
 }
 
 void ViewerMainWindow::errorText(int code, QString& text) {

@@ -25,6 +25,11 @@ public:
     DetectorWidget* view() const { return view_; }
     vektk::ConnectionSettings& settings() { return settings_; }
     float measuredRate() const { return measuredRate_; }
+    // The rate of the last whole measuring period during which the server's
+    // frequency stayed the same, and that frequency; both 0 when that
+    // period saw the frequency change or the stream stop.
+    float steadyRate() const { return steadyRate_; }
+    float steadyFrequency() const { return steadyFrequency_; }
     int repaintPeriodMs() const { return repaintPeriodMs_; }
     QLabel* statusLabel(int index) const { return labels_[static_cast<std::size_t>(index)]; }
 
@@ -43,12 +48,17 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     // Shows a "Vek Init Error" information box.
     void showInitErrorBox(const QString& text);
+    // Notes the server's frequency as this client gets it (0 while its
+    // stream is off); the polling loop calls it so that a short stop inside
+    // a measuring period is seen.
+    void watchServerFrequency();
 
     bool autoConnectPending_ = false;
     glview::Stopwatch clock_;
 
 private:
     void updateMeasuredRate();
+    void resetMeasuredRate();
 
     vektk::ConnectionSettings settings_{"", 480.0f};
     std::unique_ptr<DetectorSession> session_;
@@ -57,6 +67,10 @@ private:
     std::array<QLabel*, 6> labels_{};
     int rateFrame_ = 0;
     uint32_t rateTime_ = 0;
+    float periodFrequency_ = 0;  // the server's frequency during the current period
+    bool periodSteady_ = false;  // ... unchanged since the period began
+    float steadyRate_ = 0;
+    float steadyFrequency_ = 0;
     int timerId_ = 0;
     int repaintPeriodMs_ = 16;
 };

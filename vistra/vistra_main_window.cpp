@@ -125,6 +125,7 @@ void VistraMainWindow::sl_VekTimerEvent() {
     DetectorSession& s = session();
     int r = 0;
     if (s.connected) {
+        watchServerFrequency();
         for (int i = 0; i < kFramesPerTick; ++i) {
             r = s.Update();
             if (r <= 0) break;
@@ -136,6 +137,7 @@ void VistraMainWindow::sl_VekTimerEvent() {
             refreshConnectionState();
         }
     }
+    showSelectedCamera();
     // Each pending code is reported once.
     const QString message = ReportHandlerError(s.lastError, std::cout);
     s.lastError = 0;
@@ -155,15 +157,25 @@ void VistraMainWindow::rebuildCameraBox() {
         cameraBox_->addItem(QStringLiteral("Camera %1").arg(i + 1));
 }
 
+// The view changes its camera by itself (Tab, fewer cameras): the box
+// shows the camera drawn.
+void VistraMainWindow::showSelectedCamera() {
+    const int selected = view()->selectedCamera;
+    if (cameraBox_->count() == static_cast<int>(session().cameras.size()) && selected < cameraBox_->count() &&
+        cameraBox_->currentIndex() != selected)
+        cameraBox_->setCurrentIndex(selected);
+}
+
 void VistraMainWindow::processFrame() {
     DetectorSession& s = session();
     DetectorWidget* v = view();
     if (!s.connected || !v) return;
     const int cameras = static_cast<int>(s.cameras.size());
     if (v->selectedCamera >= cameras) v->selectedCamera = 0;
-    // Judged only once a rate has been measured: the first second of a
-    // connection has none yet.
-    if (s.connected && measuredRate() > 0 && s.frequency * 0.9f > measuredRate() && s.lastFrame > 1000 &&
+    // Judged only on a rate measured while the server sent at one frequency
+    // for a whole period: a period holding a stop or a change of frequency
+    // (or the first second of a connection) says nothing about this client.
+    if (s.connected && steadyRate() > 0 && steadyFrequency() * 0.9f > steadyRate() && s.lastFrame > 1000 &&
         !action(kFastModeAction)->isChecked()) {
         statusBar()->showMessage(QStringLiteral("auto-enabling fast mode"), kMessageMs);
         sl_FastMode();
@@ -292,6 +304,11 @@ void VistraMainWindow::sl_MultiView() {
 void VistraMainWindow::sl_LineUp(QDockWidget*) {}
 
 void VistraMainWindow::sl_ToggleFreq() {
+    // The server refuses a slave's frequency change and ends its session.
+    if ((session().flags & VEK_SLAVE) != 0) {
+        statusBar()->showMessage(QStringLiteral("slave mode: only the master can change the frequency"), kMessageMs);
+        return;
+    }
     float hz = 0;
     vekGetFloatv(VEK_FREQUENCY, &hz);
     vekSetFloat(VEK_FREQUENCY, hz != 0 ? 0.0f : session().frequency);

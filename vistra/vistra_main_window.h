@@ -65,6 +65,7 @@ private:
     void createControls();
     void processFrame();
     void rebuildCameraBox();
+    void showSelectedCamera();
     // Asks whether to connect as a slave; true when the user chose to.
     bool offerSlaveConnection(int code);
 

@@ -31,7 +31,7 @@ TEST(GlViewViewerOptions, TrackerFilesKeepCommandLineOrder) {
     EXPECT_EQ(p.out.find("usage"), std::string::npos);
 }
 
-TEST(GlViewViewerOptions, FpsZeroOrTextKeepsSixtyAndSaysSo) {
+TEST(GlViewViewerOptions, FpsZeroOrTextKeepsSixtyAboveAThousandClampsAndSaysSo) {
     const Parsed zero({"-fps", "0"});
     EXPECT_FLOAT_EQ(zero.options.fps, 60);
     EXPECT_EQ(zero.out.rfind("fps: 60\n", 0), 0u);
@@ -39,6 +39,11 @@ TEST(GlViewViewerOptions, FpsZeroOrTextKeepsSixtyAndSaysSo) {
     const Parsed thirty({"-fps", "30"});
     EXPECT_FLOAT_EQ(thirty.options.fps, 30);
     EXPECT_EQ(thirty.out.rfind("fps: 30\n", 0), 0u);
+    for (const char* many : {"5000", "inf"}) {
+        const Parsed clamped({"-fps", many});
+        EXPECT_FLOAT_EQ(clamped.options.fps, 1000) << many;
+        EXPECT_EQ(clamped.out.rfind("fps: 1000\n", 0), 0u) << many;
+    }
 }
 
 TEST(GlViewViewerOptions, UnknownArgumentsPrintUsageAndParsingGoesOn) {

@@ -126,10 +126,13 @@ TEST_F(VistraDetectorViewTest, ZoomKeysAndDragMovePeaks) {
     EXPECT_FLOAT_EQ(view->panX, 0.0f);
     EXPECT_GE(CountPixels(frame(), QRect(199, 300, 3, 1), IsGreen), 1);
 
-    QWheelEvent wheel(QPointF(10, 10), view->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(view.get(), &wheel);
-    EXPECT_FLOAT_EQ(view->zoom, 1.05f);
+    // Vertical wheel steps zoom; horizontal ones, either way, do not.
+    for (const QPoint delta : {QPoint(0, 120), QPoint(120, 0), QPoint(-120, 0)}) {
+        QWheelEvent wheel(QPointF(10, 10), view->mapToGlobal(QPointF(10, 10)), QPoint(), delta, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.get(), &wheel);
+        EXPECT_FLOAT_EQ(view->zoom, 1.05f) << delta.x();
+    }
 }
 
 TEST_F(VistraDetectorViewTest, KeysInMultiViewLeaveZoomAlone) {

@@ -23,11 +23,13 @@ namespace {
 // buffered, as for a user) readable from here.
 class Program {
 public:
-    explicit Program(std::vector<std::string> args) {
+    // `unset`: environment variables the program runs without.
+    explicit Program(std::vector<std::string> args, const std::vector<std::string>& unset = {}) {
         termios raw{};
         cfmakeraw(&raw);  // no "\r\n" translation
         pid_ = forkpty(&out_, nullptr, &raw, nullptr);
         if (pid_ == 0) {
+            for (const std::string& name : unset) unsetenv(name.c_str());
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>(VISTRA_PROGRAM));
             for (auto& a : args) argv.push_back(a.data());
@@ -86,6 +88,13 @@ TEST(VistraProgram, HelpPrintsAndExitsZeroWithoutWindow) {
     EXPECT_NE(vistra.output.find("\nVistra Utility\n  -fps           set the frames per second displayed\n"),
               std::string::npos);
     EXPECT_EQ(vistra.output.find("version"), std::string::npos);
+}
+
+TEST(VistraProgram, WithoutDisplaySaysSoAndExitsOne) {
+    Program vistra({"-fps", "30"}, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+    EXPECT_TRUE(vistra.waitFor("error: cannot open display (DISPLAY is not set)\n", 5000)) << vistra.output;
+    EXPECT_NE(vistra.output.find("fps: 30\n"), std::string::npos) << vistra.output;
+    EXPECT_EQ(vistra.exitStatus(5000), 1);
 }
 
 TEST(VistraProgram, ConnectsStreamsPeaksAndSurvivesTheServerGoing) {

@@ -52,15 +52,19 @@ ImageRecord Peak(int id, int frame, int camera, int detector, float pos, int wid
 class VistraCollectPeaksTest : public ::testing::Test {
 protected:
     VistraCollectPeaksTest() {
-        session.markers.resize(2);  // LEDs 0 and 1 have cells
+        setMarkers({0, 1});  // markers 0 and 1 of tracker 0 have rows
         session.cameras.resize(2);
+    }
+    void setMarkers(const std::vector<int>& ids) {
+        session.markers.clear();
+        for (const int id : ids) session.markers.push_back(MarkerRecord{id, 0, 0, 0, 0, 0, 0});
     }
     void collect(std::vector<ImageRecord> peaks, int selected = 0) {
         session.images = std::move(peaks);
         session.CollectPeaks(selected);
     }
-    const PeakCell& cell(int id, int camera, int detector) {
-        const PeakCell* c = session.tables.cell(id, camera, detector);
+    const PeakCell& cell(int row, int camera, int detector) {
+        const PeakCell* c = session.tables.cell(row, camera, detector);
         EXPECT_NE(c, nullptr);
         return *c;
     }
@@ -138,9 +142,9 @@ TEST_F(VistraCollectPeaksTest, WidthZeroPeakKeepsPowerFinite) {
 TEST_F(VistraCollectPeaksTest, ResizeWhenCameraCountChangesWhileConnectedKeepingCells) {
     collect({Peak(0, 7, 0, 0, 0.5f, 4, 8)});
     session.cameras.resize(3);
-    session.markers.resize(4);
     collect({Peak(0, 8, 0, 0, 0.5f, 4, 8)});  // not connected: no resize
     EXPECT_EQ(session.tables.tableCameras(), 2);
+    setMarkers({0, 1, 2, 3});
     session.connected = true;
     collect({Peak(0, 9, 2, 0, 0.5f, 4, 8)});
     session.connected = false;
@@ -150,6 +154,30 @@ TEST_F(VistraCollectPeaksTest, ResizeWhenCameraCountChangesWhileConnectedKeeping
     session.ClearTables();
     collect({});
     EXPECT_EQ(log.str(), "resize 2 2 2\nresize 4 3 2\nresize 4 3 2\n");
+}
+
+TEST_F(VistraCollectPeaksTest, RowsFollowTheMarkerListAcrossTrackers) {
+    // Two trackers of two markers each: rows 0 to 3.
+    setMarkers({0, 1, 4096, 4097});
+    collect({Peak(4097, 7, 0, 0, 0.5f, 4, 8), Peak(4096, 7, 1, 1, 0.25f, 2, 6), Peak(1, 7, 0, 1, 0.75f, 2, 6),
+             Peak(8192, 7, 0, 0, 0.1f, 2, 6)});
+    EXPECT_EQ(log.str(), "resize 4 2 2\n");
+    EXPECT_EQ(session.tables.rowOf(4097), 3);
+    EXPECT_DOUBLE_EQ(cell(3, 0, 0).posStats.mean, 0.5);
+    EXPECT_DOUBLE_EQ(cell(2, 1, 1).posStats.mean, 0.25);
+    EXPECT_DOUBLE_EQ(cell(1, 0, 1).posStats.mean, 0.75);
+    EXPECT_EQ(session.tables.rowOf(8192), -1);  // no such marker: no statistics
+
+    // The first tracker goes: the second one's markers move up a row and
+    // keep their statistics.
+    setMarkers({4096, 4097});
+    collect({Peak(4097, 8, 0, 0, 0.7f, 4, 8)});
+    EXPECT_EQ(log.str(), "resize 4 2 2\nresize 2 2 2\n");
+    EXPECT_EQ(session.tables.rows(), 2);
+    EXPECT_EQ(cell(1, 0, 0).posStats.count, 2);
+    EXPECT_NEAR(cell(1, 0, 0).posStats.mean, 0.6, 1e-6);
+    EXPECT_EQ(cell(0, 1, 1).posStats.count, 1);
+    EXPECT_EQ(cell(0, 0, 0).posStats.count, 0);
 }
 
 }  // namespace

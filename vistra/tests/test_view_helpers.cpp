@@ -119,6 +119,14 @@ TEST(VistraServerCheck, AnswerFromTheServersPortCounts) {
     EXPECT_FALSE(ScanFoundServer("127.0.0.1:4001", answers, 1));
     EXPECT_TRUE(ScanFoundServer("localhost", answers, 2));  // default port
     EXPECT_FALSE(ScanFoundServer("localhost", answers, 0));
+
+    // Answers for other ports, or a failed query, are named in the failure.
+    const DiscoveryTarget target{"127.0.0.1:4001", "127.0.0.1", 5000};
+    EXPECT_EQ(DiscoveryFailureText(target, answers, 2),
+              "discovery answers from 127.0.0.1 on UDP port 5000 name only 127.0.0.1:4000, 127.0.0.1; "
+              "VEK_SCAN_PORT sets the UDP port to ask");
+    EXPECT_EQ(DiscoveryFailureText(target, answers, -3),
+              "discovery query to 127.0.0.1 on UDP port 5000 failed: ret=-3; VEK_SCAN_PORT sets the UDP port to ask");
 }
 
 TEST(VistraPeakStrip, ColumnsUnderEachLineGreenOverRed) {
