@@ -18,6 +18,7 @@ public:
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     int port() const { return port_; }
     int discoveryPort() const { return discoveryPort_; }
     std::string address() const;  // "127.0.0.1:PORT"
@@ -29,6 +30,11 @@ public:
     std::string output();
     // Waits up to timeoutMs for `text` to appear in the output.
     bool waitForOutput(const std::string& text, int timeoutMs = 3000);
+
+    // CPU time (user and system) the server has used so far, in seconds,
+    // and its resident memory in bytes; -1 when they cannot be read.
+    double cpuSeconds() const;
+    long residentBytes() const;
 
     static std::string programPath();
 
