@@ -189,14 +189,15 @@ void Server::tidy() {
         epoll_ctl(epoll_, EPOLL_CTL_MOD, listen_, &ev);
         acceptResumeMs_ = -1;
     }
-    if (const long long n = frequencyChanges_.takeRepeats(nowMs)) {
+    logRepeats(nowMs);
+}
+
+void Server::logRepeats(long long nowMs) {
+    if (const long long n = frequencyChanges_.takeRepeats(nowMs))
         std::printf("frequency %g Hz (%lld changes)\n", frequency_, n);
-        std::fflush(stdout);
-    }
-    if (const long long n = acceptFailures_.takeRepeats(nowMs)) {
+    if (const long long n = acceptFailures_.takeRepeats(nowMs))
         std::printf("vekd: cannot accept clients: %lld more failures\n", n);
-        std::fflush(stdout);
-    }
+    std::fflush(stdout);
 }
 
 int Server::waitMs() const {
@@ -582,8 +583,7 @@ void Server::stopAll() {
         }
         drop(*c, "server stopping");
     }
-    if (const long long n = frequencyChanges_.takeRepeats(LLONG_MAX / 2))
-        std::printf("frequency %g Hz (%lld changes)\n", frequency_, n);
+    logRepeats(LLONG_MAX / 2);  // whatever is still counted, told now
     std::printf("vekd: stopped\n");
     std::fflush(stdout);
 }

@@ -44,6 +44,7 @@ private:
     void removeClosed();
     void watchWrites(ClientConn& c);
     void tidy();            // once per turn of the loop
+    void logRepeats(long long nowMs);
     int waitMs() const;     // how long the loop may sleep
 
     void onTimer();

@@ -184,7 +184,7 @@ TEST(Server, KeepsItsPaceAfterAStallAndWhileASlaveFloods) {
     // A slave sends requests as fast as it can and reads its replies.
     std::atomic<bool> stop{false};
     std::thread flood(vekd::testing::floodRequests, server.port(), std::cref(stop));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    master.watch(0.2);
     const auto flooded = master.watch(2.0);
     stop = true;
     flood.join();
