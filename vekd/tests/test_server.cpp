@@ -202,7 +202,7 @@ TEST(Server, ClientsThatDoNotReadAreClosedAndFrequencyBurstsAreLoggedOnce) {
         idle.push_back(std::make_unique<RawClient>(server.port()));
         ASSERT_EQ(idle.back()->hello(VEK_SLAVE), 0);  // and never read again
     }
-    const long rss = server.residentBytes();
+    [[maybe_unused]] const long rss = server.residentBytes();
 
     // The master flips between 100 and 200 Hz, 200 requests at a time.
     std::string flips;
@@ -217,7 +217,9 @@ TEST(Server, ClientsThatDoNotReadAreClosedAndFrequencyBurstsAreLoggedOnce) {
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const std::string out = server.output();
     EXPECT_EQ(occurrences(out, "disconnected: does not read"), 4) << out.substr(0, 2000);
+#ifndef __SANITIZE_ADDRESS__  // whose quarantine of freed blocks grows the resident size
     EXPECT_LT(server.residentBytes() - rss, 8L << 20);
+#endif
     // The first change is printed at once, the rest once a second with their count.
     EXPECT_EQ(linesStartingWith(out, "frequency 200 Hz\n"), 1);
     EXPECT_LE(linesStartingWith(out, "frequency "), seconds + 3);
