@@ -31,6 +31,13 @@ endfunction()
 # A fuzz target: always built as a replay program that runs the seed corpus
 # under CTest; with -DVEK_LIBFUZZER=ON (clang) also as a libFuzzer binary.
 option(VEK_LIBFUZZER "Build the libFuzzer binaries (clang only)" OFF)
+if(VEK_LIBFUZZER)
+  # Every library is instrumented, not only the harnesses: libFuzzer is
+  # guided by the coverage of the code under test.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
 function(vek_add_fuzz name source corpus)
   cmake_parse_arguments(F "" "" "LIBS" ${ARGN})
   add_executable(${name} ${source} ${PROJECT_SOURCE_DIR}/veksock/fuzz/replay_main.cpp)

@@ -1,7 +1,7 @@
 #include "rigid_fit.h"
 
 #include <jama_svd.h>
-#include <tnt.h>
+#include <tnt_array2d.h>
 
 #include <cmath>
 

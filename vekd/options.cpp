@@ -20,13 +20,18 @@ bool toLong(const std::string& s, long long lo, long long hi, long long& out) {
 
 }  // namespace
 
+bool validFrequency(float hz) {
+    return hz == 0 || (std::isfinite(hz) && hz >= kMinFrequency && hz <= kMaxFrequency);
+}
+
 std::string usageText() {
     return "usage: vekd [options]\n"
            "  --port N            TCP port (default 8998, 0 picks a free one)\n"
            "  --bind ADDRESS      address to listen on (default 127.0.0.1)\n"
            "  --discovery-port N  UDP discovery port (default 8999, 0 picks a free one,\n"
            "                      -1 turns discovery off)\n"
-           "  --freq HZ           frame frequency at start, 0 to 960 (default 100)\n"
+           "  --freq HZ           frame frequency at start: 0 (stopped) or 0.001 to 960\n"
+           "                      (default 100)\n"
            "  --seed N            noise seed (default 1)\n"
            "  --name NAME         server name shown to discovery (default vekd)\n"
            "  --scene FILE        scene file (default: the built-in scene)\n"
@@ -61,8 +66,9 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             o.discoveryPort = static_cast<int>(n);
         } else if (a == "--freq") {
             char* end = nullptr;
+            errno = 0;  // an underflow to 0 is not a request to stop
             const float f = std::strtof(v.c_str(), &end);
-            ok = *end == '\0' && std::isfinite(f) && f >= 0 && f <= 960;
+            ok = !v.empty() && *end == '\0' && errno == 0 && validFrequency(f);
             o.frequency = f;
         } else if (a == "--seed") {
             ok = toLong(v, 0, INT64_MAX, n);

@@ -21,6 +21,13 @@ struct Options {
     bool help = false;
 };
 
+// Frame frequencies vekd runs at: 0 (stopped), or kMinFrequency to
+// kMaxFrequency Hz. Below the minimum a frame period no longer fits the
+// frame timer and scene time would leap out of reach.
+constexpr float kMinFrequency = 0.001f;
+constexpr float kMaxFrequency = 960.0f;
+bool validFrequency(float hz);
+
 // False with a message in `error` on a bad command line.
 bool parseOptions(int argc, char** argv, Options& out, std::string& error);
 std::string usageText();

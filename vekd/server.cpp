@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -23,11 +24,42 @@ namespace {
 
 enum Tag : uint64_t { kListen = 1, kUdp, kTimer, kSignals, kClient };
 constexpr long long kHelloLimitMs = 5000;
+// What one client may send per turn of the loop: a hundred requests. The
+// rest waits for the next turn, after the frame timer has had its own.
+constexpr size_t kReadPerTurn = 4096;
+constexpr int kQueriesPerTurn = 16;  // discovery queries answered per turn
+// A frame schedule this late (the process was stopped, the machine was
+// overloaded) starts afresh instead of sending every frame it missed.
+constexpr long long kStallUs = 100000;
+// How long the listening socket rests when accepting fails for want of
+// descriptors or memory, instead of waking the loop again at once.
+constexpr long long kAcceptPauseMs = 100;
 
 long long nowUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+// A client's label as it may appear in the log: control characters and
+// the backslash escaped, so that no label can end a line or forge one.
+std::string printable(const std::string& text) {
+    std::string out;
+    for (const char ch : text) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (ch == '\\') {
+            out += "\\\\";
+        } else if (ch == '\n') {
+            out += "\\n";
+        } else if (u < 0x20 || u == 0x7f) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", u);
+            out += hex;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
 }
 
 uint64_t tag(Tag kind, uint32_t id = 0) { return (uint64_t{kind} << 32) | id; }
@@ -117,7 +149,7 @@ bool Server::start(std::string& error) {
 int Server::run() {
     epoll_event events[64];
     for (;;) {
-        const int n = epoll_wait(epoll_, events, 64, 1000);
+        const int n = epoll_wait(epoll_, events, 64, waitMs());
         if (n < 0 && errno != EINTR) return 1;
         for (int i = 0; i < n; ++i) {
             const uint64_t t = events[i].data.u64;
@@ -140,18 +172,64 @@ int Server::run() {
                 break;
             }
         }
-        const long long nowMs = nowUs() / 1000;
-        for (auto& c : clients_)
-            if (c->fd >= 0 && !c->admitted && nowMs - c->connectedMs > kHelloLimitMs)
-                drop(*c, "no greeting");
-        removeClosed();
+        tidy();
+    }
+}
+
+void Server::tidy() {
+    const long long nowMs = nowUs() / 1000;
+    for (auto& c : clients_)
+        if (c->fd >= 0 && !c->admitted && nowMs - c->connectedMs > kHelloLimitMs)
+            drop(*c, "no greeting");
+    removeClosed();
+    if (acceptResumeMs_ >= 0 && nowMs >= acceptResumeMs_) {
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u64 = tag(kListen);
+        epoll_ctl(epoll_, EPOLL_CTL_MOD, listen_, &ev);
+        acceptResumeMs_ = -1;
+    }
+    logRepeats(nowMs);
+}
+
+void Server::logRepeats(long long nowMs) {
+    if (const long long n = frequencyChanges_.takeRepeats(nowMs))
+        std::printf("frequency %g Hz (%lld changes)\n", frequency_, n);
+    if (const long long n = acceptFailures_.takeRepeats(nowMs))
+        std::printf("vekd: cannot accept clients: %lld more failures\n", n);
+    std::fflush(stdout);
+}
+
+int Server::waitMs() const {
+    long long wait = 1000;
+    const long long nowMs = nowUs() / 1000;
+    for (const long long at : {acceptResumeMs_, frequencyChanges_.dueMs(), acceptFailures_.dueMs()})
+        if (at >= 0) wait = std::min(wait, std::max(0LL, at - nowMs));
+    return static_cast<int>(wait);
+}
+
+void Server::pauseAccepting(int err) {
+    epoll_event ev{};  // no events: the listening socket rests
+    ev.data.u64 = tag(kListen);
+    epoll_ctl(epoll_, EPOLL_CTL_MOD, listen_, &ev);
+    const long long nowMs = nowUs() / 1000;
+    acceptResumeMs_ = nowMs + kAcceptPauseMs;
+    if (acceptFailures_.occur(nowMs)) {
+        std::printf("vekd: cannot accept clients: %s; trying again every %lld ms\n", std::strerror(err),
+                    kAcceptPauseMs);
+        std::fflush(stdout);
     }
 }
 
 void Server::accept() {
     for (;;) {
         const int fd = accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return;
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                pauseAccepting(errno);
+            return;
+        }
         const int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         auto c = std::make_unique<ClientConn>();
@@ -179,29 +257,31 @@ void Server::watchWrites(ClientConn& c) {
 }
 
 void Server::readClient(ClientConn& c) {
-    uint8_t buf[16 * 1024];
-    for (;;) {
-        const ssize_t n = recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-        if (n <= 0) {
-            drop(c, "connection closed");
-            return;
-        }
-        c.reader.feed(buf, static_cast<size_t>(n));
-        vekwire::Message m;
-        int r = 0;
-        while (c.fd >= 0 && (r = c.reader.next(m)) == 1) handle(c, m);
-        if (c.fd < 0) return;
-        if (r < 0) {
-            drop(c, c.reader.error().c_str());
-            return;
-        }
+    uint8_t buf[kReadPerTurn];
+    ssize_t n;
+    do {
+        n = recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    if (n <= 0) {
+        drop(c, "connection closed");
+        return;
     }
+    c.reader.feed(buf, static_cast<size_t>(n));
+    std::string out;
+    vekwire::Message m;
+    int r = 0;
+    while (c.fd >= 0 && (r = c.reader.next(m)) == 1) handle(c, m, out);
+    if (c.fd < 0) return;
+    if (r < 0) {
+        drop(c, c.reader.error().c_str());
+        return;
+    }
+    if (!out.empty() && !post(c, out)) return;
     watchWrites(c);
 }
 
-void Server::handle(ClientConn& c, const vekwire::Message& m) {
+void Server::handle(ClientConn& c, const vekwire::Message& m, std::string& out) {
     std::string error;
     if (c.closing) return;
     if (!c.admitted) {
@@ -210,7 +290,7 @@ void Server::handle(ClientConn& c, const vekwire::Message& m) {
             drop(c, error.empty() ? "no greeting" : error.c_str());
             return;
         }
-        admit(c, hello);
+        admit(c, hello, out);
         return;
     }
     if (m.kind == vekwire::Kind::Bye) {
@@ -222,10 +302,10 @@ void Server::handle(ClientConn& c, const vekwire::Message& m) {
         drop(c, error.empty() ? "unexpected message" : error.c_str());
         return;
     }
-    serve(c, r);
+    serve(c, r, out);
 }
 
-void Server::admit(ClientConn& c, const vekwire::Hello& hello) {
+void Server::admit(ClientConn& c, const vekwire::Hello& hello, std::string& out) {
     vekwire::Welcome w;
     w.clientId = c.id;
     w.flags = hello.flags;
@@ -247,11 +327,11 @@ void Server::admit(ClientConn& c, const vekwire::Hello& hello) {
     else if (admitted >= options_.maxClients) w.result = VEK_ERR_TOO_MANY_CLIENTS;
     else if (!slave && masterPresent) w.result = VEK_ERR_MASTER_BUSY;
 
-    std::string out;
     vekwire::encodeWelcome(out, w);
+    const std::string label = printable(hello.label);
     if (w.result != 0) {
-        std::printf("client %u refused: flags 0x%x %s (code 0x%x)\n", c.id, hello.flags,
-                    hello.label.c_str(), w.result);
+        std::printf("client %u refused: flags 0x%x %s (code 0x%x)\n", c.id, hello.flags, label.c_str(),
+                    w.result);
         c.closing = true;
     } else {
         c.admitted = true;
@@ -259,15 +339,14 @@ void Server::admit(ClientConn& c, const vekwire::Hello& hello) {
         c.flags = hello.flags;
         c.label = hello.label;
         std::printf("client %u connected: flags 0x%x %s %s\n", c.id, hello.flags,
-                    c.master ? "master" : "slave", hello.label.c_str());
+                    c.master ? "master" : "slave", label.c_str());
         const auto& cams = sim_.cameras();
         vekwire::encodeCameras(out, cams.data(), static_cast<uint32_t>(cams.size()));
     }
     std::fflush(stdout);
-    if (!c.send(out)) drop(c, "write failed");
 }
 
-void Server::serve(ClientConn& c, const vekwire::Request& r) {
+void Server::serve(ClientConn& c, const vekwire::Request& r, std::string& out) {
     using vekwire::Op;
     int code = VEK_INVALID_ENUM;
     const bool trackerOp = r.op == Op::TrackerCreate || r.op == Op::TrackerOp ||
@@ -292,10 +371,7 @@ void Server::serve(ClientConn& c, const vekwire::Request& r) {
     reply.seq = r.seq;
     reply.code = code;
     reply.fvalue = frequency_;
-    std::string out;
     vekwire::encodeReply(out, reply);
-    if (!c.send(out)) drop(c, "write failed");
-    else if (c.queued() > 2 * options_.queueBytes) drop(c, "does not read its replies");
 }
 
 int Server::setInteger(ClientConn& c, int key, int value) {
@@ -326,18 +402,29 @@ int Server::setInteger(ClientConn& c, int key, int value) {
 
 int Server::setFrequency(ClientConn& c, float hz) {
     if (!c.master) return VEK_INVALID_OPERATION;
-    if (!std::isfinite(hz) || hz < 0 || hz > 960) return VEK_INVALID_VALUE;
+    if (!validFrequency(hz)) return VEK_INVALID_VALUE;
     if (hz == frequency_) return 0;
     frequency_ = hz;
-    std::printf("frequency %g Hz\n", hz);
-    std::fflush(stdout);
+    if (frequencyChanges_.occur(nowUs() / 1000)) {
+        std::printf("frequency %g Hz\n", hz);
+        std::fflush(stdout);
+    }
     schedule();
     std::string out;
     vekwire::encodeState(out, frequency_);
     for (auto& other : clients_)
-        if (other->fd >= 0 && other->admitted && other.get() != &c && !other->send(out))
-            drop(*other, "write failed");
+        if (other->fd >= 0 && other->admitted && other.get() != &c) post(*other, out);
     return 0;
+}
+
+bool Server::post(ClientConn& c, const std::string& message) {
+    // Every message counts against the queue: frames are dropped at the
+    // limit, and a client whose queue grows to twice the limit with what
+    // may not be dropped is not reading at all.
+    if (!c.send(message)) drop(c, "write failed");
+    else if (c.queued() > 2 * options_.queueBytes) drop(c, "does not read what it is sent");
+    else if (c.queued() > 0) watchWrites(c);
+    return c.fd >= 0;
 }
 
 void Server::drop(ClientConn& c, const char* why) {
@@ -371,7 +458,13 @@ void Server::armTimer(long long atUs) {
 }
 
 void Server::schedule() {
-    scheduleStartUs_ = nowUs();
+    // The next frame comes one new period after the last one (at once when
+    // that has passed): however often the frequency changes, frames never
+    // come faster than it says.
+    const long long now = nowUs();
+    scheduleStartUs_ = now;
+    if (frequency_ > 0 && lastFrameUs_ >= 0)
+        scheduleStartUs_ = std::max(now, lastFrameUs_ + std::llround(1e6 / frequency_));
     framesScheduled_ = 0;
     armTimer(frequency_ > 0 ? scheduleStartUs_ : -1);
 }
@@ -381,14 +474,13 @@ void Server::onTimer() {
     if (read(timer_, &expirations, sizeof expirations) < 0 || frequency_ <= 0) return;
     const double periodUs = 1e6 / frequency_;
     const long long now = nowUs();
-    // Every frame that is due, so the rate holds on average; after a long
-    // stall start the schedule afresh instead of bursting.
-    const long long due = static_cast<long long>((now - scheduleStartUs_) / periodUs) + 1;
-    if (due - framesScheduled_ > 100) {
+    // Every frame that is due, so the rate holds on average; a schedule that
+    // fell far behind starts afresh from now, without the frames it missed.
+    long long due = static_cast<long long>(std::floor((now - scheduleStartUs_) / periodUs)) + 1;
+    if (now - scheduleStartUs_ - framesScheduled_ * periodUs > kStallUs) {
         scheduleStartUs_ = now;
         framesScheduled_ = 0;
-        generateFrame();
-        framesScheduled_ = 1;
+        due = 1;
     }
     while (framesScheduled_ < due) {
         generateFrame();
@@ -418,6 +510,7 @@ void Server::generateFrame() {
     h.frame = frameNumber_;
     h.frequency = frequency_;
     h.generatedUs = nowUs();
+    lastFrameUs_ = h.generatedUs;
     for (auto& c : clients_) {
         if (c->fd < 0 || !c->admitted || !c->streaming) continue;
         h.mask = 0;
@@ -442,12 +535,14 @@ void Server::generateFrame() {
 }
 
 void Server::answerDiscovery() {
-    for (;;) {
-        uint8_t buf[512];
+    for (int turn = 0; turn < kQueriesPerTurn; ++turn) {
+        uint8_t buf[vekwire::kScanQuerySize + 1];  // the byte more tells a longer datagram
         sockaddr_in from{};
         socklen_t len = sizeof from;
         const ssize_t n = recvfrom(udp_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
         if (n < 0) return;
+        // A well-formed query is as long as the answer: an answer never
+        // carries more bytes to an address than came from it.
         std::string label;
         if (!vekwire::decodeScanQuery(buf, static_cast<size_t>(n), label)) continue;
 
@@ -488,6 +583,7 @@ void Server::stopAll() {
         }
         drop(*c, "server stopping");
     }
+    logRepeats(LLONG_MAX / 2);  // whatever is still counted, told now
     std::printf("vekd: stopped\n");
     std::fflush(stdout);
 }

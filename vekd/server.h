@@ -8,6 +8,7 @@
 
 #include "client_conn.h"
 #include "options.h"
+#include "repeated_line.h"
 #include "simulator.h"
 #include "trackers.h"
 
@@ -27,15 +28,24 @@ public:
 
 private:
     void accept();
+    void pauseAccepting(int err);
+    // One read per turn of the loop, so that no client holds the loop; the
+    // answers to what it held go out together in `out`.
     void readClient(ClientConn& c);
-    void handle(ClientConn& c, const vekwire::Message& m);
-    void admit(ClientConn& c, const vekwire::Hello& hello);
-    void serve(ClientConn& c, const vekwire::Request& r);
+    void handle(ClientConn& c, const vekwire::Message& m, std::string& out);
+    void admit(ClientConn& c, const vekwire::Hello& hello, std::string& out);
+    void serve(ClientConn& c, const vekwire::Request& r, std::string& out);
     int setInteger(ClientConn& c, int key, int value);
     int setFrequency(ClientConn& c, float hz);
+    // Sends a message that is never dropped; false when the client was
+    // closed doing so.
+    bool post(ClientConn& c, const std::string& message);
     void drop(ClientConn& c, const char* why);
     void removeClosed();
     void watchWrites(ClientConn& c);
+    void tidy();            // once per turn of the loop
+    void logRepeats(long long nowMs);
+    int waitMs() const;     // how long the loop may sleep
 
     void onTimer();
     void schedule();
@@ -52,6 +62,9 @@ private:
 
     int epoll_ = -1, listen_ = -1, udp_ = -1, timer_ = -1, signals_ = -1;
     int port_ = 0, discoveryPort_ = 0;
+    long long acceptResumeMs_ = -1;  // the listening socket rests until then
+    RepeatedLine acceptFailures_{10000};
+    RepeatedLine frequencyChanges_{1000};
     std::vector<std::unique_ptr<ClientConn>> clients_;
     uint32_t nextClientId_ = 1;
 
@@ -60,6 +73,7 @@ private:
     double sceneTime_ = 0;
     long long scheduleStartUs_ = 0;  // frames are due at start + k / frequency
     long long framesScheduled_ = 0;
+    long long lastFrameUs_ = -1;
 };
 
 }  // namespace vekd

@@ -198,31 +198,34 @@ void Session::handle(const vekwire::Message& m) {
     if (!ok) lose(VEK_ERR_PROTOCOL);
 }
 
-bool Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome) {
+int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome) {
     out_.clear();
     vekwire::encodeHello(out_, hello);
-    if (!sendAll(out_)) return false;
-    while (fd_ >= 0) {
+    if (!sendAll(out_)) return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT
+                                                                                      : VEK_ERR_REFUSED;
+    bool heard = false;  // a byte came back: whatever goes wrong now, the peer is there
+    for (;;) {
         vekwire::Message m;
         const int r = reader_.next(m);
-        if (r < 0) break;
+        if (r < 0) return VEK_ERR_PROTOCOL;
         if (r == 1) {
             std::string error;
-            return m.kind == vekwire::Kind::Welcome &&
-                   vekwire::decodeWelcome(m.data, m.size, welcome, error);
+            const bool ok = m.kind == vekwire::Kind::Welcome &&
+                            vekwire::decodeWelcome(m.data, m.size, welcome, error);
+            return ok ? 0 : VEK_ERR_PROTOCOL;
         }
         const int left = millisecondsLeft(deadlineMs);
         pollfd p{fd_, POLLIN, 0};
-        if (left == 0 || poll(&p, 1, left) <= 0) {
-            lose(VEK_ERR_TIMED_OUT);
-            return false;
-        }
+        if (left == 0 || poll(&p, 1, left) <= 0) return VEK_ERR_TIMED_OUT;
         uint8_t buf[512];
         const ssize_t n = recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
-        if (n > 0) reader_.feed(buf, static_cast<size_t>(n));
-        else if (n == 0 || (errno != EAGAIN && errno != EINTR)) break;
+        if (n > 0) {
+            heard = true;
+            reader_.feed(buf, static_cast<size_t>(n));
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            return heard ? VEK_ERR_PROTOCOL : VEK_ERR_REFUSED;
+        }
     }
-    return false;
 }
 
 int Session::init(const char* server, int flags) {
@@ -252,14 +255,17 @@ int Session::init(const char* server, int flags) {
     hello.flags = flags;
     hello.label = program_invocation_short_name;
     vekwire::Welcome welcome;
-    if (!handshake(hello, deadline, welcome)) {
-        const bool timedOut = !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT;
+    if (const int failed = handshake(hello, deadline, welcome)) {
         errors_.clear();
-        lose(timedOut ? VEK_ERR_TIMED_OUT : VEK_ERR_REFUSED);
-        return errors_.back();
+        lose(failed);
+        // A peer that answers but not as vekd does is running: its code is
+        // pending, as a refusal's is, not reported as a socket error.
+        return failed == VEK_ERR_PROTOCOL ? -1 : failed;
     }
     if (welcome.result != 0) {
-        lose(welcome.result);
+        const bool known = welcome.result == VEK_ERR_MASTER_BUSY ||
+                           welcome.result == VEK_ERR_TOO_MANY_CLIENTS || welcome.result == VEK_ERR_PROTOCOL;
+        lose(known ? welcome.result : VEK_ERR_PROTOCOL);
         return -1;
     }
     connected_ = true;

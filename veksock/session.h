@@ -60,7 +60,9 @@ private:
     // Handles the whole messages already read; false when the connection
     // was lost doing so.
     bool handleBuffered();
-    bool handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome);
+    // 0 with `welcome` filled; otherwise why not: timed out, refused (closed
+    // before a byte came back) or a protocol error (bytes but no welcome).
+    int handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome);
     void transform(int stream, void* records, int count) const;
     void transformPose(float pose[7]) const;
     bool identityTransform() const;

@@ -1,5 +1,6 @@
 #include "wire.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -272,15 +273,19 @@ std::string encodeScanQuery(const std::string& label) {
     put<uint16_t>(out, 1);
     put<uint16_t>(out, 0);
     putText(out, label);
+    out.resize(kScanQuerySize, '\0');
     return out;
 }
 
 bool decodeScanQuery(const uint8_t* p, size_t n, std::string& label) {
+    if (n != kScanQuerySize) return false;
     Fields f(p, n);
     const uint32_t magic = f.get<uint32_t>();
     const uint16_t kind = f.get<uint16_t>();
-    f.get<uint16_t>();
-    return f.ok() && magic == kMagic && kind == 1 && f.text(label) && f.complete();
+    const uint16_t zero = f.get<uint16_t>();
+    if (magic != kMagic || kind != 1 || zero != 0 || !f.text(label)) return false;
+    const uint8_t* padding = f.here();
+    return std::all_of(padding, padding + f.left(), [](uint8_t b) { return b == 0; });
 }
 
 std::string encodeScanAnswer(const VEKScanEntry& entry) {

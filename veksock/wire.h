@@ -118,11 +118,15 @@ bool decodeFrame(const uint8_t* p, size_t n, FrameView& m, std::string& error);
 bool decodeCameras(const uint8_t* p, size_t n, std::vector<VEKCamera>& out, std::string& error);
 
 // ---- discovery datagrams (UDP) --------------------------------------
-// Query: u32 magic, u16 1, u16 0, label text. Answer: u32 magic, u16 2,
-// u16 0, then one scan entry (host[256], description[256], both
-// NUL-terminated).
+// Query: u32 magic, u16 1, u16 0, label text, zero bytes up to the size of
+// the answer, so that no answer is larger than its query. Answer: u32
+// magic, u16 2, u16 0, then one scan entry (host[256], description[256],
+// both NUL-terminated).
 constexpr size_t kScanAnswerSize = 8 + sizeof(VEKScanEntry);
+constexpr size_t kScanQuerySize = kScanAnswerSize;
 std::string encodeScanQuery(const std::string& label);
+// False for anything but a whole query: its exact size, zero reserved
+// field and padding.
 bool decodeScanQuery(const uint8_t* p, size_t n, std::string& label);
 std::string encodeScanAnswer(const VEKScanEntry& entry);
 bool decodeScanAnswer(const uint8_t* p, size_t n, VEKScanEntry& entry);

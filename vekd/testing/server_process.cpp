@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace vekd::testing {
@@ -68,6 +70,26 @@ int ServerProcess::stop(int signal) {
     readAvailable(0);
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     return 128 + WTERMSIG(status);
+}
+
+double ServerProcess::cpuSeconds() const {
+    std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    const auto close = text.rfind(')');  // the name may hold blanks
+    if (close == std::string::npos) return -1;
+    std::istringstream fields(text.substr(close + 2));
+    std::string skip;
+    for (int i = 3; i < 14; ++i) fields >> skip;  // state ... cmajflt
+    long user = 0, system = 0;
+    if (!(fields >> user >> system)) return -1;
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+long ServerProcess::residentBytes() const {
+    std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6) * 1024;
+    return -1;
 }
 
 void ServerProcess::readAvailable(int timeoutMs) {

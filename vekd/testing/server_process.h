@@ -31,6 +31,11 @@ public:
     // Waits up to timeoutMs for `text` to appear in the output.
     bool waitForOutput(const std::string& text, int timeoutMs = 3000);
 
+    // CPU time (user and system) the server has used so far, in seconds,
+    // and its resident memory in bytes; -1 when they cannot be read.
+    double cpuSeconds() const;
+    long residentBytes() const;
+
     static std::string programPath();
 
 private:

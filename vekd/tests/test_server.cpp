@@ -4,129 +4,52 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <thread>
 
+#include "raw_client.h"
 #include "server_process.h"
 #include "wire.h"
 
+using vekd::testing::RawClient;
 using vekd::testing::ServerProcess;
 using namespace vekwire;
 
 namespace {
 
-class RawClient {
-public:
-    explicit RawClient(int port) {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    ~RawClient() { close(); }
-    void close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    bool connected() const { return connected_; }
-
-    void write(const std::string& bytes) { ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
-
-    // Greets the server; answers the welcome's result (-1: no welcome).
-    int hello(int flags = 0) {
-        std::string out;
-        Hello h;
-        h.flags = flags;
-        h.label = "raw";
-        encodeHello(out, h);
-        write(out);
-        Kind kind;
-        std::string payload;
-        if (!read(kind, payload) || kind != Kind::Welcome) return -1;
-        Welcome w;
-        std::string error;
-        decodeWelcome(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(), w, error);
-        return w.result;
-    }
-
-    int request(Op op, int target, int key, int value, float f = 0) {
-        std::string out;
-        Request r;
-        r.seq = ++seq_;
-        r.op = op;
-        r.target = target;
-        r.key = key;
-        r.value = value;
-        r.f[0] = f;
-        encodeRequest(out, r);
-        write(out);
-        Kind kind;
-        std::string payload;
-        while (read(kind, payload)) {
-            if (kind != Kind::Reply) continue;
-            Reply rep;
-            std::string error;
-            decodeReply(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(), rep, error);
-            if (rep.seq == seq_) return rep.code;
-        }
-        return -1;
-    }
-
-    // Next whole message within timeoutMs; false on close or time-out.
-    bool read(Kind& kind, std::string& payload, int timeoutMs = 2000) {
-        for (;;) {
-            Message m;
-            const int r = reader_.next(m);
-            if (r == 1) {
-                kind = m.kind;
-                payload.assign(reinterpret_cast<const char*>(m.data), m.size);
-                return true;
-            }
-            if (r < 0) return false;
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, timeoutMs) <= 0) return false;
-            char buf[65536];
-            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-            if (n <= 0) return false;
-            reader_.feed(buf, static_cast<size_t>(n));
-        }
-    }
-
-    // Frame numbers and marker sections of the next `count` frames.
-    bool frames(int count, std::vector<int>& numbers, std::map<int, std::string>* markers = nullptr) {
-        Kind kind;
-        std::string payload;
-        while (count > 0 && read(kind, payload)) {
-            if (kind != Kind::Frame) continue;
-            FrameView f;
-            std::string error;
-            if (!decodeFrame(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(), f, error))
-                return false;
-            numbers.push_back(f.header.frame);
-            if (markers && f.count[0])
-                (*markers)[f.header.frame].assign(reinterpret_cast<const char*>(f.records[0]),
-                                                  f.count[0] * sizeof(MarkerRecord));
-            --count;
-        }
-        return count == 0;
-    }
-
-private:
-    int fd_ = -1;
-    bool connected_ = false;
-    Reader reader_;
-    uint32_t seq_ = 0;
-};
+using Clock = std::chrono::steady_clock;
 
 void expectConsecutive(const std::vector<int>& numbers) {
     for (size_t i = 1; i < numbers.size(); ++i) ASSERT_EQ(numbers[i], numbers[i - 1] + 1) << "at " << i;
+}
+
+int linesStartingWith(const std::string& text, const std::string& prefix) {
+    int n = 0;
+    for (size_t at = 0; at < text.size();) {
+        n += text.compare(at, prefix.size(), prefix) == 0;
+        const size_t end = text.find('\n', at);
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return n;
+}
+
+int occurrences(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
 }
 
 }  // namespace
@@ -239,4 +162,149 @@ TEST(Server, FramesAreAFunctionOfSeedAndFrameNumber) {
         ++compared;
     }
     EXPECT_GT(compared, 50);
+}
+
+TEST(Server, KeepsItsPaceAfterAStallAndWhileASlaveFloods) {
+    ServerProcess server({"--freq", "960"});
+    RawClient master(server.port());
+    ASSERT_EQ(master.hello(), 0);
+    ASSERT_EQ(master.request(Op::SetInteger, 0, VEK_STREAMING, VEK_ON), 0);
+    master.watch(1.5);  // a schedule that has run a while: a catch-up would resend all of it
+
+    // Stopped for 300 ms: frames go on at the set rate, with neither a burst nor a silence.
+    kill(server.pid(), SIGSTOP);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(server.pid(), SIGCONT);
+    const auto resumed = master.watch(1.0);
+    EXPECT_LT(resumed.firstTenth, 250);
+    EXPECT_LT(resumed.longestGap, 0.25);
+    EXPECT_GT(resumed.frames, 500);
+    EXPECT_LT(resumed.frames, 1300);
+
+    // A slave sends requests as fast as it can and reads its replies.
+    std::atomic<bool> stop{false};
+    std::thread flood(vekd::testing::floodRequests, server.port(), std::cref(stop));
+    master.watch(0.2);
+    const auto flooded = master.watch(2.0);
+    stop = true;
+    flood.join();
+    EXPECT_GT(flooded.frames, 1000);
+    EXPECT_LT(flooded.longestGap, 0.25);
+}
+
+TEST(Server, ClientsThatDoNotReadAreClosedAndFrequencyBurstsAreLoggedOnce) {
+    ServerProcess server({"--freq", "100", "--queue-bytes", "65536"});
+    RawClient master(server.port());
+    ASSERT_EQ(master.hello(), 0);
+    ASSERT_EQ(master.request(Op::SetInteger, 0, VEK_STREAMING, VEK_ON), 0);
+    std::vector<std::unique_ptr<RawClient>> idle;
+    for (int i = 0; i < 4; ++i) {
+        idle.push_back(std::make_unique<RawClient>(server.port()));
+        ASSERT_EQ(idle.back()->hello(VEK_SLAVE), 0);  // and never read again
+    }
+    [[maybe_unused]] const long rss = server.residentBytes();
+
+    // The master flips between 100 and 200 Hz, 200 requests at a time.
+    std::string flips;
+    for (uint32_t i = 0; i < 200; ++i)
+        flips += vekd::testing::requestBytes(i, Op::SetFloat, 0, VEK_FREQUENCY, 0, i % 2 ? 200.0f : 100.0f);
+    const auto start = Clock::now();
+    while (Clock::now() - start < std::chrono::seconds(5) &&
+           occurrences(server.output(), "does not read") < 4) {
+        master.write(flips);
+        ASSERT_TRUE(master.replies(200));
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const std::string out = server.output();
+    EXPECT_EQ(occurrences(out, "disconnected: does not read"), 4) << out.substr(0, 2000);
+#ifndef __SANITIZE_ADDRESS__  // whose quarantine of freed blocks grows the resident size
+    EXPECT_LT(server.residentBytes() - rss, 8L << 20);
+#endif
+    // The first change is printed at once, the rest once a second with their count.
+    EXPECT_EQ(linesStartingWith(out, "frequency 200 Hz\n"), 1);
+    EXPECT_LE(linesStartingWith(out, "frequency "), seconds + 3);
+
+    // One change at a time, for half a second: frames come no faster than 200 Hz.
+    const int before = master.framesSkipped();
+    const auto flipping = Clock::now();
+    for (int i = 0; Clock::now() - flipping < std::chrono::milliseconds(500); ++i)
+        ASSERT_EQ(master.request(Op::SetFloat, 0, VEK_FREQUENCY, 0, i % 2 ? 100.0f : 200.0f), 0);
+    EXPECT_LE(master.framesSkipped() - before, 110);
+}
+
+TEST(Server, OutOfDescriptorsItBacksOffAndKeepsServing) {
+    ServerProcess server({"--freq", "100"});
+    RawClient good(server.port());
+    ASSERT_EQ(good.hello(), 0);
+    ASSERT_EQ(good.request(Op::SetInteger, 0, VEK_STREAMING, VEK_ON), 0);
+
+    // Room for four more descriptors, then twenty connections that never greet.
+    const auto open = std::distance(
+        std::filesystem::directory_iterator("/proc/" + std::to_string(server.pid()) + "/fd"), {});
+    const rlimit limit{static_cast<rlim_t>(open + 4), static_cast<rlim_t>(open + 4)};
+    ASSERT_EQ(prlimit(server.pid(), RLIMIT_NOFILE, &limit, nullptr), 0);
+    std::vector<std::unique_ptr<RawClient>> idle;
+    for (int i = 0; i < 20; ++i) idle.push_back(std::make_unique<RawClient>(server.port()));
+    ASSERT_TRUE(server.waitForOutput("vekd: cannot accept clients: "));
+
+    const double cpu = server.cpuSeconds();
+    const auto seen = good.watch(1.0);
+    EXPECT_LT(server.cpuSeconds() - cpu, 0.3);
+    EXPECT_GT(seen.frames, 50);
+    EXPECT_EQ(occurrences(server.output(), "cannot accept"), 1);
+
+    // Descriptors free again: a new client is served.
+    idle.clear();
+    RawClient late(server.port());
+    EXPECT_EQ(late.hello(VEK_SLAVE), 0);
+}
+
+TEST(Server, RefusesFrequenciesOutsideItsRangeAndPrintsLabelsEscaped) {
+    ServerProcess server({"--freq", "960"});
+    RawClient c(server.port());
+    ASSERT_EQ(c.hello(0, "forger\nclient 1 disconnected: \x1b[2J\\"), 0);
+    for (const float hz : {1e-30f, 1e-13f, 0.0009f, -1.0f, 961.0f, INFINITY, NAN})
+        EXPECT_EQ(c.request(Op::SetFloat, 0, VEK_FREQUENCY, 0, hz), VEK_INVALID_VALUE) << hz;
+    // The lowest frequency, then full speed again at once.
+    EXPECT_EQ(c.request(Op::SetFloat, 0, VEK_FREQUENCY, 0, 0.001f), 0);
+    EXPECT_EQ(c.request(Op::SetFloat, 0, VEK_FREQUENCY, 0, 960), 0);
+    ASSERT_EQ(c.request(Op::SetInteger, 0, VEK_STREAMING, VEK_ON), 0);
+    std::vector<int> numbers;
+    EXPECT_TRUE(c.frames(100, numbers));
+
+    const std::string out = server.output();
+    EXPECT_NE(out.find("master forger\\nclient 1 disconnected: \\x1b[2J\\\\\n"), std::string::npos) << out;
+    EXPECT_EQ(linesStartingWith(out, "client 1 disconnected"), 0);
+
+    const std::string command = "timeout 5 " + ServerProcess::programPath() +
+                                " --port 0 --discovery-port -1 --freq 1e-30 >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+}
+
+TEST(Server, DiscoveryAnswersWellFormedQueriesOnlyAndNeverWithMoreBytes) {
+    ServerProcess server;
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(server.discoveryPort()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+
+    const std::string query = encodeScanQuery("test");
+    ASSERT_EQ(query.size(), kScanAnswerSize);
+    std::string reserved = query, padding = query;
+    reserved[6] = 1;
+    padding.back() = 'x';
+    const std::string asked[] = {query.substr(0, 14),  // unpadded
+                                 reserved, padding, query + '\0', query.substr(0, query.size() - 1), query};
+    for (const auto& q : asked)
+        sendto(fd, q.data(), q.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+
+    // Only the last one is answered, with as many bytes as it had.
+    char buf[2048];
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_GT(poll(&p, 1, 2000), 0);
+    EXPECT_EQ(recv(fd, buf, sizeof buf, 0), static_cast<ssize_t>(kScanAnswerSize));
+    EXPECT_EQ(poll(&p, 1, 300), 0);
+    close(fd);
 }

@@ -11,8 +11,10 @@
 #include <cstring>
 #include <thread>
 
+#include "scripted_peer.h"
 #include "server_process.h"
 #include "veksock.h"
+#include "wire.h"
 
 using vekd::testing::ServerProcess;
 using Clock = std::chrono::steady_clock;
@@ -118,6 +120,40 @@ TEST(LibraryConnect, AServerThatNeverAnswersTimesOut) {
     EXPECT_LT(took, std::chrono::milliseconds(3000));
     EXPECT_EQ(vekGetError(), VEK_ERR_TIMED_OUT);
     close(fd);
+}
+
+TEST(LibraryConnect, AServerThatBreaksTheHandshakeIsAProtocolErrorNotARefusal) {
+    const auto welcome = [](int32_t result) {
+        vekwire::Welcome w;
+        w.result = result;
+        std::string out;
+        vekwire::encodeWelcome(out, w);
+        return out;
+    };
+    std::string badMagic = welcome(0);
+    badMagic[vekwire::kHeaderSize] ^= 0x20;
+    const struct {
+        std::string answer;
+        int code;
+    } cases[] = {
+        {"HTTP/1.0 400 Bad Request\r\n\r\n", VEK_ERR_PROTOCOL},
+        {badMagic, VEK_ERR_PROTOCOL},
+        {std::string("\xff\xff\xff\x7f\x02\x00\x00\x00", 8), VEK_ERR_PROTOCOL},  // oversized
+        {welcome(0).substr(0, 20), VEK_ERR_PROTOCOL},                             // truncated
+        {welcome(0x7fffffff), VEK_ERR_PROTOCOL},  // refusals the library does not know
+        {welcome(-5), VEK_ERR_PROTOCOL},
+        {welcome(VEK_ERR_TOO_MANY_CLIENTS), VEK_ERR_TOO_MANY_CLIENTS},
+    };
+    for (const auto& c : cases) {
+        vekd::testing::ScriptedPeer peer({c.answer});
+        EXPECT_EQ(vekInit(peer.address().c_str(), 0), -1);
+        EXPECT_EQ(vekGetError(), c.code) << c.answer.substr(0, 4);
+        drainErrors();
+    }
+    // Closed before a byte came back: nobody there to talk to.
+    vekd::testing::ScriptedPeer silent({});
+    EXPECT_EQ(vekInit(silent.address().c_str(), 0), VEK_ERR_REFUSED);
+    drainErrors();
 }
 
 TEST_F(Library, OneMasterAtATimeSlavesWatchItsTrackers) {

@@ -1,5 +1,6 @@
 // vekwatch: connects to vekd, defines a point tracker on LEDs 0..n-1 and
-// prints, once a second, what streams in.
+// prints, once a second, what streams in. It takes every frame that has
+// come before it sleeps, so it keeps up with any rate vekd runs at.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,21 @@ namespace {
 
 void usage(const char* program) {
     std::printf("usage: %s [-s server] [-f hz] [-n leds] [-t seconds] [-slave]\n", program);
+}
+
+// The connection is gone: says why. Exit status 1.
+int lost() {
+    const int code = vekGetError();
+    if (code == VEK_SERVER_STOPPED) {
+        std::printf("server stopped\n");
+    } else if (code == VEK_ERR_PROTOCOL) {
+        char text[VEK_STRING_SIZE] = {};
+        vekGetString(code, text);
+        std::fprintf(stderr, "vekwatch: protocol error (code 0x%x): %s\n", code, text);
+    } else {
+        std::fprintf(stderr, "vekwatch: connection lost (code %d)\n", code);
+    }
+    return 1;
 }
 
 }  // namespace
@@ -66,24 +82,25 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     int frames = 0, lastFrame = 0, n = 0;
     for (int second = 1; second <= seconds;) {
-        const int got = vekGetMarkers(fetched, 585);
-        if (got < 0 || vekGetError() == VEK_SERVER_STOPPED) {
-            std::printf("server stopped\n");
-            return 1;
-        }
-        if (got > 0) {  // keep the newest frame for the report
+        int got;
+        while ((got = vekGetMarkers(fetched, 585)) > 0) {  // keep the newest frame for the report
             ++frames;
             n = got;
             std::copy(fetched, fetched + got, markers);
             lastFrame = markers[0].frame;
         }
+        if (got < 0) return lost();
         if (std::chrono::steady_clock::now() - start >= std::chrono::seconds(second)) {
             int seen = 0;
             for (int i = 0; i < n; ++i) seen += markers[i].cond > 0;
             float f = 0;
             vekGetFloatv(VEK_FREQUENCY, &f);
-            std::printf("frame %d  %d frames/s at %g Hz  %d cameras", lastFrame, frames, f,
-                        vekGetCameras(cameras, VEK_MAX_CAMERAS));
+            int droppedHere = 0, droppedByServer = 0;
+            vekGetIntegerv(VEK_LIB_DROPPED, &droppedHere);
+            vekGetIntegerv(VEK_SERVER_DROPPED, &droppedByServer);
+            std::printf("frame %d  %d frames/s at %g Hz  %d cameras  dropped %d here, %d by the server",
+                        lastFrame, frames, f, vekGetCameras(cameras, VEK_MAX_CAMERAS), droppedHere,
+                        droppedByServer);
             if (n > 0)
                 std::printf("  marker 0: %.2f %.2f %.2f cond %.1f, %d of %d seen", markers[0].x,
                             markers[0].y, markers[0].z, markers[0].cond, seen, n);

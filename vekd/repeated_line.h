@@ -1,0 +1,40 @@
+// A log line that can repeat fast (a frequency flipped in a loop, an accept
+// that keeps failing): printed when it first happens; repeats within the
+// interval after a printed line are counted and told in one line once the
+// interval is over.
+#pragma once
+
+#include <climits>
+#include <utility>
+
+namespace vekd {
+
+class RepeatedLine {
+public:
+    explicit RepeatedLine(long long intervalMs) : intervalMs_(intervalMs) {}
+
+    // True when this occurrence is to be printed now; otherwise it is counted.
+    bool occur(long long nowMs) {
+        if (counted_ == 0 && nowMs - printedMs_ >= intervalMs_) {
+            printedMs_ = nowMs;
+            return true;
+        }
+        ++counted_;
+        return false;
+    }
+    // The repeats to tell now (the interval is over), or 0.
+    long long takeRepeats(long long nowMs) {
+        if (counted_ == 0 || nowMs - printedMs_ < intervalMs_) return 0;
+        printedMs_ = nowMs;
+        return std::exchange(counted_, 0);
+    }
+    // When takeRepeats will have repeats to tell, or -1.
+    long long dueMs() const { return counted_ ? printedMs_ + intervalMs_ : -1; }
+
+private:
+    long long intervalMs_;
+    long long printedMs_ = LLONG_MIN / 2;
+    long long counted_ = 0;
+};
+
+}  // namespace vekd

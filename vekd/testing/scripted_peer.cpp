@@ -1,0 +1,86 @@
+#include "scripted_peer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+#include "wire.h"
+
+namespace vekd::testing {
+
+namespace {
+
+constexpr int kPatienceMs = 5000;
+
+bool readable(int fd, int timeoutMs) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, timeoutMs) > 0;
+}
+
+void sendAll(int fd, const std::string& bytes) {
+    for (size_t at = 0; at < bytes.size();) {
+        const ssize_t n = send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+        if (n <= 0) return;
+        at += static_cast<size_t>(n);
+    }
+}
+
+}  // namespace
+
+ScriptedPeer::ScriptedPeer(std::vector<std::string> answers, std::string later) {
+    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listen_, 1) != 0 ||
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        close(listen_);
+        throw std::runtime_error("scripted peer cannot listen");
+    }
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread(&ScriptedPeer::serve, this, std::move(answers), std::move(later));
+}
+
+ScriptedPeer::~ScriptedPeer() {
+    thread_.join();
+    close(listen_);
+}
+
+std::string ScriptedPeer::address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+void ScriptedPeer::serve(std::vector<std::string> answers, std::string later) {
+    if (!readable(listen_, kPatienceMs)) return;
+    const int fd = accept(listen_, nullptr, nullptr);
+    if (fd < 0) return;
+    vekwire::Reader reader;
+    char buf[4096];
+    for (const std::string& answer : answers) {
+        vekwire::Message m;
+        int r;
+        while ((r = reader.next(m)) == 0 && readable(fd, kPatienceMs)) {
+            const ssize_t n = recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) break;
+            reader.feed(buf, static_cast<size_t>(n));
+        }
+        if (r != 1) break;
+        sendAll(fd, answer);
+    }
+    if (!later.empty()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        sendAll(fd, later);
+    }
+    // Close only once the client has: unread bytes would turn the close
+    // into a reset that can overtake what was sent.
+    shutdown(fd, SHUT_WR);
+    while (readable(fd, kPatienceMs) && recv(fd, buf, sizeof buf, 0) > 0) {
+    }
+    close(fd);
+}
+
+}  // namespace vekd::testing
