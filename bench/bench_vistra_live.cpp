@@ -15,11 +15,11 @@
 #include <sstream>
 #include <string>
 
-#include "qt_wrapper.h"
+#include "app/qt_wrapper.h"
 #include "server_process.h"
 #include "viewer_options.h"
-#include "vistra_config.h"
-#include "vistra_main_window.h"
+#include "app/vistra_config.h"
+#include "window/vistra_main_window.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <random>
 #include <sstream>
 
-#include "qt_wrapper.h"
-#include "viewer_main_window.h"
-#include "vistra_config.h"
+#include "app/qt_wrapper.h"
+#include "window/viewer_main_window.h"
+#include "app/vistra_config.h"
 
 namespace {
 

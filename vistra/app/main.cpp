@@ -4,11 +4,11 @@
 #include <iostream>
 #include <memory>
 
-#include "display_check.h"
-#include "qt_wrapper.h"
-#include "vistra_config.h"
+#include "app/display_check.h"
+#include "app/qt_wrapper.h"
+#include "app/vistra_config.h"
 #include "viewer_options.h"
-#include "vistra_main_window.h"
+#include "window/vistra_main_window.h"
 
 int main(int argc, char** argv) {
     const QString name = QStringLiteral("Vistra Utility");

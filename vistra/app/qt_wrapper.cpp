@@ -1,4 +1,4 @@
-#include "qt_wrapper.h"
+#include "app/qt_wrapper.h"
 
 #include <GL/freeglut.h>
 #include <GL/gl.h>

@@ -1,4 +1,4 @@
-#include "vistra_config.h"
+#include "app/vistra_config.h"
 
 #include <GL/gl.h>
 

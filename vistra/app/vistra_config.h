@@ -2,6 +2,6 @@
 // benchmarks, so that they draw exactly as the program does).
 #pragma once
 
-#include "qt_wrapper.h"
+#include "app/qt_wrapper.h"
 
 QTWrapperConfig VistraWrapperConfig(int* argc, char** argv);

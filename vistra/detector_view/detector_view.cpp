@@ -1,4 +1,4 @@
-#include "detector_view.h"
+#include "detector_view/detector_view.h"
 
 #include <GL/gl.h>
 
@@ -6,11 +6,11 @@
 #include <cmath>
 #include <iostream>
 
-#include "detector_session.h"
-#include "marker_points.h"
-#include "multi_view_layout.h"
-#include "peak_strip.h"
-#include "text_3d.h"
+#include "session/detector_session.h"
+#include "detector_view/marker_points.h"
+#include "detector_view/multi_view_layout.h"
+#include "detector_view/peak_strip.h"
+#include "glwidget/text_3d.h"
 
 namespace {
 
@@ -35,8 +35,8 @@ void line(float x0, float y0, float x1, float y1) {
 }
 
 QString markerLabel(int id, int trackerCount) {
-    if (trackerCount < 2) return QString::asprintf("%01i", id & 0xfff);
-    return QString::asprintf("%01i:%01i", id >> 12, id & 0xfff);
+    if (trackerCount < 2) return QString::asprintf("%01i", vek_marker_index(id));
+    return QString::asprintf("%01i:%01i", vek_marker_tracker(id), vek_marker_index(id));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "marker_points.h"
+#include "detector_view/marker_points.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "multi_view_layout.h"
+#include "detector_view/multi_view_layout.h"
 
 #include <algorithm>
 #include <cmath>

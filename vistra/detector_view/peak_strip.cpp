@@ -1,4 +1,4 @@
-#include "peak_strip.h"
+#include "detector_view/peak_strip.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "frame_rate_texts.h"
+#include "glwidget/frame_rate_texts.h"
 
 void FrameRateTexts::frameDone(glview::Stopwatch& stopwatch, uint32_t t0, uint32_t now) {
     stopwatch.addBusy(now - t0);

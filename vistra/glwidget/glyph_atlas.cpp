@@ -1,4 +1,4 @@
-#include "glyph_atlas.h"
+#include "glwidget/glyph_atlas.h"
 
 #include <GL/gl.h>
 

@@ -1,4 +1,4 @@
-#include "qt_view_widget.h"
+#include "glwidget/qt_view_widget.h"
 
 int CoreModifiers(Qt::KeyboardModifiers modifiers) {
     int bits = 0;

@@ -16,11 +16,11 @@
 #include <utility>
 #include <vector>
 
-#include "frame_rate_texts.h"
-#include "glyph_atlas.h"
+#include "glwidget/frame_rate_texts.h"
+#include "glwidget/glyph_atlas.h"
 #include "mouse_state.h"
-#include "qt_wrapper.h"
-#include "text_3d.h"
+#include "app/qt_wrapper.h"
+#include "glwidget/text_3d.h"
 
 // Modifier bits of a Qt event in the core's terms.
 int CoreModifiers(Qt::KeyboardModifiers modifiers);

@@ -1,4 +1,4 @@
-#include "text_3d.h"
+#include "glwidget/text_3d.h"
 
 #include <GL/gl.h>
 

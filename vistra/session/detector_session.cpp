@@ -1,4 +1,4 @@
-#include "detector_session.h"
+#include "session/detector_session.h"
 
 DetectorSession::DetectorSession(std::ostream& log) : vektk::ViewSession(kScale), tables(log) {}
 

@@ -4,7 +4,7 @@
 
 #include <iostream>
 
-#include "peak_tables.h"
+#include "session/peak_tables.h"
 #include "view_session.h"
 
 class DetectorSession : public vektk::ViewSession {

@@ -1,4 +1,4 @@
-#include "peak_stats.h"
+#include "session/peak_stats.h"
 
 #include <cmath>
 

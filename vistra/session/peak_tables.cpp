@@ -1,4 +1,4 @@
-#include "peak_tables.h"
+#include "session/peak_tables.h"
 
 #include <algorithm>
 #include <utility>

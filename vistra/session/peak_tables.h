@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "peak_stats.h"
+#include "session/peak_stats.h"
 
 struct PeakCell {
     int lastFrame = 0;  // frame of the last sample; 0 = not active

@@ -12,7 +12,7 @@
 #include <memory>
 #include <QRect>
 
-#include "qt_wrapper.h"
+#include "app/qt_wrapper.h"
 
 // Starts the application before the first test and ends it after the last
 // (an application left to static destruction outlives Qt's own statics).

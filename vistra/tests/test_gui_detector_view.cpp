@@ -6,9 +6,9 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
-#include "detector_session.h"
+#include "session/detector_session.h"
 #include "gui_test_app.h"
-#include "viewer_main_window.h"
+#include "window/viewer_main_window.h"
 
 namespace {
 

@@ -23,10 +23,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "error_report.h"
+#include "window/error_report.h"
 #include "gui_test_app.h"
 #include "server_process.h"
-#include "vistra_main_window.h"
+#include "window/vistra_main_window.h"
 #include "world_orientation.h"
 
 namespace {

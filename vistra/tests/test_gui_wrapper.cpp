@@ -10,8 +10,8 @@
 #include <QToolBar>
 
 #include "gui_test_app.h"
-#include "separator.h"
-#include "widget_utils.h"
+#include "widgets/separator.h"
+#include "widgets/widget_utils.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <sstream>
 
-#include "detector_session.h"
-#include "peak_stats.h"
+#include "session/detector_session.h"
+#include "session/peak_stats.h"
 
 namespace {
 

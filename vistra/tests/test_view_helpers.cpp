@@ -5,14 +5,14 @@
 #include <cstring>
 #include <sstream>
 
-#include "error_report.h"
-#include "frame_rate_texts.h"
-#include "marker_points.h"
-#include "multi_view_layout.h"
-#include "peak_strip.h"
-#include "server_check.h"
-#include "text_3d.h"
-#include "widget_utils.h"
+#include "window/error_report.h"
+#include "glwidget/frame_rate_texts.h"
+#include "detector_view/marker_points.h"
+#include "detector_view/multi_view_layout.h"
+#include "detector_view/peak_strip.h"
+#include "window/server_check.h"
+#include "glwidget/text_3d.h"
+#include "widgets/widget_utils.h"
 
 namespace {
 

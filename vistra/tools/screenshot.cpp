@@ -11,10 +11,10 @@
 #include <iostream>
 #include <string>
 
-#include "qt_wrapper.h"
+#include "app/qt_wrapper.h"
 #include "viewer_options.h"
-#include "vistra_config.h"
-#include "vistra_main_window.h"
+#include "app/vistra_config.h"
+#include "window/vistra_main_window.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {

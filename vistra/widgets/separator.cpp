@@ -1,4 +1,4 @@
-#include "separator.h"
+#include "widgets/separator.h"
 
 #include <QPainter>
 #include <QStyle>

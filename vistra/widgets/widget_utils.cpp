@@ -1,4 +1,4 @@
-#include "widget_utils.h"
+#include "widgets/widget_utils.h"
 
 #include <QAction>
 #include <QFontMetrics>

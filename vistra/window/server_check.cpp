@@ -1,4 +1,4 @@
-#include "server_check.h"
+#include "window/server_check.h"
 
 #include <cstdlib>
 #include <cstring>

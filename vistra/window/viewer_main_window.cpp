@@ -1,4 +1,4 @@
-#include "viewer_main_window.h"
+#include "window/viewer_main_window.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <iostream>
 
-#include "error_report.h"
+#include "window/error_report.h"
 #include "geometry.h"
-#include "server_check.h"
+#include "window/server_check.h"
 #include "viewer_options.h"
 #include "world_orientation.h"
 

@@ -7,9 +7,9 @@
 #include <array>
 #include <memory>
 
-#include "detector_session.h"
-#include "detector_view.h"
-#include "qt_view_widget.h"
+#include "session/detector_session.h"
+#include "detector_view/detector_view.h"
+#include "glwidget/qt_view_widget.h"
 #include "stopwatch.h"
 
 class QLabel;

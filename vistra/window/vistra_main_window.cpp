@@ -1,4 +1,4 @@
-#include "vistra_main_window.h"
+#include "window/vistra_main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,9 +15,9 @@
 
 #include <iostream>
 
-#include "error_report.h"
-#include "separator.h"
-#include "widget_utils.h"
+#include "window/error_report.h"
+#include "widgets/separator.h"
+#include "widgets/widget_utils.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "viewer_main_window.h"
+#include "window/viewer_main_window.h"
 #include "viewer_options.h"
 
 class QAction;
