@@ -6,7 +6,7 @@
 #include "geometry.h"
 #include "rigid_fit.h"
 
-#include <veksock.h>
+#include <vek_types.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // the input by (n - 1) / 2 frames.
 #pragma once
 
-#include <veksock.h>
+#include <vek_types.h>
 
 #include <deque>
 

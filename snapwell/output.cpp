@@ -82,7 +82,7 @@ void writeBody(std::ostream& out, const std::vector<numerics::CaptureRecord>& re
         const auto& r = records[k];
         if (!settled(r, frames))
             continue;
-        out << (markers[k].id & 0xFFF) << ", " << r.x - ox << ' ' << r.y - oy << ' ' << r.z - oz
+        out << vek_marker_index(markers[k].id) << ", " << r.x - ox << ' ' << r.y - oy << ' ' << r.z - oz
             << '\n';
     }
 }

@@ -20,8 +20,7 @@ namespace snapwell {
 
 namespace {
 
-// A marker's index within its tracker has 12 bits.
-constexpr int kMaxMarkersPerTracker = 4096;
+constexpr int kMaxMarkersPerTracker = VEK_MARKERS_PER_TRACKER;
 
 struct SessionGuard {
     ~SessionGuard() { vekDone(); }

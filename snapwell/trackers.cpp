@@ -22,7 +22,7 @@ int defineTrackers(const std::vector<TrackerLeds>& trackers, std::ostream& out)
         out << "point tracker: " << id << ", markers: " << leds.size() << '\n';
         vekTrackeri(id, VEK_CREATE, VEK_POINT_TRACKER);
         for (std::size_t i = 0; i < leds.size(); ++i)
-            vekMarkeri(id * 4096 + static_cast<int>(i), VEK_MARKER_LED, leds[i]);
+            vekMarkeri(vek_marker_id(id, static_cast<int>(i)), VEK_MARKER_LED, leds[i]);
         vekTracker(id, VEK_ON);
         vekTrackerf(0, VEK_TRACKER_THRESHOLD, 0.8f);
         total += static_cast<int>(leds.size());

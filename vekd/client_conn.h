@@ -22,7 +22,7 @@ struct ClientConn {
     std::string label;
 
     bool streaming = false;
-    bool streams[vekwire::kStreamCount] = {true, true, false, false};
+    uint32_t streams = VEK_DEFAULT_STREAMS;  // stream bits switched on
     int interpolation = 0;
 
     vekwire::Reader reader;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "vek_types.h"
+
 #include "geometry_math.h"
 
 namespace vekd {
@@ -46,7 +48,7 @@ struct SceneLed {
 
 struct Scene {
     static constexpr int kMaxCameras = 64;
-    static constexpr int kMaxLeds = 585;
+    static constexpr int kMaxLeds = VEK_MAX_MARKERS;  // every LED can be a marker
     static constexpr int kMaxBodies = 64;
     static constexpr int kMaxTermsPerBody = 16;
 

@@ -391,8 +391,8 @@ int Server::setInteger(ClientConn& c, int key, int value) {
     case VEK_IMAGES:
     case VEK_DETECTORS: {
         if (!onOff) return VEK_INVALID_ENUM;
-        const int s = key == VEK_MARKERS ? 0 : key == VEK_RIGIDS ? 1 : key == VEK_IMAGES ? 2 : 3;
-        c.streams[s] = value == VEK_ON;
+        const uint32_t bit = vek_stream_bit(vek_stream_index(key));
+        c.streams = value == VEK_ON ? c.streams | bit : c.streams & ~bit;
         return 0;
     }
     default:
@@ -519,8 +519,8 @@ void Server::generateFrame() {
         int count = 1;
         size_t sectionBytes = 0;
         for (int s = 0; s < vekwire::kStreamCount; ++s) {
-            if (!c->streams[s]) continue;
-            h.mask |= 1u << s;
+            if (!(c->streams & vek_stream_bit(s))) continue;
+            h.mask |= vek_stream_bit(s);
             parts[count++] = {sections_[s].data(), sections_[s].size()};
             sectionBytes += sections_[s].size();
         }

@@ -16,8 +16,6 @@ constexpr double kWidthPixelMillimetres = 12000.0;
 constexpr double kAmpAtReference = 1000.0;
 constexpr double kAmpReferenceDistance = 1500.0;
 
-constexpr uint32_t kFilledFlag = 0x10;
-
 float conditionOf(double rmsResidual) { return static_cast<float>(1.0 + 100.0 * rmsResidual); }
 
 }  // namespace
@@ -109,7 +107,7 @@ void Simulator::assignMarkerIds(const TrackerTable& trackers) {
         if (!tracker.enabled) continue;
         for (const ServerMarker& marker : tracker.markers) {
             const int index = ledIndex(marker.led);
-            if (index >= 0 && leds_[index].markerId < 0) leds_[index].markerId = tracker.id * 4096 + marker.index;
+            if (index >= 0 && leds_[index].markerId < 0) leds_[index].markerId = vek_marker_id(tracker.id, marker.index);
         }
     }
 }
@@ -208,7 +206,7 @@ void Simulator::reportTracker(int32_t frame, const ServerTracker& tracker, Frame
     for (const ServerMarker& marker : tracker.markers) {
         if (out.markers.size() >= static_cast<size_t>(kMaxMarkers)) break;
         MarkerRecord record{};
-        record.id = tracker.id * 4096 + marker.index;
+        record.id = vek_marker_id(tracker.id, marker.index);
         record.frame = frame;
         const int index = ledIndex(marker.led);
         if (index >= 0 && leds_[index].seen) {
@@ -249,7 +247,7 @@ void Simulator::reportTracker(int32_t frame, const ServerTracker& tracker, Frame
                 record.y = static_cast<float>(p.y);
                 record.z = static_cast<float>(p.z);
                 record.cond = rigid.cond;
-                record.flags = kFilledFlag;
+                record.flags = VEK_MARKER_FILLED;
             }
         }
     }

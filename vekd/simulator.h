@@ -11,7 +11,7 @@
 #include "sim_camera.h"
 #include "sim_random.h"
 #include "trackers.h"
-#include "veksock.h"
+#include "vek_types.h"
 
 namespace vekd {
 
@@ -26,9 +26,9 @@ struct FrameData {
 class Simulator {
 public:
     // Most records of one kind in a frame (what one client fetch can take).
-    static constexpr int kMaxImages = 512;
-    static constexpr int kMaxMarkers = 585;
-    static constexpr int kMaxRigids = 372;
+    static constexpr int kMaxImages = VEK_MAX_IMAGES;
+    static constexpr int kMaxMarkers = VEK_MAX_MARKERS;
+    static constexpr int kMaxRigids = VEK_MAX_RIGIDS;
     static constexpr float kExposureMicroseconds = 100.0f;
     static constexpr float kSaturationAmp = 1023.0f;
 

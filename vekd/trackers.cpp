@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "veksock.h"
+#include "vek_types.h"
 
 namespace vekd {
 
@@ -55,9 +55,9 @@ int TrackerTable::setParam(int id, int param, float value) {
 int TrackerTable::setMarkerLed(int markerId, int key, int led) {
     if (key != VEK_MARKER_LED) return VEK_INVALID_ENUM;
     if (markerId < 0 || led < 0) return VEK_INVALID_VALUE;
-    ServerTracker* t = find(markerId >> 12);
+    ServerTracker* t = find(vek_marker_tracker(markerId));
     if (!t) return VEK_INVALID_VALUE;
-    const int index = markerId & 0xFFF;
+    const int index = vek_marker_index(markerId);
     auto it = std::lower_bound(t->markers.begin(), t->markers.end(), index,
                                [](const ServerMarker& m, int i) { return m.index < i; });
     if (it != t->markers.end() && it->index == index) {
@@ -77,9 +77,9 @@ int TrackerTable::setMarkerPosition(int markerId, int key, const float xyz[3]) {
     if (markerId < 0) return VEK_INVALID_VALUE;
     for (int k = 0; k < 3; ++k)
         if (!std::isfinite(xyz[k])) return VEK_INVALID_VALUE;
-    ServerTracker* t = find(markerId >> 12);
+    ServerTracker* t = find(vek_marker_tracker(markerId));
     if (!t) return VEK_INVALID_VALUE;
-    const int index = markerId & 0xFFF;
+    const int index = vek_marker_index(markerId);
     for (auto& m : t->markers) {
         if (m.index == index) {
             m.hasPosition = true;

@@ -4,10 +4,12 @@
 
 #include <vector>
 
+#include "vek_types.h"
+
 namespace vekd {
 
 struct ServerMarker {
-    int index = 0;             // marker index inside the tracker (0..4095)
+    int index = 0;             // marker index inside the tracker (below VEK_MARKERS_PER_TRACKER)
     int led = 0;               // LED id
     bool hasPosition = false;  // body-frame position given (millimetres)
     float pos[3] = {0, 0, 0};
@@ -15,7 +17,7 @@ struct ServerMarker {
 
 struct ServerTracker {
     int id = 0;
-    int type = 768;            // 768 point, 769 rigid
+    int type = VEK_POINT_TRACKER;  // or VEK_RIGID_TRACKER
     bool enabled = false;
     float fill = 1.0f;         // 1020: fill unseen markers of a found rigid body
     float threshold = 0.0f;    // 1013: stored only
@@ -27,7 +29,7 @@ struct ServerTracker {
 class TrackerTable {
 public:
     static constexpr int kMaxTrackerId = 65535;
-    static constexpr int kMaxMarkers = 585;   // markers of all trackers together
+    static constexpr int kMaxMarkers = VEK_MAX_MARKERS;  // markers of all trackers together
 
     int create(int id, int key, int type);
     int operate(int id, int op);

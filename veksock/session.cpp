@@ -27,16 +27,6 @@ long long steadyUs() {
         .count();
 }
 
-int streamIndex(int key) {
-    switch (key) {
-    case VEK_MARKERS: return 0;
-    case VEK_RIGIDS: return 1;
-    case VEK_IMAGES: return 2;
-    case VEK_DETECTORS: return 3;
-    default: return -1;
-    }
-}
-
 }  // namespace
 
 std::string codeText(int code) {
@@ -236,7 +226,7 @@ int Session::init(const char* server, int flags) {
     newestFrame_ = 0;
     newestTimeUs_ = 0;
     serverDropped_ = 0;
-    streamOn_ = {true, true, false, false};
+    streams_ = VEK_DEFAULT_STREAMS;
     interpolation_ = 0;
 
     const long long deadline = nowMs() + VEK_TIMEOUT_MS;
@@ -321,15 +311,20 @@ int Session::setInteger(int key, int value) {
     if (r != 0) return 0;
     if (key == VEK_STREAMING) streaming_ = value == VEK_ON;
     if (key == VEK_INTERPOLATION) interpolation_ = value;
-    if (const int s = streamIndex(key); s >= 0) streamOn_[s] = value == VEK_ON;
+    if (const int s = vek_stream_index(key); s >= 0) {
+        if (value == VEK_ON)
+            streams_ |= vek_stream_bit(s);
+        else
+            streams_ &= ~vek_stream_bit(s);
+    }
     return 1;
 }
 
 int Session::getInteger(int key, int& value) {
     drain();
-    const int s = streamIndex(key);
+    const int s = vek_stream_index(key);
     if (s >= 0) {
-        value = streaming_ && streamOn_[s] ? 1 : 0;
+        value = streaming_ && (streams_ & vek_stream_bit(s)) ? 1 : 0;
     } else if (key == VEK_FRAME) {
         value = newestFrame_;
     } else if (key == VEK_STREAMING) {

@@ -2,7 +2,6 @@
 // backlogs, synchronous requests, status and the queue of error codes.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -86,7 +85,7 @@ private:
     uint32_t clientId_ = 0;
     float frequency_ = 0;
     bool streaming_ = false;
-    std::array<bool, vekwire::kStreamCount> streamOn_{};
+    int streams_ = VEK_DEFAULT_STREAMS;  // stream bits switched on
     int interpolation_ = 0;
     int32_t newestFrame_ = 0;
     int64_t newestTimeUs_ = 0;

@@ -7,11 +7,11 @@
 
 namespace vektk {
 
-// Stream bits of FrameSet::mask.
-constexpr int kMarkerBit = 1;
-constexpr int kRigidBit = 2;
-constexpr int kImageBit = 4;
-constexpr int kDetectorBit = 8;
+// Stream bits of FrameSet::mask: those of the library.
+constexpr int kMarkerBit = VEK_MARKER_BIT;
+constexpr int kRigidBit = VEK_RIGID_BIT;
+constexpr int kImageBit = VEK_IMAGE_BIT;
+constexpr int kDetectorBit = VEK_DETECTOR_BIT;
 
 class FrameSet {
 public:

@@ -9,18 +9,15 @@
 
 namespace vektk {
 
-constexpr std::size_t kFetchBufferBytes = 16384;
+constexpr std::size_t kFetchBufferBytes = VEK_FETCH_BYTES;
 
 template <typename Record>
 constexpr int MaxRecords() {
     return static_cast<int>(kFetchBufferBytes / sizeof(Record));
 }
 
-static_assert(MaxRecords<MarkerRecord>() == 585);
-static_assert(MaxRecords<RigidRecord>() == 372);
-static_assert(MaxRecords<ImageRecord>() == 512);
-static_assert(MaxRecords<DetectorRecord>() == 409);
-static_assert(MaxRecords<VEKCamera>() == 409);
+static_assert(MaxRecords<MarkerRecord>() == VEK_MAX_MARKERS);
+static_assert(MaxRecords<DetectorRecord>() == VEK_MAX_DETECTORS);
 static_assert(sizeof(VEKCamera) * VEK_MAX_CAMERAS < kFetchBufferBytes,
               "sizeof(VEKCamera)*64 < buf.size()");
 

@@ -3,6 +3,8 @@
 // one pose), and its ".pt" / ".rb" file form.
 #pragma once
 
+#include <veksock.h>
+
 #include <ostream>
 #include <string>
 #include <utility>
@@ -10,8 +12,8 @@
 
 namespace vektk {
 
-constexpr int kPointTracker = 768;
-constexpr int kRigidTracker = 769;
+constexpr int kPointTracker = VEK_POINT_TRACKER;
+constexpr int kRigidTracker = VEK_RIGID_TRACKER;
 constexpr int kRigidTrackerAlt = 3073;  // further rigid kind, written as rigid
 
 struct MarkerDef {
@@ -21,10 +23,10 @@ struct MarkerDef {
 };
 
 // A marker's index within its tracker has 12 bits.
-constexpr int kMaxMarkersPerTracker = 4096;
+constexpr int kMaxMarkersPerTracker = VEK_MARKERS_PER_TRACKER;
 
 // Server-side marker id of marker `index` of tracker `trackerId`.
-constexpr int MarkerId(int trackerId, int index) { return trackerId * kMaxMarkersPerTracker + index; }
+inline int MarkerId(int trackerId, int index) { return vek_marker_id(trackerId, index); }
 
 class Tracker {
 public:

@@ -15,17 +15,6 @@ bool IsRefusal(int code) {
     return code == VEK_INVALID_VALUE || code == VEK_INVALID_ENUM || code == VEK_INVALID_OPERATION;
 }
 
-struct StreamKey {
-    int key;
-    int bit;
-};
-constexpr StreamKey kStreams[] = {
-    {VEK_MARKERS, kMarkerBit},
-    {VEK_RIGIDS, kRigidBit},
-    {VEK_IMAGES, kImageBit},
-    {VEK_DETECTORS, kDetectorBit},
-};
-
 }  // namespace
 
 VEK::VEK(float scale) : scale(scale), pending(std::make_unique<FrameSet>()) {}
@@ -172,9 +161,9 @@ int VEK::FetchCameras(std::vector<VEKCamera>& out) {
 
 int VEK::EnabledStreams() const {
     int enabled = 0;
-    for (const StreamKey& s : kStreams) {
+    for (int s = 0; s < VEK_STREAM_COUNT; ++s) {
         int on = 0;
-        if (vekGetIntegerv(s.key, &on) > 0 && on != 0) enabled |= s.bit;
+        if (vekGetIntegerv(vek_stream_key(s), &on) > 0 && on != 0) enabled |= vek_stream_bit(s);
     }
     return enabled;
 }

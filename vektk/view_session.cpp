@@ -3,12 +3,6 @@
 #include "marker_filter_driver.h"
 
 namespace vektk {
-namespace {
-
-constexpr unsigned kExcludedFromCondition = 0x10;
-
-}  // namespace
-
 ViewSession::ViewSession(float scale) : VEK(scale) {}
 
 int ViewSession::ConnectView(const ConnectionSettings& settings, int startStreaming,
@@ -36,7 +30,7 @@ void ViewSession::AddConditionSample() {
     int count = 0;
     float sum = 0;
     for (const MarkerRecord& m : markers) {
-        if (m.cond > 0 && m.cond < conditionThreshold && !(m.flags & kExcludedFromCondition)) {
+        if (m.cond > 0 && m.cond < conditionThreshold && !(m.flags & VEK_MARKER_FILLED)) {
             ++count;
             sum += m.cond;
         }

@@ -230,12 +230,13 @@ bool decodeFrame(const uint8_t* p, size_t n, FrameView& m, std::string& error) {
         error = "truncated frame header";
         return false;
     }
-    if (m.header.mask & ~0xFu) {
+    constexpr uint32_t kAllStreams = (1u << kStreamCount) - 1;
+    if (m.header.mask & ~kAllStreams) {
         error = "unknown stream in frame";
         return false;
     }
     for (int s = 0; s < kStreamCount; ++s) {
-        if (!(m.header.mask & (1u << s))) continue;
+        if (!(m.header.mask & vek_stream_bit(s))) continue;
         const uint32_t count = f.get<uint32_t>();
         if (!f.ok()) break;
         if (count > kMaxRecords[s]) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "veksock.h"
+#include "vek_types.h"
 
 namespace vekwire {
 
@@ -40,12 +40,13 @@ enum class Op : uint16_t {
     RpdClose = 8
 };
 
-// Stream bits of a frame, in the order their sections follow the header.
-enum StreamBit : uint32_t { kMarkers = 1, kRigids = 2, kImages = 4, kDetectors = 8 };
-constexpr int kStreamCount = 4;
+// A frame's sections follow its header in stream index order; its mask
+// holds the stream bits (VEK_MARKER_BIT ...) of the sections present.
+constexpr int kStreamCount = VEK_STREAM_COUNT;
 constexpr uint32_t kRecordSize[kStreamCount] = {sizeof(MarkerRecord), sizeof(RigidRecord),
                                                 sizeof(ImageRecord), sizeof(DetectorRecord)};
-constexpr uint32_t kMaxRecords[kStreamCount] = {585, 372, 512, 409};
+constexpr uint32_t kMaxRecords[kStreamCount] = {VEK_MAX_MARKERS, VEK_MAX_RIGIDS, VEK_MAX_IMAGES,
+                                                VEK_MAX_DETECTORS};
 
 struct Hello {
     int32_t flags = 0;
@@ -82,7 +83,7 @@ struct FrameHeader {
     int64_t generatedUs = 0;  // server's steady clock, microseconds
     float frequency = 0;
     uint32_t serverDropped = 0;
-    uint32_t mask = 0;        // StreamBit of the sections that follow
+    uint32_t mask = 0;        // stream bits of the sections that follow
 };
 constexpr size_t kFrameHeaderSize = 24;
 

@@ -77,13 +77,13 @@ int main(int argc, char** argv) {
         vekDone();
         return 1;
     }
-    MarkerRecord fetched[585], markers[585];
+    MarkerRecord fetched[VEK_MAX_MARKERS], markers[VEK_MAX_MARKERS];
     VEKCamera cameras[VEK_MAX_CAMERAS];
     const auto start = std::chrono::steady_clock::now();
     int frames = 0, lastFrame = 0, n = 0;
     for (int second = 1; second <= seconds;) {
         int got;
-        while ((got = vekGetMarkers(fetched, 585)) > 0) {  // keep the newest frame for the report
+        while ((got = vekGetMarkers(fetched, VEK_MAX_MARKERS)) > 0) {  // keep the newest frame for the report
             ++frames;
             n = got;
             std::copy(fetched, fetched + got, markers);

@@ -33,7 +33,7 @@ std::string sampleStream() {
     fh.frame = 10;
     fh.generatedUs = 123456789012LL;
     fh.frequency = 480;
-    fh.mask = kMarkers | kImages;
+    fh.mask = VEK_MARKER_BIT | VEK_IMAGE_BIT;
     encodeFrameHeader(s, fh, sections.size());
     s += sections;
     encodeBye(s, 1);
@@ -199,7 +199,7 @@ TEST(WireDecode, FramePayloadsAreCheckedBeforeUse) {
         return decodeFrame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), f, error);
     };
     FrameHeader h;
-    h.mask = kMarkers;
+    h.mask = VEK_MARKER_BIT;
     std::string section;
     const MarkerRecord m{};
     encodeSection(section, &m, 1, sizeof m);
@@ -219,7 +219,7 @@ TEST(WireDecode, FramePayloadsAreCheckedBeforeUse) {
     EXPECT_EQ(error, "too many records in frame");
 
     // A count whose byte size would overflow is refused, not multiplied blindly.
-    h.mask = kImages;
+    h.mask = VEK_IMAGE_BIT;
     std::string huge;
     const uint32_t hugeCount = 0xFFFFFFFFu;
     huge.append(reinterpret_cast<const char*>(&hugeCount), 4);
