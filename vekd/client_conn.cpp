@@ -26,7 +26,7 @@ ssize_t writeParts(int fd, const iovec* parts, int count) {
 bool ClientConn::send(const iovec* parts, int count, size_t total, bool droppable, size_t limit) {
     size_t written = 0;
     if (queued() == 0) {
-        const ssize_t n = writeParts(fd, parts, count);
+        const ssize_t n = writeParts(fd.get(), parts, count);
         if (n < 0) return false;
         written = static_cast<size_t>(n);
         if (written == total) return true;
@@ -51,7 +51,7 @@ bool ClientConn::send(const iovec* parts, int count, size_t total, bool droppabl
 bool ClientConn::flush() {
     while (queued() > 0) {
         iovec v{queue.data() + queueStart, queued()};
-        const ssize_t n = writeParts(fd, &v, 1);
+        const ssize_t n = writeParts(fd.get(), &v, 1);
         if (n < 0) return false;
         if (n == 0) break;
         queueStart += static_cast<size_t>(n);

@@ -7,12 +7,13 @@
 #include <cstdint>
 #include <string>
 
+#include "unique_fd.h"
 #include "wire.h"
 
 namespace vekd {
 
 struct ClientConn {
-    int fd = -1;
+    vekwire::UniqueFd fd;  // empty once the client is dropped
     uint32_t id = 0;
     long long connectedMs = 0;
     bool admitted = false;

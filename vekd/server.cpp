@@ -84,12 +84,7 @@ Server::Server(Options options, Scene scene)
     : options_(std::move(options)), sim_(std::move(scene), options_.seed),
       frequency_(options_.frequency) {}
 
-Server::~Server() {
-    for (auto& c : clients_)
-        if (c->fd >= 0) close(c->fd);
-    for (int fd : {epoll_, listen_, udp_, timer_, signals_})
-        if (fd >= 0) close(fd);
-}
+Server::~Server() = default;
 
 bool Server::start(std::string& error) {
     sockaddr_in addr;
@@ -97,28 +92,31 @@ bool Server::start(std::string& error) {
         error = "not an IPv4 address: " + options_.bind;
         return false;
     }
-    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    listen_.reset(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!listen_.valid()) {
+        error = std::string("cannot make a socket: ") + std::strerror(errno);
+        return false;
+    }
     const int one = 1;
-    setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(listen_, 64) != 0) {
+    setsockopt(listen_.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (bind(listen_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(listen_.get(), 64) != 0) {
         error = "cannot listen on " + options_.bind + ":" + std::to_string(options_.port) + ": " +
                 std::strerror(errno);
         return false;
     }
-    port_ = boundPort(listen_);
+    port_ = boundPort(listen_.get());
 
     discoveryPort_ = -1;
     if (options_.discoveryPort >= 0) {
         bindAddress(options_.bind, options_.discoveryPort, addr);
-        udp_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (bind(udp_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        udp_.reset(socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        if (!udp_.valid() || bind(udp_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
             std::printf("vekd: warning: discovery off: udp port %d: %s\n", options_.discoveryPort,
                         std::strerror(errno));
-            close(udp_);
-            udp_ = -1;
+            udp_.reset();
         } else {
-            discoveryPort_ = boundPort(udp_);
+            discoveryPort_ = boundPort(udp_.get());
         }
     }
 
@@ -127,17 +125,22 @@ bool Server::start(std::string& error) {
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     sigprocmask(SIG_BLOCK, &set, nullptr);
-    signals_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    signals_.reset(signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC));
     signal(SIGPIPE, SIG_IGN);
-    timer_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    epoll_ = epoll_create1(EPOLL_CLOEXEC);
-    const std::pair<int, Tag> watched[] = {{listen_, kListen}, {udp_, kUdp}, {timer_, kTimer}, {signals_, kSignals}};
+    timer_.reset(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
+    epoll_.reset(epoll_create1(EPOLL_CLOEXEC));
+    if (!signals_.valid() || !timer_.valid() || !epoll_.valid()) {
+        error = std::string("cannot make the event descriptors: ") + std::strerror(errno);
+        return false;
+    }
+    const std::pair<int, Tag> watched[] = {
+        {listen_.get(), kListen}, {udp_.get(), kUdp}, {timer_.get(), kTimer}, {signals_.get(), kSignals}};
     for (const auto& [fd, kind] : watched) {
         if (fd < 0) continue;
         epoll_event ev{};
         ev.events = EPOLLIN;
         ev.data.u64 = tag(kind);
-        epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev);
+        epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd, &ev);
     }
     std::printf("vekd: serving \"%s\" on %s:%d, discovery on udp port %d, %g Hz\n",
                 options_.name.c_str(), options_.bind.c_str(), port_, discoveryPort_, frequency_);
@@ -149,7 +152,7 @@ bool Server::start(std::string& error) {
 int Server::run() {
     epoll_event events[64];
     for (;;) {
-        const int n = epoll_wait(epoll_, events, 64, waitMs());
+        const int n = epoll_wait(epoll_.get(), events, 64, waitMs());
         if (n < 0 && errno != EINTR) return 1;
         for (int i = 0; i < n; ++i) {
             const uint64_t t = events[i].data.u64;
@@ -162,9 +165,9 @@ int Server::run() {
                 return 0;
             case kClient:
                 for (auto& c : clients_) {
-                    if (c->id != static_cast<uint32_t>(t) || c->fd < 0) continue;
+                    if (c->id != static_cast<uint32_t>(t) || !c->fd.valid()) continue;
                     if (events[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) readClient(*c);
-                    if (c->fd >= 0 && (events[i].events & EPOLLOUT)) {
+                    if (c->fd.valid() && (events[i].events & EPOLLOUT)) {
                         if (!c->flush()) drop(*c, "write failed");
                         else watchWrites(*c);
                     }
@@ -179,14 +182,14 @@ int Server::run() {
 void Server::tidy() {
     const long long nowMs = nowUs() / 1000;
     for (auto& c : clients_)
-        if (c->fd >= 0 && !c->admitted && nowMs - c->connectedMs > kHelloLimitMs)
+        if (c->fd.valid() && !c->admitted && nowMs - c->connectedMs > kHelloLimitMs)
             drop(*c, "no greeting");
     removeClosed();
     if (acceptResumeMs_ >= 0 && nowMs >= acceptResumeMs_) {
         epoll_event ev{};
         ev.events = EPOLLIN;
         ev.data.u64 = tag(kListen);
-        epoll_ctl(epoll_, EPOLL_CTL_MOD, listen_, &ev);
+        epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, listen_.get(), &ev);
         acceptResumeMs_ = -1;
     }
     logRepeats(nowMs);
@@ -211,7 +214,7 @@ int Server::waitMs() const {
 void Server::pauseAccepting(int err) {
     epoll_event ev{};  // no events: the listening socket rests
     ev.data.u64 = tag(kListen);
-    epoll_ctl(epoll_, EPOLL_CTL_MOD, listen_, &ev);
+    epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, listen_.get(), &ev);
     const long long nowMs = nowUs() / 1000;
     acceptResumeMs_ = nowMs + kAcceptPauseMs;
     if (acceptFailures_.occur(nowMs)) {
@@ -223,7 +226,8 @@ void Server::pauseAccepting(int err) {
 
 void Server::accept() {
     for (;;) {
-        const int fd = accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        vekwire::UniqueFd accepted(accept4(listen_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        const int fd = accepted.get();
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
@@ -233,19 +237,19 @@ void Server::accept() {
         const int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         auto c = std::make_unique<ClientConn>();
-        c->fd = fd;
+        c->fd = std::move(accepted);
         c->id = nextClientId_++;
         c->connectedMs = nowUs() / 1000;
         epoll_event ev{};
         ev.events = EPOLLIN;
         ev.data.u64 = tag(kClient, c->id);
-        epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &ev);
+        epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd, &ev);
         clients_.push_back(std::move(c));
     }
 }
 
 void Server::watchWrites(ClientConn& c) {
-    if (c.fd < 0) return;
+    if (!c.fd.valid()) return;
     if (c.closing && c.queued() == 0) {
         drop(c, "refused");
         return;
@@ -253,14 +257,14 @@ void Server::watchWrites(ClientConn& c) {
     epoll_event ev{};
     ev.events = EPOLLIN | (c.queued() > 0 ? EPOLLOUT : 0u);
     ev.data.u64 = tag(kClient, c.id);
-    epoll_ctl(epoll_, EPOLL_CTL_MOD, c.fd, &ev);
+    epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, c.fd.get(), &ev);
 }
 
 void Server::readClient(ClientConn& c) {
     uint8_t buf[kReadPerTurn];
     ssize_t n;
     do {
-        n = recv(c.fd, buf, sizeof buf, MSG_DONTWAIT);
+        n = recv(c.fd.get(), buf, sizeof buf, MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
     if (n <= 0) {
@@ -271,8 +275,8 @@ void Server::readClient(ClientConn& c) {
     std::string out;
     vekwire::Message m;
     int r = 0;
-    while (c.fd >= 0 && (r = c.reader.next(m)) == 1) handle(c, m, out);
-    if (c.fd < 0) return;
+    while (c.fd.valid() && (r = c.reader.next(m)) == 1) handle(c, m, out);
+    if (!c.fd.valid()) return;
     if (r < 0) {
         drop(c, c.reader.error().c_str());
         return;
@@ -315,11 +319,11 @@ void Server::admit(ClientConn& c, const vekwire::Hello& hello, std::string& out)
     // A master that just said goodbye may not have been read yet.
     if (!slave)
         for (auto& other : clients_)
-            if (other->fd >= 0 && other->master) readClient(*other);
+            if (other->fd.valid() && other->master) readClient(*other);
     int admitted = 0;
     bool masterPresent = false;
     for (const auto& other : clients_) {
-        if (other->fd < 0 || !other->admitted) continue;
+        if (!other->fd.valid() || !other->admitted) continue;
         ++admitted;
         masterPresent |= other->master;
     }
@@ -413,7 +417,7 @@ int Server::setFrequency(ClientConn& c, float hz) {
     std::string out;
     vekwire::encodeState(out, frequency_);
     for (auto& other : clients_)
-        if (other->fd >= 0 && other->admitted && other.get() != &c) post(*other, out);
+        if (other->fd.valid() && other->admitted && other.get() != &c) post(*other, out);
     return 0;
 }
 
@@ -424,14 +428,13 @@ bool Server::post(ClientConn& c, const std::string& message) {
     if (!c.send(message)) drop(c, "write failed");
     else if (c.queued() > 2 * options_.queueBytes) drop(c, "does not read what it is sent");
     else if (c.queued() > 0) watchWrites(c);
-    return c.fd >= 0;
+    return c.fd.valid();
 }
 
 void Server::drop(ClientConn& c, const char* why) {
-    if (c.fd < 0) return;
-    epoll_ctl(epoll_, EPOLL_CTL_DEL, c.fd, nullptr);
-    close(c.fd);
-    c.fd = -1;
+    if (!c.fd.valid()) return;
+    epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, c.fd.get(), nullptr);
+    c.fd.reset();
     if (c.admitted) {
         std::printf("client %u disconnected: %s (%u frames dropped for it)\n", c.id, why, c.dropped);
         if (c.master && !trackers_.trackers().empty()) {
@@ -445,7 +448,7 @@ void Server::drop(ClientConn& c, const char* why) {
 }
 
 void Server::removeClosed() {
-    std::erase_if(clients_, [](const auto& c) { return c->fd < 0; });
+    std::erase_if(clients_, [](const auto& c) { return !c->fd.valid(); });
 }
 
 void Server::armTimer(long long atUs) {
@@ -454,7 +457,7 @@ void Server::armTimer(long long atUs) {
         when.it_value.tv_sec = atUs / 1000000;
         when.it_value.tv_nsec = (atUs % 1000000) * 1000 + 1;
     }
-    timerfd_settime(timer_, TFD_TIMER_ABSTIME, &when, nullptr);
+    timerfd_settime(timer_.get(), TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
 void Server::schedule() {
@@ -471,7 +474,7 @@ void Server::schedule() {
 
 void Server::onTimer() {
     uint64_t expirations;
-    if (read(timer_, &expirations, sizeof expirations) < 0 || frequency_ <= 0) return;
+    if (read(timer_.get(), &expirations, sizeof expirations) < 0 || frequency_ <= 0) return;
     const double periodUs = 1e6 / frequency_;
     const long long now = nowUs();
     // Every frame that is due, so the rate holds on average; a schedule that
@@ -512,7 +515,7 @@ void Server::generateFrame() {
     h.generatedUs = nowUs();
     lastFrameUs_ = h.generatedUs;
     for (auto& c : clients_) {
-        if (c->fd < 0 || !c->admitted || !c->streaming) continue;
+        if (!c->fd.valid() || !c->admitted || !c->streaming) continue;
         h.mask = 0;
         h.serverDropped = c->dropped;
         iovec parts[1 + vekwire::kStreamCount];
@@ -539,7 +542,7 @@ void Server::answerDiscovery() {
         uint8_t buf[vekwire::kScanQuerySize + 1];  // the byte more tells a longer datagram
         sockaddr_in from{};
         socklen_t len = sizeof from;
-        const ssize_t n = recvfrom(udp_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        const ssize_t n = recvfrom(udp_.get(), buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
         if (n < 0) return;
         // A well-formed query is as long as the answer: an answer never
         // carries more bytes to an address than came from it.
@@ -548,14 +551,14 @@ void Server::answerDiscovery() {
 
         std::string host = options_.bind;
         if (host == "0.0.0.0") {  // the address the asker reaches us at
-            const int probe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            const vekwire::UniqueFd socket_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+            const int probe = socket_.get();
             sockaddr_in local{};
             socklen_t llen = sizeof local;
             char text[INET_ADDRSTRLEN] = "127.0.0.1";
             if (connect(probe, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
                 getsockname(probe, reinterpret_cast<sockaddr*>(&local), &llen) == 0)
                 inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
-            close(probe);
             host = text;
         }
         if (port_ != VEK_DEFAULT_PORT) host += ":" + std::to_string(port_);
@@ -566,7 +569,7 @@ void Server::answerDiscovery() {
         std::snprintf(e.host, sizeof e.host, "%s", host.c_str());
         std::snprintf(e.description, sizeof e.description, "%s", description.c_str());
         const std::string answer = vekwire::encodeScanAnswer(e);
-        sendto(udp_, answer.data(), answer.size(), MSG_DONTWAIT,
+        sendto(udp_.get(), answer.data(), answer.size(), MSG_DONTWAIT,
                reinterpret_cast<const sockaddr*>(&from), len);
     }
 }
@@ -575,7 +578,7 @@ void Server::stopAll() {
     std::string bye;
     vekwire::encodeBye(bye, VEK_SERVER_STOPPED);
     for (auto& c : clients_) {
-        if (c->fd < 0) continue;
+        if (!c->fd.valid()) continue;
         if (c->admitted) {
             c->send(bye);
             // Give a slow reader a moment to take the goodbye.

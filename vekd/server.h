@@ -60,7 +60,7 @@ private:
     FrameData frame_;
     std::string sections_[vekwire::kStreamCount];
 
-    int epoll_ = -1, listen_ = -1, udp_ = -1, timer_ = -1, signals_ = -1;
+    vekwire::UniqueFd epoll_, listen_, udp_, timer_, signals_;
     int port_ = 0, discoveryPort_ = 0;
     long long acceptResumeMs_ = -1;  // the listening socket rests until then
     RepeatedLine acceptFailures_{10000};

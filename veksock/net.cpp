@@ -71,43 +71,38 @@ int millisecondsLeft(long long deadlineMs) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-int connectWithin(const Endpoint& to, int timeoutMs) {
+int connectWithin(const Endpoint& to, int timeoutMs, vekwire::UniqueFd& out) {
     const long long deadline = nowMs() + timeoutMs;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(to.port));
     if (const int r = resolve(to.host, addr.sin_addr)) return r;
 
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    vekwire::UniqueFd socket_(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const int fd = socket_.get();
     if (fd < 0) return socketCode(errno);
     const int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     const int rcvbuf = 4 << 20;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
 
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return fd;
-    if (errno != EINPROGRESS) {
-        const int code = socketCode(errno);
-        close(fd);
-        return code;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        out = std::move(socket_);
+        return 0;
     }
+    if (errno != EINPROGRESS) return socketCode(errno);
     pollfd p{fd, POLLOUT, 0};
     int r;
     do {
         r = poll(&p, 1, millisecondsLeft(deadline));
     } while (r < 0 && errno == EINTR);
-    if (r == 0) {
-        close(fd);
-        return VEK_ERR_TIMED_OUT;
-    }
+    if (r == 0) return VEK_ERR_TIMED_OUT;
     int err = 0;
     socklen_t len = sizeof err;
     getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-    if (r < 0 || err != 0) {
-        close(fd);
-        return socketCode(r < 0 ? errno : err);
-    }
-    return fd;
+    if (r < 0 || err != 0) return socketCode(r < 0 ? errno : err);
+    out = std::move(socket_);
+    return 0;
 }
 
 }  // namespace veksock

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "unique_fd.h"
+
 namespace veksock {
 
 struct Endpoint {
@@ -23,9 +25,9 @@ int resolve(const std::string& host, in_addr& out);
 // The library code (minus a socket error number) for an errno value.
 int socketCode(int err);
 
-// Connects within timeoutMs; answers a non-blocking socket, or a negative
-// library code.
-int connectWithin(const Endpoint& to, int timeoutMs);
+// Connects within timeoutMs: 0 with the non-blocking socket in `out`, or a
+// negative library code.
+int connectWithin(const Endpoint& to, int timeoutMs, vekwire::UniqueFd& out);
 
 // Milliseconds left until a steady-clock deadline given in milliseconds.
 int millisecondsLeft(long long deadlineMs);

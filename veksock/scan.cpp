@@ -74,7 +74,8 @@ extern "C" int vek_scan(const char* address, int port, const char* client, int w
         }
         if (targets.empty()) return VEK_ERR_HOST_UNREACHABLE;
 
-        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const vekwire::UniqueFd socket_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        const int fd = socket_.get();
         if (fd < 0) return veksock::socketCode(errno);
         for (const auto& t : targets) {
             if (t.addr.sin_addr.s_addr == htonl(INADDR_BROADCAST)) {
@@ -113,7 +114,6 @@ extern "C" int vek_scan(const char* address, int port, const char* client, int w
             }
             if (all) break;
         }
-        close(fd);
         return count;
     } catch (...) {
         return VEK_ERR_NET_UNREACHABLE;

@@ -62,8 +62,7 @@ int Session::takeError() {
 }
 
 void Session::lose(int code) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
+    fd_.reset();
     connected_ = false;
     streaming_ = false;
     awaiting_ = false;
@@ -72,13 +71,12 @@ void Session::lose(int code) {
 }
 
 void Session::done() {
-    if (fd_ >= 0) {
+    if (fd_.valid()) {
         out_.clear();
         vekwire::encodeBye(out_, 0);
-        send(fd_, out_.data(), out_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        close(fd_);
+        send(fd_.get(), out_.data(), out_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     }
-    fd_ = -1;
+    fd_.reset();
     connected_ = false;
     streaming_ = false;
     reader_.reset();
@@ -90,14 +88,14 @@ bool Session::sendAll(const std::string& bytes) {
     size_t sent = 0;
     const long long deadline = nowMs() + VEK_TIMEOUT_MS;
     while (sent < bytes.size()) {
-        const ssize_t n = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n = send(fd_.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd p{fd_, POLLOUT, 0};
+            pollfd p{fd_.get(), POLLOUT, 0};
             if (poll(&p, 1, millisecondsLeft(deadline)) > 0) continue;
             lose(VEK_ERR_TIMED_OUT);
             return false;
@@ -109,15 +107,15 @@ bool Session::sendAll(const std::string& bytes) {
 }
 
 bool Session::receive(int waitMs) {
-    if (fd_ < 0) return false;
+    if (!fd_.valid()) return false;
     if (waitMs > 0) {
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{fd_.get(), POLLIN, 0};
         if (poll(&p, 1, waitMs) <= 0) return true;
     }
     constexpr size_t kChunk = 256 * 1024;
     size_t total = 0;
-    while (fd_ >= 0 && total < kMaxDrainBytes) {
-        const ssize_t n = recv(fd_, reader_.prepare(kChunk), kChunk, MSG_DONTWAIT);
+    while (fd_.valid() && total < kMaxDrainBytes) {
+        const ssize_t n = recv(fd_.get(), reader_.prepare(kChunk), kChunk, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (n <= 0) {
@@ -130,15 +128,15 @@ bool Session::receive(int waitMs) {
         if (!handleBuffered()) return false;
         if (static_cast<size_t>(n) < kChunk) break;
     }
-    return fd_ >= 0;
+    return fd_.valid();
 }
 
 bool Session::handleBuffered() {
     vekwire::Message m;
     int r = 0;
-    while (fd_ >= 0 && (r = reader_.next(m)) == 1) handle(m);
-    if (fd_ >= 0 && r < 0) lose(VEK_ERR_PROTOCOL);
-    return fd_ >= 0;
+    while (fd_.valid() && (r = reader_.next(m)) == 1) handle(m);
+    if (fd_.valid() && r < 0) lose(VEK_ERR_PROTOCOL);
+    return fd_.valid();
 }
 
 void Session::drain() {
@@ -205,10 +203,10 @@ int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwir
             return ok ? 0 : VEK_ERR_PROTOCOL;
         }
         const int left = millisecondsLeft(deadlineMs);
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{fd_.get(), POLLIN, 0};
         if (left == 0 || poll(&p, 1, left) <= 0) return VEK_ERR_TIMED_OUT;
         uint8_t buf[512];
-        const ssize_t n = recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+        const ssize_t n = recv(fd_.get(), buf, sizeof buf, MSG_DONTWAIT);
         if (n > 0) {
             heard = true;
             reader_.feed(buf, static_cast<size_t>(n));
@@ -235,12 +233,10 @@ int Session::init(const char* server, int flags) {
         fail(VEK_ERR_HOST_UNREACHABLE);
         return VEK_ERR_HOST_UNREACHABLE;
     }
-    const int fd = connectWithin(ep, VEK_TIMEOUT_MS);
-    if (fd < 0) {
-        fail(fd);
-        return fd;
+    if (const int code = connectWithin(ep, VEK_TIMEOUT_MS, fd_)) {
+        fail(code);
+        return code;
     }
-    fd_ = fd;
     vekwire::Hello hello;
     hello.flags = flags;
     hello.label = program_invocation_short_name;

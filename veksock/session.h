@@ -9,6 +9,7 @@
 
 #include "backlog.h"
 #include "veksock.h"
+#include "unique_fd.h"
 #include "wire.h"
 
 namespace veksock {
@@ -66,7 +67,7 @@ private:
     void transformPose(float pose[7]) const;
     bool identityTransform() const;
 
-    int fd_ = -1;
+    vekwire::UniqueFd fd_;
     bool connected_ = false;
     uint64_t bytesIn_ = 0;
     long long emptyDrainUs_ = -1;  // when a drain last found nothing

@@ -36,23 +36,20 @@ std::string requestBytes(uint32_t seq, Op op, int target, int key, int value, fl
 }
 
 RawClient::RawClient(int port) {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    fd_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    connected_ = connect(fd_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
 }
 
-void RawClient::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
+void RawClient::close() { fd_.reset(); }
 
 void RawClient::write(const std::string& bytes) {
     size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const ssize_t n = ::send(fd_.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) return;
         sent += static_cast<size_t>(n);
     }
@@ -109,10 +106,10 @@ bool RawClient::read(Kind& kind, std::string& payload, int timeoutMs) {
             return true;
         }
         if (r < 0) return false;
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{fd_.get(), POLLIN, 0};
         if (poll(&p, 1, timeoutMs) <= 0) return false;
         char buf[65536];
-        const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+        const ssize_t n = ::recv(fd_.get(), buf, sizeof buf, 0);
         if (n <= 0) return false;
         reader_.feed(buf, static_cast<size_t>(n));
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "unique_fd.h"
 #include "wire.h"
 
 namespace vekd::testing {
@@ -22,13 +23,12 @@ struct FrameArrivals {
 class RawClient {
 public:
     explicit RawClient(int port);
-    ~RawClient() { close(); }
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;
 
     void close();
     bool connected() const { return connected_; }
-    int fd() const { return fd_; }
+    int fd() const { return fd_.get(); }
 
     void write(const std::string& bytes);
 
@@ -53,7 +53,7 @@ public:
     int framesSkipped() const { return framesSkipped_; }
 
 private:
-    int fd_ = -1;
+    vekwire::UniqueFd fd_;
     bool connected_ = false;
     vekwire::Reader reader_;
     uint32_t seq_ = 0;

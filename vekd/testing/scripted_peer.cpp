@@ -33,30 +33,27 @@ void sendAll(int fd, const std::string& bytes) {
 }  // namespace
 
 ScriptedPeer::ScriptedPeer(std::vector<std::string> answers, std::string later) {
-    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listen_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listen_, 1) != 0 ||
-        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-        close(listen_);
+    if (bind(listen_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listen_.get(), 1) != 0 ||
+        getsockname(listen_.get(), reinterpret_cast<sockaddr*>(&a), &len) != 0) {
         throw std::runtime_error("scripted peer cannot listen");
     }
     port_ = ntohs(a.sin_port);
     thread_ = std::thread(&ScriptedPeer::serve, this, std::move(answers), std::move(later));
 }
 
-ScriptedPeer::~ScriptedPeer() {
-    thread_.join();
-    close(listen_);
-}
+ScriptedPeer::~ScriptedPeer() { thread_.join(); }
 
 std::string ScriptedPeer::address() const { return "127.0.0.1:" + std::to_string(port_); }
 
 void ScriptedPeer::serve(std::vector<std::string> answers, std::string later) {
-    if (!readable(listen_, kPatienceMs)) return;
-    const int fd = accept(listen_, nullptr, nullptr);
+    if (!readable(listen_.get(), kPatienceMs)) return;
+    const vekwire::UniqueFd accepted(accept(listen_.get(), nullptr, nullptr));
+    const int fd = accepted.get();
     if (fd < 0) return;
     vekwire::Reader reader;
     char buf[4096];
@@ -80,7 +77,6 @@ void ScriptedPeer::serve(std::vector<std::string> answers, std::string later) {
     shutdown(fd, SHUT_WR);
     while (readable(fd, kPatienceMs) && recv(fd, buf, sizeof buf, 0) > 0) {
     }
-    close(fd);
 }
 
 }  // namespace vekd::testing

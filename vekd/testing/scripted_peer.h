@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "unique_fd.h"
+
 namespace vekd::testing {
 
 class ScriptedPeer {
@@ -22,7 +24,7 @@ public:
 private:
     void serve(std::vector<std::string> answers, std::string later);
 
-    int listen_ = -1;
+    vekwire::UniqueFd listen_;
     int port_ = 0;
     std::thread thread_;
 };

@@ -26,6 +26,8 @@ std::string ServerProcess::programPath() {
 ServerProcess::ServerProcess(std::vector<std::string> extraArgs) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    vekwire::UniqueFd writeEnd(fds[1]);
+    outFd_.reset(fds[0]);
     std::vector<std::string> args = {programPath(), "--port", "0", "--discovery-port", "0"};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     pid_ = fork();
@@ -37,8 +39,7 @@ ServerProcess::ServerProcess(std::vector<std::string> extraArgs) {
         execv(argv[0], argv.data());
         _exit(127);
     }
-    close(fds[1]);
-    outFd_ = fds[0];
+    writeEnd.reset();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (!waitForOutput("\n", 5000)) {
         stop(9);
@@ -54,10 +55,7 @@ ServerProcess::ServerProcess(std::vector<std::string> extraArgs) {
     discoveryPort_ = std::atoi(output_.c_str() + disc + 9);
 }
 
-ServerProcess::~ServerProcess() {
-    stop();
-    if (outFd_ >= 0) close(outFd_);
-}
+ServerProcess::~ServerProcess() { stop(); }
 
 std::string ServerProcess::address() const { return "127.0.0.1:" + std::to_string(port_); }
 
@@ -93,11 +91,11 @@ long ServerProcess::residentBytes() const {
 }
 
 void ServerProcess::readAvailable(int timeoutMs) {
-    if (outFd_ < 0) return;
-    pollfd p{outFd_, POLLIN, 0};
+    if (!outFd_.valid()) return;
+    pollfd p{outFd_.get(), POLLIN, 0};
     while (poll(&p, 1, timeoutMs) > 0) {
         char buf[4096];
-        const ssize_t n = read(outFd_, buf, sizeof buf);
+        const ssize_t n = read(outFd_.get(), buf, sizeof buf);
         if (n <= 0) break;
         output_.append(buf, static_cast<size_t>(n));
         timeoutMs = 0;
@@ -121,14 +119,14 @@ bool ServerProcess::waitForOutput(const std::string& text, int timeoutMs) {
 }
 
 int unusedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const vekwire::UniqueFd socket_(socket(AF_INET, SOCK_STREAM, 0));
+    const int fd = socket_.get();
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     socklen_t len = sizeof a;
     getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
     return ntohs(a.sin_port);
 }
 

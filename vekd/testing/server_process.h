@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "unique_fd.h"
+
 namespace vekd::testing {
 
 class ServerProcess {
@@ -42,7 +44,7 @@ private:
     void readAvailable(int timeoutMs);
 
     pid_t pid_ = -1;
-    int outFd_ = -1;
+    vekwire::UniqueFd outFd_;
     int port_ = 0;
     int discoveryPort_ = 0;
     std::string output_;

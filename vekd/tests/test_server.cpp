@@ -21,6 +21,7 @@
 
 #include "raw_client.h"
 #include "server_process.h"
+#include "unique_fd.h"
 #include "wire.h"
 
 using vekd::testing::RawClient;
@@ -284,7 +285,8 @@ TEST(Server, RefusesFrequenciesOutsideItsRangeAndPrintsLabelsEscaped) {
 
 TEST(Server, DiscoveryAnswersWellFormedQueriesOnlyAndNeverWithMoreBytes) {
     ServerProcess server;
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const vekwire::UniqueFd socket_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const int fd = socket_.get();
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<uint16_t>(server.discoveryPort()));
@@ -306,5 +308,4 @@ TEST(Server, DiscoveryAnswersWellFormedQueriesOnlyAndNeverWithMoreBytes) {
     ASSERT_GT(poll(&p, 1, 2000), 0);
     EXPECT_EQ(recv(fd, buf, sizeof buf, 0), static_cast<ssize_t>(kScanAnswerSize));
     EXPECT_EQ(poll(&p, 1, 300), 0);
-    close(fd);
 }

@@ -13,6 +13,7 @@
 
 #include "scripted_peer.h"
 #include "server_process.h"
+#include "unique_fd.h"
 #include "veksock.h"
 #include "wire.h"
 
@@ -103,7 +104,8 @@ TEST(LibraryConnect, FailuresAreCodesThatStayPending) {
 
 TEST(LibraryConnect, AServerThatNeverAnswersTimesOut) {
     // Listening but never accepting: the handshake gets no answer.
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const vekwire::UniqueFd listening(socket(AF_INET, SOCK_STREAM, 0));
+    const int fd = listening.get();
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -119,7 +121,6 @@ TEST(LibraryConnect, AServerThatNeverAnswersTimesOut) {
     EXPECT_GE(took, std::chrono::milliseconds(1900));
     EXPECT_LT(took, std::chrono::milliseconds(3000));
     EXPECT_EQ(vekGetError(), VEK_ERR_TIMED_OUT);
-    close(fd);
 }
 
 TEST(LibraryConnect, AServerThatBreaksTheHandshakeIsAProtocolErrorNotARefusal) {
