@@ -14,6 +14,23 @@ void DetectorSession::CollectPeaks(int selectedCamera) {
                     selectedCamera, fastMode});
 }
 
+void DetectorSession::SetStreaming(bool on) {
+    if (connected) vekSetInteger(VEK_STREAMING, on ? VEK_ON : VEK_OFF);
+}
+
+void DetectorSession::ToggleFrequency() {
+    float hz = 0;
+    vekGetFloatv(VEK_FREQUENCY, &hz);
+    vekSetFloat(VEK_FREQUENCY, hz != 0 ? 0.0f : frequency);
+}
+
+float DetectorSession::StreamingFrequency() const {
+    float hz = 0;
+    int streaming = 0;
+    if (connected && vekGetIntegerv(VEK_STREAMING, &streaming) > 0 && streaming) vekGetFloatv(VEK_FREQUENCY, &hz);
+    return hz;
+}
+
 void DetectorSession::ClearLiveData() {
     markers.clear();
     rigids.clear();

@@ -22,6 +22,16 @@ public:
     // shown may look live.
     void ClearLiveData();
 
+    // The server's stream on or off (pause); nothing when not connected.
+    void SetStreaming(bool on);
+    // Stops the server's frames (frequency 0), or starts them again at the
+    // frequency of the connection when they are stopped.
+    void ToggleFrequency();
+    // The server's frequency while this session streams, else 0.
+    float StreamingFrequency() const;
+    // The code a failed connection left with the library, 0 when none.
+    static int TakeConnectError() { return vekGetError(); }
+
     PeakTables tables;
     bool fastMode = false;
 };

@@ -122,10 +122,7 @@ void ViewerMainWindow::resetMeasuredRate() {
 }
 
 void ViewerMainWindow::watchServerFrequency() {
-    float hz = 0;
-    int streaming = 0;
-    if (session_->connected && vekGetIntegerv(VEK_STREAMING, &streaming) > 0 && streaming)
-        vekGetFloatv(VEK_FREQUENCY, &hz);
+    const float hz = session_->StreamingFrequency();
     if (hz == periodFrequency_) return;
     periodFrequency_ = hz;
     periodSteady_ = false;
@@ -164,7 +161,7 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
         statusBar()->showMessage(QStringLiteral("connected"), kMessageMs);
         return;
     }
-    if (const int e = vekGetError()) initError(e);
+    if (const int e = DetectorSession::TakeConnectError()) initError(e);
     // The init-error handler may have connected after all (as a slave) and
     // said so: the message tells the state the session is in now.
     if (!session_->connected) statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);

@@ -252,7 +252,7 @@ void VistraMainWindow::sl_Pause() {
     paused_ = !paused_;
     SetHighlight(buttons_[kPauseButton], paused_);
     action(kPauseAction)->setChecked(paused_);
-    if (connected) vekSetInteger(VEK_STREAMING, paused_ ? VEK_OFF : VEK_ON);
+    session().SetStreaming(!paused_);
 }
 
 void VistraMainWindow::sl_FastMode() {
@@ -309,7 +309,5 @@ void VistraMainWindow::sl_ToggleFreq() {
         statusBar()->showMessage(QStringLiteral("slave mode: only the master can change the frequency"), kMessageMs);
         return;
     }
-    float hz = 0;
-    vekGetFloatv(VEK_FREQUENCY, &hz);
-    vekSetFloat(VEK_FREQUENCY, hz != 0 ? 0.0f : session().frequency);
+    session().ToggleFrequency();
 }
