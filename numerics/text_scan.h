@@ -16,7 +16,6 @@ public:
     // Consumes `c` when it is the next character (no white space skipped).
     bool readChar(char c);
     void skipSpace();
-    bool atEnd() const { return pos_ == end_; }
 
 private:
     const char* pos_;

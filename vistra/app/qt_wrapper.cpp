@@ -72,7 +72,6 @@ void QTWrapper::init(const QTWrapperConfig& config) {
     glutInit(config.argc, config.argv);
 }
 
-QApplication* QTWrapper::application() const { return app_.get(); }
 
 void ApplyGLDefaults() {
     if (const GLDefaults* d = GetGLDefaults()) {

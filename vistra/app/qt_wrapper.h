@@ -40,7 +40,6 @@ public:
     QTWrapper& operator=(const QTWrapper&) = delete;
 
     void init(const QTWrapperConfig& config);
-    QApplication* application() const;
 
 private:
     std::unique_ptr<QApplication> app_;

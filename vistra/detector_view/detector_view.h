@@ -22,7 +22,6 @@ public:
 
     // Sets both this view's and the core's session pointer.
     void setDetectorSession(DetectorSession* s);
-    DetectorSession* detectorSession() const { return detectorSession_; }
 
     int selectedCamera = 0;
     float panX = 0, panY = 0;

@@ -18,7 +18,6 @@ constexpr std::array<GlutFont, 7> kGlutFonts = {{
 }  // namespace
 
 void SetCurrentTextTarget(TextTarget* target) { currentTarget = target; }
-TextTarget* CurrentTextTarget() { return currentTarget; }
 
 GlutFont GlutTextFont(int index) {
     if (index < 0 || index >= static_cast<int>(kGlutFonts.size())) return {"Helvetica", 8};

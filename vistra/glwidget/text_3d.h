@@ -16,7 +16,6 @@ public:
 
 // The widget that DrawText3D draws into; set by the GL view as it paints.
 void SetCurrentTextTarget(TextTarget* target);
-TextTarget* CurrentTextTarget();
 
 struct GlutFont {
     const char* family;
