@@ -11,14 +11,12 @@ namespace {
 
 constexpr int kFrames = 64;
 
-std::vector<std::vector<MarkerRecord>> movingBodyFrames(int markers)
-{
+std::vector<std::vector<MarkerRecord>> movingBodyFrames(int markers) {
     std::mt19937 rng(1);
     std::uniform_real_distribution<float> spread(-100, 100);
     std::normal_distribution<float> noise(0, 0.05f);
     std::vector<numerics::Vec3f> body(static_cast<std::size_t>(markers));
-    for (auto& p : body)
-        p = {spread(rng), spread(rng), spread(rng)};
+    for (auto& p : body) p = {spread(rng), spread(rng), spread(rng)};
 
     std::vector<std::vector<MarkerRecord>> frames(kFrames);
     for (int f = 0; f < kFrames; ++f) {
@@ -32,8 +30,7 @@ std::vector<std::vector<MarkerRecord>> movingBodyFrames(int markers)
     return frames;
 }
 
-void BM_CaptureStep(benchmark::State& state)
-{
+void BM_CaptureStep(benchmark::State& state) {
     const int markers = static_cast<int>(state.range(0));
     const auto frames = movingBodyFrames(markers);
     numerics::CaptureState capture;

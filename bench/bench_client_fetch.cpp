@@ -126,8 +126,8 @@ int main(int argc, char** argv) {
     vekGetIntegerv(VEK_LIB_DROPPED, &dropped);
     vekDone();
     server.join();
-    std::printf("maximal frames fetched: %d (dropped in backlogs: %d, camera lists: %d)\n", fetched,
-                dropped, cameraLists);
+    std::printf("maximal frames fetched: %d (dropped in backlogs: %d, camera lists: %d)\n", fetched, dropped,
+                cameraLists);
     std::printf("client CPU per maximal frame (drain + 4 fetches + cameras): %.2f us\n",
                 busy / fetched * 1e6);
     return 0;

@@ -55,9 +55,10 @@ void stall() {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     kill(server.pid(), SIGCONT);
     const auto after = master->watch(2.0);
-    std::printf("stall: after 300 ms stopped at 960 Hz, %d frames in the first 100 ms, %d in 2 s, "
-                "longest gap %.0f ms\n",
-                after.firstTenth, after.frames, after.longestGap * 1000);
+    std::printf(
+        "stall: after 300 ms stopped at 960 Hz, %d frames in the first 100 ms, %d in 2 s, "
+        "longest gap %.0f ms\n",
+        after.firstTenth, after.frames, after.longestGap * 1000);
 }
 
 void flood() {
@@ -70,9 +71,10 @@ void flood() {
     const auto seen = master->watch(3.0);
     stop = true;
     flooder.join();
-    std::printf("flood: while a slave floods requests, the master gets %.0f frames/s at 960 Hz, "
-                "longest gap %.0f ms\n",
-                seen.frames / 3.0, seen.longestGap * 1000);
+    std::printf(
+        "flood: while a slave floods requests, the master gets %.0f frames/s at 960 Hz, "
+        "longest gap %.0f ms\n",
+        seen.frames / 3.0, seen.longestGap * 1000);
 }
 
 void idle() {
@@ -99,10 +101,10 @@ void idle() {
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const double grown = (server.residentBytes() - rss) / 1e6;
-    std::printf("idle: %ld frequency changes in %.1f s to 4 slaves that never read: %d of them closed, "
-                "vekd grew %.1f MB (%.2f MB/s), %d frequency lines logged\n",
-                changes, seconds, count(out, "does not read"), grown, grown / seconds,
-                count(out, "\nfrequency "));
+    std::printf(
+        "idle: %ld frequency changes in %.1f s to 4 slaves that never read: %d of them closed, "
+        "vekd grew %.1f MB (%.2f MB/s), %d frequency lines logged\n",
+        changes, seconds, count(out, "does not read"), grown, grown / seconds, count(out, "\nfrequency "));
 }
 
 void descriptors() {
@@ -117,10 +119,10 @@ void descriptors() {
     good->watch(0.3);
     const double cpu = server.cpuSeconds();
     const auto seen = good->watch(2.0);
-    std::printf("descriptors: out of descriptors with 16 connections waiting, vekd uses %.0f %% of a "
-                "core, a streaming client gets %.0f frames/s at 100 Hz, %d log lines\n",
-                (server.cpuSeconds() - cpu) / 2.0 * 100, seen.frames / 2.0,
-                count(server.output(), "accept"));
+    std::printf(
+        "descriptors: out of descriptors with 16 connections waiting, vekd uses %.0f %% of a "
+        "core, a streaming client gets %.0f frames/s at 100 Hz, %d log lines\n",
+        (server.cpuSeconds() - cpu) / 2.0 * 100, seen.frames / 2.0, count(server.output(), "accept"));
 }
 
 // Bytes of the answer to one query, 0 for none.
@@ -149,12 +151,17 @@ void discovery() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::pair<const char*, void (*)()> cases[] = {
-        {"stall", stall}, {"flood", flood}, {"idle", idle}, {"descriptors", descriptors}, {"discovery", discovery}};
+    const std::pair<const char*, void (*)()> cases[] = {{"stall", stall},
+                                                        {"flood", flood},
+                                                        {"idle", idle},
+                                                        {"descriptors", descriptors},
+                                                        {"discovery", discovery}};
     bool named = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::atoi(argv[i]) > 0) idleSeconds = std::atoi(argv[i]);
-        else named = true;
+        if (std::atoi(argv[i]) > 0)
+            idleSeconds = std::atoi(argv[i]);
+        else
+            named = true;
     }
     for (const auto& [name, run] : cases) {
         bool wanted = !named;

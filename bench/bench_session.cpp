@@ -49,9 +49,12 @@ struct MaximalFrame {
                     markers[static_cast<size_t>(i)].cond = (frame + i) % 40 == 0 ? 0.0f : 2.0f;
                 }
                 return Copy(markers, frame, out, max);
-            case 1: return Copy(rigids, frame, out, max);
-            case 2: return Copy(images, frame, out, max);
-            default: return Copy(detectors, frame, out, max);
+            case 1:
+                return Copy(rigids, frame, out, max);
+            case 2:
+                return Copy(images, frame, out, max);
+            default:
+                return Copy(detectors, frame, out, max);
         }
     }
 

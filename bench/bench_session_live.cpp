@@ -25,8 +25,8 @@ double ThreadCpuSeconds() {
 // points; markers, rigids, peaks and detectors streaming.
 void AddDefaultSceneTrackers(vektk::VEK& session) {
     const std::vector<vektk::MarkerDef> wand{{0, 0, {-70, -45, 0}}, {1, 1, {70, -45, 0}},
-                                      {2, 2, {75, 50, 15}},  {3, 3, {-60, 55, 25}},
-                                      {4, 4, {0, 0, 70}},    {5, 5, {15, -80, 40}}};
+                                             {2, 2, {75, 50, 15}},  {3, 3, {-60, 55, 25}},
+                                             {4, 4, {0, 0, 70}},    {5, 5, {15, -80, 40}}};
     session.trackers.emplace_back(vektk::kRigidTracker, 1, wand, 1.0f);
     std::vector<int> leds;
     for (int led = 8; led <= 13; ++led) leds.push_back(led);

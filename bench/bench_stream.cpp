@@ -96,10 +96,11 @@ void report(const char* what, Result& r) {
     auto pct = [&](double p) {
         return r.latencies.empty() ? 0LL : r.latencies[static_cast<size_t>(p * (r.latencies.size() - 1))];
     };
-    std::printf("%s: %ld frames, %ld lost (gaps %ld, library drops %ld, server drops %ld), "
-                "latency p50 %lld us p99 %lld us max %lld us, client CPU %.2f%% of a core\n",
-                what, r.frames, r.gaps + r.libDropped, r.gaps, r.libDropped, r.serverDropped, pct(0.5),
-                pct(0.99), r.latencies.empty() ? 0LL : r.latencies.back(), r.cpuPercent);
+    std::printf(
+        "%s: %ld frames, %ld lost (gaps %ld, library drops %ld, server drops %ld), "
+        "latency p50 %lld us p99 %lld us max %lld us, client CPU %.2f%% of a core\n",
+        what, r.frames, r.gaps + r.libDropped, r.gaps, r.libDropped, r.serverDropped, pct(0.5), pct(0.99),
+        r.latencies.empty() ? 0LL : r.latencies.back(), r.cpuPercent);
 }
 
 }  // namespace

@@ -29,35 +29,36 @@ void GLViewCore::clearSelection() {
 bool GLViewCore::sessionKey(int ascii) {
     if (!session) return false;
     switch (ascii) {
-    case 'a':
-        session->SelectAllMarkers();
-        return true;
-    case 'g': {
-        Vec3f position;
-        if (!session->selectedMarkers.items.empty() &&
-            findMarker(*session, session->selectedMarkers.items.begin()->first, position)) {
-            measurePoints.push_back(position);
-        } else if (!session->selectedRigids.items.empty()) {
-            const auto index = static_cast<std::size_t>(session->selectedRigids.items.begin()->first);
-            if (index < session->rigids.size()) {
-                const auto& pose = session->rigids[index].pose;
-                measurePoints.push_back({pose[0], pose[1], pose[2]});
+        case 'a':
+            session->SelectAllMarkers();
+            return true;
+        case 'g': {
+            Vec3f position;
+            if (!session->selectedMarkers.items.empty() &&
+                findMarker(*session, session->selectedMarkers.items.begin()->first, position)) {
+                measurePoints.push_back(position);
+            } else if (!session->selectedRigids.items.empty()) {
+                const auto index = static_cast<std::size_t>(session->selectedRigids.items.begin()->first);
+                if (index < session->rigids.size()) {
+                    const auto& pose = session->rigids[index].pose;
+                    measurePoints.push_back({pose[0], pose[1], pose[2]});
+                }
             }
+            return true;
         }
-        return true;
-    }
-    case 'l':
-    case 'L':
-        for (auto a = session->selectedMarkers.items.begin(); a != session->selectedMarkers.items.end(); ++a)
-            for (auto b = std::next(a); b != session->selectedMarkers.items.end(); ++b) {
-                const std::pair<int, int> link{a->first, b->first};
-                const auto found = std::find(sceneLinks.begin(), sceneLinks.end(), link);
-                if (ascii == 'l' && found == sceneLinks.end()) sceneLinks.push_back(link);
-                if (ascii == 'L' && found != sceneLinks.end()) sceneLinks.erase(found);
-            }
-        return true;
-    default:
-        return false;
+        case 'l':
+        case 'L':
+            for (auto a = session->selectedMarkers.items.begin(); a != session->selectedMarkers.items.end();
+                 ++a)
+                for (auto b = std::next(a); b != session->selectedMarkers.items.end(); ++b) {
+                    const std::pair<int, int> link{a->first, b->first};
+                    const auto found = std::find(sceneLinks.begin(), sceneLinks.end(), link);
+                    if (ascii == 'l' && found == sceneLinks.end()) sceneLinks.push_back(link);
+                    if (ascii == 'L' && found != sceneLinks.end()) sceneLinks.erase(found);
+                }
+            return true;
+        default:
+            return false;
     }
 }
 

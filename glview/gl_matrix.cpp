@@ -91,8 +91,8 @@ bool invertMatrix(const Matrix4& m, Matrix4& inverse) {
     return true;
 }
 
-bool unproject(double x, double y, double depth, const Matrix4& modelview,
-               const Matrix4& projection, const std::array<int, 4>& viewport, Vec3d& out) {
+bool unproject(double x, double y, double depth, const Matrix4& modelview, const Matrix4& projection,
+               const std::array<int, 4>& viewport, Vec3d& out) {
     Matrix4 inverse;
     if (viewport[2] == 0 || viewport[3] == 0) return false;
     if (!invertMatrix(multiply(projection, modelview), inverse)) return false;

@@ -18,7 +18,7 @@ Matrix4 lookAtMatrix(const Vec3d& eye, const Vec3d& center, const Vec3d& up);
 bool invertMatrix(const Matrix4& m, Matrix4& inverse);
 // Window point (x, y up, depth 0..1) back to world space; false when the
 // matrices are singular or the homogeneous w is 0.
-bool unproject(double x, double y, double depth, const Matrix4& modelview,
-               const Matrix4& projection, const std::array<int, 4>& viewport, Vec3d& out);
+bool unproject(double x, double y, double depth, const Matrix4& modelview, const Matrix4& projection,
+               const std::array<int, 4>& viewport, Vec3d& out);
 
 }  // namespace glview

@@ -105,57 +105,113 @@ bool GLViewCore::key(int ascii, bool pressed) {
     auto& rot = camera.rotation;
     auto& spin = camera.rotationVelocity[1];
     switch (ascii) {
-    case 'e': spin = pressed ? 1.0f : 0.0f; return true;
-    case 'q': spin = pressed ? -1.0f : 0.0f; return true;
-    case 'G':
-        if (pressed) measurePoints.clear();
-        measurePointsSecond.clear();
-        return true;
-    default: break;
+        case 'e':
+            spin = pressed ? 1.0f : 0.0f;
+            return true;
+        case 'q':
+            spin = pressed ? -1.0f : 0.0f;
+            return true;
+        case 'G':
+            if (pressed) measurePoints.clear();
+            measurePointsSecond.clear();
+            return true;
+        default:
+            break;
     }
     switch (ascii) {
-    case kTab: case kCtrlR: case 'x': case 'X': case 'y': case 'Y': case 'z': case 'Z': case 'E':
-    case 'Q': case 'W': case 'R': case 'o': case '[': case ']': case 'S': case 'n': case 'N':
-    case 'g': case 'l': case 'L': case 'a':
-        break;
-    default:
-        return false;
+        case kTab:
+        case kCtrlR:
+        case 'x':
+        case 'X':
+        case 'y':
+        case 'Y':
+        case 'z':
+        case 'Z':
+        case 'E':
+        case 'Q':
+        case 'W':
+        case 'R':
+        case 'o':
+        case '[':
+        case ']':
+        case 'S':
+        case 'n':
+        case 'N':
+        case 'g':
+        case 'l':
+        case 'L':
+        case 'a':
+            break;
+        default:
+            return false;
     }
     if (!pressed) return true;
     switch (ascii) {
-    case kTab: camera.mode = camera.mode == kEyeAnchored ? kOrbit : kEyeAnchored; break;
-    case kCtrlR: {
-        const MouseState* state = mouseState();
-        if (!state || state->modifiers != kCtrl) rot = {0, 270, 0};
-        break;
-    }
-    case 'x': rot = {0, 270, 0}; break;
-    case 'X': rot = {0, 90, 0}; break;
-    case 'y': rot = {90, 0, 0}; break;
-    case 'Y': rot = {270, 0, 0}; break;
-    case 'z': rot = {0, 0, 0}; break;
-    case 'Z': rot = {0, 180, 0}; break;
-    case 'E': spin += 0.06f; break;
-    case 'Q': spin -= 0.05f; break;
-    case 'W': spin = 0; break;
-    case 'R': resetCamera(); break;
-    case 'o': camera.orthographic = !camera.orthographic; break;
-    case '[':
-        if (frustumLength > 200) {
-            frustumLength -= 200;
-            cameraListsDirty = 1;
+        case kTab:
+            camera.mode = camera.mode == kEyeAnchored ? kOrbit : kEyeAnchored;
+            break;
+        case kCtrlR: {
+            const MouseState* state = mouseState();
+            if (!state || state->modifiers != kCtrl) rot = {0, 270, 0};
+            break;
         }
-        break;
-    case ']':
-        if (frustumLength < 5000) {
-            frustumLength += 200;
-            cameraListsDirty = 1;
-        }
-        break;
-    case 'S': colorByFlags = !colorByFlags; break;
-    case 'n': markerLabels = !markerLabels; break;
-    case 'N': showAllCameras = !showAllCameras; break;
-    default: sessionKey(ascii); break;
+        case 'x':
+            rot = {0, 270, 0};
+            break;
+        case 'X':
+            rot = {0, 90, 0};
+            break;
+        case 'y':
+            rot = {90, 0, 0};
+            break;
+        case 'Y':
+            rot = {270, 0, 0};
+            break;
+        case 'z':
+            rot = {0, 0, 0};
+            break;
+        case 'Z':
+            rot = {0, 180, 0};
+            break;
+        case 'E':
+            spin += 0.06f;
+            break;
+        case 'Q':
+            spin -= 0.05f;
+            break;
+        case 'W':
+            spin = 0;
+            break;
+        case 'R':
+            resetCamera();
+            break;
+        case 'o':
+            camera.orthographic = !camera.orthographic;
+            break;
+        case '[':
+            if (frustumLength > 200) {
+                frustumLength -= 200;
+                cameraListsDirty = 1;
+            }
+            break;
+        case ']':
+            if (frustumLength < 5000) {
+                frustumLength += 200;
+                cameraListsDirty = 1;
+            }
+            break;
+        case 'S':
+            colorByFlags = !colorByFlags;
+            break;
+        case 'n':
+            markerLabels = !markerLabels;
+            break;
+        case 'N':
+            showAllCameras = !showAllCameras;
+            break;
+        default:
+            sessionKey(ascii);
+            break;
     }
     return true;
 }
@@ -199,12 +255,14 @@ bool GLViewCore::zoom(const MouseState& state) {
         if (camera.setRadius(camera.r / factor) && ctrl &&
             hitHorizontalPlane(camera.eye, camera.rayDir, camera.center[1], hit))
             camera.target = numerics::add(
-                camera.target, numerics::scale(numerics::add(hit, numerics::negate(camera.center)), 1 - 1 / factor));
+                camera.target,
+                numerics::scale(numerics::add(hit, numerics::negate(camera.center)), 1 - 1 / factor));
     } else if (pressedNow(state, kWheelBackward)) {
         if (camera.setRadius(camera.r * factor) && ctrl &&
             hitHorizontalPlane(camera.eye, camera.rayDir, camera.center[1], hit))
             camera.target = numerics::add(
-                camera.target, numerics::scale(numerics::add(hit, numerics::negate(camera.center)), -(factor - 1)));
+                camera.target,
+                numerics::scale(numerics::add(hit, numerics::negate(camera.center)), -(factor - 1)));
     } else {
         return false;
     }
@@ -222,7 +280,8 @@ void GLViewCore::pan(const MouseState& state) {
         currentOrigin = camera.rayOrigin;
         const float angle = std::acos(std::clamp(camera.rayDir[1], -1.0f, 1.0f)) * 180.0f / 3.14159265f;
         if (angle >= 89 && angle <= 91) {
-            camera.target = numerics::add(camera.target, numerics::add(previousOrigin, numerics::negate(currentOrigin)));
+            camera.target =
+                numerics::add(camera.target, numerics::add(previousOrigin, numerics::negate(currentOrigin)));
             return;
         }
     }
@@ -242,8 +301,8 @@ bool GLViewCore::pointerInput(const MouseState& state) {
         return true;
     }
     if (state.buttons == kMiddleButton && state.previousButtons == kMiddleButton) {
-        const int mode = state.modifiers == 0               ? kPickBand
-                         : state.modifiers == kCtrl          ? kPickBandAdd
+        const int mode = state.modifiers == 0                  ? kPickBand
+                         : state.modifiers == kCtrl            ? kPickBandAdd
                          : state.modifiers == (kShift | kCtrl) ? kPickNearestAdd
                                                                : kPickNone;
         if (mode != kPickNone) {

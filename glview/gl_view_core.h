@@ -69,9 +69,9 @@ public:
     float gridSize = 1000;
     int gridLines = 14;
     std::string unitLabel = "m";
-    bool colorByFlags = false, showGrid = true, markerLabels = false, showMarkers = true,
-         showRigids = true, showCameras = true, showShadows = false, showAllCameras = false,
-         showCameraExtra = false, showMouseInfo = false, showCameraStands = false, showAxes = true;
+    bool colorByFlags = false, showGrid = true, markerLabels = false, showMarkers = true, showRigids = true,
+         showCameras = true, showShadows = false, showAllCameras = false, showCameraExtra = false,
+         showMouseInfo = false, showCameraStands = false, showAxes = true;
     std::array<GLuint, kSelectionBufferSize> selectionBuffer{};
     int pickRequested = 0;
     int pickMode = kPickNone;

@@ -18,7 +18,7 @@ void LightSource::apply() const {
     if (kind & kSpecularLight) glLightfv(light, GL_SPECULAR, specular.data());
     const int colours = kind & (kAmbientLight | kDiffuseLight);
     if (colours) {
-        const GLenum material = colours == 3 ? GL_AMBIENT_AND_DIFFUSE
+        const GLenum material = colours == 3               ? GL_AMBIENT_AND_DIFFUSE
                                 : colours == kAmbientLight ? GL_AMBIENT
                                                            : GL_DIFFUSE;
         glColorMaterial(GL_FRONT_AND_BACK, material);

@@ -63,30 +63,29 @@ void ViewCamera::update() {
 
     const float el = rotation[0], az = rotation[1];
     switch (mode) {
-    case kEyeAnchored:
-        target = numerics::add(eye, numerics::scale(orbitDirection(el, az), -r));
-        clampTarget();
-        break;
-    case kOrbit: {
-        const Vec3f old = eye;
-        eye = numerics::add(center, numerics::scale(orbitDirection(el, az), r));
-        if (orthographic)
-            rayOrigin = numerics::add(rayOrigin, numerics::add(eye, numerics::negate(old)));
-        break;
-    }
-    case kFree: {
-        const Vec3f d = numerics::add(eye, numerics::negate(center));
-        const float len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-        r = len;
-        if (len != 0) {
-            rotation[0] = static_cast<float>(90.0 - std::acos(d[1] / len) / kDegree);
-            rotation[1] = static_cast<float>(std::atan2(-d[0], d[2]) / kDegree);
-            rotation[2] = 0;
+        case kEyeAnchored:
+            target = numerics::add(eye, numerics::scale(orbitDirection(el, az), -r));
+            clampTarget();
+            break;
+        case kOrbit: {
+            const Vec3f old = eye;
+            eye = numerics::add(center, numerics::scale(orbitDirection(el, az), r));
+            if (orthographic) rayOrigin = numerics::add(rayOrigin, numerics::add(eye, numerics::negate(old)));
+            break;
         }
-        break;
-    }
-    default:
-        break;
+        case kFree: {
+            const Vec3f d = numerics::add(eye, numerics::negate(center));
+            const float len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+            r = len;
+            if (len != 0) {
+                rotation[0] = static_cast<float>(90.0 - std::acos(d[1] / len) / kDegree);
+                rotation[1] = static_cast<float>(std::atan2(-d[0], d[2]) / kDegree);
+                rotation[2] = 0;
+            }
+            break;
+        }
+        default:
+            break;
     }
     if (mode != kFixedMatrix)
         up = rotateZ(rotateY(rotateX({0, 1, 0}, -rotation[0]), -rotation[1]), -rotation[2]);

@@ -104,12 +104,17 @@ bool ViewerOptions::parse(int argc, const char* const* argv) {
 }
 
 void ViewerOptions::usage(const std::string& programPath) {
-    out_ << "\nusage:  " << programPath << " [-fps]" << " [-h]" << " [point#]" << " [file.rb]" << " [file.pt]"
+    out_ << "\nusage:  " << programPath << " [-fps]"
+         << " [-h]"
+         << " [point#]"
+         << " [file.rb]"
+         << " [file.pt]"
          << "\n\n";
 }
 
 void ViewerOptions::help() {
-    out_ << "\n" << programName << "\n"
+    out_ << "\n"
+         << programName << "\n"
          << "  -fps           set the frames per second displayed\n"
          << "  -h             display this message and exit\n"
          << "  point#         create a point tracker # points\n"

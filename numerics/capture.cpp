@@ -7,8 +7,7 @@ namespace numerics {
 
 namespace {
 
-bool visible(const MarkerRecord& m)
-{
+bool visible(const MarkerRecord& m) {
     return m.cond > 0 && std::isfinite(m.x) && std::isfinite(m.y) && std::isfinite(m.z);
 }
 
@@ -16,29 +15,22 @@ Vec3 position(const MarkerRecord& m) { return {m.x, m.y, m.z}; }
 
 }  // namespace
 
-CaptureStepResult CaptureState::step(const MarkerRecord* markers, std::size_t count)
-{
+CaptureStepResult CaptureState::step(const MarkerRecord* markers, std::size_t count) {
     count = std::min(count, records_.size());
     accumulator_.reset();
     int firstVisible = -1;
     for (std::size_t i = 0; i < count; ++i) {
-        if (!visible(markers[i]))
-            continue;
-        if (firstVisible < 0)
-            firstVisible = static_cast<int>(i);
+        if (!visible(markers[i])) continue;
+        if (firstVisible < 0) firstVisible = static_cast<int>(i);
         const CaptureRecord& r = records_[i];
-        if (r.updates != 0)
-            accumulator_.add(position(markers[i]), {r.x, r.y, r.z});
+        if (r.updates != 0) accumulator_.add(position(markers[i]), {r.x, r.y, r.z});
     }
-    if (reference_ < 0)
-        reference_ = firstVisible;
-    if (reference_ < 0)
-        return CaptureStepResult::Skipped;
+    if (reference_ < 0) reference_ = firstVisible;
+    if (reference_ < 0) return CaptureStepResult::Skipped;
 
     CaptureStepResult result = CaptureStepResult::Skipped;
     const std::optional<Mat4> t = chooseTransform(markers, result);
-    if (!t)
-        return CaptureStepResult::Skipped;
+    if (!t) return CaptureStepResult::Skipped;
     transform_ = t;
     foldIn(markers, count, *t);
     return result;
@@ -51,9 +43,7 @@ CaptureStepResult CaptureState::step(const MarkerRecord* markers, std::size_t co
 // is kept: the body has moved little in one frame, while a pure translation
 // from one marker would also drop the rotation. Without a previous transform
 // the frame is skipped.
-std::optional<Mat4> CaptureState::chooseTransform(const MarkerRecord* markers,
-                                                  CaptureStepResult& result)
-{
+std::optional<Mat4> CaptureState::chooseTransform(const MarkerRecord* markers, CaptureStepResult& result) {
     std::optional<Mat4> t;
     const auto ref = static_cast<std::size_t>(reference_);
     if (ref < records_.size() && records_[ref].updates == 0 && visible(markers[ref])) {
@@ -66,8 +56,7 @@ std::optional<Mat4> CaptureState::chooseTransform(const MarkerRecord* markers,
         result = CaptureStepResult::Started;
     }
     std::optional<Mat4> fitted;
-    if (accumulator_.n > 1)
-        fitted = accumulator_.fit();
+    if (accumulator_.n > 1) fitted = accumulator_.fit();
     if (fitted) {
         t = fitted;
         result = CaptureStepResult::Fitted;
@@ -78,11 +67,9 @@ std::optional<Mat4> CaptureState::chooseTransform(const MarkerRecord* markers,
     return t;
 }
 
-void CaptureState::foldIn(const MarkerRecord* markers, std::size_t count, const Mat4& t)
-{
+void CaptureState::foldIn(const MarkerRecord* markers, std::size_t count, const Mat4& t) {
     for (std::size_t i = 0; i < count; ++i) {
-        if (!visible(markers[i]))
-            continue;
+        if (!visible(markers[i])) continue;
         const Vec3 p = transformPoint(t, position(markers[i]));
         CaptureRecord& r = records_[i];
         if (++r.updates == 1) {
@@ -91,8 +78,8 @@ void CaptureState::foldIn(const MarkerRecord* markers, std::size_t count, const 
             r.z = p[2];
             continue;
         }
-        r.jitter += std::sqrt((r.x - p[0]) * (r.x - p[0]) + (r.y - p[1]) * (r.y - p[1])
-                              + (r.z - p[2]) * (r.z - p[2]));
+        r.jitter += std::sqrt((r.x - p[0]) * (r.x - p[0]) + (r.y - p[1]) * (r.y - p[1]) +
+                              (r.z - p[2]) * (r.z - p[2]));
         r.x = (1 - kAlpha) * r.x + kAlpha * p[0];
         r.y = (1 - kAlpha) * r.y + kAlpha * p[1];
         r.z = (1 - kAlpha) * r.z + kAlpha * p[2];

@@ -11,9 +11,7 @@ namespace {
 // frame along.
 constexpr int kRebuildInterval = 1024;
 
-bool Usable(const MarkerRecord& r) {
-    return r.cond > 0 || (r.flags & MarkerFilter::kInterpolated) != 0;
-}
+bool Usable(const MarkerRecord& r) { return r.cond > 0 || (r.flags & MarkerFilter::kInterpolated) != 0; }
 
 MarkerRecord Padding() { return MarkerRecord{-1, -1, 0, 0, 0, -1.0f, 0}; }
 

@@ -28,8 +28,8 @@ public:
     // sample; otherwise 0 and out.cond = -1.
     int Output(MarkerRecord& out, int mode) const;
 
-    int n() const { return n_; }                // window length, odd; -1 until set
-    int lastGood() const { return lastGood_; }  // newest frame with cond > 0; -1 none
+    int n() const { return n_; }                                    // window length, odd; -1 until set
+    int lastGood() const { return lastGood_; }                      // newest frame with cond > 0; -1 none
     const std::deque<MarkerRecord>& data() const { return data_; }  // oldest first
 
 private:

@@ -10,9 +10,9 @@ namespace numerics {
 
 struct CaptureAccumulator {
     int32_t n = 0;
-    Vec3 sa{};       // sum of a (measured positions)
-    Vec3 sb{};       // sum of b (target positions)
-    Mat3 sab{};      // sum of a_i * b_j at 3i + j
+    Vec3 sa{};   // sum of a (measured positions)
+    Vec3 sb{};   // sum of b (target positions)
+    Mat3 sab{};  // sum of a_i * b_j at 3i + j
 
     void reset() { *this = CaptureAccumulator{}; }
     int32_t add(const Vec3& a, const Vec3& b);

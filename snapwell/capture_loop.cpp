@@ -8,8 +8,7 @@
 namespace snapwell {
 
 LoopResult runCaptureLoop(numerics::CaptureState& capture, std::vector<MarkerRecord>& markers,
-                          const Options& options, std::ostream& out, std::ostream& err)
-{
+                          const Options& options, std::ostream& out, std::ostream& err) {
     using Clock = std::chrono::steady_clock;
     int settled = 0;
     auto lastFrame = Clock::now();
@@ -36,8 +35,7 @@ LoopResult runCaptureLoop(numerics::CaptureState& capture, std::vector<MarkerRec
                 err << "number of visible markers exceeds 'max'" << std::endl;
                 return {LoopEnd::TooMany, settled};
             }
-            if (settled == options.max)
-                return {LoopEnd::Settled, settled};
+            if (settled == options.max) return {LoopEnd::Settled, settled};
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -15,10 +15,10 @@
 namespace snapwell {
 
 enum class LoopEnd {
-    Settled,     // settled == max
-    TooMany,     // settled > max
-    ServerError, // the library reported an error
-    NoFrames     // no frame for kFrameTimeout
+    Settled,      // settled == max
+    TooMany,      // settled > max
+    ServerError,  // the library reported an error
+    NoFrames      // no frame for kFrameTimeout
 };
 
 // A server that stays connected but sends nothing ends the capture.

@@ -5,8 +5,7 @@
 
 namespace snapwell {
 
-std::variant<std::string, ConfigPathTooLong> configPath(const char* home)
-{
+std::variant<std::string, ConfigPathTooLong> configPath(const char* home) {
     char buf[kConfigPathSize];
     const int n = home ? std::snprintf(buf, sizeof buf, "%s/%s", home, kConfigFileName)
                        : std::snprintf(buf, sizeof buf, "%s", kConfigFileName);
@@ -15,18 +14,13 @@ std::variant<std::string, ConfigPathTooLong> configPath(const char* home)
     return std::string(buf, static_cast<std::size_t>(n));
 }
 
-ConfigStatus readConfigPose(const std::string& path, numerics::Pose& pose)
-{
+ConfigStatus readConfigPose(const std::string& path, numerics::Pose& pose) {
     std::ifstream in(path);
-    if (!in)
-        return ConfigStatus::Missing;
+    if (!in) return ConfigStatus::Missing;
     numerics::Pose read{};
-    for (float& v : read)
-        in >> v;
-    if (in.bad())
-        return ConfigStatus::ReadError;
-    if (in.fail())
-        return ConfigStatus::Incomplete;
+    for (float& v : read) in >> v;
+    if (in.bad()) return ConfigStatus::ReadError;
+    if (in.fail()) return ConfigStatus::Incomplete;
     pose = read;
     return ConfigStatus::Read;
 }

@@ -6,24 +6,21 @@
 
 namespace snapwell {
 
-bool readInt(std::string_view text, int& value)
-{
+bool readInt(std::string_view text, int& value) {
     numerics::TextScanner scan(text.data(), text.size());
     return scan.readInt(value);
 }
 
 namespace {
 
-bool isPointFile(std::string_view arg)
-{
+bool isPointFile(std::string_view arg) {
     const auto dot = arg.rfind('.');
     return dot != std::string_view::npos && arg.substr(dot) == ".pt";
 }
 
 }  // namespace
 
-ParseResult parseOptions(int argc, const char* const* argv)
-{
+ParseResult parseOptions(int argc, const char* const* argv) {
     ParseResult result;
     Options& o = result.options;
     for (int i = 1; i < argc; ++i) {
@@ -60,13 +57,11 @@ ParseResult parseOptions(int argc, const char* const* argv)
     return result;
 }
 
-void printUsage(std::ostream& out, std::string_view program)
-{
+void printUsage(std::ostream& out, std::string_view program) {
     out << "usage:  " << program << " [-s server | -d device] [-v] [-h] [-g] -m max -o file point#\n";
 }
 
-void printHelp(std::ostream& out)
-{
+void printHelp(std::ostream& out) {
     static constexpr std::array<const char*, 10> kLines = {
         "Rigid body capture utility version 2.0",
         "  -s server  server to contact",
@@ -79,8 +74,7 @@ void printHelp(std::ostream& out)
         "  -c         frame count (default 10)",
         "  point#     # of points",
     };
-    for (const char* line : kLines)
-        out << line << '\n';
+    for (const char* line : kLines) out << line << '\n';
 }
 
 }  // namespace snapwell

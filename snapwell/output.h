@@ -14,8 +14,8 @@ namespace snapwell {
 int countSettled(const std::vector<numerics::CaptureRecord>& records, int frames);
 
 // One progress line ending in a carriage return, flushed.
-void printProgress(std::ostream& out, const std::vector<numerics::CaptureRecord>& records,
-                   int frames, int max);
+void printProgress(std::ostream& out, const std::vector<numerics::CaptureRecord>& records, int frames,
+                   int max);
 
 // One line per record and an empty line; leaves `out` at precision 5.
 void printReport(std::ostream& out, const std::vector<numerics::CaptureRecord>& records);

@@ -6,24 +6,19 @@
 
 namespace snapwell {
 
-bool parsePointLine(const char* text, std::size_t length, int& led)
-{
+bool parsePointLine(const char* text, std::size_t length, int& led) {
     numerics::TextScanner scan(text, length);
     int value = 0;
-    if (!scan.readInt(value))
-        return false;
+    if (!scan.readInt(value)) return false;
     led = value;
-    if (!scan.readChar(','))
-        return true;  // "%d" alone
+    if (!scan.readChar(',')) return true;  // "%d" alone
     float xyz[3];
     int fields = 0;
-    while (fields < 3 && scan.readFloat(xyz[fields]))
-        ++fields;
+    while (fields < 3 && scan.readFloat(xyz[fields])) ++fields;
     return fields == 0 || fields == 3;
 }
 
-bool readPointFile(const std::string& path, std::vector<int>& leds, std::ostream& err)
-{
+bool readPointFile(const std::string& path, std::vector<int>& leds, std::ostream& err) {
     std::ifstream in(path);
     if (!in) {
         err << "error opening " << path << '\n';
@@ -32,8 +27,7 @@ bool readPointFile(const std::string& path, std::vector<int>& leds, std::ostream
     std::string line;
     int lineNumber = 0;
     while (std::getline(in, line)) {
-        if (!line.empty() && line[0] == '#')
-            continue;
+        if (!line.empty() && line[0] == '#') continue;
         int led = 0;
         if (line.size() > kPointLineMax || !parsePointLine(line.data(), line.size(), led)) {
             err << path << ':' << lineNumber << ": invalid string: " << line << '\n';

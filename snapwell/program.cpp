@@ -28,23 +28,18 @@ struct SessionGuard {
 
 bool validCount(int n) { return n > 0 && n <= kMaxMarkersPerTracker; }
 
-void takeServerFromEnvironment(Options& o)
-{
+void takeServerFromEnvironment(Options& o) {
     char version[VEK_STRING_SIZE] = {};
-    if (vekGetString(VEK_VERSION, version) < 1)
-        return;
+    if (vekGetString(VEK_VERSION, version) < 1) return;
     std::cout << "version: " << version << '\n';
     if (!o.server && std::strstr(version, "SOCKET")) {
-        if (const char* env = std::getenv("VEK_SERVER"))
-            o.server = env;
+        if (const char* env = std::getenv("VEK_SERVER")) o.server = env;
     }
 }
 
-void reportInitFailure(const Options& o)
-{
+void reportInitFailure(const Options& o) {
     const int code = vekGetError();
-    if (code == 0)
-        return;
+    if (code == 0) return;
     if (code == VEK_ERR_REFUSED) {
         std::cerr << "Is vekd running on " << o.server.value_or("") << "?" << std::endl;
     } else if (code < 0) {
@@ -59,28 +54,26 @@ void reportInitFailure(const Options& o)
 }
 
 // Reads ".vek_paint" and sets up the session's pose, scale and streaming.
-bool configureSession()
-{
+bool configureSession() {
     const auto path = configPath(std::getenv("HOME"));
     if (const auto* tooLong = std::get_if<ConfigPathTooLong>(&path)) {
-        std::cerr << "error: check failed: snprintf(path, " << kConfigPathSize
-                  << ", \"%s/%s\", HOME, \"" << kConfigFileName << "\") needs " << tooLong->needed
-                  << " bytes" << std::endl;
+        std::cerr << "error: check failed: snprintf(path, " << kConfigPathSize << ", \"%s/%s\", HOME, \""
+                  << kConfigFileName << "\") needs " << tooLong->needed << " bytes" << std::endl;
         return false;
     }
     const std::string& file = std::get<std::string>(path);
     numerics::Pose pose = numerics::kIdentityPose;
     switch (readConfigPose(file, pose)) {
-    case ConfigStatus::ReadError:
-        std::cerr << "error reading config file " << file << std::endl;
-        return false;
-    case ConfigStatus::Incomplete:
-        std::cerr << "warning: config file " << file
-                  << " does not hold 7 numbers; using the identity pose" << std::endl;
-        break;
-    case ConfigStatus::Read:
-    case ConfigStatus::Missing:
-        break;
+        case ConfigStatus::ReadError:
+            std::cerr << "error reading config file " << file << std::endl;
+            return false;
+        case ConfigStatus::Incomplete:
+            std::cerr << "warning: config file " << file
+                      << " does not hold 7 numbers; using the identity pose" << std::endl;
+            break;
+        case ConfigStatus::Read:
+        case ConfigStatus::Missing:
+            break;
     }
     vekLoadPose(pose.data());
     vekScale(1.0f);
@@ -91,17 +84,14 @@ bool configureSession()
 
 // Count trackers first, then file trackers; false (message printed) when a
 // point file fails or holds no usable marker.
-bool planTrackers(const Options& o, std::vector<TrackerLeds>& trackers)
-{
-    for (const int n : o.pointCounts)
-        trackers.push_back(firstLeds(n));
+bool planTrackers(const Options& o, std::vector<TrackerLeds>& trackers) {
+    for (const int n : o.pointCounts) trackers.push_back(firstLeds(n));
     for (const std::string& path : o.pointFiles) {
         TrackerLeds leds;
-        if (!readPointFile(path, leds, std::cerr))
-            return false;
+        if (!readPointFile(path, leds, std::cerr)) return false;
         if (leds.empty() || leds.size() > kMaxMarkersPerTracker) {
-            std::cerr << "error: " << path << " holds " << leds.size()
-                      << " markers; a tracker needs 1 to " << kMaxMarkersPerTracker << std::endl;
+            std::cerr << "error: " << path << " holds " << leds.size() << " markers; a tracker needs 1 to "
+                      << kMaxMarkersPerTracker << std::endl;
             return false;
         }
         trackers.push_back(std::move(leds));
@@ -110,8 +100,7 @@ bool planTrackers(const Options& o, std::vector<TrackerLeds>& trackers)
 }
 
 int writeResult(const Options& o, const numerics::CaptureState& capture,
-                const std::vector<MarkerRecord>& markers)
-{
+                const std::vector<MarkerRecord>& markers) {
     std::cout << '\n';
     if (!o.output) {
         writeBody(std::cout, capture.records(), markers, o.frames, o.global);
@@ -133,11 +122,9 @@ int writeResult(const Options& o, const numerics::CaptureState& capture,
     return kExitFailure;
 }
 
-int capture(const Options& o)
-{
+int capture(const Options& o) {
     std::vector<TrackerLeds> trackers;
-    if (!configureSession() || !planTrackers(o, trackers))
-        return kExitFailure;
+    if (!configureSession() || !planTrackers(o, trackers)) return kExitFailure;
     const int total = defineTrackers(trackers, std::cout);
     std::cout << "markers=" << total << '\n';
     vekGetStatus();
@@ -147,8 +134,7 @@ int capture(const Options& o)
     state.addMarkers(static_cast<std::size_t>(total));
     std::vector<MarkerRecord> markers(static_cast<std::size_t>(total));
     const LoopResult result = runCaptureLoop(state, markers, o, std::cout, std::cerr);
-    if (result.end != LoopEnd::Settled)
-        return kExitFailure;
+    if (result.end != LoopEnd::Settled) return kExitFailure;
     // An empty or degenerate capture is never written, nor reported as done.
     if (const std::string why = unusableBody(state.records(), o.frames); !why.empty()) {
         std::cout << '\n';
@@ -160,14 +146,12 @@ int capture(const Options& o)
 
 }  // namespace
 
-int runSnapwell(int argc, const char* const* argv)
-{
+int runSnapwell(int argc, const char* const* argv) {
     ParseResult parsed = parseOptions(argc, argv);
     Options& o = parsed.options;
     if (parsed.action != ParseAction::Run) {
         printUsage(std::cout, argv[0]);
-        if (parsed.action == ParseAction::Usage)
-            return kExitFailure;
+        if (parsed.action == ParseAction::Usage) return kExitFailure;
         printHelp(std::cout);
         return kExitSuccess;
     }

@@ -6,15 +6,13 @@
 
 namespace snapwell {
 
-TrackerLeds firstLeds(int count)
-{
+TrackerLeds firstLeds(int count) {
     TrackerLeds leds(static_cast<std::size_t>(count));
     std::iota(leds.begin(), leds.end(), 0);
     return leds;
 }
 
-int defineTrackers(const std::vector<TrackerLeds>& trackers, std::ostream& out)
-{
+int defineTrackers(const std::vector<TrackerLeds>& trackers, std::ostream& out) {
     int total = 0;
     for (std::size_t t = 0; t < trackers.size(); ++t) {
         const int id = static_cast<int>(t);

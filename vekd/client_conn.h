@@ -27,9 +27,9 @@ struct ClientConn {
     int interpolation = 0;
 
     vekwire::Reader reader;
-    std::string queue;       // bytes not yet taken by the socket
+    std::string queue;  // bytes not yet taken by the socket
     size_t queueStart = 0;
-    uint32_t dropped = 0;    // frames dropped for this client
+    uint32_t dropped = 0;  // frames dropped for this client
 
     size_t queued() const { return queue.size() - queueStart; }
 

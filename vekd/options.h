@@ -10,14 +10,14 @@ namespace vekd {
 struct Options {
     std::string bind = "127.0.0.1";
     int port = 8998;
-    int discoveryPort = 8999;   // 0 picks an ephemeral port, -1 turns discovery off
+    int discoveryPort = 8999;  // 0 picks an ephemeral port, -1 turns discovery off
     uint64_t seed = 1;
     float frequency = 100.0f;
     std::string name = "vekd";
     std::string sceneFile;
     std::vector<int> uncalibrated;  // camera indexes
     int maxClients = 16;
-    size_t queueBytes = 4 << 20;    // per client, beyond it frames are dropped for it
+    size_t queueBytes = 4 << 20;  // per client, beyond it frames are dropped for it
     bool help = false;
 };
 

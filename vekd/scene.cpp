@@ -67,8 +67,8 @@ void addWand(Scene& scene) {
     body.name = "wand";
     body.center = {0, 0, 1000};
     body.terms = {
-        {false, 0, 150, 0.11, 0},  {false, 0, 40, 0.31, 0},  {false, 1, 120, 0.07, 90},
-        {false, 2, 80, 0.13, 30},  {true, 2, 60, 0.05, 0},   {true, 0, 18, 0.09, 0},
+        {false, 0, 150, 0.11, 0}, {false, 0, 40, 0.31, 0}, {false, 1, 120, 0.07, 90},
+        {false, 2, 80, 0.13, 30}, {true, 2, 60, 0.05, 0},  {true, 0, 18, 0.09, 0},
         {true, 1, 18, 0.06, 45},
     };
     const int index = static_cast<int>(scene.bodies.size());

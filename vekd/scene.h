@@ -40,9 +40,9 @@ struct SceneBody {
 
 struct SceneLed {
     int id = 0;
-    int body = -1;        // index into Scene::bodies, -1 fixed in the room
-    Vec3 position;        // body frame (or world frame when fixed)
-    Vec3 direction;       // unit emission axis, same frame
+    int body = -1;            // index into Scene::bodies, -1 fixed in the room
+    Vec3 position;            // body frame (or world frame when fixed)
+    Vec3 direction;           // unit emission axis, same frame
     double coneDegrees = 75;  // half-angle of the emission cone
 };
 

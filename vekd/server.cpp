@@ -81,8 +81,7 @@ int boundPort(int fd) {
 }  // namespace
 
 Server::Server(Options options, Scene scene)
-    : options_(std::move(options)), sim_(std::move(scene), options_.seed),
-      frequency_(options_.frequency) {}
+    : options_(std::move(options)), sim_(std::move(scene), options_.seed), frequency_(options_.frequency) {}
 
 Server::~Server() = default;
 
@@ -142,8 +141,8 @@ bool Server::start(std::string& error) {
         ev.data.u64 = tag(kind);
         epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd, &ev);
     }
-    std::printf("vekd: serving \"%s\" on %s:%d, discovery on udp port %d, %g Hz\n",
-                options_.name.c_str(), options_.bind.c_str(), port_, discoveryPort_, frequency_);
+    std::printf("vekd: serving \"%s\" on %s:%d, discovery on udp port %d, %g Hz\n", options_.name.c_str(),
+                options_.bind.c_str(), port_, discoveryPort_, frequency_);
     std::fflush(stdout);
     schedule();
     return true;
@@ -157,22 +156,30 @@ int Server::run() {
         for (int i = 0; i < n; ++i) {
             const uint64_t t = events[i].data.u64;
             switch (static_cast<Tag>(t >> 32)) {
-            case kListen: accept(); break;
-            case kUdp: answerDiscovery(); break;
-            case kTimer: onTimer(); break;
-            case kSignals:
-                stopAll();
-                return 0;
-            case kClient:
-                for (auto& c : clients_) {
-                    if (c->id != static_cast<uint32_t>(t) || !c->fd.valid()) continue;
-                    if (events[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) readClient(*c);
-                    if (c->fd.valid() && (events[i].events & EPOLLOUT)) {
-                        if (!c->flush()) drop(*c, "write failed");
-                        else watchWrites(*c);
+                case kListen:
+                    accept();
+                    break;
+                case kUdp:
+                    answerDiscovery();
+                    break;
+                case kTimer:
+                    onTimer();
+                    break;
+                case kSignals:
+                    stopAll();
+                    return 0;
+                case kClient:
+                    for (auto& c : clients_) {
+                        if (c->id != static_cast<uint32_t>(t) || !c->fd.valid()) continue;
+                        if (events[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) readClient(*c);
+                        if (c->fd.valid() && (events[i].events & EPOLLOUT)) {
+                            if (!c->flush())
+                                drop(*c, "write failed");
+                            else
+                                watchWrites(*c);
+                        }
                     }
-                }
-                break;
+                    break;
             }
         }
         tidy();
@@ -182,8 +189,7 @@ int Server::run() {
 void Server::tidy() {
     const long long nowMs = nowUs() / 1000;
     for (auto& c : clients_)
-        if (c->fd.valid() && !c->admitted && nowMs - c->connectedMs > kHelloLimitMs)
-            drop(*c, "no greeting");
+        if (c->fd.valid() && !c->admitted && nowMs - c->connectedMs > kHelloLimitMs) drop(*c, "no greeting");
     removeClosed();
     if (acceptResumeMs_ >= 0 && nowMs >= acceptResumeMs_) {
         epoll_event ev{};
@@ -327,9 +333,12 @@ void Server::admit(ClientConn& c, const vekwire::Hello& hello, std::string& out)
         ++admitted;
         masterPresent |= other->master;
     }
-    if (hello.version != vekwire::kVersion) w.result = VEK_ERR_PROTOCOL;
-    else if (admitted >= options_.maxClients) w.result = VEK_ERR_TOO_MANY_CLIENTS;
-    else if (!slave && masterPresent) w.result = VEK_ERR_MASTER_BUSY;
+    if (hello.version != vekwire::kVersion)
+        w.result = VEK_ERR_PROTOCOL;
+    else if (admitted >= options_.maxClients)
+        w.result = VEK_ERR_TOO_MANY_CLIENTS;
+    else if (!slave && masterPresent)
+        w.result = VEK_ERR_MASTER_BUSY;
 
     vekwire::encodeWelcome(out, w);
     const std::string label = printable(hello.label);
@@ -353,22 +362,36 @@ void Server::admit(ClientConn& c, const vekwire::Hello& hello, std::string& out)
 void Server::serve(ClientConn& c, const vekwire::Request& r, std::string& out) {
     using vekwire::Op;
     int code = VEK_INVALID_ENUM;
-    const bool trackerOp = r.op == Op::TrackerCreate || r.op == Op::TrackerOp ||
-                           r.op == Op::TrackerParam || r.op == Op::MarkerInt || r.op == Op::MarkerFloat;
+    const bool trackerOp = r.op == Op::TrackerCreate || r.op == Op::TrackerOp || r.op == Op::TrackerParam ||
+                           r.op == Op::MarkerInt || r.op == Op::MarkerFloat;
     if (trackerOp && !c.master) {
         code = VEK_INVALID_OPERATION;
     } else {
         switch (r.op) {
-        case Op::SetInteger: code = setInteger(c, r.key, r.value); break;
-        case Op::SetFloat:
-            code = r.key == VEK_FREQUENCY ? setFrequency(c, r.f[0]) : VEK_INVALID_ENUM;
-            break;
-        case Op::TrackerCreate: code = trackers_.create(r.target, r.key, r.value); break;
-        case Op::TrackerOp: code = trackers_.operate(r.target, r.value); break;
-        case Op::TrackerParam: code = trackers_.setParam(r.target, r.key, r.f[0]); break;
-        case Op::MarkerInt: code = trackers_.setMarkerLed(r.target, r.key, r.value); break;
-        case Op::MarkerFloat: code = trackers_.setMarkerPosition(r.target, r.key, r.f); break;
-        case Op::RpdClose: code = 0; break;
+            case Op::SetInteger:
+                code = setInteger(c, r.key, r.value);
+                break;
+            case Op::SetFloat:
+                code = r.key == VEK_FREQUENCY ? setFrequency(c, r.f[0]) : VEK_INVALID_ENUM;
+                break;
+            case Op::TrackerCreate:
+                code = trackers_.create(r.target, r.key, r.value);
+                break;
+            case Op::TrackerOp:
+                code = trackers_.operate(r.target, r.value);
+                break;
+            case Op::TrackerParam:
+                code = trackers_.setParam(r.target, r.key, r.f[0]);
+                break;
+            case Op::MarkerInt:
+                code = trackers_.setMarkerLed(r.target, r.key, r.value);
+                break;
+            case Op::MarkerFloat:
+                code = trackers_.setMarkerPosition(r.target, r.key, r.f);
+                break;
+            case Op::RpdClose:
+                code = 0;
+                break;
         }
     }
     vekwire::Reply reply;
@@ -381,26 +404,26 @@ void Server::serve(ClientConn& c, const vekwire::Request& r, std::string& out) {
 int Server::setInteger(ClientConn& c, int key, int value) {
     const bool onOff = value == VEK_ON || value == VEK_OFF;
     switch (key) {
-    case VEK_STREAMING:
-        if (!onOff) return VEK_INVALID_ENUM;
-        c.streaming = value == VEK_ON;
-        return 0;
-    case VEK_INTERPOLATION:
-        if (!c.master) return VEK_INVALID_OPERATION;
-        if (value < 0) return VEK_INVALID_VALUE;
-        c.interpolation = value;
-        return 0;
-    case VEK_MARKERS:
-    case VEK_RIGIDS:
-    case VEK_IMAGES:
-    case VEK_DETECTORS: {
-        if (!onOff) return VEK_INVALID_ENUM;
-        const uint32_t bit = vek_stream_bit(vek_stream_index(key));
-        c.streams = value == VEK_ON ? c.streams | bit : c.streams & ~bit;
-        return 0;
-    }
-    default:
-        return VEK_INVALID_ENUM;
+        case VEK_STREAMING:
+            if (!onOff) return VEK_INVALID_ENUM;
+            c.streaming = value == VEK_ON;
+            return 0;
+        case VEK_INTERPOLATION:
+            if (!c.master) return VEK_INVALID_OPERATION;
+            if (value < 0) return VEK_INVALID_VALUE;
+            c.interpolation = value;
+            return 0;
+        case VEK_MARKERS:
+        case VEK_RIGIDS:
+        case VEK_IMAGES:
+        case VEK_DETECTORS: {
+            if (!onOff) return VEK_INVALID_ENUM;
+            const uint32_t bit = vek_stream_bit(vek_stream_index(key));
+            c.streams = value == VEK_ON ? c.streams | bit : c.streams & ~bit;
+            return 0;
+        }
+        default:
+            return VEK_INVALID_ENUM;
     }
 }
 
@@ -425,9 +448,12 @@ bool Server::post(ClientConn& c, const std::string& message) {
     // Every message counts against the queue: frames are dropped at the
     // limit, and a client whose queue grows to twice the limit with what
     // may not be dropped is not reading at all.
-    if (!c.send(message)) drop(c, "write failed");
-    else if (c.queued() > 2 * options_.queueBytes) drop(c, "does not read what it is sent");
-    else if (c.queued() > 0) watchWrites(c);
+    if (!c.send(message))
+        drop(c, "write failed");
+    else if (c.queued() > 2 * options_.queueBytes)
+        drop(c, "does not read what it is sent");
+    else if (c.queued() > 0)
+        watchWrites(c);
     return c.fd.valid();
 }
 
@@ -490,7 +516,8 @@ void Server::onTimer() {
         ++framesScheduled_;
     }
     removeClosed();
-    const long long nextUs = scheduleStartUs_ + static_cast<long long>(std::ceil(framesScheduled_ * periodUs));
+    const long long nextUs =
+        scheduleStartUs_ + static_cast<long long>(std::ceil(framesScheduled_ * periodUs));
     armTimer(nextUs);
 }
 
@@ -562,9 +589,9 @@ void Server::answerDiscovery() {
             host = text;
         }
         if (port_ != VEK_DEFAULT_PORT) host += ":" + std::to_string(port_);
-        const std::string description = "vekd 1.0 " + std::to_string(sim_.cameras().size()) +
-                                        " cameras " + std::to_string(static_cast<int>(frequency_)) +
-                                        " Hz  " + options_.name;
+        const std::string description = "vekd 1.0 " + std::to_string(sim_.cameras().size()) + " cameras " +
+                                        std::to_string(static_cast<int>(frequency_)) + " Hz  " +
+                                        options_.name;
         VEKScanEntry e{};
         std::snprintf(e.host, sizeof e.host, "%s", host.c_str());
         std::snprintf(e.description, sizeof e.description, "%s", description.c_str());

@@ -43,9 +43,9 @@ private:
     void drop(ClientConn& c, const char* why);
     void removeClosed();
     void watchWrites(ClientConn& c);
-    void tidy();            // once per turn of the loop
+    void tidy();  // once per turn of the loop
     void logRepeats(long long nowMs);
-    int waitMs() const;     // how long the loop may sleep
+    int waitMs() const;  // how long the loop may sleep
 
     void onTimer();
     void schedule();

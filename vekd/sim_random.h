@@ -10,7 +10,8 @@ namespace vekd {
 class FrameRandom {
 public:
     FrameRandom(uint64_t seed, int32_t frame)
-        : state_(mix(seed ^ mix(static_cast<uint64_t>(static_cast<uint32_t>(frame)) + 0x5851F42D4C957F2DULL))) {}
+        : state_(
+              mix(seed ^ mix(static_cast<uint64_t>(static_cast<uint32_t>(frame)) + 0x5851F42D4C957F2DULL))) {}
 
     uint64_t next() {
         state_ += 0x9E3779B97F4A7C15ULL;

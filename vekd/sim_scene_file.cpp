@@ -24,7 +24,9 @@ struct Field {
     const char* text;
     size_t length;
     std::string str() const { return std::string(text, length); }
-    bool is(const char* word) const { return length == std::strlen(word) && std::memcmp(text, word, length) == 0; }
+    bool is(const char* word) const {
+        return length == std::strlen(word) && std::memcmp(text, word, length) == 0;
+    }
 };
 
 // Shows a field inside a message, shortened.
@@ -92,7 +94,8 @@ bool SceneParser::parse(const char* text, size_t length, std::string& error) {
 }
 
 bool SceneParser::splitLine(const char* line, size_t length) {
-    if (length > kMaxLineLength) return fail("line longer than " + std::to_string(kMaxLineLength) + " characters");
+    if (length > kMaxLineLength)
+        return fail("line longer than " + std::to_string(kMaxLineLength) + " characters");
     count_ = 0;
     size_t i = 0;
     while (i < length) {
@@ -104,7 +107,8 @@ bool SceneParser::splitLine(const char* line, size_t length) {
         if (c == '#') break;
         const size_t begin = i;
         while (i < length && line[i] != ' ' && line[i] != '\t' && line[i] != '#') {
-            if (static_cast<unsigned char>(line[i]) < 0x20 || line[i] == 0x7f) return fail("control character in line");
+            if (static_cast<unsigned char>(line[i]) < 0x20 || line[i] == 0x7f)
+                return fail("control character in line");
             ++i;
         }
         if (count_ == kMaxFields) return fail("too many fields (at most " + std::to_string(kMaxFields) + ")");
@@ -136,7 +140,8 @@ bool SceneParser::number(size_t i, double lowest, double highest, double& out) {
     if (ec != std::errc() || end != f.text + f.length || !std::isfinite(out))
         return fail("not a number: " + quoted(f));
     if (out < lowest || out > highest)
-        return fail("value " + quoted(f) + " out of range " + formatNumber(lowest) + " to " + formatNumber(highest));
+        return fail("value " + quoted(f) + " out of range " + formatNumber(lowest) + " to " +
+                    formatNumber(highest));
     return true;
 }
 
@@ -189,16 +194,19 @@ bool SceneParser::parseBody() {
         return fail("too many bodies (at most " + std::to_string(Scene::kMaxBodies) + ")");
     const Field& name = fields_[1];
     const bool nameCharsOk = std::all_of(name.text, name.text + name.length, [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '-';
     });
     if (!nameCharsOk || name.length > kMaxNameLength || name.is("static"))
-        return fail("bad body name " + quoted(name) + " (letters, digits, '_', '-'; at most 32; not 'static')");
+        return fail("bad body name " + quoted(name) +
+                    " (letters, digits, '_', '-'; at most 32; not 'static')");
     if (bodyIndex(name) >= 0) return fail("duplicate body " + quoted(name));
     SceneBody body;
     body.name = name.str();
     if (!point(2, body.center)) return false;
     if (count_ > 5) {
-        if (count_ != 7 || !fields_[5].is("spin")) return fail("expected: body NAME X Y Z [spin DEGREES_PER_SECOND]");
+        if (count_ != 7 || !fields_[5].is("spin"))
+            return fail("expected: body NAME X Y Z [spin DEGREES_PER_SECOND]");
         if (!number(6, -3600, 3600, body.spinDegreesPerSecond)) return false;
     }
     scene_.bodies.push_back(std::move(body));
@@ -206,17 +214,22 @@ bool SceneParser::parseBody() {
 }
 
 bool SceneParser::parseMotion() {
-    if (!expectFields(6, 7, "motion BODY translate|rotate x|y|z AMPLITUDE FREQUENCY_HZ [PHASE_DEGREES]")) return false;
+    if (!expectFields(6, 7, "motion BODY translate|rotate x|y|z AMPLITUDE FREQUENCY_HZ [PHASE_DEGREES]"))
+        return false;
     const int b = bodyIndex(fields_[1]);
     if (b < 0) return fail("unknown body " + quoted(fields_[1]));
     SceneBody& body = scene_.bodies[b];
     if (body.terms.size() >= static_cast<size_t>(Scene::kMaxTermsPerBody))
-        return fail("too many motion terms for one body (at most " + std::to_string(Scene::kMaxTermsPerBody) + ")");
+        return fail("too many motion terms for one body (at most " + std::to_string(Scene::kMaxTermsPerBody) +
+                    ")");
     MotionTerm term;
-    if (fields_[2].is("rotate")) term.rotation = true;
-    else if (!fields_[2].is("translate")) return fail("motion must be 'translate' or 'rotate', not " + quoted(fields_[2]));
+    if (fields_[2].is("rotate"))
+        term.rotation = true;
+    else if (!fields_[2].is("translate"))
+        return fail("motion must be 'translate' or 'rotate', not " + quoted(fields_[2]));
     const Field& axis = fields_[3];
-    if (axis.length != 1 || axis.text[0] < 'x' || axis.text[0] > 'z') return fail("axis must be x, y or z, not " + quoted(axis));
+    if (axis.length != 1 || axis.text[0] < 'x' || axis.text[0] > 'z')
+        return fail("axis must be x, y or z, not " + quoted(axis));
     term.axis = axis.text[0] - 'x';
     const double amplitudeLimit = term.rotation ? 360 : 10000;
     if (!number(4, -amplitudeLimit, amplitudeLimit, term.amplitude) || !number(5, 0, 100, term.frequencyHz) ||
@@ -242,7 +255,8 @@ bool SceneParser::parseLed() {
     if (norm(direction) < 1e-9) return fail("LED direction is zero");
     led.direction = normalized(direction);
     if (count_ > 9) {
-        if (count_ != 11 || !fields_[9].is("cone")) return fail("expected: led ID BODY|static X Y Z NX NY NZ [cone DEGREES]");
+        if (count_ != 11 || !fields_[9].is("cone"))
+            return fail("expected: led ID BODY|static X Y Z NX NY NZ [cone DEGREES]");
         if (!number(10, 0.001, 180, led.coneDegrees)) return false;
     }
     scene_.leds.push_back(led);

@@ -34,9 +34,8 @@ Simulator::Simulator(Scene scene, uint64_t seed) : scene_(std::move(scene)), see
         VEKCamera record{};
         record.id = c.id;
         const Quat q = normalized(c.orientation);
-        const float pose[7] = {float(c.position.x), float(c.position.y), float(c.position.z),
-                               float(q.w),          float(q.x),          float(q.y),
-                               float(q.z)};
+        const float pose[7] = {float(c.position.x), float(c.position.y), float(c.position.z), float(q.w),
+                               float(q.x),          float(q.y),          float(q.z)};
         std::copy(pose, pose + 7, record.pose);
         record.cond = c.calibrated ? 1.0f : -1.0f;
         record.word = static_cast<uint32_t>(std::lround(std::max(c.hfovDegrees, c.vfovDegrees) * 1000));
@@ -107,7 +106,8 @@ void Simulator::assignMarkerIds(const TrackerTable& trackers) {
         if (!tracker.enabled) continue;
         for (const ServerMarker& marker : tracker.markers) {
             const int index = ledIndex(marker.led);
-            if (index >= 0 && leds_[index].markerId < 0) leds_[index].markerId = vek_marker_id(tracker.id, marker.index);
+            if (index >= 0 && leds_[index].markerId < 0)
+                leds_[index].markerId = vek_marker_id(tracker.id, marker.index);
         }
     }
 }
@@ -128,7 +128,8 @@ void Simulator::observeCamera(int camera, FrameRandom& random) {
 
         Sighting s;
         s.led = static_cast<int>(i);
-        for (int d = 0; d < 2; ++d) s.pos[d] = static_cast<float>(std::clamp(pos[d] + sigma * random.gaussian(), 0.0, 1.0));
+        for (int d = 0; d < 2; ++d)
+            s.pos[d] = static_cast<float>(std::clamp(pos[d] + sigma * random.gaussian(), 0.0, 1.0));
         s.width = std::max<int32_t>(2, static_cast<int32_t>(std::lround(kWidthPixelMillimetres / distance)));
         const double ratio = kAmpReferenceDistance / distance;
         s.amp = static_cast<float>(kAmpAtReference * ratio * ratio * cosine);
@@ -163,7 +164,8 @@ void Simulator::emitImages(int32_t frame, int camera, FrameData& out) {
             out.images.push_back(image);
             record.peaks += 1;
             record.maxAmp = std::max(record.maxAmp, image.amp);
-            if (calibrated) readings_.push_back({s.led, camera, models_[camera].readingPlane(detector, image.pos)});
+            if (calibrated)
+                readings_.push_back({s.led, camera, models_[camera].readingPlane(detector, image.pos)});
         }
         out.detectors.push_back(record);
     }
@@ -176,7 +178,8 @@ void Simulator::reconstructLeds() {
     for (const Reading& r : readings_) readingStart_[r.led + 1] += 1;
     for (size_t i = 1; i < readingStart_.size(); ++i) readingStart_[i] += readingStart_[i - 1];
     std::copy(readingStart_.begin(), readingStart_.end() - 1, readingCursor_.begin());
-    for (size_t k = 0; k < readings_.size(); ++k) readingOrder_[readingCursor_[readings_[k].led]++] = static_cast<int>(k);
+    for (size_t k = 0; k < readings_.size(); ++k)
+        readingOrder_[readingCursor_[readings_[k].led]++] = static_cast<int>(k);
 
     for (size_t i = 0; i < leds_.size(); ++i) {
         planes_.clear();

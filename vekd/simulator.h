@@ -85,7 +85,7 @@ private:
     std::vector<LedState> leds_;
     std::vector<Sighting> sightings_;
     std::vector<Reading> readings_;
-    std::vector<int> readingStart_;   // LED i's readings: readingOrder_[start[i] .. start[i + 1])
+    std::vector<int> readingStart_;  // LED i's readings: readingOrder_[start[i] .. start[i + 1])
     std::vector<int> readingCursor_;
     std::vector<int> readingOrder_;
     std::vector<Plane> planes_;

@@ -19,8 +19,8 @@ struct ServerTracker {
     int id = 0;
     int type = VEK_POINT_TRACKER;  // or VEK_RIGID_TRACKER
     bool enabled = false;
-    float fill = 1.0f;         // 1020: fill unseen markers of a found rigid body
-    float threshold = 0.0f;    // 1013: stored only
+    float fill = 1.0f;                  // 1020: fill unseen markers of a found rigid body
+    float threshold = 0.0f;             // 1013: stored only
     std::vector<ServerMarker> markers;  // sorted by index
 };
 

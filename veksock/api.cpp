@@ -89,9 +89,7 @@ int vekTrackeri(int tracker, int key, int value) {
     return trackerCall(vekwire::Op::TrackerCreate, tracker, key, value);
 }
 
-int vekTracker(int tracker, int op) {
-    return trackerCall(vekwire::Op::TrackerOp, tracker, 0, op);
-}
+int vekTracker(int tracker, int op) { return trackerCall(vekwire::Op::TrackerOp, tracker, 0, op); }
 
 int vekTrackerf(int tracker, int param, float value) {
     return trackerCall(vekwire::Op::TrackerParam, tracker, param, 0, &value, 1);

@@ -42,8 +42,7 @@ int resolve(const std::string& host, in_addr& out) {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* res = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0 || !res)
-        return VEK_ERR_HOST_UNREACHABLE;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0 || !res) return VEK_ERR_HOST_UNREACHABLE;
     out = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
     freeaddrinfo(res);
     return 0;
@@ -51,12 +50,16 @@ int resolve(const std::string& host, in_addr& out) {
 
 int socketCode(int err) {
     switch (err) {
-    case ETIMEDOUT: return VEK_ERR_TIMED_OUT;
-    case EHOSTUNREACH:
-    case EADDRNOTAVAIL: return VEK_ERR_HOST_UNREACHABLE;
-    case ENETUNREACH:
-    case ENETDOWN: return VEK_ERR_NET_UNREACHABLE;
-    default: return VEK_ERR_REFUSED;
+        case ETIMEDOUT:
+            return VEK_ERR_TIMED_OUT;
+        case EHOSTUNREACH:
+        case EADDRNOTAVAIL:
+            return VEK_ERR_HOST_UNREACHABLE;
+        case ENETUNREACH:
+        case ENETDOWN:
+            return VEK_ERR_NET_UNREACHABLE;
+        default:
+            return VEK_ERR_REFUSED;
     }
 }
 

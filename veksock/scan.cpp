@@ -47,8 +47,8 @@ int scanPort(int port) {
 
 }  // namespace
 
-extern "C" int vek_scan(const char* address, int port, const char* client, int wait_us,
-                        VEKScanEntry* out, int max) {
+extern "C" int vek_scan(const char* address, int port, const char* client, int wait_us, VEKScanEntry* out,
+                        int max) {
     try {
         if (!out || max < 0 || wait_us < 0) return -VEK_INVALID_VALUE;
         port = scanPort(port);

@@ -31,12 +31,16 @@ long long steadyUs() {
 
 std::string codeText(int code) {
     switch (code) {
-    case VEK_VERSION: return "vekd client library SOCKET 1.0 (wire protocol 1)";
-    case VEK_ERR_MASTER_BUSY:
-        return "another client controls vekd; a slave connection can watch its data";
-    case VEK_ERR_TOO_MANY_CLIENTS: return "vekd serves as many clients as it can";
-    case VEK_ERR_PROTOCOL: return "vekd and this library do not speak the same protocol";
-    default: return "";
+        case VEK_VERSION:
+            return "vekd client library SOCKET 1.0 (wire protocol 1)";
+        case VEK_ERR_MASTER_BUSY:
+            return "another client controls vekd; a slave connection can watch its data";
+        case VEK_ERR_TOO_MANY_CLIENTS:
+            return "vekd serves as many clients as it can";
+        case VEK_ERR_PROTOCOL:
+            return "vekd and this library do not speak the same protocol";
+        default:
+            return "";
     }
 }
 
@@ -152,36 +156,36 @@ void Session::handle(const vekwire::Message& m) {
     std::string error;
     bool ok = true;
     switch (m.kind) {
-    case vekwire::Kind::Frame: {
-        vekwire::FrameView f;
-        if (!(ok = vekwire::decodeFrame(m.data, m.size, f, error))) break;
-        for (int s = 0; s < vekwire::kStreamCount; ++s)
-            if (f.count[s] > 0) backlogs_[s].push(f.header.frame, f.records[s], f.count[s]);
-        newestFrame_ = f.header.frame;
-        newestTimeUs_ = f.header.generatedUs;
-        frequency_ = f.header.frequency;
-        serverDropped_ = f.header.serverDropped;
-        break;
-    }
-    case vekwire::Kind::Cameras:
-        ok = vekwire::decodeCameras(m.data, m.size, cameras_, error);
-        break;
-    case vekwire::Kind::Reply: {
-        vekwire::Reply r;
-        if ((ok = vekwire::decodeReply(m.data, m.size, r, error)) && awaiting_ && r.seq == awaitSeq_) {
-            reply_ = r;
-            replied_ = true;
+        case vekwire::Kind::Frame: {
+            vekwire::FrameView f;
+            if (!(ok = vekwire::decodeFrame(m.data, m.size, f, error))) break;
+            for (int s = 0; s < vekwire::kStreamCount; ++s)
+                if (f.count[s] > 0) backlogs_[s].push(f.header.frame, f.records[s], f.count[s]);
+            newestFrame_ = f.header.frame;
+            newestTimeUs_ = f.header.generatedUs;
+            frequency_ = f.header.frequency;
+            serverDropped_ = f.header.serverDropped;
+            break;
         }
-        break;
-    }
-    case vekwire::Kind::State:
-        ok = vekwire::decodeFloat(m.data, m.size, frequency_, error);
-        break;
-    case vekwire::Kind::Bye:
-        lose(VEK_SERVER_STOPPED);
-        return;
-    default:
-        ok = false;
+        case vekwire::Kind::Cameras:
+            ok = vekwire::decodeCameras(m.data, m.size, cameras_, error);
+            break;
+        case vekwire::Kind::Reply: {
+            vekwire::Reply r;
+            if ((ok = vekwire::decodeReply(m.data, m.size, r, error)) && awaiting_ && r.seq == awaitSeq_) {
+                reply_ = r;
+                replied_ = true;
+            }
+            break;
+        }
+        case vekwire::Kind::State:
+            ok = vekwire::decodeFloat(m.data, m.size, frequency_, error);
+            break;
+        case vekwire::Kind::Bye:
+            lose(VEK_SERVER_STOPPED);
+            return;
+        default:
+            ok = false;
     }
     if (!ok) lose(VEK_ERR_PROTOCOL);
 }
@@ -189,8 +193,8 @@ void Session::handle(const vekwire::Message& m) {
 int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome) {
     out_.clear();
     vekwire::encodeHello(out_, hello);
-    if (!sendAll(out_)) return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT
-                                                                                      : VEK_ERR_REFUSED;
+    if (!sendAll(out_))
+        return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT : VEK_ERR_REFUSED;
     bool heard = false;  // a byte came back: whatever goes wrong now, the peer is there
     for (;;) {
         vekwire::Message m;
@@ -198,8 +202,8 @@ int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwir
         if (r < 0) return VEK_ERR_PROTOCOL;
         if (r == 1) {
             std::string error;
-            const bool ok = m.kind == vekwire::Kind::Welcome &&
-                            vekwire::decodeWelcome(m.data, m.size, welcome, error);
+            const bool ok =
+                m.kind == vekwire::Kind::Welcome && vekwire::decodeWelcome(m.data, m.size, welcome, error);
             return ok ? 0 : VEK_ERR_PROTOCOL;
         }
         const int left = millisecondsLeft(deadlineMs);

@@ -19,45 +19,44 @@ extern "C" {
 /* server: "host" or "host:port"; NULL or "" means localhost:VEK_DEFAULT_PORT.
  * Returns >= 0 on success; < 0 on failure (a negative socket code, or -1
  * when the server refused: the reason is pending for vekGetError). */
-int vekInit(const char *server, int flags);
+int vekInit(const char* server, int flags);
 void vekDone(void);
-int vekGetStatus(void);   /* 0 when the previous request failed */
-int vekGetError(void);    /* oldest pending code, removed; 0 when none */
+int vekGetStatus(void); /* 0 when the previous request failed */
+int vekGetError(void);  /* oldest pending code, removed; 0 when none */
 /* Text for VEK_VERSION or a positive server code into buf (at least
  * VEK_STRING_SIZE bytes). Returns its length, or 0 when there is none. */
-int vekGetString(int code, char *buf);
+int vekGetString(int code, char* buf);
 
 int vekSetInteger(int key, int value);
-int vekGetIntegerv(int key, int *value);     /* > 0 when the key is known */
+int vekGetIntegerv(int key, int* value); /* > 0 when the key is known */
 int vekSetFloat(int key, float value);
-int vekGetFloatv(int key, float *value);     /* > 0 when the key is known */
-int vekScale(float scale);                   /* units per millimetre */
-int vekLoadPose(const float pose[7]);        /* world pose of reported data */
+int vekGetFloatv(int key, float* value); /* > 0 when the key is known */
+int vekScale(float scale);               /* units per millimetre */
+int vekLoadPose(const float pose[7]);    /* world pose of reported data */
 
 /* ---- trackers --------------------------------------------------------- */
 int vekTrackeri(int tracker, int key, int value);
 int vekTracker(int tracker, int op);
 int vekTrackerf(int tracker, int param, float value);
 int vekMarkeri(int marker, int key, int value);
-int vekMarkeriv(int marker, int key, const int *values);
-int vekMarkerfv(int marker, int key, const float *values);
+int vekMarkeriv(int marker, int key, const int* values);
+int vekMarkerfv(int marker, int key, const float* values);
 
 /* ---- streams: records of the oldest frame not yet fetched ------------- */
-int vekGetMarkers(MarkerRecord *out, int max);
-int vekGetRigids(RigidRecord *out, int max);
-int vekGetImages(ImageRecord *out, int max);
-int vekGetDetectors(DetectorRecord *out, int max);
-int vekGetCameras(VEKCamera *out, int max);  /* the current camera list */
+int vekGetMarkers(MarkerRecord* out, int max);
+int vekGetRigids(RigidRecord* out, int max);
+int vekGetImages(ImageRecord* out, int max);
+int vekGetDetectors(DetectorRecord* out, int max);
+int vekGetCameras(VEKCamera* out, int max); /* the current camera list */
 /* Generation time of the newest frame received, in microseconds of the
  * server's steady clock (the same clock as std::chrono::steady_clock on
  * the server's host). Returns > 0 when a frame has been received. */
-int vekGetFrameTime(int64_t *microseconds);
+int vekGetFrameTime(int64_t* microseconds);
 
 int vekRPDClose(void);
 
 /* ---- discovery -------------------------------------------------------- */
-int vek_scan(const char *address, int port, const char *client, int wait_us,
-             VEKScanEntry *out, int max);
+int vek_scan(const char* address, int port, const char* client, int wait_us, VEKScanEntry* out, int max);
 
 /* ---- pose helpers: pose = x, y, z, qw, qx, qy, qz ---------------------- */
 void convert_pm(const float pose[7], float m[16]);

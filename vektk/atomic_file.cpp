@@ -37,7 +37,7 @@ std::string Folder(const std::string& path) {
 // `path` itself when it is no link. False with errno set on a loop or error.
 bool FollowLinks(std::string& path) {
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        struct stat st{};
+        struct stat st {};
         if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
         if (!S_ISLNK(st.st_mode)) return true;
         char target[PATH_MAX];
@@ -104,7 +104,7 @@ mode_t NewFileMode() {
 AtomicWriteResult WriteFileAtomically(const std::string& requested, std::string_view content) {
     std::string path = requested;
     if (!FollowLinks(path)) return {AtomicWriteStatus::OpenFailed, errno};
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return ReplaceRegularFile(path, NewFileMode(), content);
     if (S_ISDIR(st.st_mode)) return {AtomicWriteStatus::WriteFailed, EISDIR};
     if (!HasWritePermission(path, st)) return {AtomicWriteStatus::OpenFailed, EACCES};

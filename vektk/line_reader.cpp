@@ -2,8 +2,7 @@
 
 namespace vektk {
 
-LineReader::LineReader(std::FILE* file, std::size_t maxLength)
-    : file_(file), maxLength_(maxLength) {}
+LineReader::LineReader(std::FILE* file, std::size_t maxLength) : file_(file), maxLength_(maxLength) {}
 
 LineReader::Result LineReader::Next(std::string& line) {
     line.clear();

@@ -4,10 +4,9 @@
 
 namespace vektk {
 
-void FilterFrameMarkers(std::vector<MarkerRecord>& markers,
-                        std::vector<numerics::MarkerFilter>& filters,
-                        std::vector<MarkerRecord>& output, float systemFrequency,
-                        float filterFrequency, bool filtering) {
+void FilterFrameMarkers(std::vector<MarkerRecord>& markers, std::vector<numerics::MarkerFilter>& filters,
+                        std::vector<MarkerRecord>& output, float systemFrequency, float filterFrequency,
+                        bool filtering) {
     if (markers.empty()) {
         filters.clear();
         return;

@@ -14,9 +14,8 @@ namespace vektk {
 // follow the frame's length. Without markers every filter is discarded;
 // below 3 samples per filter period nothing is filtered. With `filtering`
 // on, `markers` becomes the output list.
-void FilterFrameMarkers(std::vector<MarkerRecord>& markers,
-                        std::vector<numerics::MarkerFilter>& filters,
-                        std::vector<MarkerRecord>& output, float systemFrequency,
-                        float filterFrequency, bool filtering);
+void FilterFrameMarkers(std::vector<MarkerRecord>& markers, std::vector<numerics::MarkerFilter>& filters,
+                        std::vector<MarkerRecord>& output, float systemFrequency, float filterFrequency,
+                        bool filtering);
 
 }  // namespace vektk

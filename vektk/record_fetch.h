@@ -18,13 +18,11 @@ constexpr int MaxRecords() {
 
 static_assert(MaxRecords<MarkerRecord>() == VEK_MAX_MARKERS);
 static_assert(MaxRecords<DetectorRecord>() == VEK_MAX_DETECTORS);
-static_assert(sizeof(VEKCamera) * VEK_MAX_CAMERAS < kFetchBufferBytes,
-              "sizeof(VEKCamera)*64 < buf.size()");
+static_assert(sizeof(VEKCamera) * VEK_MAX_CAMERAS < kFetchBufferBytes, "sizeof(VEKCamera)*64 < buf.size()");
 
 // Copies `count` records out of `bytes` (at most `length` bytes).
 template <typename Record>
-void CopyRecords(const unsigned char* bytes, std::size_t length, int count,
-                 std::vector<Record>& out) {
+void CopyRecords(const unsigned char* bytes, std::size_t length, int count, std::vector<Record>& out) {
     std::size_t n = static_cast<std::size_t>(count);
     if (n > length / sizeof(Record)) n = length / sizeof(Record);
     out.resize(n);

@@ -41,8 +41,7 @@ Tracker::Tracker(int type, int id, const std::vector<int>& leds) : type(type), i
     }
 }
 
-Tracker::Tracker(int type, int id, const std::vector<MarkerDef>& source, float scale)
-    : type(type), id(id) {
+Tracker::Tracker(int type, int id, const std::vector<MarkerDef>& source, float scale) : type(type), id(id) {
     if (source.empty()) {
         std::cerr << "error: Tracker(): empty rigid\n";
         return;
@@ -54,9 +53,7 @@ Tracker::Tracker(int type, int id, const std::vector<MarkerDef>& source, float s
     }
 }
 
-Tracker::Tracker(int type, int id, const std::string& path) : type(type), id(id) {
-    Load(type, path);
-}
+Tracker::Tracker(int type, int id, const std::string& path) : type(type), id(id) { Load(type, path); }
 
 bool Tracker::RequestFailed() const { return reportErrors && vekGetStatus() == 0; }
 
@@ -80,8 +77,8 @@ int Tracker::Create() {
         }
     }
     if (RequestFailed()) {
-        std::cerr << "error: Tracker::Create(): failed to create markers: (markers="
-                  << markers.size() << ")\n";
+        std::cerr << "error: Tracker::Create(): failed to create markers: (markers=" << markers.size()
+                  << ")\n";
         for (int i = 0; i < 1000; ++i) vekGetError();
     }
     for (const auto& [parameter, value] : options) vekTrackerf(id, parameter, value);
@@ -163,9 +160,8 @@ int Tracker::Load(int type, const std::string& path) {
                 if (line.kind == TrackerLine::Kind::Led || type == kPointTracker) {
                     markers.push_back({count++, line.led, {}});
                 } else {
-                    markers.push_back({count++, line.led,
-                                       {line.pos[0] * scale, line.pos[1] * scale,
-                                        line.pos[2] * scale}});
+                    markers.push_back(
+                        {count++, line.led, {line.pos[0] * scale, line.pos[1] * scale, line.pos[2] * scale}});
                 }
                 continue;
             case TrackerLine::Kind::Invalid:
@@ -180,9 +176,8 @@ void Tracker::WriteMarkers(std::ostream& out, float scale) const {
     for (const MarkerDef& m : markers) {
         if (IsRigid()) {
             if (m.pos.size() < 3) continue;
-            out << m.led << ", " << FormatFixed2(m.pos[0] / scale) << ' '
-                << FormatFixed2(m.pos[1] / scale) << ' ' << FormatFixed2(m.pos[2] / scale)
-                << " \n";
+            out << m.led << ", " << FormatFixed2(m.pos[0] / scale) << ' ' << FormatFixed2(m.pos[1] / scale)
+                << ' ' << FormatFixed2(m.pos[2] / scale) << " \n";
         } else if (type == kPointTracker) {
             out << m.led << '\n';
         }

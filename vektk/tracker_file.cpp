@@ -25,12 +25,11 @@ const MarkerDef* NonFinitePosition(const Tracker& tracker, float scale) {
 
 }  // namespace
 
-bool SaveTrackerFile(const Tracker& tracker, const std::string& path, float scale,
-                     std::string* error) {
+bool SaveTrackerFile(const Tracker& tracker, const std::string& path, float scale, std::string* error) {
     if (const MarkerDef* bad = NonFinitePosition(tracker, scale)) {
         if (error)
-            *error = path + ": marker " + std::to_string(bad->index) + " (LED " +
-                     std::to_string(bad->led) + ") has no finite position; nothing written";
+            *error = path + ": marker " + std::to_string(bad->index) + " (LED " + std::to_string(bad->led) +
+                     ") has no finite position; nothing written";
         return false;
     }
     std::ostringstream content;

@@ -14,9 +14,9 @@ struct TrackerLine {
     enum class Kind {
         Comment,
         Scale,
-        Led,           // LED only
-        LedPosition,   // LED and x, y, z
-        Ignored,       // no marker and no scale: skipped
+        Led,          // LED only
+        LedPosition,  // LED and x, y, z
+        Ignored,      // no marker and no scale: skipped
         Invalid
     };
     Kind kind = Kind::Invalid;

@@ -80,8 +80,7 @@ int VEK::Poll() {
 void VEK::Flush() {
     if (!connected) return;
     if (vekGetStatus() == 0) {
-        std::cerr << "warning: VEK::Flush: error during flushing (e=" << HexText(vekGetError())
-                  << ")\n";
+        std::cerr << "warning: VEK::Flush: error during flushing (e=" << HexText(vekGetError()) << ")\n";
     }
     for (int i = 0; i < kFlushPolls; ++i) {
         if (Poll() == 0) break;
@@ -94,8 +93,7 @@ int VEK::SetFrequency(float hz) {
     frequency = 0;
     if (Slave()) {
         // A slave never changes a running server.
-        if (vekGetStatus() == 0 || vekGetFloatv(VEK_FREQUENCY, &frequency) <= 0 ||
-            frequency != 0) {
+        if (vekGetStatus() == 0 || vekGetFloatv(VEK_FREQUENCY, &frequency) <= 0 || frequency != 0) {
             return 0;
         }
     }
@@ -123,8 +121,7 @@ void VEK::DestroyTrackers(int keepId) {
 
 int VEK::RemoveTracker(int id) {
     if (trackers.empty()) return 0;
-    auto it = std::find_if(trackers.begin(), trackers.end(),
-                           [id](const Tracker& t) { return t.id == id; });
+    auto it = std::find_if(trackers.begin(), trackers.end(), [id](const Tracker& t) { return t.id == id; });
     if (it == trackers.end()) {
         std::cout << "warning: VEK::RemoveTracker: tracker id not found\n";
         return 0;
@@ -135,8 +132,7 @@ int VEK::RemoveTracker(int id) {
 }
 
 Tracker* VEK::FindTracker(int id) {
-    auto it = std::find_if(trackers.begin(), trackers.end(),
-                           [id](const Tracker& t) { return t.id == id; });
+    auto it = std::find_if(trackers.begin(), trackers.end(), [id](const Tracker& t) { return t.id == id; });
     return it == trackers.end() ? nullptr : &*it;
 }
 
@@ -153,8 +149,7 @@ int VEK::FetchDetectors(std::vector<DetectorRecord>& out) {
     return FetchRecords(vekGetDetectors, fetchBuffer_.data(), out);
 }
 int VEK::FetchCameras(std::vector<VEKCamera>& out) {
-    const int n = vekGetCameras(reinterpret_cast<VEKCamera*>(fetchBuffer_.data()),
-                                MaxRecords<VEKCamera>());
+    const int n = vekGetCameras(reinterpret_cast<VEKCamera*>(fetchBuffer_.data()), MaxRecords<VEKCamera>());
     if (n > 0) CopyRecords(fetchBuffer_.data(), fetchBuffer_.size(), n, out);
     return n;
 }
@@ -176,8 +171,8 @@ int VEK::CurrentFrame() const {
 }
 
 template <typename Record>
-void VEK::Route(std::vector<Record>& fetched, std::vector<Record>& pendingList,
-               std::vector<Record>& nextList, int bit, FrameSet& next) {
+void VEK::Route(std::vector<Record>& fetched, std::vector<Record>& pendingList, std::vector<Record>& nextList,
+                int bit, FrameSet& next) {
     if (fetched.empty()) return;
     const int frame = fetched.front().frame;
     // Records of a frame already delivered are dropped (no frame is assembled
@@ -232,8 +227,7 @@ int VEK::AssembleFrame() {
         pending->mask = enabled;
     }
     const bool complete = pending->frame != -1 &&
-                          (pending->mask == enabled ||
-                           (pending->mask != 0 && current > pending->frame));
+                          (pending->mask == enabled || (pending->mask != 0 && current > pending->frame));
     if (!complete) return 0;
     lastFrame = pending->frame;
     consumedFrame_ = lastFrame;

@@ -19,10 +19,10 @@ struct ConnectionSettings {
     ConnectionSettings() = default;
     ConnectionSettings(std::string server, float freq) : server(std::move(server)), freq(freq) {}
 
-    std::string server;  // host name or address for vekInit
-    float freq = 0;      // streaming frequency to request
-    int flags = 0;       // init flags: 1 slave, 0x100..0x400 mode 1-4, 0x10 post processing
-    int interpolate = 0; // sent only when > 0
+    std::string server;   // host name or address for vekInit
+    float freq = 0;       // streaming frequency to request
+    int flags = 0;        // init flags: 1 slave, 0x100..0x400 mode 1-4, 0x10 post processing
+    int interpolate = 0;  // sent only when > 0
 };
 
 // Contexts of VEK::ErrorText.
@@ -100,13 +100,13 @@ private:
     // Hands fetched records of one stream to pending or, when they belong
     // to a later frame, to `next`.
     template <typename Record>
-    void Route(std::vector<Record>& fetched, std::vector<Record>& pendingList,
-               std::vector<Record>& nextList, int bit, FrameSet& next);
+    void Route(std::vector<Record>& fetched, std::vector<Record>& pendingList, std::vector<Record>& nextList,
+               int bit, FrameSet& next);
     void ResetFrames();
 
     int consumedFrame_ = -1;  // newest frame delivered or discarded by Flush
-    FrameSet next_;                // records of the frame after pending
-    FrameSet fetched_;             // what the last fetches returned
+    FrameSet next_;           // records of the frame after pending
+    FrameSet fetched_;        // what the last fetches returned
     alignas(8) std::array<unsigned char, kFetchBufferBytes> fetchBuffer_{};
 };
 

@@ -7,12 +7,18 @@ namespace {
 
 std::string GeneralText(int code) {
     switch (code) {
-        case VEK_NO_ERROR: return "No Error";
-        case VEK_SERVER_STOPPED: return "Finished";
-        case VEK_INVALID_VALUE: return "Invalid Value";
-        case VEK_INVALID_ENUM: return "Invalid Enum";
-        case VEK_INVALID_OPERATION: return "Invalid Operation";
-        default: return HexText(code);
+        case VEK_NO_ERROR:
+            return "No Error";
+        case VEK_SERVER_STOPPED:
+            return "Finished";
+        case VEK_INVALID_VALUE:
+            return "Invalid Value";
+        case VEK_INVALID_ENUM:
+            return "Invalid Enum";
+        case VEK_INVALID_OPERATION:
+            return "Invalid Operation";
+        default:
+            return HexText(code);
     }
 }
 
@@ -48,11 +54,9 @@ std::string DialogText(const std::string& h, int code) {
         case VEK_ERR_REFUSED:
             return failed + "(Connection Refused) \nPlease check that vekd is running on " + h + ".";
         case VEK_ERR_TIMED_OUT:
-            return failed + "(Timed Out) \nPlease check that there is a computer running vekd on " +
-                   h + ".";
+            return failed + "(Timed Out) \nPlease check that there is a computer running vekd on " + h + ".";
         case VEK_ERR_NET_UNREACHABLE:
-            return failed +
-                   "(Network Unreachable) \nPlease check that you have a live network connection.";
+            return failed + "(Network Unreachable) \nPlease check that you have a live network connection.";
         default:
             return "Initialization Failed (" + std::to_string(code) +
                    ").  Check that vekd is still running on " + h + " and see server messages.";
@@ -64,10 +68,14 @@ std::string DialogText(const std::string& h, int code) {
 std::string VEK::ErrorText(const std::string& host, int code, int context) {
     switch (context) {
         case kErrorContextGeneral:
-        case kErrorContextGeneral + 1: return GeneralText(code);
-        case kErrorContextLine: return LineText(host, code);
-        case kErrorContextDialog: return DialogText(host, code);
-        default: return {};
+        case kErrorContextGeneral + 1:
+            return GeneralText(code);
+        case kErrorContextLine:
+            return LineText(host, code);
+        case kErrorContextDialog:
+            return DialogText(host, code);
+        default:
+            return {};
     }
 }
 

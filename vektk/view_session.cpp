@@ -5,8 +5,7 @@
 namespace vektk {
 ViewSession::ViewSession(float scale) : VEK(scale) {}
 
-int ViewSession::ConnectView(const ConnectionSettings& settings, int startStreaming,
-                             int setFrequency) {
+int ViewSession::ConnectView(const ConnectionSettings& settings, int startStreaming, int setFrequency) {
     return Connect(settings, startStreaming != 0, setFrequency != 0);
 }
 
@@ -20,8 +19,7 @@ int ViewSession::Update() {
         if (seen != 0) markersSeenAverage.add(static_cast<float>(seen), static_cast<int>(systemFrequency));
         if (!markers.empty()) AddConditionSample();
     }
-    FilterFrameMarkers(markers, markerFilters, filteredMarkers, systemFrequency, filterFrequency,
-                       filtering);
+    FilterFrameMarkers(markers, markerFilters, filteredMarkers, systemFrequency, filterFrequency, filtering);
     if (systemFrequency != oldFrequency) ResetDerived();
     return r;
 }

@@ -41,7 +41,7 @@ public:
     float systemFrequency = 0;  // read back from the server after every frame
     float filterFrequency = 16.0f;
     bool filtering = false;
-    bool fill = true;  // tracker option 1020
+    bool fill = true;              // tracker option 1020
     SelectionSet selectedMarkers;  // marker ids
     SelectionSet selectedRigids;   // rigid list indexes
     SelectionSet selectedCameras;  // camera list indexes

@@ -14,15 +14,15 @@ extern "C" {
 
 /* ---- keys, operations and values ------------------------------------- */
 enum {
-    VEK_CREATE = 256,          /* vekTrackeri(t, VEK_CREATE, type)          */
-    VEK_DESTROY = 257,         /* vekTracker(t, VEK_DESTROY)                */
-    VEK_ON = 258,              /* enable a tracker, start a stream          */
-    VEK_OFF = 259,             /* disable a tracker, stop a stream          */
+    VEK_CREATE = 256,  /* vekTrackeri(t, VEK_CREATE, type)          */
+    VEK_DESTROY = 257, /* vekTracker(t, VEK_DESTROY)                */
+    VEK_ON = 258,      /* enable a tracker, start a stream          */
+    VEK_OFF = 259,     /* disable a tracker, stop a stream          */
 
-    VEK_FREQUENCY = 512,       /* vekSetFloat / vekGetFloatv, Hz, 0 = stop  */
-    VEK_STREAMING = 513,       /* vekSetInteger: VEK_ON / VEK_OFF           */
-    VEK_INTERPOLATION = 514,   /* vekSetInteger: n > 0                      */
-    VEK_MARKERS = 529,         /* stream keys                               */
+    VEK_FREQUENCY = 512,     /* vekSetFloat / vekGetFloatv, Hz, 0 = stop  */
+    VEK_STREAMING = 513,     /* vekSetInteger: VEK_ON / VEK_OFF           */
+    VEK_INTERPOLATION = 514, /* vekSetInteger: n > 0                      */
+    VEK_MARKERS = 529,       /* stream keys                               */
     VEK_RIGIDS = 530,
     VEK_DETECTORS = 673,
     VEK_IMAGES = 674,
@@ -35,8 +35,8 @@ enum {
     VEK_MARKER_LED = 1024,        /* vekMarkeri / vekMarkeriv               */
     VEK_MARKER_POSITION = 1025,   /* vekMarkerfv: x, y, z in the body frame */
 
-    VEK_VERSION = 1280,        /* vekGetString                              */
-    VEK_FRAME = 1296,          /* vekGetIntegerv: newest frame received     */
+    VEK_VERSION = 1280, /* vekGetString                              */
+    VEK_FRAME = 1296,   /* vekGetIntegerv: newest frame received     */
 
     /* Diagnostics of this implementation (vekGetIntegerv). */
     VEK_LIB_DROPPED = 0x7001,    /* frames dropped by full backlogs here     */
@@ -63,9 +63,9 @@ enum {
     VEK_INVALID_VALUE = 32,
     VEK_INVALID_ENUM = 33,
     VEK_INVALID_OPERATION = 34,
-    VEK_ERR_MASTER_BUSY = 0x101,      /* another client controls the server */
+    VEK_ERR_MASTER_BUSY = 0x101, /* another client controls the server */
     VEK_ERR_TOO_MANY_CLIENTS = 0x102,
-    VEK_ERR_PROTOCOL = 0x103,         /* peer broke the wire protocol        */
+    VEK_ERR_PROTOCOL = 0x103, /* peer broke the wire protocol        */
     VEK_ERR_NET_UNREACHABLE = -10051,
     VEK_ERR_TIMED_OUT = -10060,
     VEK_ERR_REFUSED = -10061,
@@ -73,10 +73,10 @@ enum {
 };
 
 enum {
-    VEK_DEFAULT_PORT = 8998,      /* TCP port of vekd                       */
-    VEK_DISCOVERY_PORT = 8999,    /* UDP port of server discovery           */
-    VEK_TIMEOUT_MS = 2000,        /* connect, handshake and request limit   */
-    VEK_STRING_SIZE = 256,        /* vekGetString writes at most this much  */
+    VEK_DEFAULT_PORT = 8998,   /* TCP port of vekd                       */
+    VEK_DISCOVERY_PORT = 8999, /* UDP port of server discovery           */
+    VEK_TIMEOUT_MS = 2000,     /* connect, handshake and request limit   */
+    VEK_STRING_SIZE = 256,     /* vekGetString writes at most this much  */
     VEK_MAX_CAMERAS = 64,
     VEK_DETECTOR_PIXELS = 3680,
     VEK_FETCH_BYTES = 16384
@@ -84,50 +84,50 @@ enum {
 
 /* ---- records (little-endian on the wire, same layout in memory) ------- */
 typedef struct MarkerRecord {
-    int32_t id;        /* vek_marker_id(tracker id, marker index) */
+    int32_t id; /* vek_marker_id(tracker id, marker index) */
     int32_t frame;
     float x, y, z;
-    float cond;        /* > 0 seen (larger is worse), otherwise not seen */
+    float cond; /* > 0 seen (larger is worse), otherwise not seen */
     uint32_t flags;
 } MarkerRecord;
 
 typedef struct RigidRecord {
-    int32_t id;        /* tracker id */
+    int32_t id; /* tracker id */
     int32_t frame;
-    float pose[7];     /* x, y, z, qw, qx, qy, qz */
-    float cond;        /* > 0 when the pose was found */
-    uint32_t word;     /* number of markers used by the fit */
+    float pose[7]; /* x, y, z, qw, qx, qy, qz */
+    float cond;    /* > 0 when the pose was found */
+    uint32_t word; /* number of markers used by the fit */
 } RigidRecord;
 
 typedef struct ImageRecord {
-    int32_t id;        /* marker id, or -1 when no enabled tracker holds the LED */
+    int32_t id; /* marker id, or -1 when no enabled tracker holds the LED */
     int32_t frame;
-    int32_t camera;    /* camera index */
-    int32_t detector;  /* 0: horizontal angle, 1: vertical angle */
-    int32_t width;     /* pixels */
-    int32_t flags;     /* 1: saturated */
-    float pos;         /* 0 to 1 along the detector */
+    int32_t camera;   /* camera index */
+    int32_t detector; /* 0: horizontal angle, 1: vertical angle */
+    int32_t width;    /* pixels */
+    int32_t flags;    /* 1: saturated */
+    float pos;        /* 0 to 1 along the detector */
     float amp;
 } ImageRecord;
 
 typedef struct DetectorRecord {
-    int32_t id;        /* camera * 2 + detector */
+    int32_t id; /* camera * 2 + detector */
     int32_t frame;
     int32_t camera;
     int32_t detector;
-    int32_t peaks;     /* peaks this detector saw in the frame */
-    int32_t pixels;    /* VEK_DETECTOR_PIXELS */
-    float exposure;    /* microseconds */
-    float noise;       /* standard deviation of a peak position, pixels */
-    float maxAmp;      /* largest amplitude seen */
+    int32_t peaks;  /* peaks this detector saw in the frame */
+    int32_t pixels; /* VEK_DETECTOR_PIXELS */
+    float exposure; /* microseconds */
+    float noise;    /* standard deviation of a peak position, pixels */
+    float maxAmp;   /* largest amplitude seen */
     uint32_t reserved;
 } DetectorRecord;
 
 typedef struct VEKCamera {
     int32_t id;
-    float pose[7];     /* camera to world; the camera looks along its -z axis */
-    float cond;        /* < 0 not calibrated */
-    uint32_t word;     /* the wider field of view of its detectors, millidegrees */
+    float pose[7]; /* camera to world; the camera looks along its -z axis */
+    float cond;    /* < 0 not calibrated */
+    uint32_t word; /* the wider field of view of its detectors, millidegrees */
 } VEKCamera;
 
 typedef struct VEKScanEntry {
@@ -160,18 +160,21 @@ enum {
     VEK_DEFAULT_STREAMS = VEK_MARKER_BIT | VEK_RIGID_BIT /* on once streaming starts */
 };
 /* Index 0 markers, 1 rigids, 2 images, 3 detectors; -1 for other keys. */
-static inline int vek_stream_index(int key)
-{
+static inline int vek_stream_index(int key) {
     switch (key) {
-    case VEK_MARKERS: return 0;
-    case VEK_RIGIDS: return 1;
-    case VEK_IMAGES: return 2;
-    case VEK_DETECTORS: return 3;
-    default: return -1;
+        case VEK_MARKERS:
+            return 0;
+        case VEK_RIGIDS:
+            return 1;
+        case VEK_IMAGES:
+            return 2;
+        case VEK_DETECTORS:
+            return 3;
+        default:
+            return -1;
     }
 }
-static inline int vek_stream_key(int index)
-{
+static inline int vek_stream_key(int index) {
     static const int keys[VEK_STREAM_COUNT] = {VEK_MARKERS, VEK_RIGIDS, VEK_IMAGES, VEK_DETECTORS};
     return keys[index];
 }
@@ -179,10 +182,10 @@ static inline int vek_stream_bit(int index) { return 1 << index; }
 
 /* ---- record limits: what one VEK_FETCH_BYTES buffer holds -------------- */
 enum {
-    VEK_MAX_MARKERS = VEK_FETCH_BYTES / sizeof(MarkerRecord),     /* 585 */
-    VEK_MAX_RIGIDS = VEK_FETCH_BYTES / sizeof(RigidRecord),       /* 372 */
-    VEK_MAX_IMAGES = VEK_FETCH_BYTES / sizeof(ImageRecord),       /* 512 */
-    VEK_MAX_DETECTORS = VEK_FETCH_BYTES / sizeof(DetectorRecord)  /* 409 */
+    VEK_MAX_MARKERS = VEK_FETCH_BYTES / sizeof(MarkerRecord),    /* 585 */
+    VEK_MAX_RIGIDS = VEK_FETCH_BYTES / sizeof(RigidRecord),      /* 372 */
+    VEK_MAX_IMAGES = VEK_FETCH_BYTES / sizeof(ImageRecord),      /* 512 */
+    VEK_MAX_DETECTORS = VEK_FETCH_BYTES / sizeof(DetectorRecord) /* 409 */
 };
 
 #ifdef __cplusplus
@@ -194,7 +197,8 @@ static_assert(sizeof(ImageRecord) == 32, "ImageRecord is 32 bytes");
 static_assert(sizeof(DetectorRecord) == 40, "DetectorRecord is 40 bytes");
 static_assert(sizeof(VEKCamera) == 40, "VEKCamera is 40 bytes");
 static_assert(sizeof(VEKScanEntry) == 512, "a scan entry is 512 bytes");
-static_assert(VEK_MAX_MARKERS == 585 && VEK_MAX_RIGIDS == 372 && VEK_MAX_IMAGES == 512 && VEK_MAX_DETECTORS == 409,
+static_assert(VEK_MAX_MARKERS == 585 && VEK_MAX_RIGIDS == 372 && VEK_MAX_IMAGES == 512 &&
+                  VEK_MAX_DETECTORS == 409,
               "the record limits every program relies on");
 #else
 _Static_assert(sizeof(MarkerRecord) == 28, "MarkerRecord is 28 bytes");

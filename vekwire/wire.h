@@ -14,9 +14,9 @@ namespace vekwire {
 
 constexpr uint32_t kMagic = 0x314B4556;  // "VEK1" read as little-endian
 constexpr uint16_t kVersion = 1;
-constexpr size_t kHeaderSize = 8;        // u32 length, u16 kind, u16 zero
+constexpr size_t kHeaderSize = 8;  // u32 length, u16 kind, u16 zero
 constexpr size_t kMaxPayload = 128 * 1024;
-constexpr size_t kMaxText = 64;          // client labels and server names
+constexpr size_t kMaxText = 64;  // client labels and server names
 
 enum class Kind : uint16_t {
     Hello = 1,    // client -> server, first message
@@ -30,13 +30,13 @@ enum class Kind : uint16_t {
 };
 
 enum class Op : uint16_t {
-    SetInteger = 1,    // key, value
-    SetFloat = 2,      // key, f[0]
-    TrackerCreate = 3, // target, key, value
-    TrackerOp = 4,     // target, value
-    TrackerParam = 5,  // target, key, f[0]
-    MarkerInt = 6,     // target, key, value
-    MarkerFloat = 7,   // target, key, f[0..2]
+    SetInteger = 1,     // key, value
+    SetFloat = 2,       // key, f[0]
+    TrackerCreate = 3,  // target, key, value
+    TrackerOp = 4,      // target, value
+    TrackerParam = 5,   // target, key, f[0]
+    MarkerInt = 6,      // target, key, value
+    MarkerFloat = 7,    // target, key, f[0..2]
     RpdClose = 8
 };
 
@@ -55,9 +55,9 @@ struct Hello {
 };
 
 struct Welcome {
-    int32_t result = 0;      // 0 admitted, otherwise the refusal code
+    int32_t result = 0;  // 0 admitted, otherwise the refusal code
     uint32_t clientId = 0;
-    int32_t flags = 0;       // init flags as recorded
+    int32_t flags = 0;  // init flags as recorded
     float frequency = 0;
     std::string name;
 };
@@ -83,7 +83,7 @@ struct FrameHeader {
     int64_t generatedUs = 0;  // server's steady clock, microseconds
     float frequency = 0;
     uint32_t serverDropped = 0;
-    uint32_t mask = 0;        // stream bits of the sections that follow
+    uint32_t mask = 0;  // stream bits of the sections that follow
 };
 constexpr size_t kFrameHeaderSize = 24;
 

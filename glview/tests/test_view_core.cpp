@@ -34,7 +34,8 @@ public:
         camera.modelview = camera.viewMatrix();
         camera.viewport = {0, 0, 800, 600};
     }
-    bool event(int buttons, int previous, int modifiers = 0, int x = 400, int y = 300, int dx = 0, int dy = 0) {
+    bool event(int buttons, int previous, int modifiers = 0, int x = 400, int y = 300, int dx = 0,
+               int dy = 0) {
         state = MouseState{x, y, dx, dy, buttons, previous, modifiers};
         return mouse(state);
     }
@@ -192,9 +193,8 @@ TEST(GlViewViewCore, CtrlRActsUnlessExactlyCtrlIsHeld) {
 
 TEST(GlViewViewCore, KeyTable) {
     TestCore core;
-    const std::pair<int, glview::Vec3f> views[] = {
-        {'x', {0, 270, 0}}, {'X', {0, 90, 0}}, {'y', {90, 0, 0}},
-        {'Y', {270, 0, 0}}, {'z', {0, 0, 0}},  {'Z', {0, 180, 0}}};
+    const std::pair<int, glview::Vec3f> views[] = {{'x', {0, 270, 0}}, {'X', {0, 90, 0}}, {'y', {90, 0, 0}},
+                                                   {'Y', {270, 0, 0}}, {'z', {0, 0, 0}},  {'Z', {0, 180, 0}}};
     for (const auto& [key, rotation] : views) {
         EXPECT_TRUE(core.key(key, true));
         EXPECT_EQ(core.camera.rotation, rotation) << static_cast<char>(key);

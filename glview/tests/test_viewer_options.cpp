@@ -59,7 +59,7 @@ TEST(GlViewViewerOptions, UnknownArgumentsPrintUsageAndParsingGoesOn) {
 
 TEST(GlViewViewerOptions, ValuesAreConsumed) {
     const Parsed p({"-scale", "3", "-s", "host:1", "-gridlen", "2.5", "-gridct", "x", "-gridlabel", "mm",
-                            "-full", "-c3dstream"});
+                    "-full", "-c3dstream"});
     EXPECT_EQ(p.out.find("usage"), std::string::npos);
     EXPECT_EQ(p.options.server, "host:1");
     EXPECT_FLOAT_EQ(p.options.gridLength, 2.5f);

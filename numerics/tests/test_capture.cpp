@@ -13,19 +13,17 @@ using namespace numerics;
 namespace {
 
 // A body of six LEDs, about 150 mm across, in its own frame.
-const std::vector<Vec3> kBody = {{0, 0, 0},     {120, 0, 0},   {0, 90, 0},
-                                 {40, 40, 60},  {-30, 70, 20}, {90, 80, -40}};
+const std::vector<Vec3> kBody = {{0, 0, 0},    {120, 0, 0},   {0, 90, 0},
+                                 {40, 40, 60}, {-30, 70, 20}, {90, 80, -40}};
 
-Mat4 poseAt(int frame)
-{
+Mat4 poseAt(int frame) {
     const double a = 0.07 * frame;
-    const Eigen::Matrix3d r =
-        (Eigen::AngleAxisd(a, Eigen::Vector3d(1, 2, 3).normalized())
-         * Eigen::AngleAxisd(0.5 * a, Eigen::Vector3d::UnitX())).toRotationMatrix();
+    const Eigen::Matrix3d r = (Eigen::AngleAxisd(a, Eigen::Vector3d(1, 2, 3).normalized()) *
+                               Eigen::AngleAxisd(0.5 * a, Eigen::Vector3d::UnitX()))
+                                  .toRotationMatrix();
     Mat3 rot;
     for (int c = 0; c < 3; ++c)
-        for (int row = 0; row < 3; ++row)
-            rot[row + 3 * c] = r(row, c);
+        for (int row = 0; row < 3; ++row) rot[row + 3 * c] = r(row, c);
     return makeTransform(rot, {500 + 20.0 * frame, -300 + 5.0 * frame, 1000 - 3.0 * frame});
 }
 
@@ -35,33 +33,28 @@ protected:
     double sigma = 0;
     std::vector<bool> seen = std::vector<bool>(kBody.size(), true);
 
-    std::vector<MarkerRecord> frame(int index)
-    {
+    std::vector<MarkerRecord> frame(int index) {
         std::normal_distribution<double> noise(0, sigma > 0 ? sigma : 1);
         std::vector<MarkerRecord> out;
         for (std::size_t i = 0; i < kBody.size(); ++i) {
             Vec3 p = transformPoint(poseAt(index), kBody[i]);
             if (sigma > 0)
-                for (double& x : p)
-                    x += noise(rng);
-            out.push_back({static_cast<int32_t>(i), index, static_cast<float>(p[0]),
-                           static_cast<float>(p[1]), static_cast<float>(p[2]),
-                           seen[i] ? 1.0f : -1.0f, 0});
+                for (double& x : p) x += noise(rng);
+            out.push_back({static_cast<int32_t>(i), index, static_cast<float>(p[0]), static_cast<float>(p[1]),
+                           static_cast<float>(p[2]), seen[i] ? 1.0f : -1.0f, 0});
         }
         return out;
     }
 
     // Where the body's LED i lies in the reference frame: the first frame's
     // axes, with reference LED `ref` at the origin.
-    static Vec3 expected(std::size_t i, std::size_t ref, int firstFrame)
-    {
+    static Vec3 expected(std::size_t i, std::size_t ref, int firstFrame) {
         const Vec3 p = transformPoint(poseAt(firstFrame), kBody[i]);
         const Vec3 o = transformPoint(poseAt(firstFrame), kBody[ref]);
         return {p[0] - o[0], p[1] - o[1], p[2] - o[2]};
     }
 
-    static void expectNear(const CaptureRecord& r, const Vec3& v, double tol)
-    {
+    static void expectNear(const CaptureRecord& r, const Vec3& v, double tol) {
         EXPECT_NEAR(r.x, v[0], tol);
         EXPECT_NEAR(r.y, v[1], tol);
         EXPECT_NEAR(r.z, v[2], tol);
@@ -70,8 +63,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SyntheticCapture, MovingBodyConvergesToItsShapeInTheReferenceFrame)
-{
+TEST_F(SyntheticCapture, MovingBodyConvergesToItsShapeInTheReferenceFrame) {
     CaptureState capture;
     capture.addMarkers(kBody.size());
     seen[0] = false;  // the reference is the first marker seen: LED 1
@@ -96,8 +88,7 @@ TEST_F(SyntheticCapture, MovingBodyConvergesToItsShapeInTheReferenceFrame)
     EXPECT_EQ(capture.records()[0].updates, 39);
 }
 
-TEST_F(SyntheticCapture, NoisyFramesConvergeAndJitterApproachesTheNoise)
-{
+TEST_F(SyntheticCapture, NoisyFramesConvergeAndJitterApproachesTheNoise) {
     sigma = 0.05;
     CaptureState capture;
     capture.addMarkers(kBody.size());
@@ -109,8 +100,8 @@ TEST_F(SyntheticCapture, NoisyFramesConvergeAndJitterApproachesTheNoise)
     const auto& r = capture.records();
     for (std::size_t i = 0; i < kBody.size(); ++i) {
         for (std::size_t j = i + 1; j < kBody.size(); ++j) {
-            const double truth = std::hypot(kBody[i][0] - kBody[j][0], kBody[i][1] - kBody[j][1],
-                                            kBody[i][2] - kBody[j][2]);
+            const double truth =
+                std::hypot(kBody[i][0] - kBody[j][0], kBody[i][1] - kBody[j][1], kBody[i][2] - kBody[j][2]);
             const double got = std::hypot(r[i].x - r[j].x, r[i].y - r[j].y, r[i].z - r[j].z);
             EXPECT_NEAR(got, truth, 0.1) << i << "-" << j;
         }
@@ -120,8 +111,7 @@ TEST_F(SyntheticCapture, NoisyFramesConvergeAndJitterApproachesTheNoise)
     }
 }
 
-TEST_F(SyntheticCapture, StillBodyKeepsTheFirstTransform)
-{
+TEST_F(SyntheticCapture, StillBodyKeepsTheFirstTransform) {
     sigma = 0.05;
     CaptureState capture;
     capture.addMarkers(kBody.size());
@@ -137,14 +127,12 @@ TEST_F(SyntheticCapture, StillBodyKeepsTheFirstTransform)
     for (std::size_t i = 0; i < kBody.size(); ++i) {
         const Vec3 p = transformPoint(t, transformPoint(poseAt(0), kBody[i]));
         const Vec3 e = expected(i, 0, 0);
-        for (int k = 0; k < 3; ++k)
-            EXPECT_NEAR(p[k], e[k], 0.5);
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], e[k], 0.5);
         EXPECT_LT(capture.records()[i].jitterEstimate(), 3 * sigma);
     }
 }
 
-TEST_F(SyntheticCapture, OneKnownMarkerKeepsThePreviousTransform)
-{
+TEST_F(SyntheticCapture, OneKnownMarkerKeepsThePreviousTransform) {
     CaptureState capture;
     capture.addMarkers(kBody.size());
     seen = {true, true, true, false, false, false};
@@ -163,8 +151,7 @@ TEST_F(SyntheticCapture, OneKnownMarkerKeepsThePreviousTransform)
     expectNear(capture.records()[4], expected(4, 0, 0), 1e-3);
 }
 
-TEST_F(SyntheticCapture, FrameWithoutKnownMarkersIsSkipped)
-{
+TEST_F(SyntheticCapture, FrameWithoutKnownMarkersIsSkipped) {
     CaptureState capture;
     capture.addMarkers(kBody.size());
     seen = {false, false, false, false, false, false};
@@ -182,8 +169,7 @@ TEST_F(SyntheticCapture, FrameWithoutKnownMarkersIsSkipped)
     EXPECT_EQ(capture.records()[0].updates, 1);
 }
 
-TEST_F(SyntheticCapture, NonFinitePositionsDoNotReachTheAverages)
-{
+TEST_F(SyntheticCapture, NonFinitePositionsDoNotReachTheAverages) {
     CaptureState capture;
     capture.addMarkers(kBody.size());
     auto f0 = frame(0);
@@ -194,12 +180,10 @@ TEST_F(SyntheticCapture, NonFinitePositionsDoNotReachTheAverages)
     EXPECT_EQ(capture.step(f1.data(), f1.size()), CaptureStepResult::Fitted);
     EXPECT_EQ(capture.records()[3].updates, 1);
     EXPECT_EQ(capture.records()[4].updates, 1);
-    for (std::size_t i = 0; i < kBody.size(); ++i)
-        expectNear(capture.records()[i], expected(i, 0, 0), 1e-3);
+    for (std::size_t i = 0; i < kBody.size(); ++i) expectNear(capture.records()[i], expected(i, 0, 0), 1e-3);
 }
 
-TEST_F(SyntheticCapture, GlobalCoordinatesKeepTheServerOrigin)
-{
+TEST_F(SyntheticCapture, GlobalCoordinatesKeepTheServerOrigin) {
     CaptureState capture(true);
     capture.addMarkers(kBody.size());
     for (int i = 0; i < 5; ++i) {
@@ -210,8 +194,7 @@ TEST_F(SyntheticCapture, GlobalCoordinatesKeepTheServerOrigin)
         expectNear(capture.records()[i], transformPoint(poseAt(0), kBody[i]), 1e-3);
 }
 
-TEST_F(SyntheticCapture, MarkersBeyondTheRecordsAreIgnored)
-{
+TEST_F(SyntheticCapture, MarkersBeyondTheRecordsAreIgnored) {
     CaptureState capture;
     capture.addMarkers(2);
     auto f0 = frame(0);

@@ -101,8 +101,7 @@ TEST(MarkerFilterOutput, FullWindowFitAtTheCentreIsTheWindowMean) {
     std::normal_distribution<float> noise(0.0f, 2.0f);
     MarkerFilter f = Filter(480, 16);
     for (int frame = 1; frame <= 100; ++frame) {
-        f.Push(Seen(frame, 0.5f * frame + noise(random), std::sin(frame * 0.1f) * 50,
-                    -3.0f + noise(random)));
+        f.Push(Seen(frame, 0.5f * frame + noise(random), std::sin(frame * 0.1f) * 50, -3.0f + noise(random)));
         if (frame < 31) continue;
         double mean[3] = {0, 0, 0};
         for (const MarkerRecord& r : f.data()) {
@@ -189,7 +188,7 @@ TEST(MarkerFilterOutput, AverageCountsTheUsableSamples) {
     MarkerFilter g = Filter(480, 68);  // n = 7
     for (int frame = 1; frame <= 3; ++frame) g.Push(Seen(frame, static_cast<float>(frame)));
     for (int frame = 4; frame <= 6; ++frame) g.Push(Lost(frame));
-    g.Push(Seen(7, 7));  // gap of 4 > 3: not filled
+    g.Push(Seen(7, 7));              // gap of 4 > 3: not filled
     EXPECT_EQ(g.Output(out, 0), 4);  // the centre is unseen but not padding
     EXPECT_FLOAT_EQ(out.x, (1 + 2 + 3 + 7) / 4.0f);
     EXPECT_EQ(g.Output(out, MarkerFilter::kLineFit), 0);  // the fit needs a seen centre
@@ -245,7 +244,6 @@ TEST(MarkerFilterReset, ForgetsTheWindowAndLastGood) {
     ASSERT_TRUE(same.Reset(480, 16));
     EXPECT_EQ(same.data().size(), 31u);
     EXPECT_EQ(same.data().back().frame, 0);
-
 
     MarkerFilter f = Filter(480, 16);
     f.Push(Seen(10, 1));

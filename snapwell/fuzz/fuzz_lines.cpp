@@ -8,8 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* text = reinterpret_cast<const char*>(data);
     int led = 0;
     snapwell::parsePointLine(text, size, led);
@@ -17,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     float m[16] = {};
     if (numerics::parseOrientationLine(text, size, m)) {
         for (const float v : m)
-            if (!std::isfinite(v))
-                __builtin_trap();
+            if (!std::isfinite(v)) __builtin_trap();
     }
     return 0;
 }

@@ -11,8 +11,7 @@
 
 using namespace snapwell;
 
-TEST(SnapwellConfigPath, HomeOrWorkingDirectoryAndBufferLimit)
-{
+TEST(SnapwellConfigPath, HomeOrWorkingDirectoryAndBufferLimit) {
     EXPECT_EQ(std::get<std::string>(configPath("/home/u")), "/home/u/.vek_paint");
     EXPECT_EQ(std::get<std::string>(configPath(nullptr)), ".vek_paint");
     // 244 + "/" + 10 characters + NUL = 256: fits exactly.
@@ -26,23 +25,21 @@ TEST(SnapwellConfigPath, HomeOrWorkingDirectoryAndBufferLimit)
 
 class SnapwellConfigFile : public ::testing::Test {
 protected:
-    std::string path = (std::filesystem::temp_directory_path()
-                        / ("snapwell_config_" + std::to_string(::getpid()))).string();
+    std::string path =
+        (std::filesystem::temp_directory_path() / ("snapwell_config_" + std::to_string(::getpid()))).string();
     numerics::Pose pose = numerics::kIdentityPose;
 
     void write(const std::string& text) { std::ofstream(path) << text; }
     void TearDown() override { std::remove(path.c_str()); }
 };
 
-TEST_F(SnapwellConfigFile, SevenNumbersReplaceThePose)
-{
+TEST_F(SnapwellConfigFile, SevenNumbersReplaceThePose) {
     write("1 2 3\n0.5 0.5\t0.5 0.5 extra");
     EXPECT_EQ(readConfigPose(path, pose), ConfigStatus::Read);
     EXPECT_EQ(pose, (numerics::Pose{1, 2, 3, 0.5f, 0.5f, 0.5f, 0.5f}));
 }
 
-TEST_F(SnapwellConfigFile, MissingOrIncompleteFileKeepsThePose)
-{
+TEST_F(SnapwellConfigFile, MissingOrIncompleteFileKeepsThePose) {
     EXPECT_EQ(readConfigPose(path + ".none", pose), ConfigStatus::Missing);
     write("1 2 3 x 0 0 0");
     EXPECT_EQ(readConfigPose(path, pose), ConfigStatus::Incomplete);

@@ -9,16 +9,14 @@ using namespace snapwell;
 
 namespace {
 
-ParseResult parse(std::vector<const char*> args)
-{
+ParseResult parse(std::vector<const char*> args) {
     args.insert(args.begin(), "snapwell");
     return parseOptions(static_cast<int>(args.size()), args.data());
 }
 
 }  // namespace
 
-TEST(SnapwellOptions, DefaultsAndEveryOption)
-{
+TEST(SnapwellOptions, DefaultsAndEveryOption) {
     const auto none = parse({});
     EXPECT_EQ(none.action, ParseAction::Run);
     EXPECT_FALSE(none.options.server);
@@ -26,8 +24,8 @@ TEST(SnapwellOptions, DefaultsAndEveryOption)
     EXPECT_EQ(none.options.max, 0);
     EXPECT_EQ(none.options.flags, 0);
 
-    const auto all = parse({"-s", "host:1", "-g", "-m", "6", "-o", "body.rb", "-c", "20", "-v",
-                            "4", "a.pt", "3", "dir.x/b.pt"});
+    const auto all = parse(
+        {"-s", "host:1", "-g", "-m", "6", "-o", "body.rb", "-c", "20", "-v", "4", "a.pt", "3", "dir.x/b.pt"});
     ASSERT_EQ(all.action, ParseAction::Run);
     const Options& o = all.options;
     EXPECT_EQ(o.server, "host:1");
@@ -42,15 +40,13 @@ TEST(SnapwellOptions, DefaultsAndEveryOption)
     EXPECT_EQ(parse({"-d", "dev"}).options.server, "dev");
 }
 
-TEST(SnapwellOptions, ModeFlagsCombine)
-{
+TEST(SnapwellOptions, ModeFlagsCombine) {
     EXPECT_EQ(parse({"-1", "-2"}).options.flags, 0x300);
     EXPECT_EQ(parse({"-4"}).options.flags, 0x400);
     EXPECT_EQ(parse({"-3", "-4"}).options.flags, 0x700);
 }
 
-TEST(SnapwellOptions, ArgumentsThatAreNotOptions)
-{
+TEST(SnapwellOptions, ArgumentsThatAreNotOptions) {
     // A server option without a value falls through to the point-count test.
     EXPECT_EQ(parse({"6", "-s"}).action, ParseAction::Usage);
     EXPECT_EQ(parse({"-d"}).action, ParseAction::Usage);
@@ -65,8 +61,7 @@ TEST(SnapwellOptions, ArgumentsThatAreNotOptions)
     EXPECT_EQ(parse({"99999999999"}).action, ParseAction::Usage);
 }
 
-TEST(SnapwellOptions, ReadIntLikePercentD)
-{
+TEST(SnapwellOptions, ReadIntLikePercentD) {
     int v = 0;
     EXPECT_TRUE(readInt("  +42x", v));
     EXPECT_EQ(v, 42);
@@ -78,8 +73,7 @@ TEST(SnapwellOptions, ReadIntLikePercentD)
     EXPECT_EQ(v, -3);
 }
 
-TEST(SnapwellOptions, UsageAndHelpTexts)
-{
+TEST(SnapwellOptions, UsageAndHelpTexts) {
     std::ostringstream out;
     printUsage(out, "/bin/snapwell");
     printHelp(out);

@@ -11,16 +11,14 @@ using numerics::CaptureRecord;
 
 namespace {
 
-std::vector<CaptureRecord> records()
-{
+std::vector<CaptureRecord> records() {
     return {{1.5, 2.25, -3, 0.9, 12},  // settled with frame count 10
             {11.5, 2.25, 7, 0.0, 3},
             {0, 0, 0, 0, 0},
             {4.5, 6.25, 0, 1.1, 11}};
 }
 
-std::vector<MarkerRecord> markers()
-{
+std::vector<MarkerRecord> markers() {
     return {{0 * 4096 + 0, 1, 0, 0, 0, 1, 0},
             {0 * 4096 + 1, 1, 0, 0, 0, 1, 0},
             {0 * 4096 + 2, 1, 0, 0, 0, -1, 0},
@@ -29,8 +27,7 @@ std::vector<MarkerRecord> markers()
 
 }  // namespace
 
-TEST(SnapwellOutput, ProgressLineIsRewrittenInPlace)
-{
+TEST(SnapwellOutput, ProgressLineIsRewrittenInPlace) {
     std::ostringstream out;
     printProgress(out, records(), 10, 6);
     EXPECT_EQ(out.str(), "markers captured: ok 3 0 ok  out of 6   \r");
@@ -38,8 +35,7 @@ TEST(SnapwellOutput, ProgressLineIsRewrittenInPlace)
     EXPECT_EQ(countSettled(records(), 11), 1);
 }
 
-TEST(SnapwellOutput, VerboseReportLeavesPrecisionFive)
-{
+TEST(SnapwellOutput, VerboseReportLeavesPrecisionFive) {
     std::ostringstream out;
     out << std::fixed;
     const auto all = records();
@@ -55,8 +51,7 @@ TEST(SnapwellOutput, VerboseReportLeavesPrecisionFive)
     EXPECT_EQ(out.precision(), 5);
 }
 
-TEST(SnapwellOutput, BodyLinesRelativeToTheFirstRecord)
-{
+TEST(SnapwellOutput, BodyLinesRelativeToTheFirstRecord) {
     std::ostringstream file;
     writeBody(file, records(), markers(), 10, false);
     EXPECT_EQ(file.str(), "0, 0 0 0\n0, 3 4 3\n");
@@ -72,8 +67,7 @@ TEST(SnapwellOutput, BodyLinesRelativeToTheFirstRecord)
     EXPECT_EQ(general.str(), "0, 0 0 0\n1, 123.457 -0.000123456 1e-07\n");
 }
 
-TEST(SnapwellOutput, EmptyOrDegenerateBodiesAreRefused)
-{
+TEST(SnapwellOutput, EmptyOrDegenerateBodiesAreRefused) {
     EXPECT_EQ(unusableBody(records(), 10), "");
     EXPECT_EQ(unusableBody(records(), 20), "no marker was captured");
     EXPECT_EQ(unusableBody({}, 10), "no marker was captured");

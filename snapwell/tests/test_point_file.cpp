@@ -16,8 +16,9 @@ namespace {
 
 class SnapwellPointFile : public ::testing::Test {
 protected:
-    std::string path = (std::filesystem::temp_directory_path()
-                        / ("snapwell_points_" + std::to_string(::getpid()) + ".pt")).string();
+    std::string path =
+        (std::filesystem::temp_directory_path() / ("snapwell_points_" + std::to_string(::getpid()) + ".pt"))
+            .string();
     std::vector<int> leds;
     std::ostringstream err;
 
@@ -28,8 +29,7 @@ protected:
 
 }  // namespace
 
-TEST(SnapwellPointLine, FormsOfAMarkerLine)
-{
+TEST(SnapwellPointLine, FormsOfAMarkerLine) {
     const auto led = [](const std::string& s) {
         int v = -99;
         return parsePointLine(s.data(), s.size(), v) ? v : -99;
@@ -37,28 +37,26 @@ TEST(SnapwellPointLine, FormsOfAMarkerLine)
     EXPECT_EQ(led("3"), 3);
     EXPECT_EQ(led("3, 1.0 2.0 3.0"), 3);
     EXPECT_EQ(led("  7,1 -2e1 +3"), 7);
-    EXPECT_EQ(led("4,"), 4);           // one field
-    EXPECT_EQ(led("5 , 1 2 3"), 5);    // ',' must follow the number: one field
-    EXPECT_EQ(led("0, 1 2"), -99);     // three fields
+    EXPECT_EQ(led("4,"), 4);         // one field
+    EXPECT_EQ(led("5 , 1 2 3"), 5);  // ',' must follow the number: one field
+    EXPECT_EQ(led("0, 1 2"), -99);   // three fields
     EXPECT_EQ(led("0, 1"), -99);
     EXPECT_EQ(led(""), -99);
     EXPECT_EQ(led("   "), -99);
-    EXPECT_EQ(led("s, 2.0"), -99);     // no scale lines here
+    EXPECT_EQ(led("s, 2.0"), -99);  // no scale lines here
     // The length bounds the read.
     int v = 0;
     EXPECT_FALSE(parsePointLine("0, 1 2 3", 6, v));
 }
 
-TEST_F(SnapwellPointFile, ReadsLedsSkippingComments)
-{
+TEST_F(SnapwellPointFile, ReadsLedsSkippingComments) {
     write("# body\n3\n3, 1.0 2.0 3.0\n#x\n12, 0 0 0");
     ASSERT_TRUE(read());
     EXPECT_EQ(leds, (std::vector<int>{3, 3, 12}));
     EXPECT_EQ(err.str(), "");
 }
 
-TEST_F(SnapwellPointFile, InvalidLineFailsWithItsNumber)
-{
+TEST_F(SnapwellPointFile, InvalidLineFailsWithItsNumber) {
     write("# c\n1\n2\n\n4\n");
     EXPECT_FALSE(read());
     EXPECT_EQ(err.str(), path + ":2: invalid string: \n");
@@ -69,8 +67,7 @@ TEST_F(SnapwellPointFile, InvalidLineFailsWithItsNumber)
     EXPECT_EQ(err.str(), path + ":1: invalid string: s, 2.0\n");
 }
 
-TEST_F(SnapwellPointFile, OverlongLineFailsInsteadOfDroppingTheRest)
-{
+TEST_F(SnapwellPointFile, OverlongLineFailsInsteadOfDroppingTheRest) {
     const std::string longLine = "1" + std::string(kPointLineMax, ' ');
     write("0\n" + longLine + "\n2\n");
     EXPECT_FALSE(read());
@@ -82,8 +79,7 @@ TEST_F(SnapwellPointFile, OverlongLineFailsInsteadOfDroppingTheRest)
     EXPECT_EQ(leds, (std::vector<int>{0, 1}));
 }
 
-TEST_F(SnapwellPointFile, MissingFile)
-{
+TEST_F(SnapwellPointFile, MissingFile) {
     EXPECT_FALSE(readPointFile(path + ".none", leds, err));
     EXPECT_EQ(err.str(), "error opening " + path + ".none\n");
 }

@@ -31,8 +31,7 @@ struct RunResult {
     std::string err;
 };
 
-std::string readAll(const fs::path& p)
-{
+std::string readAll(const fs::path& p) {
     std::ifstream in(p);
     std::stringstream s;
     s << in.rdbuf();
@@ -45,23 +44,18 @@ struct Point {
 };
 
 // Loads body lines back in the rigid body line form.
-std::vector<Point> parseBody(const std::string& text)
-{
+std::vector<Point> parseBody(const std::string& text) {
     std::vector<Point> points;
     std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
         Point p{};
-        if (std::sscanf(line.c_str(), "%d, %f %f %f", &p.index, &p.x, &p.y, &p.z) == 4)
-            points.push_back(p);
+        if (std::sscanf(line.c_str(), "%d, %f %f %f", &p.index, &p.x, &p.y, &p.z) == 4) points.push_back(p);
     }
     return points;
 }
 
-double distance(const float* a, const float* b)
-{
-    return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
-}
+double distance(const float* a, const float* b) { return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]); }
 
 class SnapwellProgram : public ::testing::Test {
 protected:
@@ -69,23 +63,20 @@ protected:
     fs::path dir = fs::temp_directory_path() / ("snapwell_e2e_" + std::to_string(::getpid()));
 
     static void SetUpTestSuite() { server = new vekd::testing::ServerProcess(); }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         delete server;
         server = nullptr;
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(server->running());
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs snapwell in `dir` with HOME = dir; `env` goes before the program.
-    RunResult run(const std::string& args, const std::string& env = "") const
-    {
-        const std::string command = "cd " + dir.string() + " && env -u VEK_SERVER HOME=" + dir.string()
-                                    + " " + env + " " + SNAPWELL_PATH + " " + args + " > out 2> err";
+    RunResult run(const std::string& args, const std::string& env = "") const {
+        const std::string command = "cd " + dir.string() + " && env -u VEK_SERVER HOME=" + dir.string() +
+                                    " " + env + " " + SNAPWELL_PATH + " " + args + " > out 2> err";
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readAll(dir / "out"), readAll(dir / "err")};
     }
@@ -93,16 +84,14 @@ protected:
 
     // Starts a capture of 100 frames in the background; its exit status
     // goes to the file "status".
-    void startLongCapture(const vekd::testing::ServerProcess& on) const
-    {
+    void startLongCapture(const vekd::testing::ServerProcess& on) const {
         ASSERT_TRUE(on.running());
-        const std::string command = "cd " + dir.string() + " && (env -u VEK_SERVER HOME=" + dir.string()
-                                    + " " + SNAPWELL_PATH + " -s " + on.address()
-                                    + " -m 6 -c 100 -o body.rb 6 > out 2> err; echo $? > status) &";
+        const std::string command = "cd " + dir.string() + " && (env -u VEK_SERVER HOME=" + dir.string() +
+                                    " " + SNAPWELL_PATH + " -s " + on.address() +
+                                    " -m 6 -c 100 -o body.rb 6 > out 2> err; echo $? > status) &";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
-    std::string waitForStatus() const
-    {
+    std::string waitForStatus() const {
         std::string status;
         for (int i = 0; i < 200 && status.empty(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -111,8 +100,7 @@ protected:
         return status;
     }
 
-    static void expectShapeOfDefaultBody(const std::vector<Point>& points)
-    {
+    static void expectShapeOfDefaultBody(const std::vector<Point>& points) {
         const vekd::Scene scene = vekd::defaultScene();
         for (std::size_t i = 0; i < points.size(); ++i) {
             for (std::size_t j = i + 1; j < points.size(); ++j) {
@@ -129,23 +117,22 @@ protected:
 
 }  // namespace
 
-TEST_F(SnapwellProgram, CapturesTheMovingDefaultBodyIntoAFile)
-{
+TEST_F(SnapwellProgram, CapturesTheMovingDefaultBodyIntoAFile) {
     const RunResult r = run(address() + "-m 6 -o body.rb 6");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_NE(r.out.find("version: "), std::string::npos);
     EXPECT_NE(r.out.find("point tracker: 0, markers: 6\nmarkers=6\n\n\n"), std::string::npos);
     EXPECT_NE(r.out.find("markers captured: ok ok ok ok ok ok  out of 6   \r\nwrote to body.rb\n"),
-              std::string::npos) << r.out;
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("markers captured: 1 1 1 1 1 1  out of 6   \r"), std::string::npos);
 
     const std::string file = readAll(dir / "body.rb");
     const auto points = parseBody(file);
     ASSERT_EQ(points.size(), 6u) << file;
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 6);
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(points[i].index, i);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(points[i].index, i);
     // Origin at the first marker; general notation in the file.
     EXPECT_EQ(file.substr(0, 9), "0, 0 0 0\n");
     expectShapeOfDefaultBody(points);
@@ -153,8 +140,7 @@ TEST_F(SnapwellProgram, CapturesTheMovingDefaultBodyIntoAFile)
     EXPECT_TRUE(server->waitForOutput("connected: flags 0x0 "));
 }
 
-TEST_F(SnapwellProgram, PointFileGlobalVerboseModeFlagsAndConfigPose)
-{
+TEST_F(SnapwellProgram, PointFileGlobalVerboseModeFlagsAndConfigPose) {
     // The pose file in HOME shifts all reported data by 1000 mm along x.
     std::ofstream(dir / ".vek_paint") << "1000 0 0 1 0 0 0\n";
     std::ofstream(dir / "body.pt") << "# the default body\n0\n1, 0 0 0\n2\n3\n4\n5\n";
@@ -200,26 +186,23 @@ TEST_F(SnapwellProgram, PointFileGlobalVerboseModeFlagsAndConfigPose)
             bestT = t;
         }
     }
-    for (double t = bestT - 0.002; t < bestT + 0.002; t += 0.00005)
-        best = std::min(best, worst(t));
+    for (double t = bestT - 0.002; t < bestT + 0.002; t += 0.00005) best = std::min(best, worst(t));
     EXPECT_LT(best, 0.5) << "at t=" << bestT;
 }
 
-TEST_F(SnapwellProgram, MoreSettledMarkersThanMaxFailsWithoutAFile)
-{
+TEST_F(SnapwellProgram, MoreSettledMarkersThanMaxFailsWithoutAFile) {
     const RunResult r = run("-m 3 -o body.rb 6", "VEK_SERVER=" + server->address());
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(r.err, "number of visible markers exceeds 'max'\n");
     EXPECT_FALSE(fs::exists(dir / "body.rb"));
 }
 
-TEST_F(SnapwellProgram, UsageHelpAndRefusedArguments)
-{
+TEST_F(SnapwellProgram, UsageHelpAndRefusedArguments) {
     const RunResult help = run("-h");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.substr(0, help.out.find('\n')),
-              std::string("usage:  ") + SNAPWELL_PATH
-                  + " [-s server | -d device] [-v] [-h] [-g] -m max -o file point#");
+              std::string("usage:  ") + SNAPWELL_PATH +
+                  " [-s server | -d device] [-v] [-h] [-g] -m max -o file point#");
     EXPECT_NE(help.out.find("\nRigid body capture utility version 2.0\n"), std::string::npos);
     EXPECT_NE(help.out.find("\n  point#     # of points\n"), std::string::npos);
 
@@ -241,8 +224,7 @@ TEST_F(SnapwellProgram, UsageHelpAndRefusedArguments)
     EXPECT_EQ(zero.out, "");  // refused before connecting
 }
 
-TEST_F(SnapwellProgram, FailuresBeforeTheCapture)
-{
+TEST_F(SnapwellProgram, FailuresBeforeTheCapture) {
     const int port = vekd::testing::unusedPort();
     const RunResult refused = run("-s 127.0.0.1:" + std::to_string(port) + " 6");
     EXPECT_EQ(refused.status, 255);
@@ -272,8 +254,7 @@ TEST_F(SnapwellProgram, FailuresBeforeTheCapture)
         << longHome.err;
 }
 
-TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten)
-{
+TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
     // Without -m the first frame ends the capture with nothing settled: a
     // failure, and the body file already there is left as it was.
     std::ofstream(dir / "body.rb") << "0, 0 0 0\n1, 5 0 0\n";
@@ -308,8 +289,7 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten)
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
-TEST_F(SnapwellProgram, AServerThatStopsOrFallsSilentMidCaptureIsAFailure)
-{
+TEST_F(SnapwellProgram, AServerThatStopsOrFallsSilentMidCaptureIsAFailure) {
     // 100 frames at 5 Hz would take 20 s; the server goes away long before.
     vekd::testing::ServerProcess stopping;
     startLongCapture(stopping);

@@ -157,7 +157,8 @@ void floodRequests(int port, const std::atomic<bool>& stop) {
     RawClient c(port);
     if (c.hello(VEK_SLAVE) != 0) return;
     std::string batch;
-    for (uint32_t seq = 1; seq <= 1000; ++seq) batch += requestBytes(seq, Op::SetInteger, 0, VEK_MARKERS, VEK_ON);
+    for (uint32_t seq = 1; seq <= 1000; ++seq)
+        batch += requestBytes(seq, Op::SetInteger, 0, VEK_MARKERS, VEK_ON);
     size_t at = 0;
     char sink[65536];
     while (!stop) {
@@ -166,7 +167,8 @@ void floodRequests(int port, const std::atomic<bool>& stop) {
         if (p.revents & (POLLERR | POLLHUP)) return;
         if (p.revents & POLLIN && ::recv(c.fd(), sink, sizeof sink, MSG_DONTWAIT) == 0) return;
         if (p.revents & POLLOUT) {
-            const ssize_t n = ::send(c.fd(), batch.data() + at, batch.size() - at, MSG_DONTWAIT | MSG_NOSIGNAL);
+            const ssize_t n =
+                ::send(c.fd(), batch.data() + at, batch.size() - at, MSG_DONTWAIT | MSG_NOSIGNAL);
             if (n > 0) at = (at + static_cast<size_t>(n)) % batch.size();
         }
     }

@@ -16,8 +16,8 @@ namespace vekd::testing {
 // What a client saw of the frame stream over a stretch of time.
 struct FrameArrivals {
     int frames = 0;
-    int firstTenth = 0;       // frames in the first 100 ms
-    double longestGap = 0;    // seconds without a frame, the ends included
+    int firstTenth = 0;     // frames in the first 100 ms
+    double longestGap = 0;  // seconds without a frame, the ends included
 };
 
 class RawClient {

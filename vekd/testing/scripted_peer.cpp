@@ -38,7 +38,8 @@ ScriptedPeer::ScriptedPeer(std::vector<std::string> answers, std::string later) 
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (bind(listen_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listen_.get(), 1) != 0 ||
+    if (bind(listen_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        listen(listen_.get(), 1) != 0 ||
         getsockname(listen_.get(), reinterpret_cast<sockaddr*>(&a), &len) != 0) {
         throw std::runtime_error("scripted peer cannot listen");
     }

@@ -110,8 +110,9 @@ std::string ServerProcess::output() {
 bool ServerProcess::waitForOutput(const std::string& text, int timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (output_.find(text) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
+                .count();
         if (left <= 0) return false;
         readAvailable(static_cast<int>(left));
     }

@@ -120,13 +120,12 @@ TEST(DefaultScene, ExampleFileDescribesTheDefaultScene) {
 TEST(BodyMotion, SinesAddToTheCentreAndTurnInZYXOrder) {
     Scene scene;
     std::string error;
-    ASSERT_TRUE(parse(kTwoCameras +
-                          "body b 100 200 300 spin 10\n"
-                          "motion b translate x 50 0.25\n"
-                          "motion b translate x 5 0.5 90\n"
-                          "motion b rotate x 90 0.25\n"
-                          "led 4 b 10 0 0 0 0 1\n"
-                          "led 5 static 1 2 3 0 1 0\n",
+    ASSERT_TRUE(parse(kTwoCameras + "body b 100 200 300 spin 10\n"
+                                    "motion b translate x 50 0.25\n"
+                                    "motion b translate x 5 0.5 90\n"
+                                    "motion b rotate x 90 0.25\n"
+                                    "led 4 b 10 0 0 0 0 1\n"
+                                    "led 5 static 1 2 3 0 1 0\n",
                       scene, error))
         << error;
     // t = 1: x shift 50 + 5 cos(pi) = 45; rotations: 90 about x, then 10 about z.
@@ -201,14 +200,17 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
         {"noise -0.5", "<scene>:1: value '-0.5' out of range 0 to 100"},
         {"camera 1 0 0 0 0 0 1 200 60", "<scene>:1: value '200' out of range 1 to 170"},
         {"camera 1 0 0 5e6 0 0 1 60 60", "<scene>:1: value '5e6' out of range -1e+06 to 1e+06"},
-        {"camera 1 0 0 0 0 0 1 60", "<scene>:1: expected: camera ID X Y Z LOOKX LOOKY LOOKZ HFOV VFOV [uncalibrated]"},
+        {"camera 1 0 0 0 0 0 1 60",
+         "<scene>:1: expected: camera ID X Y Z LOOKX LOOKY LOOKZ HFOV VFOV [uncalibrated]"},
         {"camera 1 0 0 0 0 0 1 60 60 blind", "<scene>:1: unknown camera option 'blind'"},
         {"camera -1 0 0 0 0 0 1 60 60", "<scene>:1: not an id (0 to 2147483647): '-1'"},
         {"camera 99999999999 0 0 0 0 0 1 60 60", "<scene>:1: not an id (0 to 2147483647): '99999999999'"},
         {"camera 1 5 5 5 5 5 5 60 60", "<scene>:1: camera looks at its own position"},
         {kTwoCameras + "camera 2 0 0 0 0 0 1 60 60", "<scene>:3: duplicate camera id 2"},
-        {"body static 0 0 0", "<scene>:1: bad body name 'static' (letters, digits, '_', '-'; at most 32; not 'static')"},
-        {"body a/b 0 0 0", "<scene>:1: bad body name 'a/b' (letters, digits, '_', '-'; at most 32; not 'static')"},
+        {"body static 0 0 0",
+         "<scene>:1: bad body name 'static' (letters, digits, '_', '-'; at most 32; not 'static')"},
+        {"body a/b 0 0 0",
+         "<scene>:1: bad body name 'a/b' (letters, digits, '_', '-'; at most 32; not 'static')"},
         {bodyLine + "body b 1 1 1", "<scene>:2: duplicate body 'b'"},
         {"body b 0 0 0 turn 5", "<scene>:1: expected: body NAME X Y Z [spin DEGREES_PER_SECOND]"},
         {"motion b translate x 1 1", "<scene>:1: unknown body 'b'"},
@@ -218,7 +220,8 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
         {"led 1 ghost 0 0 0 0 0 1", "<scene>:1: unknown body 'ghost'"},
         {"led 1 static 0 0 0 0 0 0", "<scene>:1: LED direction is zero"},
         {"led 1 static 0 0 0 0 0 1 cone 0", "<scene>:1: value '0' out of range 0.001 to 180"},
-        {"led 1 static 0 0 0 0 0 1 wide 3", "<scene>:1: expected: led ID BODY|static X Y Z NX NY NZ [cone DEGREES]"},
+        {"led 1 static 0 0 0 0 0 1 wide 3",
+         "<scene>:1: expected: led ID BODY|static X Y Z NX NY NZ [cone DEGREES]"},
         {"led 1 static 0 0 0 0 0 1\nled 1 static 1 0 0 0 0 1", "<scene>:2: duplicate LED id 1"},
         {std::string("noise 1\nnoise \0 1", 17), "<scene>:2: control character in line"},
         {"noise 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16", "<scene>:1: too many fields (at most 16)"},
@@ -290,10 +293,18 @@ TEST(SceneParser, SurvivesMangledInput) {
         for (int e = 0; e < edits; ++e) {
             const size_t at = random() % text.size();
             switch (random() % 4) {
-                case 0: text[at] = alphabet[random() % sizeof alphabet]; break;
-                case 1: text.erase(at, random() % 40); break;
-                case 2: text.insert(at, text.substr(random() % text.size(), random() % 200)); break;
-                default: text.resize(at); break;
+                case 0:
+                    text[at] = alphabet[random() % sizeof alphabet];
+                    break;
+                case 1:
+                    text.erase(at, random() % 40);
+                    break;
+                case 2:
+                    text.insert(at, text.substr(random() % text.size(), random() % 200));
+                    break;
+                default:
+                    text.resize(at);
+                    break;
             }
             if (text.empty()) text = "x";
         }

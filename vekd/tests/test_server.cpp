@@ -298,7 +298,11 @@ TEST(Server, DiscoveryAnswersWellFormedQueriesOnlyAndNeverWithMoreBytes) {
     reserved[6] = 1;
     padding.back() = 'x';
     const std::string asked[] = {query.substr(0, 14),  // unpadded
-                                 reserved, padding, query + '\0', query.substr(0, query.size() - 1), query};
+                                 reserved,
+                                 padding,
+                                 query + '\0',
+                                 query.substr(0, query.size() - 1),
+                                 query};
     for (const auto& q : asked)
         sendto(fd, q.data(), q.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 

@@ -55,7 +55,8 @@ void addPointTracker(TrackerTable& table, int id, const std::vector<int>& leds, 
 }
 
 // Rigid tracker on the given LEDs with body-frame positions from the scene.
-void addRigidTracker(TrackerTable& table, int id, const Scene& scene, const std::vector<int>& leds, float fill) {
+void addRigidTracker(TrackerTable& table, int id, const Scene& scene, const std::vector<int>& leds,
+                     float fill) {
     ASSERT_EQ(table.create(id, VEK_CREATE, VEK_RIGID_TRACKER), 0);
     for (size_t i = 0; i < leds.size(); ++i) {
         const int marker = id * 4096 + static_cast<int>(i);
@@ -178,7 +179,8 @@ TEST(SimulatorPeaks, MatchAnIndependentProjectionOfTheTruth) {
             ASSERT_EQ(image.frame, f);
             ASSERT_GE(image.id, 2 * 4096);
             const int led = leds[image.id - 2 * 4096];
-            ASSERT_TRUE(image.camera > lastCamera || (image.camera == lastCamera && image.detector >= lastDetector))
+            ASSERT_TRUE(image.camera > lastCamera ||
+                        (image.camera == lastCamera && image.detector >= lastDetector))
                 << "peaks in camera order, detector 0 then 1";
             lastCamera = image.camera;
             lastDetector = image.detector;
@@ -186,7 +188,8 @@ TEST(SimulatorPeaks, MatchAnIndependentProjectionOfTheTruth) {
             ASSERT_TRUE(ledPosition(scene, led, t, truth));
             const Projection p = project(sim.cameras()[image.camera], scene.cameras[image.camera], truth);
             ASSERT_TRUE(p.inFront);
-            EXPECT_NEAR(image.pos, p.pos[image.detector], 2e-6) << "camera " << image.camera << " LED " << led;
+            EXPECT_NEAR(image.pos, p.pos[image.detector], 2e-6)
+                << "camera " << image.camera << " LED " << led;
             EXPECT_GE(image.width, 2);
             EXPECT_GT(image.amp, 0);
             if (image.detector == 0) reported.insert({image.camera, led});
@@ -199,9 +202,11 @@ TEST(SimulatorPeaks, MatchAnIndependentProjectionOfTheTruth) {
                 float truth[3];
                 ledPosition(scene, led.id, t, truth);
                 const Projection p = project(sim.cameras()[c], scene.cameras[c], truth);
-                const Vec3 axis = led.body < 0 ? led.direction
-                                               : rotate(bodyPose(scene.bodies[led.body], t).rotation, led.direction);
-                const Vec3 toCamera = normalized(scene.cameras[c].position - Vec3{truth[0], truth[1], truth[2]});
+                const Vec3 axis = led.body < 0
+                                      ? led.direction
+                                      : rotate(bodyPose(scene.bodies[led.body], t).rotation, led.direction);
+                const Vec3 toCamera =
+                    normalized(scene.cameras[c].position - Vec3{truth[0], truth[1], truth[2]});
                 const double margin = dot(axis, toCamera) - std::cos(led.coneDegrees * kPi / 180);
                 const bool inside = p.inFront && p.pos[0] > 0 && p.pos[0] < 1 && p.pos[1] > 0 && p.pos[1] < 1;
                 if (std::fabs(margin) < 1e-6) continue;  // on the cone's edge
@@ -247,7 +252,7 @@ TEST(SimulatorPeaks, LedsOutsideEnabledTrackersHaveNoId) {
     TrackerTable table;
     addPointTracker(table, 4, {16, 17}, false);  // disabled: does not name its LEDs
     addPointTracker(table, 5, {17, 18});
-    addPointTracker(table, 6, {18, 19});          // LED 18 belongs to tracker 5 first
+    addPointTracker(table, 6, {18, 19});  // LED 18 belongs to tracker 5 first
     FrameData frame;
     sim.generate(0, 0.0, table, frame);
     std::map<int, std::set<int>> idsByLed;  // floor LEDs are identified by their position
@@ -420,7 +425,9 @@ TEST(SimulatorDeterminism, FrameDependsOnlyOnSeedFrameAndTime) {
     addPointTracker(table, 1, allLedIds(scene));
     addRigidTracker(table, 2, scene, {0, 1, 2, 3, 4, 5}, 1.0f);
     auto same = [](const FrameData& a, const FrameData& b) {
-        auto bytes = [](const auto& v) { return std::string(reinterpret_cast<const char*>(v.data()), v.size() * sizeof v[0]); };
+        auto bytes = [](const auto& v) {
+            return std::string(reinterpret_cast<const char*>(v.data()), v.size() * sizeof v[0]);
+        };
         return bytes(a.markers) == bytes(b.markers) && bytes(a.rigids) == bytes(b.rigids) &&
                bytes(a.images) == bytes(b.images) && bytes(a.detectors) == bytes(b.detectors);
     };
@@ -471,7 +478,8 @@ TEST(SimulatorLimits, RecordCountsStayWithinWhatAClientFetches) {
     // 64 cameras facing a block of 585 LEDs would give 74880 peaks.
     std::string text;
     for (int c = 0; c < 64; ++c)
-        text += "camera " + std::to_string(c) + " " + std::to_string(-3200 + 100 * c) + " -4000 1000 0 0 1000 60 60\n";
+        text += "camera " + std::to_string(c) + " " + std::to_string(-3200 + 100 * c) +
+                " -4000 1000 0 0 1000 60 60\n";
     for (int i = 0; i < 585; ++i)
         text += "led " + std::to_string(i) + " static " + std::to_string(-500 + (i % 25) * 40) + " 0 " +
                 std::to_string(500 + (i / 25) * 40) + " 0 -1 0\n";
@@ -482,7 +490,8 @@ TEST(SimulatorLimits, RecordCountsStayWithinWhatAClientFetches) {
         ASSERT_EQ(table.create(id, VEK_CREATE, VEK_RIGID_TRACKER), 0);
         ASSERT_EQ(table.operate(id, VEK_ON), 0);
     }
-    for (int m = 0; m < 585; ++m) ASSERT_EQ(table.setMarkerLed((m % 400) * 4096 + m / 400, VEK_MARKER_LED, m), 0);
+    for (int m = 0; m < 585; ++m)
+        ASSERT_EQ(table.setMarkerLed((m % 400) * 4096 + m / 400, VEK_MARKER_LED, m), 0);
     FrameData frame;
     sim.generate(0, 0, table, frame);
     EXPECT_EQ(frame.images.size(), 512u);
@@ -612,8 +621,10 @@ TEST(SimulatorDefaultScene, EveryCameraLosesAndRegainsAnLed) {
         for (size_t c = 0; c < cameras; ++c)
             for (size_t i = 0; i < leds.size(); ++i) {
                 int& s = state[c][i];
-                if (now[c][i] && (s == 0 || s == 2)) ++s;
-                else if (!now[c][i] && s == 1) s = 2;
+                if (now[c][i] && (s == 0 || s == 2))
+                    ++s;
+                else if (!now[c][i] && s == 1)
+                    s = 2;
             }
     }
     for (size_t c = 0; c < cameras; ++c) {

@@ -140,7 +140,7 @@ TEST(LibraryConnect, AServerThatBreaksTheHandshakeIsAProtocolErrorNotARefusal) {
         {"HTTP/1.0 400 Bad Request\r\n\r\n", VEK_ERR_PROTOCOL},
         {badMagic, VEK_ERR_PROTOCOL},
         {std::string("\xff\xff\xff\x7f\x02\x00\x00\x00", 8), VEK_ERR_PROTOCOL},  // oversized
-        {welcome(0).substr(0, 20), VEK_ERR_PROTOCOL},                             // truncated
+        {welcome(0).substr(0, 20), VEK_ERR_PROTOCOL},                            // truncated
         {welcome(0x7fffffff), VEK_ERR_PROTOCOL},  // refusals the library does not know
         {welcome(-5), VEK_ERR_PROTOCOL},
         {welcome(VEK_ERR_TOO_MANY_CLIENTS), VEK_ERR_TOO_MANY_CLIENTS},
@@ -319,8 +319,8 @@ TEST_F(Library, FrequencyFramesAndCameras) {
     EXPECT_NEAR(frame - first, 120, 25);
     int64_t generated = 0;
     EXPECT_EQ(vekGetFrameTime(&generated), 1);
-    const int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
-                            Clock::now().time_since_epoch()).count();
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
     EXPECT_GT(generated, now - 1000000);
     EXPECT_LE(generated, now);
 
@@ -329,7 +329,9 @@ TEST_F(Library, FrequencyFramesAndCameras) {
     EXPECT_EQ(vekGetCameras(cams, 3), 3);
     for (int i = 0; i < 3; ++i) {
         EXPECT_GT(cams[i].cond, 0.0f);
-        EXPECT_NEAR(std::hypot(cams[i].pose[3], cams[i].pose[4], std::hypot(cams[i].pose[5], cams[i].pose[6])), 1, 1e-5);
+        EXPECT_NEAR(
+            std::hypot(cams[i].pose[3], cams[i].pose[4], std::hypot(cams[i].pose[5], cams[i].pose[6])), 1,
+            1e-5);
     }
     vekSetFloat(VEK_FREQUENCY, 480);
 }
@@ -393,7 +395,9 @@ TEST(LibraryScan, FindsTheServerByItsNameAndTheEntryConnects) {
     EXPECT_STREQ(gap + 2, "lab one");
 
     // The server's own text finds it too, and what was found connects.
-    ASSERT_EQ(vek_scan(server.address().c_str(), VEK_DISCOVERY_PORT, "auto connect test", 1000000, entries, 256), 1);
+    ASSERT_EQ(
+        vek_scan(server.address().c_str(), VEK_DISCOVERY_PORT, "auto connect test", 1000000, entries, 256),
+        1);
     EXPECT_EQ(vekInit(entries[0].host, 0), 0);
     vekDone();
     unsetenv("VEK_SCAN_PORT");

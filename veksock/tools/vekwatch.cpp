@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
     if (vekInit(server, flags) < 0) {
         const int e = vekGetError();
         char text[VEK_STRING_SIZE];
-        std::fprintf(stderr, "vekwatch: cannot connect to %s: %d %s\n", server ? server : "localhost",
-                     e, vekGetString(e, text) > 0 ? text : "");
+        std::fprintf(stderr, "vekwatch: cannot connect to %s: %d %s\n", server ? server : "localhost", e,
+                     vekGetString(e, text) > 0 ? text : "");
         return 1;
     }
     if (!(flags & VEK_SLAVE)) {
@@ -102,8 +102,8 @@ int main(int argc, char** argv) {
                         lastFrame, frames, f, vekGetCameras(cameras, VEK_MAX_CAMERAS), droppedHere,
                         droppedByServer);
             if (n > 0)
-                std::printf("  marker 0: %.2f %.2f %.2f cond %.1f, %d of %d seen", markers[0].x,
-                            markers[0].y, markers[0].z, markers[0].cond, seen, n);
+                std::printf("  marker 0: %.2f %.2f %.2f cond %.1f, %d of %d seen", markers[0].x, markers[0].y,
+                            markers[0].z, markers[0].cond, seen, n);
             std::printf("\n");
             std::fflush(stdout);
             frames = 0;

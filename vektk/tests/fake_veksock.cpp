@@ -94,13 +94,9 @@ MarkerRecord Marker(int id, int frame, float x, float y, float z, float cond, un
     return MarkerRecord{id, frame, x, y, z, cond, flags};
 }
 
-RigidRecord Rigid(int id, int frame) {
-    return RigidRecord{id, frame, {0, 0, 0, 1, 0, 0, 0}, 1.0f, 0};
-}
+RigidRecord Rigid(int id, int frame) { return RigidRecord{id, frame, {0, 0, 0, 1, 0, 0, 0}, 1.0f, 0}; }
 
-ImageRecord Image(int camera, int frame) {
-    return ImageRecord{-1, frame, camera, 0, 3, 0, 0.5f, 100.0f};
-}
+ImageRecord Image(int camera, int frame) { return ImageRecord{-1, frame, camera, 0, 3, 0, 0.5f, 100.0f}; }
 
 DetectorRecord Detector(int id, int frame) {
     return DetectorRecord{id, frame, id / 2, id % 2, 1, VEK_DETECTOR_PIXELS, 100, 0.1f, 200, 0};

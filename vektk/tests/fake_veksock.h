@@ -34,21 +34,21 @@ struct State {
     int initResult = 0;
     std::map<std::string, int> failing;  // call name -> error code it queues
     int status = 1;
-    std::deque<int> errors;              // vekGetError queue
-    std::map<int, int> integers;         // vekGetIntegerv answers
-    std::map<int, float> floats;         // vekGetFloatv answers
-    int frameStep = 0;                   // added to key 1296 after each query
+    std::deque<int> errors;       // vekGetError queue
+    std::map<int, int> integers;  // vekGetIntegerv answers
+    std::map<int, float> floats;  // vekGetFloatv answers
+    int frameStep = 0;            // added to key 1296 after each query
     std::deque<Answer<MarkerRecord>> markers;
     std::deque<Answer<RigidRecord>> rigids;
     std::deque<Answer<ImageRecord>> images;
     std::deque<Answer<DetectorRecord>> detectors;
     std::vector<VEKCamera> cameras;
-    int cameraResult = 0;                // < 0: the camera fetch fails
+    int cameraResult = 0;  // < 0: the camera fetch fails
     // When set, answers every stream fetch instead of the queues above:
     // (stream 0 markers / 1 rigids / 2 images / 3 detectors, out, max).
     std::function<int(int, void*, int)> source;
-    bool logCalls = true;                // off for benchmarks
-    std::vector<std::string> calls;      // "name(arg,arg)" in call order
+    bool logCalls = true;            // off for benchmarks
+    std::vector<std::string> calls;  // "name(arg,arg)" in call order
 };
 
 State& fake();

@@ -55,13 +55,10 @@ TEST_F(TrackerTest, CreateSendsTrackerMarkersOptionsThenEnables) {
     t.SetOption(1020, 0.0f, false);
     t.SetOption(1013, 0.8f, false);
     EXPECT_EQ(t.Create(), 1);
-    EXPECT_EQ(fakevek::Requests(), (Calls{"vekTrackeri(2,256,769)",
-                                          "vekMarkeriv(8192,1024,5)",
-                                          "vekMarkerfv(8192,1025,10,20,30)",
-                                          "vekMarkeriv(8195,1024,9)",
-                                          "vekTrackerf(2,1020,0)",
-                                          "vekTrackerf(2,1013,0.8)",
-                                          "vekTracker(2,258)"}));
+    EXPECT_EQ(fakevek::Requests(),
+              (Calls{"vekTrackeri(2,256,769)", "vekMarkeriv(8192,1024,5)", "vekMarkerfv(8192,1025,10,20,30)",
+                     "vekMarkeriv(8195,1024,9)", "vekTrackerf(2,1020,0)", "vekTrackerf(2,1013,0.8)",
+                     "vekTracker(2,258)"}));
     // Without error reporting the status is never read.
     EXPECT_EQ(fakevek::CountCalls("vekGetStatus"), 0);
 }
@@ -118,14 +115,13 @@ TEST_F(TrackerTest, DestroyAndUpdate) {
     t.Update(false);
     t.id = -1;
     t.Destroy();
-    EXPECT_EQ(fakevek::Requests(), (Calls{"vekTracker(7,259)", "vekTracker(7,257)",
-                                          "vekTracker(7,258)", "vekTracker(7,259)",
-                                          "vekTracker(7,259)"}));
+    EXPECT_EQ(fakevek::Requests(), (Calls{"vekTracker(7,259)", "vekTracker(7,257)", "vekTracker(7,258)",
+                                          "vekTracker(7,259)", "vekTracker(7,259)"}));
 }
 
 TEST_F(TrackerTest, SetOptionReplacesOrAppends) {
     Tracker t(kPointTracker, 1, 1);
-    t.SetOption(1020, 1.0f, true);   // none yet: appended
+    t.SetOption(1020, 1.0f, true);  // none yet: appended
     t.SetOption(1013, 0.8f, false);
     t.SetOption(1020, 0.0f, true);   // replaced
     t.SetOption(1013, 0.5f, false);  // appended

@@ -193,8 +193,7 @@ TEST(TrackerLoad, UnreadableFileIsAnErrorNotAnEmptyFile) {
     Tracker t(kPointTracker, 1, 0);
     testing::internal::CaptureStderr();
     EXPECT_EQ(t.Load(kPointTracker, dir.path()), 0);  // a folder opens but cannot be read
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "error: read(" + dir.path() + "): Is a directory\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "error: read(" + dir.path() + "): Is a directory\n");
 }
 
 TEST(TrackerLoad, SurvivesBinaryGarbage) {
@@ -206,10 +205,8 @@ TEST(TrackerLoad, SurvivesBinaryGarbage) {
 }
 
 TEST(TrackerWrite, RigidLinesUseTwoDecimalsAndATrailingBlank) {
-    Tracker t(kRigidTracker, 2, std::vector<MarkerDef>{{0, 5, {12.344f, -0.5f, 7.0f}},
-                                                      {1, 6, {}},
-                                                      {2, 9, {10, 20, 30}}},
-              1.0f);
+    Tracker t(kRigidTracker, 2,
+              std::vector<MarkerDef>{{0, 5, {12.344f, -0.5f, 7.0f}}, {1, 6, {}}, {2, 9, {10, 20, 30}}}, 1.0f);
     std::ostringstream out;
     t.WriteMarkers(out, 1.0f);
     EXPECT_EQ(out.str(), "5, 12.34 -0.50 7.00 \n9, 10.00 20.00 30.00 \n");
@@ -279,9 +276,9 @@ TEST(AtomicFile, WritesAndReplacesKeepingPermissions) {
     EXPECT_EQ(TempDir::Read(path), "new\n");
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);  // an existing file keeps its mode
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
+        1);
 }
 
 TEST(AtomicFile, FailuresLeaveTheTargetAndNoTemporaryFile) {
@@ -301,9 +298,9 @@ TEST(AtomicFile, FailuresLeaveTheTargetAndNoTemporaryFile) {
     EXPECT_EQ(t.status, vektk::AtomicWriteStatus::WriteFailed);
     EXPECT_NE(t.error, 0);
     EXPECT_TRUE(std::filesystem::is_directory(taken));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
+        1);
 }
 
 TEST(AtomicFile, RespectsWhatThePathNames) {

@@ -37,14 +37,13 @@ TEST_F(VekTest, ConnectSetsUpInOrder) {
     EXPECT_EQ(Connect(0x200), 3);
     EXPECT_TRUE(session.connected);
     EXPECT_EQ(session.flags, 0x200);
-    EXPECT_EQ(fakevek::Requests(),
-              (Calls{"vekInit(127.0.0.1:7000,512)", "vekSetInteger(514,2)", "vekLoadPose(0,1)",
-                     "vekScale(0.001)",
-                     // Trackers are sent while the scale is 1.
-                     "vekScale(1)", "vekTrackeri(1,256,768)", "vekMarkeriv(4096,1024,4)",
-                     "vekTracker(1,258)", "vekTrackeri(2,256,768)", "vekMarkeriv(8192,1024,6)",
-                     "vekTracker(2,258)", "vekScale(0.001)",
-                     "vekSetInteger(513,258)", "vekSetFloat(512,240)"}));
+    EXPECT_EQ(
+        fakevek::Requests(),
+        (Calls{"vekInit(127.0.0.1:7000,512)", "vekSetInteger(514,2)", "vekLoadPose(0,1)", "vekScale(0.001)",
+               // Trackers are sent while the scale is 1.
+               "vekScale(1)", "vekTrackeri(1,256,768)", "vekMarkeriv(4096,1024,4)", "vekTracker(1,258)",
+               "vekTrackeri(2,256,768)", "vekMarkeriv(8192,1024,6)", "vekTracker(2,258)", "vekScale(0.001)",
+               "vekSetInteger(513,258)", "vekSetFloat(512,240)"}));
     EXPECT_FLOAT_EQ(session.frequency, 240.0f);
 }
 
@@ -85,8 +84,8 @@ TEST_F(VekTest, ConnectFailures) {
 TEST_F(VekTest, SlaveSendsNoInterpolationNorTrackers) {
     fake().floats[VEK_FREQUENCY] = 480.0f;
     EXPECT_EQ(Connect(VEK_SLAVE), 3);
-    EXPECT_EQ(fakevek::Requests(), (Calls{"vekInit(127.0.0.1:7000,1)", "vekLoadPose(0,1)",
-                                          "vekScale(0.001)", "vekSetInteger(513,258)"}));
+    EXPECT_EQ(fakevek::Requests(), (Calls{"vekInit(127.0.0.1:7000,1)", "vekLoadPose(0,1)", "vekScale(0.001)",
+                                          "vekSetInteger(513,258)"}));
     // The running frequency is left alone and read back.
     EXPECT_FLOAT_EQ(session.frequency, 480.0f);
 
@@ -124,9 +123,8 @@ TEST_F(VekTest, DoneDestroysTrackersAndCloses) {
     fake().calls.clear();
     session.Done();
     EXPECT_FALSE(session.connected);
-    EXPECT_EQ(fakevek::Requests(),
-              (Calls{"vekRPDClose()", "vekTracker(1,259)", "vekTracker(1,257)",
-                     "vekTracker(2,259)", "vekTracker(2,257)", "vekDone()"}));
+    EXPECT_EQ(fakevek::Requests(), (Calls{"vekRPDClose()", "vekTracker(1,259)", "vekTracker(1,257)",
+                                          "vekTracker(2,259)", "vekTracker(2,257)", "vekDone()"}));
 }
 
 TEST_F(VekTest, DestroyTrackersKeepsOneAndNeedsAConnection) {
@@ -146,8 +144,7 @@ TEST_F(VekTest, RemoveAndFindTrackers) {
 
     testing::internal::CaptureStdout();
     EXPECT_EQ(session.RemoveTracker(9), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "warning: VEK::RemoveTracker: tracker id not found\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "warning: VEK::RemoveTracker: tracker id not found\n");
     EXPECT_EQ(session.trackers.size(), 3u);
 
     EXPECT_EQ(session.RemoveTracker(1), 1);  // not connected: nothing sent

@@ -70,8 +70,7 @@ TEST_F(FrameTest, FetchesUseTheBufferLimits) {
     EXPECT_EQ(fakevek::CallsNamed("vekGetMarkers"), std::vector<std::string>{"vekGetMarkers(585)"});
     EXPECT_EQ(fakevek::CallsNamed("vekGetRigids"), std::vector<std::string>{"vekGetRigids(372)"});
     EXPECT_EQ(fakevek::CallsNamed("vekGetImages"), std::vector<std::string>{"vekGetImages(512)"});
-    EXPECT_EQ(fakevek::CallsNamed("vekGetDetectors"),
-              std::vector<std::string>{"vekGetDetectors(409)"});
+    EXPECT_EQ(fakevek::CallsNamed("vekGetDetectors"), std::vector<std::string>{"vekGetDetectors(409)"});
     EXPECT_EQ(fakevek::CallsNamed("vekGetCameras"), std::vector<std::string>{"vekGetCameras(409)"});
 }
 
@@ -285,8 +284,7 @@ TEST_F(FrameTest, FlushWarnsAboutAFailedRequest) {
     fake().errors = {VEK_INVALID_ENUM};
     testing::internal::CaptureStderr();
     session.Flush();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "warning: VEK::Flush: error during flushing (e=21)\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "warning: VEK::Flush: error during flushing (e=21)\n");
     EXPECT_TRUE(session.connected);
 
     VEK idle(1.0f);

@@ -247,8 +247,8 @@ TEST(WireDecode, HandshakeAndDiscoveryRefuseStrangers) {
     Hello long_label;
     long_label.label = std::string(200, 'a');  // cut to the text limit when sent
     encodeHello(s, long_label);
-    ASSERT_TRUE(decodeHello(reinterpret_cast<const uint8_t*>(s.data()) + kHeaderSize,
-                            s.size() - kHeaderSize, h, error));
+    ASSERT_TRUE(decodeHello(reinterpret_cast<const uint8_t*>(s.data()) + kHeaderSize, s.size() - kHeaderSize,
+                            h, error));
     EXPECT_EQ(h.label.size(), kMaxText);
 
     VEKScanEntry e{};

@@ -72,7 +72,6 @@ void QTWrapper::init(const QTWrapperConfig& config) {
     glutInit(config.argc, config.argv);
 }
 
-
 void ApplyGLDefaults() {
     if (const GLDefaults* d = GetGLDefaults()) {
         setCaps(d->disableCaps, false);
@@ -83,7 +82,8 @@ void ApplyGLDefaults() {
 
 void ConfigureGLWidget(QOpenGLWidget* widget) {
     if (!widget) return;
-    if (const GLDefaults* d = GetGLDefaults(); d && !widget->isValid()) widget->setFormat(formatFor(d->glOptions));
+    if (const GLDefaults* d = GetGLDefaults(); d && !widget->isValid())
+        widget->setFormat(formatFor(d->glOptions));
     if (widget->isValid()) {
         widget->makeCurrent();
         ApplyGLDefaults();

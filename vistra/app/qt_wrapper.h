@@ -20,7 +20,7 @@ struct QTWrapperConfig {
     const int* enableCaps = nullptr;   // 0-terminated
     int* argc = nullptr;               // must outlive the application
     char** argv = nullptr;
-    const char* style = nullptr;       // applied after the default style
+    const char* style = nullptr;  // applied after the default style
 };
 
 struct GLDefaults {

@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr int kDisableCaps[] = {GL_ALPHA_TEST, GL_BLEND,      GL_DITHER,     GL_FOG,
-                                GL_LOGIC_OP,   GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D, 0};
+constexpr int kDisableCaps[] = {GL_ALPHA_TEST,   GL_BLEND,      GL_DITHER,     GL_FOG, GL_LOGIC_OP,
+                                GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D, 0};
 constexpr int kEnableCaps[] = {GL_DEPTH_TEST, GL_NORMALIZE, 0};
 
 }  // namespace

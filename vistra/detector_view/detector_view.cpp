@@ -146,8 +146,8 @@ void DetectorView::drawLineBatches(const std::vector<ImageRecord>& peaks, int de
         glLineWidth(batch.width);
         glBegin(GL_LINES);
         for (const ImageRecord& peak : peaks) {
-            if (peak.camera != selectedCamera || peak.detector != detector || (peak.id >= 0) != batch.assigned ||
-                PeakLineWidth(peak, extent, zoom) != batch.width)
+            if (peak.camera != selectedCamera || peak.detector != detector ||
+                (peak.id >= 0) != batch.assigned || PeakLineWidth(peak, extent, zoom) != batch.width)
                 continue;
             const float u = PeakLinePosition(peak);
             if (detector == 0) {
@@ -168,8 +168,8 @@ void DetectorView::drawLineBatches(const std::vector<ImageRecord>& peaks, int de
 void DetectorView::drawStrip(const std::vector<ImageRecord>& peaks, int detector, float w, float h) {
     const bool vertical = detector == 0;
     const float extent = vertical ? w : h;
-    const std::vector<uint32_t> strip = BuildPeakStrip(peaks, selectedCamera, detector, static_cast<int>(extent),
-                                                       extent, zoom, vertical ? panX : panY);
+    const std::vector<uint32_t> strip = BuildPeakStrip(
+        peaks, selectedCamera, detector, static_cast<int>(extent), extent, zoom, vertical ? panX : panY);
     glPushMatrix();
     glLoadIdentity();
     glTranslatef(-w / 2, -h / 2, 0);
@@ -241,34 +241,40 @@ void DetectorView::drawAllCameras() {
 
 bool DetectorView::key(int ascii, bool pressed) {
     switch (ascii) {
-    case kTab: case 'R': case 'Z': case 'z': case 'f': break;
-    default: return false;
+        case kTab:
+        case 'R':
+        case 'Z':
+        case 'z':
+        case 'f':
+            break;
+        default:
+            return false;
     }
     if (!pressed) return true;
     switch (ascii) {
-    case kTab:
-        selectedCamera = selectedCamera + 1 >= cameraCount() ? 0 : selectedCamera + 1;
-        break;
-    case 'R':
-        if (!multiView) {
-            zoom = 1;
-            panX = panY = 0;
-        }
-        break;
-    case 'Z':
-        if (!multiView) zoom *= 1.5f;
-        break;
-    case 'z':
-        if (!multiView) zoom /= 1.5f;
-        break;
-    case 'f':
-        if (detectorSession_) {
-            detectorSession_->fastMode = !detectorSession_->fastMode;
-            std::cout << "fast-mode: " << (detectorSession_->fastMode ? "on" : "off") << std::endl;
-        }
-        break;
-    default:
-        break;
+        case kTab:
+            selectedCamera = selectedCamera + 1 >= cameraCount() ? 0 : selectedCamera + 1;
+            break;
+        case 'R':
+            if (!multiView) {
+                zoom = 1;
+                panX = panY = 0;
+            }
+            break;
+        case 'Z':
+            if (!multiView) zoom *= 1.5f;
+            break;
+        case 'z':
+            if (!multiView) zoom /= 1.5f;
+            break;
+        case 'f':
+            if (detectorSession_) {
+                detectorSession_->fastMode = !detectorSession_->fastMode;
+                std::cout << "fast-mode: " << (detectorSession_->fastMode ? "on" : "off") << std::endl;
+            }
+            break;
+        default:
+            break;
     }
     return true;
 }

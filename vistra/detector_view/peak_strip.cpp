@@ -8,8 +8,8 @@ float PeakLineWidth(const ImageRecord& peak, float extent, float zoom) {
     return std::max(1.0f, std::round(static_cast<float>(peak.width) / kDetectorPixels * extent * zoom));
 }
 
-std::vector<uint32_t> BuildPeakStrip(const std::vector<ImageRecord>& peaks, int camera, int detector, int pixels,
-                                     float extent, float zoom, float pan) {
+std::vector<uint32_t> BuildPeakStrip(const std::vector<ImageRecord>& peaks, int camera, int detector,
+                                     int pixels, float extent, float zoom, float pan) {
     std::vector<uint32_t> strip(static_cast<std::size_t>(std::max(pixels, 0)), kStripNone);
     for (const bool assigned : {false, true})
         for (const ImageRecord& peak : peaks) {
@@ -17,10 +17,12 @@ std::vector<uint32_t> BuildPeakStrip(const std::vector<ImageRecord>& peaks, int 
             const float centre = extent * zoom * (PeakLinePosition(peak) + pan);
             const float half = PeakLineWidth(peak, extent, zoom) / 2;
             // Pixels whose centres lie inside the line.
-            const float first = std::clamp(std::ceil(centre - half - 0.5f), 0.0f, static_cast<float>(strip.size()));
-            const float last = std::clamp(std::ceil(centre + half - 0.5f), first, static_cast<float>(strip.size()));
-            std::fill(strip.begin() + static_cast<std::ptrdiff_t>(first), strip.begin() + static_cast<std::ptrdiff_t>(last),
-                      assigned ? kStripGreen : kStripRed);
+            const float first =
+                std::clamp(std::ceil(centre - half - 0.5f), 0.0f, static_cast<float>(strip.size()));
+            const float last =
+                std::clamp(std::ceil(centre + half - 0.5f), first, static_cast<float>(strip.size()));
+            std::fill(strip.begin() + static_cast<std::ptrdiff_t>(first),
+                      strip.begin() + static_cast<std::ptrdiff_t>(last), assigned ? kStripGreen : kStripRed);
         }
     return strip;
 }

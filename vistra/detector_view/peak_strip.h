@@ -15,7 +15,9 @@ constexpr uint32_t kStripGreen = 0xff00ff00u;
 
 // Position of a peak's line across the unit square: 1 - pos for detector 0
 // (vertical lines), pos for detector 1 (horizontal lines).
-inline float PeakLinePosition(const ImageRecord& peak) { return peak.detector == 0 ? 1 - peak.pos : peak.pos; }
+inline float PeakLinePosition(const ImageRecord& peak) {
+    return peak.detector == 0 ? 1 - peak.pos : peak.pos;
+}
 // Pixels across a peak's line: its share of the detector times the window
 // extent along the detector, rounded as GL rounds line widths, at least one.
 float PeakLineWidth(const ImageRecord& peak, float extent, float zoom);
@@ -24,5 +26,5 @@ float PeakLineWidth(const ImageRecord& peak, float extent, float zoom);
 // from the bottom (detector 1): red under unassigned peaks, green under
 // assigned ones (green wins), kStripNone elsewhere. The line of position u
 // is centred at extent * zoom * (u + pan) pixels.
-std::vector<uint32_t> BuildPeakStrip(const std::vector<ImageRecord>& peaks, int camera, int detector, int pixels,
-                                     float extent, float zoom, float pan);
+std::vector<uint32_t> BuildPeakStrip(const std::vector<ImageRecord>& peaks, int camera, int detector,
+                                     int pixels, float extent, float zoom, float pan);

@@ -23,7 +23,8 @@ GlyphAtlas::GlyphAtlas(const QFont& font) : font_(font) {
     painter.setFont(font);
     painter.setPen(Qt::white);
     for (int c = kFirst; c <= kLast; ++c)
-        painter.drawText(QPointF(glyphs_[static_cast<std::size_t>(c - kFirst)].x, ascent_), QString(QChar(c)));
+        painter.drawText(QPointF(glyphs_[static_cast<std::size_t>(c - kFirst)].x, ascent_),
+                         QString(QChar(c)));
 }
 
 bool GlyphAtlas::covers(const QString& text) {

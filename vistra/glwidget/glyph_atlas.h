@@ -26,7 +26,7 @@ public:
 private:
     static constexpr int kFirst = 32, kLast = 126;
     struct Glyph {
-        int x = 0;       // left edge in the atlas
+        int x = 0;  // left edge in the atlas
         int advance = 0;
     };
 

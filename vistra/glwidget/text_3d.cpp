@@ -11,8 +11,13 @@ namespace {
 TextTarget* currentTarget = nullptr;
 
 constexpr std::array<GlutFont, 7> kGlutFonts = {{
-    {"System", 9}, {"System", 8}, {"Times", 10}, {"Times", 24},
-    {"Helvetica", 8}, {"Helvetica", 10}, {"Helvetica", 16},
+    {"System", 9},
+    {"System", 8},
+    {"Times", 10},
+    {"Times", 24},
+    {"Helvetica", 8},
+    {"Helvetica", 10},
+    {"Helvetica", 16},
 }};
 
 }  // namespace

@@ -10,8 +10,7 @@ int DetectorSession::ConnectDetectors(const vektk::ConnectionSettings& settings,
 }
 
 void DetectorSession::CollectPeaks(int selectedCamera) {
-    tables.collect({images, markers, static_cast<int>(cameras.size()), connected,
-                    selectedCamera, fastMode});
+    tables.collect({images, markers, static_cast<int>(cameras.size()), connected, selectedCamera, fastMode});
 }
 
 void DetectorSession::SetStreaming(bool on) {
@@ -27,7 +26,8 @@ void DetectorSession::ToggleFrequency() {
 float DetectorSession::StreamingFrequency() const {
     float hz = 0;
     int streaming = 0;
-    if (connected && vekGetIntegerv(VEK_STREAMING, &streaming) > 0 && streaming) vekGetFloatv(VEK_FREQUENCY, &hz);
+    if (connected && vekGetIntegerv(VEK_STREAMING, &streaming) > 0 && streaming)
+        vekGetFloatv(VEK_FREQUENCY, &hz);
     return hz;
 }
 

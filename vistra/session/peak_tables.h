@@ -55,8 +55,8 @@ private:
     PeakCell* find(int row, int camera, int detector);
 
     std::ostream& log_;
-    std::vector<Row> cells_;               // [row][camera][detector]
-    std::vector<int> rowIds_;              // marker id of each row
+    std::vector<Row> cells_;   // [row][camera][detector]
+    std::vector<int> rowIds_;  // marker id of each row
     std::unordered_map<int, int> rowOfId_;
     int tableCameras_ = 0;
     bool sized_ = false;

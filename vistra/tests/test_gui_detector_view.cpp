@@ -72,8 +72,8 @@ TEST_F(VistraDetectorViewTest, DensePeaksDrawnAsStripsLookTheSame) {
     EXPECT_TRUE(IsGreen(img.pixel(600, 2)));
     EXPECT_TRUE(IsBlack(img.pixel(590, 100)));
     EXPECT_GE(CountPixels(img, QRect(100, 440, 1, 20), IsGreen), 7);  // rows around 450
-    EXPECT_TRUE(IsRed(img.pixel(800 - 241, 100)));                      // pos 0.3 + 0.001 x 0.. : column 560 - i x 0.8
-    EXPECT_TRUE(IsRed(img.pixel(100, 600 - 541)));                      // pos 0.9 + ...: rows from 540 up
+    EXPECT_TRUE(IsRed(img.pixel(800 - 241, 100)));  // pos 0.3 + 0.001 x 0.. : column 560 - i x 0.8
+    EXPECT_TRUE(IsRed(img.pixel(100, 600 - 541)));  // pos 0.9 + ...: rows from 540 up
     EXPECT_TRUE(IsBlack(img.pixel(100, 300)));
 }
 
@@ -174,7 +174,7 @@ TEST(VistraMultiViewDrawing, FiveCamerasIn810x610FormThreeColumnsTwoRowsOf266) {
     auto greyNear = [&](int x, int y) { return CountPixels(img, QRect(x - 3, y - 3, 7, 7), IsGrey); };
     EXPECT_GT(greyNear(139 + 126, 172), 0);
     EXPECT_GT(greyNear(139, 172 - 126), 0);
-    EXPECT_GT(greyNear(139 + 2 * 266 + 126, 172), 0);  // third column
+    EXPECT_GT(greyNear(139 + 2 * 266 + 126, 172), 0);    // third column
     EXPECT_GT(greyNear(139 + 266 + 126, 172 + 266), 0);  // cell 4
     EXPECT_EQ(greyNear(671 + 126, 438), 0);              // no sixth cell
     // Inner green square of half-size 0.2 r.

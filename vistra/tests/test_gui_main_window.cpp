@@ -62,7 +62,8 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
         for (int index = 0; index < 6; ++index)
             for (int camera = 0; camera < 8; ++camera)
                 for (int detector : {0, 1}) {
-                    const PeakCell* c = tables.cell(tables.rowOf(vektk::MarkerId(tracker, index)), camera, detector);
+                    const PeakCell* c =
+                        tables.cell(tables.rowOf(vektk::MarkerId(tracker, index)), camera, detector);
                     if (c && c->posStats.count > 0) return true;
                 }
         return false;
@@ -73,13 +74,15 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_TRUE(window.button(kConnectButton)->isChecked());
     EXPECT_TRUE(window.action(kConnectAction)->isChecked());
     ASSERT_EQ(window.cameraBox()->count(), 8);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(window.cameraBox()->itemText(i), QStringLiteral("Camera %1").arg(i + 1));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(window.cameraBox()->itemText(i), QStringLiteral("Camera %1").arg(i + 1));
 
     // The measured rate appears after a full second. A loaded machine may
     // lag at the start and catch up in the next second: wait for a second
     // measured at the server's pace.
     ASSERT_TRUE(WaitFor([&] { return window.measuredRate() > 0; }, 2500));
-    EXPECT_TRUE(WaitFor([&] { return window.measuredRate() > 480 * 0.95f && window.measuredRate() < 520; }, 3500))
+    EXPECT_TRUE(
+        WaitFor([&] { return window.measuredRate() > 480 * 0.95f && window.measuredRate() < 520; }, 3500))
         << window.measuredRate();
     WaitFor([] { return false; }, 50);
     EXPECT_EQ(window.statusLabel(0)->text(), "Cameras: 8");
@@ -164,11 +167,12 @@ TEST(VistraMainWindow, AutoConnectFailureSaysWhatWasAskedWhere) {
     struct Case {
         std::string given, shown, host;
     };
-    for (const Case& c : {Case{nobody, nobody, "127.0.0.1"}, Case{server.address(), server.address(), "127.0.0.1"},
-                          Case{"", "localhost", "localhost"}}) {
+    for (const Case& c :
+         {Case{nobody, nobody, "127.0.0.1"}, Case{server.address(), server.address(), "127.0.0.1"},
+          Case{"", "localhost", "localhost"}}) {
         VistraMainWindow window(nullptr, "Vistra Utility", Options(c.given, true));
-        ASSERT_TRUE(WaitFor([&] { return window.statusBar()->currentMessage().startsWith("auto connect failed"); },
-                            3000));
+        ASSERT_TRUE(WaitFor(
+            [&] { return window.statusBar()->currentMessage().startsWith("auto connect failed"); }, 3000));
         EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
                   "auto connect failed: " + c.shown + " not found (no discovery answer from " + c.host +
                       " on UDP port " + udp + "; VEK_SCAN_PORT sets the UDP port to ask)");
@@ -198,8 +202,8 @@ TEST(VistraMainWindow, ConnectionRefusedShowsInitErrorBox) {
     window.sl_Connect();
     EXPECT_EQ(title, "Vek Init Error");
     EXPECT_EQ(text.toStdString(), "Initialzation failed connecting to " + address +
-                                      ". (Connection Refused) \nPlease check that vekd is running on " + address +
-                                      ".");
+                                      ". (Connection Refused) \nPlease check that vekd is running on " +
+                                      address + ".");
     EXPECT_FALSE(window.session().connected);
     EXPECT_FALSE(window.button(kConnectButton)->isChecked());
     EXPECT_EQ(window.statusBar()->currentMessage(), "disconnected");
@@ -211,7 +215,8 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     // Another program holds the server as master.
     const pid_t master = fork();
     if (master == 0) {
-        execl(VEKWATCH_PROGRAM, "vekwatch", "-s", server.address().c_str(), "-t", "10", static_cast<char*>(nullptr));
+        execl(VEKWATCH_PROGRAM, "vekwatch", "-s", server.address().c_str(), "-t", "10",
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     usleep(400000);

@@ -58,8 +58,7 @@ TEST(VistraWidgetBuilders, ToggleButtonAtIndexFiveOfEmptyVector) {
     EXPECT_FALSE(b->icon().isNull());
     // A spacer of 2 x 2 follows the button.
     int spacers = 0;
-    for (QWidget* w : parent.findChildren<QWidget*>())
-        spacers += w->size() == QSize(2, 2) ? 1 : 0;
+    for (QWidget* w : parent.findChildren<QWidget*>()) spacers += w->size() == QSize(2, 2) ? 1 : 0;
     EXPECT_EQ(spacers, 1);
 
     EXPECT_EQ(MakeIconButton("Load", -1, &parent, buttons, 10, 0, "load.png"), 6);

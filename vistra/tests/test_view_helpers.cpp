@@ -63,9 +63,11 @@ TEST(VistraMultiViewLayout, DegenerateSizesStayFinite) {
 }
 
 TEST(VistraMarkerPoints, OnePointPerIdAndOnePerUnassignedPeak) {
-    const std::vector<ImageRecord> peaks = {
-        {3, 1, 0, 0, 2, 0, 0.25f, 1}, {-1, 1, 0, 0, 2, 0, 0.5f, 1}, {3, 1, 0, 1, 2, 0, 0.6f, 1},
-        {-1, 1, 0, 1, 2, 0, 0.5f, 1}, {3, 1, 1, 0, 2, 0, 0.9f, 1}};
+    const std::vector<ImageRecord> peaks = {{3, 1, 0, 0, 2, 0, 0.25f, 1},
+                                            {-1, 1, 0, 0, 2, 0, 0.5f, 1},
+                                            {3, 1, 0, 1, 2, 0, 0.6f, 1},
+                                            {-1, 1, 0, 1, 2, 0, 0.5f, 1},
+                                            {3, 1, 1, 0, 2, 0, 0.9f, 1}};
     const std::vector<MarkerPoint> points = BuildMarkerPoints(peaks, 0);
     ASSERT_EQ(points.size(), 3u);
     EXPECT_EQ(points[0].id, 3);
@@ -94,16 +96,19 @@ TEST(VistraErrorReport, HandlerLinesAndMessages) {
 
 TEST(VistraErrorReport, InitErrorTexts) {
     EXPECT_EQ(InitErrorText("h", VEK_ERR_REFUSED).toStdString(),
-              "Initialzation failed connecting to h. (Connection Refused) \nPlease check that vekd is running on h.");
-    EXPECT_EQ(InitErrorText("h", 0x7777).toStdString(),
-              "An internal error occurred.\n\nPlease check the server log.\nIf the problem persists, call customer "
-              "support with this error code: 30583");
+              "Initialzation failed connecting to h. (Connection Refused) \nPlease check that vekd is "
+              "running on h.");
+    EXPECT_EQ(
+        InitErrorText("h", 0x7777).toStdString(),
+        "An internal error occurred.\n\nPlease check the server log.\nIf the problem persists, call customer "
+        "support with this error code: 30583");
     EXPECT_TRUE(LibraryHasText(VEK_ERR_MASTER_BUSY));
     EXPECT_EQ(InitErrorText("h", VEK_ERR_MASTER_BUSY).toStdString(), "");
-    EXPECT_EQ(SlaveOfferText(257).toStdString(),
-              "Could not Connect.\n\nVek may be busy streaming.  \nPlease check the server log and restart Vekd if "
-              "necessary.  \nIf the problem persists, call customer support with this error code: 257\n\nTo "
-              "Connect in Slave-Mode click \"Connect\" otherwise click \"Ok\"");
+    EXPECT_EQ(
+        SlaveOfferText(257).toStdString(),
+        "Could not Connect.\n\nVek may be busy streaming.  \nPlease check the server log and restart Vekd if "
+        "necessary.  \nIf the problem persists, call customer support with this error code: 257\n\nTo "
+        "Connect in Slave-Mode click \"Connect\" otherwise click \"Ok\"");
 }
 
 VEKScanEntry Entry(const char* host) {
@@ -126,7 +131,8 @@ TEST(VistraServerCheck, AnswerFromTheServersPortCounts) {
               "discovery answers from 127.0.0.1 on UDP port 5000 name only 127.0.0.1:4000, 127.0.0.1; "
               "VEK_SCAN_PORT sets the UDP port to ask");
     EXPECT_EQ(DiscoveryFailureText(target, answers, -3),
-              "discovery query to 127.0.0.1 on UDP port 5000 failed: ret=-3; VEK_SCAN_PORT sets the UDP port to ask");
+              "discovery query to 127.0.0.1 on UDP port 5000 failed: ret=-3; VEK_SCAN_PORT sets the UDP port "
+              "to ask");
 }
 
 TEST(VistraPeakStrip, ColumnsUnderEachLineGreenOverRed) {
@@ -150,8 +156,9 @@ TEST(VistraPeakStrip, ColumnsUnderEachLineGreenOverRed) {
 }
 
 TEST(VistraPeakStrip, ZoomPanAndClipping) {
-    const std::vector<ImageRecord> peaks = {{1, 1, 0, 1, 92, 0, 0.25f, 1},   // rows: 600 x 92 / 3680 = 15 at zoom 1
-                                            {1, 1, 0, 1, 1, 0, 0.99f, 1}};
+    const std::vector<ImageRecord> peaks = {
+        {1, 1, 0, 1, 92, 0, 0.25f, 1},  // rows: 600 x 92 / 3680 = 15 at zoom 1
+        {1, 1, 0, 1, 1, 0, 0.99f, 1}};
     // Zoom 2 with pan 0.1: centre 600 x 2 x 0.35 = 420, 30 rows wide; the other line leaves the window.
     const std::vector<uint32_t> strip = BuildPeakStrip(peaks, 0, 1, 600, 600, 2, 0.1f);
     EXPECT_EQ(std::count(strip.begin(), strip.end(), kStripGreen), 30);

@@ -26,7 +26,8 @@ int store(std::vector<QPushButton*>& buttons, int index, QPushButton* button) {
         buttons.push_back(button);
         return static_cast<int>(buttons.size()) - 1;
     }
-    if (buttons.size() < static_cast<std::size_t>(index) + 1) buttons.resize(static_cast<std::size_t>(index) + 1);
+    if (buttons.size() < static_cast<std::size_t>(index) + 1)
+        buttons.resize(static_cast<std::size_t>(index) + 1);
     buttons[static_cast<std::size_t>(index)] = button;
     return index;
 }
@@ -83,7 +84,8 @@ void SetHighlight(QPushButton* button, bool on) {
 
 QAction* MakeAction(std::vector<QAction*>& actions, QObject* parent, QMenu* popup, const QString& text,
                     int index, const QKeySequence& keys, bool toggle) {
-    if (actions.size() < static_cast<std::size_t>(index) + 1) actions.resize(static_cast<std::size_t>(index) + 1);
+    if (actions.size() < static_cast<std::size_t>(index) + 1)
+        actions.resize(static_cast<std::size_t>(index) + 1);
     auto* action = new QAction(text, parent);
     action->setShortcut(keys);
     actions[static_cast<std::size_t>(index)] = action;

@@ -6,18 +6,22 @@
 
 QString HandlerErrorMessage(int code) {
     switch (code) {
-    case VEK_INVALID_VALUE: return QStringLiteral("Error: Invalid Value sent to Vek");
-    case VEK_INVALID_ENUM: return QStringLiteral("Error: Invalid Enum sent to Vek");
-    case VEK_INVALID_OPERATION: return QStringLiteral("Error: an Invalid Operation occurred");
-    default: return {};
+        case VEK_INVALID_VALUE:
+            return QStringLiteral("Error: Invalid Value sent to Vek");
+        case VEK_INVALID_ENUM:
+            return QStringLiteral("Error: Invalid Enum sent to Vek");
+        case VEK_INVALID_OPERATION:
+            return QStringLiteral("Error: an Invalid Operation occurred");
+        default:
+            return {};
     }
 }
 
 QString ReportHandlerError(int code, std::ostream& out) {
     const QString message = HandlerErrorMessage(code);
     if (code > 1)
-        out << "error: VekHandlerError: " << message.toStdString() << " (0x" << std::hex << code << std::dec << ")"
-            << std::endl;
+        out << "error: VekHandlerError: " << message.toStdString() << " (0x" << std::hex << code << std::dec
+            << ")" << std::endl;
     else if (code < 0)
         out << "error: VekHandlerError: " << message.toStdString() << " (e=" << code << ")" << std::endl;
     return message;
@@ -25,7 +29,8 @@ QString ReportHandlerError(int code, std::ostream& out) {
 
 QString SlaveOfferText(int code) {
     return QStringLiteral("Could not Connect.\n\n") +
-           QStringLiteral("Vek may be busy streaming.  \nPlease check the server log and restart Vekd if necessary.  ") +
+           QStringLiteral(
+               "Vek may be busy streaming.  \nPlease check the server log and restart Vekd if necessary.  ") +
            QStringLiteral("\nIf the problem persists, call customer support with this error code: ") +
            QString::number(code) +
            QStringLiteral("\n\nTo Connect in Slave-Mode click \"Connect\" otherwise click \"Ok\"");
@@ -40,8 +45,9 @@ QString InitErrorText(const std::string& server, int code) {
     if (code < 1)
         return QString::fromStdString(vektk::VEK::ErrorText(server, code, vektk::kErrorContextDialog));
     if (!LibraryHasText(code))
-        return QStringLiteral("An internal error occurred.\n\nPlease check the server log.\nIf the problem "
-                              "persists, call customer support with this error code: %1")
+        return QStringLiteral(
+                   "An internal error occurred.\n\nPlease check the server log.\nIf the problem "
+                   "persists, call customer support with this error code: %1")
             .arg(code);
     return {};
 }

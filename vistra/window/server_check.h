@@ -12,8 +12,8 @@ bool ScanFoundServer(const std::string& server, const VEKScanEntry* entries, int
 
 // Where the discovery query about a server goes.
 struct DiscoveryTarget {
-    std::string server;  // the server a connection tries: "localhost" when none is named
-    std::string host;    // the host asked
+    std::string server;                // the server a connection tries: "localhost" when none is named
+    std::string host;                  // the host asked
     int udpPort = VEK_DISCOVERY_PORT;  // VEK_SCAN_PORT when it holds a port
 };
 DiscoveryTarget DiscoveryTargetOf(const std::string& server);

@@ -32,7 +32,9 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
     view_->initialise();
     // Below one frame per second the whole part is 0: repaint once a second;
     // above the options' limit the period would be 0 ms, a busy loop.
-    const float wholeFps = fps >= glview::ViewerOptions::kMaxFps ? glview::ViewerOptions::kMaxFps : fps >= 1 ? fps : 1;
+    const float wholeFps = fps >= glview::ViewerOptions::kMaxFps ? glview::ViewerOptions::kMaxFps
+                           : fps >= 1                            ? fps
+                                                                 : 1;
     repaintPeriodMs_ = 1000 / static_cast<int>(wholeFps);
     timerId_ = startTimer(repaintPeriodMs_, Qt::PreciseTimer);
     numerics::readOrientationFile(numerics::kOrientationFileName, glview::worldOrientation().data());
@@ -68,12 +70,13 @@ void ViewerMainWindow::createStatusLabels() {
 void ViewerMainWindow::refreshStatusLabels() {
     if (!labels_[0]) return;
     const DetectorSession& s = *session_;
-    const QString texts[6] = {QStringLiteral("Cameras: %1").arg(s.cameras.size()),
-                              QStringLiteral("Markers: %1").arg(static_cast<int>(s.markersSeenAverage.mean + 0.5f)),
-                              QString::number(s.lastFrame),
-                              QStringLiteral("%1Hz").arg(measuredRate_, 0, 'f', 1),
-                              QStringLiteral("%1 fps").arg(view_->rateTexts().rate),
-                              view_->rateTexts().load + QStringLiteral("%")};
+    const QString texts[6] = {
+        QStringLiteral("Cameras: %1").arg(s.cameras.size()),
+        QStringLiteral("Markers: %1").arg(static_cast<int>(s.markersSeenAverage.mean + 0.5f)),
+        QString::number(s.lastFrame),
+        QStringLiteral("%1Hz").arg(measuredRate_, 0, 'f', 1),
+        QStringLiteral("%1 fps").arg(view_->rateTexts().rate),
+        view_->rateTexts().load + QStringLiteral("%")};
     // A label repaints only when its text or colour changes.
     for (std::size_t i = 0; i < labels_.size(); ++i)
         if (labels_[i]->text() != texts[i]) labels_[i]->setText(texts[i]);
@@ -137,15 +140,16 @@ void ViewerMainWindow::autoConnect() {
     // not whatever the library's default targets are.
     const DiscoveryTarget target = DiscoveryTargetOf(settings_.server);
     std::vector<VEKScanEntry> entries(kScanAnswers);
-    const int n = vek_scan(target.host.c_str(), VEK_DISCOVERY_PORT, "auto connect test", 1000000, entries.data(),
-                           kScanAnswers);
+    const int n = vek_scan(target.host.c_str(), VEK_DISCOVERY_PORT, "auto connect test", 1000000,
+                           entries.data(), kScanAnswers);
     if (n < 0) std::cerr << "error: connection check failed: ret=" << n << std::endl;
     if (n > 0 && ScanFoundServer(settings_.server, entries.data(), n)) {
         connectSession(true, true);
     } else {
-        const QString message = QStringLiteral("auto connect failed: %1 not found (%2)")
-                                    .arg(QString::fromStdString(target.server),
-                                         QString::fromStdString(DiscoveryFailureText(target, entries.data(), n)));
+        const QString message =
+            QStringLiteral("auto connect failed: %1 not found (%2)")
+                .arg(QString::fromStdString(target.server),
+                     QString::fromStdString(DiscoveryFailureText(target, entries.data(), n)));
         // The status bar may be too narrow for all of it.
         std::cerr << "error: " << message.toStdString() << std::endl;
         statusBar()->showMessage(message);

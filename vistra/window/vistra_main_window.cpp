@@ -104,10 +104,10 @@ void VistraMainWindow::createControls() {
     cameraBox_ = new QComboBox(row);
     cameraBox_->addItem(QStringLiteral("Camera --"));
     layout->addWidget(cameraBox_);
-    MakeToggleButton(QStringLiteral("Show Data"), kShowDataButton, row, buttons_, 25, kButtonSpacer, QString(),
-                     QString());
-    MakeToggleButton(QStringLiteral("Multi View"), kMultiViewButton, row, buttons_, 25, kButtonSpacer, QString(),
-                     QString());
+    MakeToggleButton(QStringLiteral("Show Data"), kShowDataButton, row, buttons_, 25, kButtonSpacer,
+                     QString(), QString());
+    MakeToggleButton(QStringLiteral("Multi View"), kMultiViewButton, row, buttons_, 25, kButtonSpacer,
+                     QString(), QString());
     controls_->addWidget(row);
 
     buttons_[kConnectButton]->setToolTip(QStringLiteral("Connect to vek server"));
@@ -201,8 +201,9 @@ void VistraMainWindow::refreshConnectionState() {
     const DetectorSession& s = session();
     QPushButton* connectButton = buttons_[kConnectButton];
     connectButton->setChecked(s.connected);
-    connectButton->setIcon(MakeIconSet(s.connected ? QStringLiteral("liveOn.png") : QStringLiteral("liveOff.png"),
-                                       QStringLiteral("liveOff.png")));
+    connectButton->setIcon(
+        MakeIconSet(s.connected ? QStringLiteral("liveOn.png") : QStringLiteral("liveOff.png"),
+                    QStringLiteral("liveOff.png")));
     connectButton->clearFocus();
     action(kConnectAction)->setChecked(s.connected);
     if (paused_ && !s.connected) sl_Pause();
@@ -306,7 +307,8 @@ void VistraMainWindow::sl_LineUp(QDockWidget*) {}
 void VistraMainWindow::sl_ToggleFreq() {
     // The server refuses a slave's frequency change and ends its session.
     if ((session().flags & VEK_SLAVE) != 0) {
-        statusBar()->showMessage(QStringLiteral("slave mode: only the master can change the frequency"), kMessageMs);
+        statusBar()->showMessage(QStringLiteral("slave mode: only the master can change the frequency"),
+                                 kMessageMs);
         return;
     }
     session().ToggleFrequency();
