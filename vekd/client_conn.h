@@ -25,6 +25,7 @@ struct ClientConn {
     bool streaming = false;
     uint32_t streams = VEK_DEFAULT_STREAMS;  // stream bits switched on
     int interpolation = 0;
+    bool peakLeds = false;  // peaks carry LED ids (VEK_PEAK_LEDS)
 
     vekwire::Reader reader;
     std::string queue;  // bytes not yet taken by the socket

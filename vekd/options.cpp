@@ -39,14 +39,23 @@ std::string usageText() {
            "  --max-clients N     clients served at once (default 16)\n"
            "  --queue-bytes N     per-client send queue before frames are dropped\n"
            "                      for that client (default 4194304)\n"
+           "  --replay FILE       serve a take recorded by vekrec instead of the simulation,\n"
+           "                      at the rate it was recorded at (--freq changes it)\n"
+           "  --loop              with --replay: start the take again at its end\n"
+           "                      (else vekd stops there)\n"
            "  -h, --help          show this text\n";
 }
 
 bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
+    bool simulationOption = false;  // --scene, --seed, --uncalibrated
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "-h" || a == "--help") {
             o.help = true;
+            continue;
+        }
+        if (a == "--loop") {
+            o.loop = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -70,15 +79,23 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             const float f = std::strtof(v.c_str(), &end);
             ok = !v.empty() && *end == '\0' && errno == 0 && validFrequency(f);
             o.frequency = f;
+            o.frequencySet = true;
         } else if (a == "--seed") {
             ok = toLong(v, 0, INT64_MAX, n);
             o.seed = static_cast<uint64_t>(n);
+            simulationOption = true;
         } else if (a == "--name") {
             ok = !v.empty() && v.size() <= 64 && v.find("  ") == std::string::npos;
             o.name = v;
+            o.nameSet = true;
         } else if (a == "--scene") {
             o.sceneFile = v;
+            simulationOption = true;
+        } else if (a == "--replay") {
+            ok = !v.empty();
+            o.replayFile = v;
         } else if (a == "--uncalibrated") {
+            simulationOption = true;
             size_t start = 0;
             while (ok && start <= v.size()) {
                 const size_t comma = v.find(',', start);
@@ -101,6 +118,14 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             error = "invalid value for " + a + ": " + v;
             return false;
         }
+    }
+    if (!o.replayFile.empty() && simulationOption) {
+        error = "--scene, --seed and --uncalibrated are for the simulation, not for --replay";
+        return false;
+    }
+    if (o.loop && o.replayFile.empty()) {
+        error = "--loop goes with --replay";
+        return false;
     }
     return true;
 }

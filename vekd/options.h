@@ -18,6 +18,10 @@ struct Options {
     std::vector<int> uncalibrated;  // camera indexes
     int maxClients = 16;
     size_t queueBytes = 4 << 20;  // per client, beyond it frames are dropped for it
+    std::string replayFile;       // serve this take instead of the simulation
+    bool loop = false;            // start the take again at its end
+    bool frequencySet = false;    // --freq given (a replay otherwise runs at the take's rate)
+    bool nameSet = false;
     bool help = false;
 };
 

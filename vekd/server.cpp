@@ -80,8 +80,8 @@ int boundPort(int fd) {
 
 }  // namespace
 
-Server::Server(Options options, Scene scene)
-    : options_(std::move(options)), sim_(std::move(scene), options_.seed), frequency_(options_.frequency) {}
+Server::Server(Options options, std::unique_ptr<FrameSource> source)
+    : options_(std::move(options)), source_(std::move(source)), frequency_(options_.frequency) {}
 
 Server::~Server() = default;
 
@@ -164,6 +164,10 @@ int Server::run() {
                     break;
                 case kTimer:
                     onTimer();
+                    if (sourceEnded_) {
+                        stopAll();
+                        return 0;
+                    }
                     break;
                 case kSignals:
                     stopAll();
@@ -353,7 +357,7 @@ void Server::admit(ClientConn& c, const vekwire::Hello& hello, std::string& out)
         c.label = hello.label;
         std::printf("client %u connected: flags 0x%x %s %s\n", c.id, hello.flags,
                     c.master ? "master" : "slave", label.c_str());
-        const auto& cams = sim_.cameras();
+        const auto& cams = source_->cameras();
         vekwire::encodeCameras(out, cams.data(), static_cast<uint32_t>(cams.size()));
     }
     std::fflush(stdout);
@@ -422,6 +426,11 @@ int Server::setInteger(ClientConn& c, int key, int value) {
             c.streams = value == VEK_ON ? c.streams | bit : c.streams & ~bit;
             return 0;
         }
+        case VEK_PEAK_LEDS:
+            if (!onOff) return VEK_INVALID_ENUM;
+            if (!source_->knowsPeakLeds()) return VEK_INVALID_OPERATION;
+            c.peakLeds = value == VEK_ON;
+            return 0;
         default:
             return VEK_INVALID_ENUM;
     }
@@ -511,7 +520,7 @@ void Server::onTimer() {
         framesScheduled_ = 0;
         due = 1;
     }
-    while (framesScheduled_ < due) {
+    while (framesScheduled_ < due && !sourceEnded_) {
         generateFrame();
         ++framesScheduled_;
     }
@@ -522,8 +531,13 @@ void Server::onTimer() {
 }
 
 void Server::generateFrame() {
+    if (!source_->generate(frameNumber_ + 1, sceneTime_, trackers_, frame_)) {
+        sourceEnded_ = true;
+        std::printf("vekd: %s\n", source_->endMessage().c_str());
+        std::fflush(stdout);
+        return;
+    }
     ++frameNumber_;
-    sim_.generate(frameNumber_, sceneTime_, trackers_, frame_);
     sceneTime_ += 1.0 / frequency_;
 
     const void* data[vekwire::kStreamCount] = {frame_.markers.data(), frame_.rigids.data(),
@@ -535,6 +549,10 @@ void Server::generateFrame() {
         const auto n = static_cast<uint32_t>(std::min<size_t>(sizes[s], vekwire::kMaxRecords[s]));
         vekwire::encodeSection(sections_[s], data[s], n, vekwire::kRecordSize[s]);
     }
+    bool peakLeds = false;
+    for (const auto& c : clients_)
+        peakLeds |= c->fd.valid() && c->streaming && c->peakLeds && (c->streams & VEK_IMAGE_BIT);
+    if (peakLeds) encodePeaksWithLeds(frame_, VEK_MAX_IMAGES, peakLedScratch_, peakLedSection_);
 
     vekwire::FrameHeader h;
     h.frame = frameNumber_;
@@ -551,8 +569,9 @@ void Server::generateFrame() {
         for (int s = 0; s < vekwire::kStreamCount; ++s) {
             if (!(c->streams & vek_stream_bit(s))) continue;
             h.mask |= vek_stream_bit(s);
-            parts[count++] = {sections_[s].data(), sections_[s].size()};
-            sectionBytes += sections_[s].size();
+            std::string& section = s == vek_stream_index(VEK_IMAGES) && c->peakLeds ? peakLedSection_ : sections_[s];
+            parts[count++] = {section.data(), section.size()};
+            sectionBytes += section.size();
         }
         std::string header;
         vekwire::encodeFrameHeader(header, h, sectionBytes);
@@ -589,7 +608,7 @@ void Server::answerDiscovery() {
             host = text;
         }
         if (port_ != VEK_DEFAULT_PORT) host += ":" + std::to_string(port_);
-        const std::string description = "vekd 1.0 " + std::to_string(sim_.cameras().size()) + " cameras " +
+        const std::string description = "vekd 1.0 " + std::to_string(source_->cameras().size()) + " cameras " +
                                         std::to_string(static_cast<int>(frequency_)) + " Hz  " +
                                         options_.name;
         VEKScanEntry e{};

@@ -7,23 +7,24 @@
 #include <vector>
 
 #include "client_conn.h"
+#include "frame_source.h"
 #include "options.h"
 #include "repeated_line.h"
-#include "simulator.h"
 #include "trackers.h"
 
 namespace vekd {
 
 class Server {
 public:
-    Server(Options options, Scene scene);
+    Server(Options options, std::unique_ptr<FrameSource> source);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
     // Binds the sockets and prints the start line; false with a message.
     bool start(std::string& error);
-    // Serves until SIGINT or SIGTERM; answers the exit status.
+    // Serves until SIGINT or SIGTERM, or until the source has no frame
+    // left; answers the exit status.
     int run();
 
 private:
@@ -55,10 +56,13 @@ private:
     void stopAll();
 
     Options options_;
-    Simulator sim_;
+    std::unique_ptr<FrameSource> source_;
+    bool sourceEnded_ = false;
     TrackerTable trackers_;
     FrameData frame_;
     std::string sections_[vekwire::kStreamCount];
+    std::string peakLedSection_;  // the image section with LED ids (VEK_PEAK_LEDS)
+    std::vector<ImageRecord> peakLedScratch_;
 
     vekwire::UniqueFd epoll_, listen_, udp_, timer_, signals_;
     int port_ = 0, discoveryPort_ = 0;

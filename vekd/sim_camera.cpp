@@ -1,6 +1,7 @@
 #include "sim_camera.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace vekd {
 
@@ -34,5 +35,18 @@ Plane CameraModel::readingPlane(int detector, double pos) const {
     plane.offset = dot(plane.normal, position_);
     return plane;
 }
+
+CameraModel calibratedModel(const VEKCamera& camera, const uint32_t fovMillidegrees[2]) {
+    SceneCamera c;
+    c.id = camera.id;
+    c.position = {camera.pose[0], camera.pose[1], camera.pose[2]};
+    c.orientation = {camera.pose[3], camera.pose[4], camera.pose[5], camera.pose[6]};
+    c.hfovDegrees = fovMillidegrees[0] / 1000.0;
+    c.vfovDegrees = fovMillidegrees[1] / 1000.0;
+    c.calibrated = camera.cond >= 0;
+    return CameraModel(c);
+}
+
+uint32_t fovMillidegrees(double degrees) { return static_cast<uint32_t>(std::lround(degrees * 1000)); }
 
 }  // namespace vekd

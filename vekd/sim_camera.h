@@ -2,8 +2,11 @@
 // projection. Detector 0 reads the horizontal angle, detector 1 the vertical.
 #pragma once
 
+#include <cstdint>
+
 #include "geometry_math.h"
 #include "scene.h"
+#include "vek_types.h"
 
 namespace vekd {
 
@@ -31,5 +34,14 @@ private:
     double tanHalfH_;
     double tanHalfV_;
 };
+
+// The camera as its calibration tells it: the pose of its camera record and
+// the fields of view of its detectors (millidegrees, as detector records
+// carry them). Readings become planes through this model, live and in a
+// replay alike, so a replayed take rebuilds exactly the points served live.
+CameraModel calibratedModel(const VEKCamera& camera, const uint32_t fovMillidegrees[2]);
+
+// A field of view as detector records carry it: millidegrees.
+uint32_t fovMillidegrees(double degrees);
 
 }  // namespace vekd

@@ -3,10 +3,12 @@
 // fitted to them.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
+#include "frame_data.h"
+#include "reconstruction.h"
 #include "scene.h"
 #include "sim_camera.h"
 #include "sim_random.h"
@@ -14,14 +16,6 @@
 #include "vek_types.h"
 
 namespace vekd {
-
-struct FrameData {
-    std::vector<MarkerRecord> markers;
-    std::vector<RigidRecord> rigids;
-    std::vector<ImageRecord> images;
-    std::vector<DetectorRecord> detectors;
-    void clear();
-};
 
 class Simulator {
 public:
@@ -37,7 +31,8 @@ public:
     // Frame `frame` at scene time t seconds, for the trackers defined now.
     // Fills every record's frame field. Positions in millimetres in the
     // world frame. Deterministic: a pure function of (scene, seed, frame,
-    // t, trackers).
+    // t, trackers). Markers come from the readings through the camera
+    // calibration the camera list reports (see calibratedModel).
     void generate(int32_t frame, double t, const TrackerTable& trackers, FrameData& out);
     // id, pose camera->world, cond (1 calibrated, -1 not), word = field of
     // view in millidegrees (the wider of the two when they differ).
@@ -49,10 +44,6 @@ private:
         Vec3 position;   // world, this frame
         Vec3 direction;  // world emission axis
         double coneCosine = 0;
-        int markerId = -1;
-        bool seen = false;  // reconstructed this frame
-        Vec3 reconstructed;
-        double cond = 0;
     };
     struct Sighting {
         int led = 0;
@@ -60,37 +51,22 @@ private:
         int32_t width = 0;
         float amp = 0;
     };
-    struct Reading {
-        int led = 0;
-        int camera = 0;
-        Plane plane;
-    };
-
     void placeLeds(double t);
-    void assignMarkerIds(const TrackerTable& trackers);
     void observeCamera(int camera, FrameRandom& random);
     void emitImages(int32_t frame, int camera, FrameData& out);
-    void reconstructLeds();
-    void reportTracker(int32_t frame, const ServerTracker& tracker, FrameData& out);
-    int ledIndex(int ledId) const;
 
     Scene scene_;
     uint64_t seed_;
     std::vector<VEKCamera> cameras_;
-    std::vector<CameraModel> models_;
-    std::vector<std::pair<int, int>> ledIndexById_;  // (LED id, index), sorted
+    std::vector<CameraModel> models_;       // the truth: what the detectors see
+    std::vector<CameraModel> calibration_;  // what readings are turned into planes with
+    std::vector<std::array<uint32_t, 2>> fov_;  // per camera and detector, millidegrees
+    Reconstruction reconstruction_;         // LED index i is scene_.leds[i]
 
     // Per-frame work space, kept to avoid allocations.
     std::vector<Pose> bodyPoses_;
     std::vector<LedState> leds_;
     std::vector<Sighting> sightings_;
-    std::vector<Reading> readings_;
-    std::vector<int> readingStart_;  // LED i's readings: readingOrder_[start[i] .. start[i + 1])
-    std::vector<int> readingCursor_;
-    std::vector<int> readingOrder_;
-    std::vector<Plane> planes_;
-    std::vector<Vec3> fitBody_;
-    std::vector<Vec3> fitWorld_;
 };
 
 }  // namespace vekd

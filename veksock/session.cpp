@@ -159,8 +159,12 @@ void Session::handle(const vekwire::Message& m) {
         case vekwire::Kind::Frame: {
             vekwire::FrameView f;
             if (!(ok = vekwire::decodeFrame(m.data, m.size, f, error))) break;
-            for (int s = 0; s < vekwire::kStreamCount; ++s)
-                if (f.count[s] > 0) backlogs_[s].push(f.header.frame, f.records[s], f.count[s]);
+            if (frameSink_) {
+                frameSink_(m.data, m.size, f);
+            } else {
+                for (int s = 0; s < vekwire::kStreamCount; ++s)
+                    if (f.count[s] > 0) backlogs_[s].push(f.header.frame, f.records[s], f.count[s]);
+            }
             newestFrame_ = f.header.frame;
             newestTimeUs_ = f.header.generatedUs;
             frequency_ = f.header.frequency;
@@ -262,6 +266,7 @@ int Session::init(const char* server, int flags) {
     flags_ = welcome.flags;
     clientId_ = welcome.clientId;
     frequency_ = welcome.frequency;
+    serverName_ = welcome.name;
     // The camera list follows the welcome, often in the same read.
     if (!handleBuffered()) return -1;  // the reason (0x103) is pending
     receive(0);

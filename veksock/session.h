@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,19 @@ public:
     // Every call starts here: take in what has arrived, without waiting.
     void drain();
 
+    // For a recorder, which takes every frame whole: each frame goes, as
+    // the server sent it (its payload and the decoded view), to `sink`
+    // instead of the streams' backlogs. An empty sink restores them.
+    using FrameSink = std::function<void(const uint8_t* payload, size_t size, const vekwire::FrameView&)>;
+    void setFrameSink(FrameSink sink) { frameSink_ = std::move(sink); }
+    // Waits up to waitMs for bytes and takes in what came; false when the
+    // connection is gone (the code is pending).
+    bool pump(int waitMs) { return connected_ && receive(waitMs); }
+    // The server's name, from its welcome, and its camera list as sent
+    // (neither waits nor reads: safe inside a frame sink).
+    const std::string& serverName() const { return serverName_; }
+    const std::vector<VEKCamera>& cameraList() const { return cameras_; }
+
 private:
     void fail(int code);
     void succeed() { status_ = 1; }
@@ -91,7 +105,9 @@ private:
     int32_t newestFrame_ = 0;
     int64_t newestTimeUs_ = 0;
     uint32_t serverDropped_ = 0;
+    std::string serverName_;
     std::vector<VEKCamera> cameras_;
+    FrameSink frameSink_;
     std::vector<StreamBacklog> backlogs_;
 
     // Applied to what is reported: s * (pose applied to the position).

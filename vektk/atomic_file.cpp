@@ -112,4 +112,66 @@ AtomicWriteResult WriteFileAtomically(const std::string& requested, std::string_
     return ReplaceRegularFile(path, st.st_mode & 07777, content);
 }
 
+AtomicFileStream::~AtomicFileStream() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+AtomicWriteResult AtomicFileStream::Open(const std::string& requested) {
+    std::string path = requested;
+    if (!FollowLinks(path)) return {AtomicWriteStatus::OpenFailed, errno};
+    struct stat st {};
+    mode_t mode = NewFileMode();
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return {AtomicWriteStatus::OpenFailed, EISDIR};
+        if (!HasWritePermission(path, st)) return {AtomicWriteStatus::OpenFailed, EACCES};
+        special_ = !S_ISREG(st.st_mode);
+        mode = st.st_mode & 07777;
+    }
+    target_ = path;
+    if (special_) {
+        temp_ = path;
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        return fd_ >= 0 ? AtomicWriteResult{AtomicWriteStatus::Written, 0}
+                        : AtomicWriteResult{AtomicWriteStatus::OpenFailed, errno};
+    }
+    temp_ = path + ".tmpXXXXXX";
+    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        temp_.clear();
+        return {AtomicWriteStatus::OpenFailed, errno};
+    }
+    if (::fchmod(fd_, mode) != 0) {
+        const int error = errno;
+        Discard();
+        return {AtomicWriteStatus::OpenFailed, error};
+    }
+    return {AtomicWriteStatus::Written, 0};
+}
+
+bool AtomicFileStream::Append(std::string_view piece) { return fd_ >= 0 && WriteAll(fd_, piece); }
+
+AtomicWriteResult AtomicFileStream::Commit() {
+    if (fd_ < 0) return {AtomicWriteStatus::WriteFailed, EBADF};
+    bool ok = special_ || ::fsync(fd_) == 0;
+    int error = ok ? 0 : errno;
+    if (::close(fd_) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    fd_ = -1;
+    if (ok && !special_ && std::rename(temp_.c_str(), target_.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    return ok ? AtomicWriteResult{AtomicWriteStatus::Written, 0}
+              : AtomicWriteResult{AtomicWriteStatus::WriteFailed, error};
+}
+
+void AtomicFileStream::Discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!special_ && !temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+}
+
 }  // namespace vektk

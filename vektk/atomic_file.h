@@ -29,4 +29,33 @@ struct AtomicWriteResult {
 // file keeps its own. No temporary file is left behind.
 AtomicWriteResult WriteFileAtomically(const std::string& path, std::string_view content);
 
+// The same guarantees for a file written piece by piece over a long time
+// (a recording): the pieces go to a temporary file beside the target,
+// which Commit() syncs and renames over it. Until then the target is
+// untouched; a writer that is killed, or that fails, leaves the temporary
+// file (TempPath()) with every piece appended so far. A device or FIFO is
+// written directly.
+class AtomicFileStream {
+public:
+    AtomicFileStream() = default;
+    ~AtomicFileStream();
+    AtomicFileStream(const AtomicFileStream&) = delete;
+    AtomicFileStream& operator=(const AtomicFileStream&) = delete;
+
+    AtomicWriteResult Open(const std::string& path);
+    // False with errno set when the piece could not be written whole.
+    bool Append(std::string_view piece);
+    AtomicWriteResult Commit();
+    // Removes the temporary file (nothing worth keeping was written).
+    void Discard();
+
+    const std::string& TempPath() const { return temp_; }
+    const std::string& TargetPath() const { return target_; }
+
+private:
+    int fd_ = -1;
+    bool special_ = false;
+    std::string target_, temp_;
+};
+
 }  // namespace vektk

@@ -42,7 +42,12 @@ enum {
     VEK_LIB_DROPPED = 0x7001,    /* frames dropped by full backlogs here     */
     VEK_SERVER_DROPPED = 0x7002, /* frames the server dropped for us         */
     VEK_INIT_FLAGS = 0x7003,     /* init flags as the server recorded them   */
-    VEK_CLIENT_ID = 0x7004       /* our number at the server                 */
+    VEK_CLIENT_ID = 0x7004,      /* our number at the server                 */
+
+    /* For recorders (vekSetInteger, VEK_ON / VEK_OFF): this client's peaks
+     * carry the LED id in `id` instead of a marker id, so that markers can
+     * be rebuilt later for any trackers. */
+    VEK_PEAK_LEDS = 0x7010
 };
 
 /* vekInit flags */
@@ -120,7 +125,7 @@ typedef struct DetectorRecord {
     float exposure; /* microseconds */
     float noise;    /* standard deviation of a peak position, pixels */
     float maxAmp;   /* largest amplitude seen */
-    uint32_t reserved;
+    uint32_t fov;   /* this detector's field of view, millidegrees (0: not told) */
 } DetectorRecord;
 
 typedef struct VEKCamera {

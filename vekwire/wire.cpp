@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "fields.h"
+
 namespace vekwire {
 
 static_assert(std::endian::native == std::endian::little,
@@ -12,60 +14,11 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-template <typename T>
-void put(std::string& out, T v) {
-    char b[sizeof(T)];
-    std::memcpy(b, &v, sizeof(T));
-    out.append(b, sizeof(T));
-}
-
 void putHeader(std::string& out, Kind kind, size_t payload) {
     put<uint32_t>(out, static_cast<uint32_t>(payload));
     put<uint16_t>(out, static_cast<uint16_t>(kind));
     put<uint16_t>(out, 0);
 }
-
-void putText(std::string& out, const std::string& s) {
-    const size_t n = std::min(s.size(), kMaxText);
-    put<uint16_t>(out, static_cast<uint16_t>(n));
-    out.append(s, 0, n);
-}
-
-// Reads fields in order from a payload, remembering the first shortfall.
-class Fields {
-public:
-    Fields(const uint8_t* p, size_t n) : p_(p), n_(n) {}
-
-    template <typename T>
-    T get() {
-        T v{};
-        if (n_ - at_ < sizeof(T)) {
-            short_ = true;
-            return v;
-        }
-        std::memcpy(&v, p_ + at_, sizeof(T));
-        at_ += sizeof(T);
-        return v;
-    }
-    bool text(std::string& s) {
-        const uint16_t len = get<uint16_t>();
-        if (short_ || len > kMaxText || n_ - at_ < len) return false;
-        s.assign(reinterpret_cast<const char*>(p_ + at_), len);
-        at_ += len;
-        return true;
-    }
-    const uint8_t* here() const { return p_ + at_; }
-    size_t left() const { return n_ - at_; }
-    void skip(size_t k) { at_ += k; }
-    bool ok() const { return !short_; }
-    bool complete() const { return !short_ && at_ == n_; }
-
-private:
-    const uint8_t* p_;
-    size_t n_;
-    size_t at_ = 0;
-    bool short_ = false;
-};
 
 bool finish(const Fields& f, const char* what, std::string& error) {
     if (f.complete()) return true;
@@ -81,7 +34,7 @@ void encodeHello(std::string& out, const Hello& m) {
     put<uint16_t>(out, m.version);
     put<uint16_t>(out, 0);
     put<int32_t>(out, m.flags);
-    putText(out, m.label);
+    putText(out, m.label, kMaxText);
 }
 
 void encodeWelcome(std::string& out, const Welcome& m) {
@@ -93,7 +46,7 @@ void encodeWelcome(std::string& out, const Welcome& m) {
     put<uint32_t>(out, m.clientId);
     put<int32_t>(out, m.flags);
     put<float>(out, m.frequency);
-    putText(out, m.name);
+    putText(out, m.name, kMaxText);
 }
 
 void encodeRequest(std::string& out, const Request& m) {
@@ -154,7 +107,7 @@ bool decodeHello(const uint8_t* p, size_t n, Hello& m, std::string& error) {
         error = "not a vek client";
         return false;
     }
-    if (!f.text(m.label)) {
+    if (!f.text(m.label, kMaxText)) {
         error = "bad client label";
         return false;
     }
@@ -174,7 +127,7 @@ bool decodeWelcome(const uint8_t* p, size_t n, Welcome& m, std::string& error) {
         error = "not a vekd server of this protocol version";
         return false;
     }
-    if (!f.text(m.name)) {
+    if (!f.text(m.name, kMaxText)) {
         error = "bad server name";
         return false;
     }
@@ -273,7 +226,7 @@ std::string encodeScanQuery(const std::string& label) {
     put<uint32_t>(out, kMagic);
     put<uint16_t>(out, 1);
     put<uint16_t>(out, 0);
-    putText(out, label);
+    putText(out, label, kMaxText);
     out.resize(kScanQuerySize, '\0');
     return out;
 }
@@ -284,7 +237,7 @@ bool decodeScanQuery(const uint8_t* p, size_t n, std::string& label) {
     const uint32_t magic = f.get<uint32_t>();
     const uint16_t kind = f.get<uint16_t>();
     const uint16_t zero = f.get<uint16_t>();
-    if (magic != kMagic || kind != 1 || zero != 0 || !f.text(label)) return false;
+    if (magic != kMagic || kind != 1 || zero != 0 || !f.text(label, kMaxText)) return false;
     const uint8_t* padding = f.here();
     return std::all_of(padding, padding + f.left(), [](uint8_t b) { return b == 0; });
 }
