@@ -96,7 +96,8 @@ void ReplayFrames::servePeaks(int32_t frame, const vekwire::FrameView& f, FrameD
         out.imageLeds[i] = image.id;
         image.id = led >= 0 ? reconstruction_.markerId(led) : -1;
         if (led >= 0 && cameras_[image.camera].cond >= 0)
-            reconstruction_.addReading(led, image.camera, calibration_[image.camera].readingPlane(image.detector, image.pos));
+            reconstruction_.addReading(led, image.camera,
+                                       calibration_[image.camera].readingPlane(image.detector, image.pos));
     }
 }
 

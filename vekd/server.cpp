@@ -569,7 +569,8 @@ void Server::generateFrame() {
         for (int s = 0; s < vekwire::kStreamCount; ++s) {
             if (!(c->streams & vek_stream_bit(s))) continue;
             h.mask |= vek_stream_bit(s);
-            std::string& section = s == vek_stream_index(VEK_IMAGES) && c->peakLeds ? peakLedSection_ : sections_[s];
+            std::string& section =
+                s == vek_stream_index(VEK_IMAGES) && c->peakLeds ? peakLedSection_ : sections_[s];
             parts[count++] = {section.data(), section.size()};
             sectionBytes += section.size();
         }
@@ -608,8 +609,8 @@ void Server::answerDiscovery() {
             host = text;
         }
         if (port_ != VEK_DEFAULT_PORT) host += ":" + std::to_string(port_);
-        const std::string description = "vekd 1.0 " + std::to_string(source_->cameras().size()) + " cameras " +
-                                        std::to_string(static_cast<int>(frequency_)) + " Hz  " +
+        const std::string description = "vekd 1.0 " + std::to_string(source_->cameras().size()) +
+                                        " cameras " + std::to_string(static_cast<int>(frequency_)) + " Hz  " +
                                         options_.name;
         VEKScanEntry e{};
         std::snprintf(e.host, sizeof e.host, "%s", host.c_str());

@@ -131,7 +131,8 @@ void Simulator::emitImages(int32_t frame, int camera, FrameData& out) {
             record.peaks += 1;
             record.maxAmp = std::max(record.maxAmp, image.amp);
             if (calibrated)
-                reconstruction_.addReading(s.led, camera, calibration_[camera].readingPlane(detector, image.pos));
+                reconstruction_.addReading(s.led, camera,
+                                           calibration_[camera].readingPlane(detector, image.pos));
         }
         out.detectors.push_back(record);
     }

@@ -58,10 +58,10 @@ private:
     Scene scene_;
     uint64_t seed_;
     std::vector<VEKCamera> cameras_;
-    std::vector<CameraModel> models_;       // the truth: what the detectors see
-    std::vector<CameraModel> calibration_;  // what readings are turned into planes with
+    std::vector<CameraModel> models_;           // the truth: what the detectors see
+    std::vector<CameraModel> calibration_;      // what readings are turned into planes with
     std::vector<std::array<uint32_t, 2>> fov_;  // per camera and detector, millidegrees
-    Reconstruction reconstruction_;         // LED index i is scene_.leds[i]
+    Reconstruction reconstruction_;             // LED index i is scene_.leds[i]
 
     // Per-frame work space, kept to avoid allocations.
     std::vector<Pose> bodyPoses_;

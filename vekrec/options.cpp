@@ -63,7 +63,8 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
 
 std::string takePath(const std::string& name) {
     static const std::string kEnding = ".vektake";
-    if (name.size() >= kEnding.size() && name.compare(name.size() - kEnding.size(), kEnding.size(), kEnding) == 0)
+    if (name.size() >= kEnding.size() &&
+        name.compare(name.size() - kEnding.size(), kEnding.size(), kEnding) == 0)
         return name;
     struct stat st {};
     if (::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return name;

@@ -156,8 +156,8 @@ int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, in
         return kExitFailure;
     }
     if (rec.leftOut)
-        err << "vekrec: warning: " << rec.leftOut << " frames left out of the take (" << rec.firstLeftOut << ")"
-            << std::endl;
+        err << "vekrec: warning: " << rec.leftOut << " frames left out of the take (" << rec.firstLeftOut
+            << ")" << std::endl;
     const vektake::Writer& w = *rec.writer;
     out << "vekrec: wrote " << file.TargetPath() << ": " << w.frames() << " frames, "
         << seconds(static_cast<double>(w.durationUs()) / 1e6) << ", " << megabytes(w.bytes()) << ", "
@@ -210,8 +210,10 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
         if (!rec.writer->frame(payload, size, view, rec.pending, why) && rec.leftOut++ == 0)
             rec.firstLeftOut = "frame " + std::to_string(view.header.frame) + ": " + why;
     });
-    out << "vekrec: recording to " << file.TempPath() << ", renamed to " << file.TargetPath() << " at the end; "
-        << (options.seconds ? "stops after " + seconds(*options.seconds) + " or at Ctrl+C" : "Ctrl+C ends the take")
+    out << "vekrec: recording to " << file.TempPath() << ", renamed to " << file.TargetPath()
+        << " at the end; "
+        << (options.seconds ? "stops after " + seconds(*options.seconds) + " or at Ctrl+C"
+                            : "Ctrl+C ends the take")
         << std::endl;
 
     const auto start = Clock::now();

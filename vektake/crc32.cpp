@@ -30,7 +30,8 @@ uint32_t crc32(uint32_t crc, const void* data, size_t size) {
     const auto* p = static_cast<const uint8_t*>(data);
     uint32_t c = ~crc;
     for (; size >= 8; size -= 8, p += 8) {
-        const uint32_t lo = c ^ (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
+        const uint32_t lo =
+            c ^ (uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
         c = kTables[7][lo & 0xFF] ^ kTables[6][(lo >> 8) & 0xFF] ^ kTables[5][(lo >> 16) & 0xFF] ^
             kTables[4][lo >> 24] ^ kTables[3][p[4]] ^ kTables[2][p[5]] ^ kTables[1][p[6]] ^ kTables[0][p[7]];
     }

@@ -184,17 +184,22 @@ bool checkFrame(const vekwire::FrameView& f, size_t cameraCount, std::string& wh
     };
     return eachRecord<MarkerRecord>(
                f, 0, "marker",
-               [](const MarkerRecord& r) { return finite({r.x, r.y, r.z, r.cond}) ? nullptr : "position not finite"; }, why) &&
+               [](const MarkerRecord& r) {
+                   return finite({r.x, r.y, r.z, r.cond}) ? nullptr : "position not finite";
+               },
+               why) &&
            eachRecord<RigidRecord>(
                f, 1, "rigid",
                [](const RigidRecord& r) {
                    return finite(r.pose, 7) && std::isfinite(r.cond) ? nullptr : "pose not finite";
-               }, why) &&
+               },
+               why) &&
            eachRecord<ImageRecord>(
                f, 2, "peak",
                [&](const ImageRecord& r) -> const char* {
                    if (const char* bad = onCamera(r.camera, r.detector)) return bad;
-                   if (!(r.pos >= 0 && r.pos <= 1) || !std::isfinite(r.amp)) return "position off the detector";
+                   if (!(r.pos >= 0 && r.pos <= 1) || !std::isfinite(r.amp))
+                       return "position off the detector";
                    return nullptr;
                },
                why) &&

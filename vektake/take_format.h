@@ -17,7 +17,7 @@ namespace vektake {
 
 constexpr char kMagic[8] = {'V', 'E', 'K', 'T', 'A', 'K', 'E', '\x1a'};
 constexpr uint16_t kVersion = 1;
-constexpr size_t kFileHeaderSize = 16;   // magic, u16 version, u16 header size, u32 zero
+constexpr size_t kFileHeaderSize = 16;    // magic, u16 version, u16 header size, u32 zero
 constexpr size_t kRecordHeaderSize = 12;  // u32 payload length, u16 kind, u16 zero, u32 CRC-32
 // A frame record holds one wire frame payload, so no record is longer.
 constexpr size_t kMaxPayload = vekwire::kMaxPayload;
@@ -50,9 +50,9 @@ struct Camera {
 constexpr size_t kCameraSize = sizeof(VEKCamera) + 8;
 
 struct End {
-    uint32_t frames = 0;      // frame records in the take
-    uint32_t dropped = 0;     // frames the recorder missed (gaps in frame numbers)
-    int64_t durationUs = 0;   // from the first frame's generation time to the last's
+    uint32_t frames = 0;     // frame records in the take
+    uint32_t dropped = 0;    // frames the recorder missed (gaps in frame numbers)
+    int64_t durationUs = 0;  // from the first frame's generation time to the last's
 };
 constexpr size_t kEndSize = 16;
 

@@ -121,7 +121,8 @@ bool Reader::take(Kind kind, const uint8_t* payload, size_t size, Item& item, st
             return true;
         case Kind::Cameras:
             if (stage_ != Stage::Cameras) {
-                why = stage_ == Stage::Session ? "camera list before the session record" : "a second camera list";
+                why = stage_ == Stage::Session ? "camera list before the session record"
+                                               : "a second camera list";
                 return false;
             }
             if (!decodeCameras(payload, size, cameras_, why)) return false;
@@ -147,8 +148,8 @@ bool Reader::take(Kind kind, const uint8_t* payload, size_t size, Item& item, st
             }
             if (!decodeEnd(payload, size, item.end, why)) return false;
             if (item.end.frames != frames_) {
-                why = "the end record counts " + std::to_string(item.end.frames) + " frames; the take holds " +
-                      std::to_string(frames_);
+                why = "the end record counts " + std::to_string(item.end.frames) +
+                      " frames; the take holds " + std::to_string(frames_);
                 return false;
             }
             stage_ = Stage::Ended;
@@ -160,8 +161,8 @@ bool Reader::take(Kind kind, const uint8_t* payload, size_t size, Item& item, st
 std::string Reader::cutShort() const {
     if (failed() || stage_ == Stage::Ended) return {};
     const char* where[] = {"file header", "session record", "camera record"};
-    const std::string place = stage_ == Stage::Frames ? "frame " + std::to_string(frames_ + 1)
-                                                      : where[static_cast<int>(stage_)];
+    const std::string place =
+        stage_ == Stage::Frames ? "frame " + std::to_string(frames_ + 1) : where[static_cast<int>(stage_)];
     return "byte " + std::to_string(offset_) + " (" + place + "): cut short, no end record; " +
            std::to_string(frames_) + " whole frames before it";
 }

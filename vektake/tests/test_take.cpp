@@ -21,8 +21,10 @@ namespace {
 std::string framePayload(int32_t number, int64_t us, std::vector<MarkerRecord> markers,
                          std::vector<ImageRecord> images, std::vector<DetectorRecord> detectors) {
     std::string sections;
-    vekwire::encodeSection(sections, markers.data(), static_cast<uint32_t>(markers.size()), sizeof(MarkerRecord));
-    vekwire::encodeSection(sections, images.data(), static_cast<uint32_t>(images.size()), sizeof(ImageRecord));
+    vekwire::encodeSection(sections, markers.data(), static_cast<uint32_t>(markers.size()),
+                           sizeof(MarkerRecord));
+    vekwire::encodeSection(sections, images.data(), static_cast<uint32_t>(images.size()),
+                           sizeof(ImageRecord));
     vekwire::encodeSection(sections, detectors.data(), static_cast<uint32_t>(detectors.size()),
                            sizeof(DetectorRecord));
     vekwire::FrameHeader h;
@@ -37,7 +39,8 @@ std::string framePayload(int32_t number, int64_t us, std::vector<MarkerRecord> m
 
 std::string frame(int32_t number, float markerX = 1.5f, int32_t peakCamera = 1) {
     const MarkerRecord m{4096, number, markerX, 2, 3, 1.2f, 0};
-    const ImageRecord peaks[2] = {{7, number, 0, 0, 4, 0, 0.25f, 300}, {12, number, peakCamera, 1, 5, 1, 0.75f, 1023}};
+    const ImageRecord peaks[2] = {{7, number, 0, 0, 4, 0, 0.25f, 300},
+                                  {12, number, peakCamera, 1, 5, 1, 0.75f, 1023}};
     DetectorRecord d{1, number, 0, 1, 1, VEK_DETECTOR_PIXELS, 100, 0.05f, 300, 40000};
     return framePayload(number, 1000000 + number * 2083, {m}, {peaks[0], peaks[1]}, {d});
 }
@@ -63,7 +66,8 @@ std::string take(const std::vector<std::string>& frames, bool end = true) {
     for (const std::string& p : frames) {
         vekwire::FrameView view;
         EXPECT_TRUE(vekwire::decodeFrame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), view, why));
-        EXPECT_TRUE(writer.frame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), view, out, why)) << why;
+        EXPECT_TRUE(writer.frame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), view, out, why))
+            << why;
     }
     if (end) writer.end(out);
     EXPECT_EQ(writer.bytes(), out.size());
@@ -235,8 +239,9 @@ TEST(Take, ATakeCutShortAnywhereReadsUpToItsLastWholeFrame) {
         ASSERT_EQ(r.cutShort.rfind("byte ", 0), 0u) << r.cutShort;
     }
     const size_t third = frameOffset(whole, 3);
-    EXPECT_EQ(readAll(whole.substr(0, third + 40), 100).cutShort,
-              "byte " + std::to_string(third) + " (frame 3): cut short, no end record; 2 whole frames before it");
+    EXPECT_EQ(
+        readAll(whole.substr(0, third + 40), 100).cutShort,
+        "byte " + std::to_string(third) + " (frame 3): cut short, no end record; 2 whole frames before it");
     EXPECT_EQ(readAll(whole.substr(0, 10), 100).cutShort,
               "byte 0 (file header): cut short, no end record; 0 whole frames before it");
 }

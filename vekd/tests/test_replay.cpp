@@ -1,0 +1,216 @@
+// A take played back through ReplayFrames, against the simulator that made
+// it: the same records, byte for byte, for the recording's trackers and for
+// trackers made only on the replay.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "replay.h"
+#include "simulator.h"
+#include "take_writer.h"
+
+namespace vekd {
+namespace {
+
+constexpr int kFrames = 40;
+constexpr double kRate = 480.0;
+
+std::string tempPath(const std::string& name) {
+    return ::testing::TempDir() + "replay_" + std::to_string(getpid()) + "_" + name;
+}
+
+// A wire frame payload of every stream, as a recorder receives it.
+std::string payload(int32_t number, const FrameData& d, bool peakLeds) {
+    std::string sections, images;
+    std::vector<ImageRecord> scratch;
+    if (peakLeds)
+        encodePeaksWithLeds(d, VEK_MAX_IMAGES, scratch, images);
+    else
+        vekwire::encodeSection(images, d.images.data(), static_cast<uint32_t>(d.images.size()),
+                               sizeof(ImageRecord));
+    vekwire::encodeSection(sections, d.markers.data(), static_cast<uint32_t>(d.markers.size()),
+                           sizeof(MarkerRecord));
+    vekwire::encodeSection(sections, d.rigids.data(), static_cast<uint32_t>(d.rigids.size()),
+                           sizeof(RigidRecord));
+    sections += images;
+    vekwire::encodeSection(sections, d.detectors.data(), static_cast<uint32_t>(d.detectors.size()),
+                           sizeof(DetectorRecord));
+    vekwire::FrameHeader h;
+    h.frame = number;
+    h.generatedUs = 5000000 + number * 2083;
+    h.frequency = static_cast<float>(kRate);
+    h.mask = 15;
+    std::string message;
+    vekwire::encodeFrameHeader(message, h, sections.size());
+    return message.substr(vekwire::kHeaderSize) + sections;
+}
+
+// Records kFrames frames of the simulation into a take file.
+std::string record(const Scene& scene, const TrackerTable& trackers, bool peakLeds, const std::string& name) {
+    Simulator sim(scene, 3);
+    vektake::Session session;
+    session.flags = peakLeds ? vektake::kPeaksCarryLeds : 0;
+    vektake::Writer writer(session, sim.cameras());
+    std::string bytes, why;
+    FrameData d;
+    for (int f = 1; f <= kFrames; ++f) {
+        sim.generate(f, f / kRate, trackers, d);
+        const std::string p = payload(f, d, peakLeds);
+        vekwire::FrameView view;
+        EXPECT_TRUE(vekwire::decodeFrame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), view, why));
+        EXPECT_TRUE(writer.frame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), view, bytes, why))
+            << why;
+    }
+    writer.end(bytes);
+    const std::string path = tempPath(name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+template <typename T>
+std::string bytesOf(const std::vector<T>& v) {
+    return std::string(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(T));
+}
+
+template <typename T>
+void renumber(std::vector<T>& records, int32_t frame) {
+    for (T& r : records) r.frame = frame;
+}
+
+// Served frame `served` is take frame `taken`: the simulator's records of
+// that frame, for the trackers now, with the server's frame number.
+void expectSameFrame(Simulator& sim, int taken, int served, const TrackerTable& trackers,
+                     const FrameData& got) {
+    FrameData want;
+    sim.generate(taken, taken / kRate, trackers, want);
+    renumber(want.markers, served);
+    renumber(want.rigids, served);
+    renumber(want.images, served);
+    renumber(want.detectors, served);
+    EXPECT_EQ(bytesOf(got.markers), bytesOf(want.markers)) << "frame " << taken;
+    EXPECT_EQ(bytesOf(got.rigids), bytesOf(want.rigids)) << "frame " << taken;
+    EXPECT_EQ(bytesOf(got.images), bytesOf(want.images)) << "frame " << taken;
+    EXPECT_EQ(bytesOf(got.detectors), bytesOf(want.detectors)) << "frame " << taken;
+    EXPECT_EQ(got.imageLeds, want.imageLeds) << "frame " << taken;
+}
+
+void addTracker(TrackerTable& t, int id, int type, const Scene& scene, std::vector<int> leds) {
+    ASSERT_EQ(t.create(id, VEK_CREATE, type), 0);
+    for (size_t i = 0; i < leds.size(); ++i) {
+        const int m = vek_marker_id(id, static_cast<int>(i));
+        ASSERT_EQ(t.setMarkerLed(m, VEK_MARKER_LED, leds[i]), 0);
+        const Vec3 p = scene.leds[findLed(scene, leds[i])].position;
+        const float xyz[3] = {float(p.x), float(p.y), float(p.z)};
+        if (type == VEK_RIGID_TRACKER) {
+            ASSERT_EQ(t.setMarkerPosition(m, VEK_MARKER_POSITION, xyz), 0);
+        }
+    }
+    ASSERT_EQ(t.operate(id, VEK_ON), 0);
+}
+
+Scene oddScene() {
+    Scene scene = defaultScene();
+    scene.cameras[2].vfovDegrees = 45.5;  // the detectors' own fields of view travel in the take
+    scene.cameras[5].calibrated = false;
+    return scene;
+}
+
+}  // namespace
+
+TEST(Replay, RebuildsWhatTheSimulatorServedAndMarkersForTrackersMadeOnTheReplay) {
+    const Scene scene = oddScene();
+    TrackerTable recorded;
+    addTracker(recorded, 1, VEK_RIGID_TRACKER, scene, {0, 1, 2, 3, 4, 5});
+    addTracker(recorded, 2, VEK_POINT_TRACKER, scene, {8, 9, 10, 11, 12, 13});
+    const std::string path = record(scene, recorded, true, "leds.vektake");
+
+    std::string error, note;
+    auto replay = ReplayFrames::open(path, false, error, note);
+    ASSERT_TRUE(replay) << error;
+    EXPECT_EQ(note, "");
+    EXPECT_TRUE(replay->knowsPeakLeds());
+    Simulator sim(scene, 3);
+    EXPECT_EQ(bytesOf(replay->cameras()), bytesOf(sim.cameras())) << "the take's own cameras";
+    FrameData got;
+    for (int f = 1; f <= kFrames; ++f) {
+        ASSERT_TRUE(replay->generate(100 + f, 0, recorded, got));
+        expectSameFrame(sim, f, 100 + f, recorded, got);
+    }
+    EXPECT_FALSE(replay->generate(200, 0, recorded, got));
+    EXPECT_EQ(replay->endMessage(), "end of take: 40 frames served");
+
+    // New trackers on the replay, looping past the end: the floor LEDs get
+    // the very markers the simulation would have given them.
+    TrackerTable fresh = recorded;
+    addTracker(fresh, 7, VEK_POINT_TRACKER, scene, {16, 17, 18, 19, 20, 21, 22, 23});
+    ASSERT_EQ(fresh.operate(2, VEK_OFF), 0);
+    auto looping = ReplayFrames::open(path, true, error, note);
+    ASSERT_TRUE(looping) << error;
+    int seen = 0;
+    for (int f = 1; f <= kFrames + 5; ++f) {
+        ASSERT_TRUE(looping->generate(f, 0, fresh, got));
+        expectSameFrame(sim, (f - 1) % kFrames + 1, f, fresh, got);
+        for (const MarkerRecord& m : got.markers) seen += vek_marker_tracker(m.id) == 7 && m.cond > 0;
+    }
+    EXPECT_GT(seen, (kFrames + 5) * 6);
+    std::filesystem::remove(path);
+}
+
+TEST(Replay, WithoutLedIdsItServesTheRecordedMarkersAndBrokenTakesAreRefused) {
+    const Scene scene = defaultScene();
+    TrackerTable recorded;
+    addTracker(recorded, 1, VEK_RIGID_TRACKER, scene, {0, 1, 2, 3, 4, 5});
+    const std::string path = record(scene, recorded, false, "plain.vektake");
+    std::string error, note;
+    auto replay = ReplayFrames::open(path, false, error, note);
+    ASSERT_TRUE(replay) << error;
+    EXPECT_FALSE(replay->knowsPeakLeds());
+    Simulator sim(scene, 3);
+    const TrackerTable none;
+    FrameData got, want;
+    for (int f = 1; f <= 5; ++f) {
+        ASSERT_TRUE(replay->generate(f + 1, 0, none, got));
+        sim.generate(f, f / kRate, recorded, want);
+        renumber(want.markers, f + 1);
+        renumber(want.rigids, f + 1);
+        EXPECT_EQ(bytesOf(got.markers), bytesOf(want.markers)) << "as recorded, whatever the trackers now";
+        EXPECT_EQ(bytesOf(got.rigids), bytesOf(want.rigids));
+        ASSERT_EQ(got.images.size(), want.images.size());
+        EXPECT_EQ(got.images[0].id, want.images[0].id) << "peak ids as recorded";
+    }
+
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    vektake::Reader reader;
+    reader.feed(bytes.data(), bytes.size());
+    vektake::Item item;
+    size_t third = 0, cameras = 0;
+    for (int frames = 0; reader.next(item) == 1;) {
+        if (item.kind == vektake::Kind::Cameras)
+            cameras = item.offset + vektake::kRecordHeaderSize + item.size;
+        if (item.kind == vektake::Kind::Frame && ++frames == 3) third = item.offset;
+    }
+    std::string damaged = bytes;
+    damaged[third + 100] ^= 4;
+    std::ofstream(path, std::ios::binary) << damaged;
+    EXPECT_FALSE(ReplayFrames::open(path, false, error, note));
+    EXPECT_EQ(error,
+              path + ": byte " + std::to_string(third) + " (frame 3): checksum mismatch (damaged take)");
+
+    std::ofstream(path, std::ios::binary) << bytes.substr(0, third + 100);
+    ASSERT_TRUE(ReplayFrames::open(path, false, error, note)) << error;
+    EXPECT_EQ(note, path + ": byte " + std::to_string(third) +
+                        " (frame 3): cut short, no end record; 2 whole frames before it");
+
+    std::ofstream(path, std::ios::binary) << bytes.substr(0, cameras + 5);
+    EXPECT_FALSE(ReplayFrames::open(path, false, error, note));
+    EXPECT_EQ(error, path + ": byte " + std::to_string(cameras) +
+                         " (frame 1): cut short, no end record; 0 whole frames before it");
+    std::filesystem::remove(path);
+}
+
+}  // namespace vekd
