@@ -1,13 +1,17 @@
 // vekd's per-frame work: simulate the default scene (peaks, reconstruction,
 // rigid fits) with point trackers on every LED and the two bodies as rigid
-// trackers.
+// trackers; and the same frames played back from a take.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "replay.h"
+#include "simulated_take.h"
 #include "simulator.h"
 
-static void BM_GenerateDefaultScene(benchmark::State& state) {
-    const vekd::Scene scene = vekd::defaultScene();
-    vekd::Simulator sim(scene, 1);
+static vekd::TrackerTable defaultTrackers(const vekd::Scene& scene) {
     vekd::TrackerTable trackers;
     trackers.create(0, 256, 768);
     for (int led = 0; led < 32; ++led) trackers.setMarkerLed(led, 1024, led);
@@ -26,6 +30,13 @@ static void BM_GenerateDefaultScene(benchmark::State& state) {
         }
         trackers.operate(id, 258);
     }
+    return trackers;
+}
+
+static void BM_GenerateDefaultScene(benchmark::State& state) {
+    const vekd::Scene scene = vekd::defaultScene();
+    vekd::Simulator sim(scene, 1);
+    const vekd::TrackerTable trackers = defaultTrackers(scene);
     vekd::FrameData frame;
     int32_t n = 0;
     for (auto _ : state) {
@@ -35,5 +46,30 @@ static void BM_GenerateDefaultScene(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_GenerateDefaultScene);
+
+// One frame of a take of the default scene (960 frames, peaks with LED ids,
+// looping): read, checked, peaks renamed and markers rebuilt.
+static void BM_ReplayDefaultScene(benchmark::State& state) {
+    const vekd::Scene scene = vekd::defaultScene();
+    const vekd::TrackerTable trackers = defaultTrackers(scene);
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("bench_replay_" + std::to_string(getpid()) + ".vektake"))
+            .string();
+    std::ofstream(path, std::ios::binary) << vekd::testing::simulatedTake(scene, 1, trackers, 960, 960, true);
+    std::string error, note;
+    auto replay = vekd::ReplayFrames::open(path, true, error, note);
+    std::filesystem::remove(path);  // the open file stays readable
+    if (!replay) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    vekd::FrameData frame;
+    int32_t n = 0;
+    for (auto _ : state) {
+        replay->generate(++n, 0, trackers, frame);
+        benchmark::DoNotOptimize(frame.markers.data());
+    }
+}
+BENCHMARK(BM_ReplayDefaultScene);
 
 BENCHMARK_MAIN();

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "replay.h"
+#include "simulated_take.h"
 #include "simulator.h"
-#include "take_writer.h"
 
 namespace vekd {
 namespace {
@@ -23,51 +23,11 @@ std::string tempPath(const std::string& name) {
     return ::testing::TempDir() + "replay_" + std::to_string(getpid()) + "_" + name;
 }
 
-// A wire frame payload of every stream, as a recorder receives it.
-std::string payload(int32_t number, const FrameData& d, bool peakLeds) {
-    std::string sections, images;
-    std::vector<ImageRecord> scratch;
-    if (peakLeds)
-        encodePeaksWithLeds(d, VEK_MAX_IMAGES, scratch, images);
-    else
-        vekwire::encodeSection(images, d.images.data(), static_cast<uint32_t>(d.images.size()),
-                               sizeof(ImageRecord));
-    vekwire::encodeSection(sections, d.markers.data(), static_cast<uint32_t>(d.markers.size()),
-                           sizeof(MarkerRecord));
-    vekwire::encodeSection(sections, d.rigids.data(), static_cast<uint32_t>(d.rigids.size()),
-                           sizeof(RigidRecord));
-    sections += images;
-    vekwire::encodeSection(sections, d.detectors.data(), static_cast<uint32_t>(d.detectors.size()),
-                           sizeof(DetectorRecord));
-    vekwire::FrameHeader h;
-    h.frame = number;
-    h.generatedUs = 5000000 + number * 2083;
-    h.frequency = static_cast<float>(kRate);
-    h.mask = 15;
-    std::string message;
-    vekwire::encodeFrameHeader(message, h, sections.size());
-    return message.substr(vekwire::kHeaderSize) + sections;
-}
-
 // Records kFrames frames of the simulation into a take file.
 std::string record(const Scene& scene, const TrackerTable& trackers, bool peakLeds, const std::string& name) {
-    Simulator sim(scene, 3);
-    vektake::Session session;
-    session.flags = peakLeds ? vektake::kPeaksCarryLeds : 0;
-    vektake::Writer writer(session, sim.cameras());
-    std::string bytes, why;
-    FrameData d;
-    for (int f = 1; f <= kFrames; ++f) {
-        sim.generate(f, f / kRate, trackers, d);
-        const std::string p = payload(f, d, peakLeds);
-        vekwire::FrameView view;
-        EXPECT_TRUE(vekwire::decodeFrame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), view, why));
-        EXPECT_TRUE(writer.frame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), view, bytes, why))
-            << why;
-    }
-    writer.end(bytes);
     const std::string path = tempPath(name);
-    std::ofstream(path, std::ios::binary) << bytes;
+    std::ofstream(path, std::ios::binary)
+        << testing::simulatedTake(scene, 3, trackers, kFrames, kRate, peakLeds);
     return path;
 }
 
