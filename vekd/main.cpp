@@ -47,6 +47,8 @@ std::unique_ptr<vekd::FrameSource> replay(vekd::Options& options, int& status) {
     if (!options.nameSet) {
         const size_t slash = options.replayFile.find_last_of('/');
         std::string name = "replay " + options.replayFile.substr(slash == std::string::npos ? 0 : slash + 1);
+        for (char& ch : name)  // a file name may hold anything; a server name is one printable line
+            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f) ch = '?';
         for (size_t at; (at = name.find("  ")) != std::string::npos;) name.erase(at, 1);
         options.name = name.substr(0, 64);
     }

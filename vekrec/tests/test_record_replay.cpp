@@ -328,4 +328,13 @@ TEST(RecordAndReplay, StoppedRecordersLeaveTakesThatReplayAndBrokenTakesAreRefus
         EXPECT_EQ(foreign.status, 1);
         EXPECT_EQ(foreign.err, "vekd: cannot replay killed.out: byte 0: not a take file\n");
     }
+    // No server: nothing is written, not even a temporary file.
+    const std::string nowhere = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    const RunResult refused = dir.run(VEKREC_PATH, "-s " + nowhere + " -o none");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err,
+              "vekrec: cannot connect to " + nowhere + ": connection refused (is vekd running there?)\n");
+    for (const auto& e : fs::directory_iterator(dir.path))
+        EXPECT_NE(e.path().filename().string().rfind("none", 0), 0u);
+    EXPECT_EQ(dir.run(VEKREC_PATH, "-o x -t 0").status, 2);
 }
