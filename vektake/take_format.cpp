@@ -41,12 +41,6 @@ bool finite(const float* v, size_t n) {
 
 bool finite(std::initializer_list<float> values) { return finite(values.begin(), values.size()); }
 
-bool complete(const Fields& f, const char* what, std::string& why) {
-    if (f.complete()) return true;
-    why = std::string(f.ok() ? "bytes left over in the " : "short ") + what;
-    return false;
-}
-
 // Records of one stream of a frame, copied out one at a time (the payload
 // need not be aligned for them).
 template <typename Record, typename Check>
@@ -123,7 +117,7 @@ bool decodeSession(const uint8_t* p, size_t n, Session& s, std::string& why) {
         why = "bad server name or address";
         return false;
     }
-    return complete(f, "session record", why);
+    return f.finish("session record", why);
 }
 
 bool decodeCameras(const uint8_t* p, size_t n, std::vector<Camera>& out, std::string& why) {
@@ -155,7 +149,7 @@ bool decodeCameras(const uint8_t* p, size_t n, std::vector<Camera>& out, std::st
             return false;
         }
     }
-    return complete(f, "camera record", why);
+    return f.finish("camera record", why);
 }
 
 bool decodeEnd(const uint8_t* p, size_t n, End& e, std::string& why) {
@@ -163,7 +157,7 @@ bool decodeEnd(const uint8_t* p, size_t n, End& e, std::string& why) {
     e.frames = f.get<uint32_t>();
     e.dropped = f.get<uint32_t>();
     e.durationUs = f.get<int64_t>();
-    return complete(f, "end record", why);
+    return f.finish("end record", why);
 }
 
 bool frameFollows(int32_t last, int32_t next, std::string& why) {

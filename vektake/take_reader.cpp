@@ -8,32 +8,20 @@
 namespace vektake {
 
 void Reader::feed(const void* data, size_t size) {
-    if (failed() || size == 0) return;
-    std::memcpy(prepare(size), data, size);
-    commit(size);
+    if (!failed()) bytes_.append(data, size);
 }
 
-uint8_t* Reader::prepare(size_t size) {
-    if (start_ == end_) {
-        start_ = end_ = 0;
-    } else if (start_ > 0 && buffer_.size() - end_ < size) {
-        std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);  // less than one record
-        end_ -= start_;
-        start_ = 0;
-    }
-    if (buffer_.size() < end_ + size) buffer_.resize(std::max(end_ + size, buffer_.size() * 2));
-    return buffer_.data() + end_;
-}
+uint8_t* Reader::prepare(size_t size) { return bytes_.prepare(size); }
 
 void Reader::commit(size_t size) {
-    if (!failed()) end_ = std::min(end_ + size, buffer_.size());
+    if (!failed()) bytes_.commit(size);
 }
 
 void Reader::reset() { *this = Reader(); }
 
 int Reader::fail(const std::string& where, const std::string& why) {
     error_ = "byte " + std::to_string(offset_) + (where.empty() ? "" : " (" + where + ")") + ": " + why;
-    start_ = end_ = 0;
+    bytes_.clear();
     return -1;
 }
 
@@ -52,8 +40,8 @@ std::string Reader::place(uint16_t kind) const {
 }
 
 int Reader::readFileHeader() {
-    const size_t have = end_ - start_;
-    const uint8_t* h = buffer_.data() + start_;
+    const size_t have = bytes_.size();
+    const uint8_t* h = bytes_.data();
     if (std::memcmp(h, kMagic, std::min(have, sizeof kMagic)) != 0) return fail("", "not a take file");
     if (have < kFileHeaderSize) return 0;
     uint16_t version, size;
@@ -65,7 +53,7 @@ int Reader::readFileHeader() {
         return fail("", "take format version " + std::to_string(version) + "; this program reads version " +
                             std::to_string(kVersion));
     if (size != kFileHeaderSize || zero != 0) return fail("", "damaged file header");
-    start_ += kFileHeaderSize;
+    bytes_.consume(kFileHeaderSize);
     offset_ += kFileHeaderSize;
     stage_ = Stage::Session;
     return 1;
@@ -74,14 +62,14 @@ int Reader::readFileHeader() {
 int Reader::next(Item& item) {
     if (failed()) return -1;
     if (stage_ == Stage::FileHeader) {
-        if (end_ == start_) return 0;
+        if (bytes_.size() == 0) return 0;
         if (const int r = readFileHeader(); r <= 0) return r;
     }
-    const size_t have = end_ - start_;
+    const size_t have = bytes_.size();
     if (have == 0) return 0;
     if (stage_ == Stage::Ended) return fail("", "bytes after the end record");
     if (have < kRecordHeaderSize) return 0;
-    const uint8_t* h = buffer_.data() + start_;
+    const uint8_t* h = bytes_.data();
     uint32_t length, crc;
     uint16_t kind, zero;
     std::memcpy(&length, h, 4);
@@ -102,50 +90,50 @@ int Reader::next(Item& item) {
     item.offset = offset_;
     item.payload = payload;
     item.size = length;
-    start_ += kRecordHeaderSize + length;
+    bytes_.consume(kRecordHeaderSize + length);
     offset_ += kRecordHeaderSize + length;
     return 1;
 }
 
+bool Reader::inOrder(Kind kind, std::string& why) const {
+    // Session, camera list, frames, end: each kind in its place.
+    const Stage wanted = kind == Kind::Session   ? Stage::Session
+                         : kind == Kind::Cameras ? Stage::Cameras
+                                                 : Stage::Frames;
+    if (stage_ == wanted) return true;
+    if (stage_ < wanted)
+        why = std::string(kind == Kind::Cameras ? "camera list"
+                          : kind == Kind::Frame ? "frame"
+                                                : "end record") +
+              (stage_ == Stage::Session ? " before the session record" : " before the camera list");
+    else
+        why = kind == Kind::Session ? "a second session record" : "a second camera list";
+    return false;
+}
+
 bool Reader::take(Kind kind, const uint8_t* payload, size_t size, Item& item, std::string& why) {
     item.kind = kind;
+    if (!inOrder(kind, why)) return false;
     switch (kind) {
         case Kind::Session:
-            if (stage_ != Stage::Session) {
-                why = "a second session record";
-                return false;
-            }
             if (!decodeSession(payload, size, session_, why)) return false;
             item.session = session_;
             stage_ = Stage::Cameras;
             return true;
         case Kind::Cameras:
-            if (stage_ != Stage::Cameras) {
-                why = stage_ == Stage::Session ? "camera list before the session record"
-                                               : "a second camera list";
-                return false;
-            }
             if (!decodeCameras(payload, size, cameras_, why)) return false;
             item.cameras = cameras_;
             stage_ = Stage::Frames;
             return true;
         case Kind::Frame:
-            if (stage_ != Stage::Frames) {
-                why = "frame before the camera list";
-                return false;
-            }
             if (!vekwire::decodeFrame(payload, size, item.frame, why) ||
-                !checkFrame(item.frame, cameras_.size(), why))
+                !checkFrame(item.frame, cameras_.size(), why) ||
+                (frames_ > 0 && !frameFollows(lastFrame_, item.frame.header.frame, why)))
                 return false;
-            if (frames_ > 0 && !frameFollows(lastFrame_, item.frame.header.frame, why)) return false;
             lastFrame_ = item.frame.header.frame;
             ++frames_;
             return true;
         case Kind::End:
-            if (stage_ != Stage::Frames) {
-                why = "end record before the camera list";
-                return false;
-            }
             if (!decodeEnd(payload, size, item.end, why)) return false;
             if (item.end.frames != frames_) {
                 why = "the end record counts " + std::to_string(item.end.frames) +

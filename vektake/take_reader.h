@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "byte_buffer.h"
 #include "take_format.h"
 #include "wire.h"
 
@@ -57,12 +58,13 @@ private:
     int readFileHeader();
     // What the record at offset_ is, in a message: "frame 3", "session record".
     std::string place(uint16_t kind) const;
+    // Whether a record of this kind may come now; false with the reason.
+    bool inOrder(Kind kind, std::string& why) const;
     // Order and content of one whole record; false with the reason.
     bool take(Kind kind, const uint8_t* payload, size_t size, Item& item, std::string& why);
 
-    std::vector<uint8_t> buffer_;
-    size_t start_ = 0, end_ = 0;  // unread bytes: buffer_[start_, end_)
-    uint64_t offset_ = 0;         // file offset of buffer_[start_]
+    vekwire::ByteBuffer bytes_;
+    uint64_t offset_ = 0;  // file offset of bytes_.data()
     Stage stage_ = Stage::FileHeader;
     uint32_t frames_ = 0;
     int32_t lastFrame_ = 0;

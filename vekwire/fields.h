@@ -54,6 +54,13 @@ public:
     void skip(size_t k) { at_ += k; }
     bool ok() const { return !short_; }
     bool complete() const { return !short_ && at_ == n_; }
+    // complete(), or false with why not: "truncated <what>" or "trailing
+    // bytes in <what>".
+    bool finish(const char* what, std::string& error) const {
+        if (complete()) return true;
+        error = std::string(ok() ? "trailing bytes in " : "truncated ") + what;
+        return false;
+    }
 
 private:
     const uint8_t* p_;

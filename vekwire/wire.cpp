@@ -20,12 +20,6 @@ void putHeader(std::string& out, Kind kind, size_t payload) {
     put<uint16_t>(out, 0);
 }
 
-bool finish(const Fields& f, const char* what, std::string& error) {
-    if (f.complete()) return true;
-    error = std::string(f.ok() ? "trailing bytes in " : "truncated ") + what;
-    return false;
-}
-
 }  // namespace
 
 void encodeHello(std::string& out, const Hello& m) {
@@ -111,7 +105,7 @@ bool decodeHello(const uint8_t* p, size_t n, Hello& m, std::string& error) {
         error = "bad client label";
         return false;
     }
-    return finish(f, "hello", error);
+    return f.finish("hello", error);
 }
 
 bool decodeWelcome(const uint8_t* p, size_t n, Welcome& m, std::string& error) {
@@ -131,7 +125,7 @@ bool decodeWelcome(const uint8_t* p, size_t n, Welcome& m, std::string& error) {
         error = "bad server name";
         return false;
     }
-    return finish(f, "welcome", error);
+    return f.finish("welcome", error);
 }
 
 bool decodeRequest(const uint8_t* p, size_t n, Request& m, std::string& error) {
@@ -143,7 +137,7 @@ bool decodeRequest(const uint8_t* p, size_t n, Request& m, std::string& error) {
     m.key = f.get<int32_t>();
     m.value = f.get<int32_t>();
     for (float& v : m.f) v = f.get<float>();
-    return finish(f, "request", error);
+    return f.finish("request", error);
 }
 
 bool decodeReply(const uint8_t* p, size_t n, Reply& m, std::string& error) {
@@ -152,13 +146,13 @@ bool decodeReply(const uint8_t* p, size_t n, Reply& m, std::string& error) {
     m.code = f.get<int32_t>();
     m.value = f.get<int32_t>();
     m.fvalue = f.get<float>();
-    return finish(f, "reply", error);
+    return f.finish("reply", error);
 }
 
 bool decodeInt(const uint8_t* p, size_t n, int32_t& v, std::string& error) {
     Fields f(p, n);
     v = f.get<int32_t>();
-    return finish(f, "message", error);
+    return f.finish("message", error);
 }
 
 bool decodeFloat(const uint8_t* p, size_t n, float& v, std::string& error) {
@@ -168,7 +162,7 @@ bool decodeFloat(const uint8_t* p, size_t n, float& v, std::string& error) {
         error = "frequency not finite";
         return false;
     }
-    return finish(f, "message", error);
+    return f.finish("message", error);
 }
 
 bool decodeFrame(const uint8_t* p, size_t n, FrameView& m, std::string& error) {
@@ -205,7 +199,7 @@ bool decodeFrame(const uint8_t* p, size_t n, FrameView& m, std::string& error) {
         m.count[s] = count;
         f.skip(bytes);
     }
-    return finish(f, "frame", error);
+    return f.finish("frame", error);
 }
 
 bool decodeCameras(const uint8_t* p, size_t n, std::vector<VEKCamera>& out, std::string& error) {
@@ -215,7 +209,7 @@ bool decodeCameras(const uint8_t* p, size_t n, std::vector<VEKCamera>& out, std:
         error = "bad camera list";
         return false;
     }
-    if (!f.ok()) return finish(f, "camera list", error);
+    if (!f.ok()) return f.finish("camera list", error);
     out.resize(count);
     if (count) std::memcpy(out.data(), f.here(), size_t{count} * sizeof(VEKCamera));
     return true;
@@ -265,38 +259,25 @@ bool decodeScanAnswer(const uint8_t* p, size_t n, VEKScanEntry& entry) {
 // ---- Reader -------------------------------------------------------------
 
 void Reader::feed(const void* data, size_t size) {
-    if (failed() || size == 0) return;
-    std::memcpy(prepare(size), data, size);
-    commit(size);
+    if (!failed()) bytes_.append(data, size);
 }
 
-uint8_t* Reader::prepare(size_t size) {
-    if (start_ == end_) {
-        start_ = end_ = 0;
-    } else if (buffer_.size() - end_ < size && start_ > 0) {
-        // Out of room: move the unread part (less than one message) down.
-        std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
-        end_ -= start_;
-        start_ = 0;
-    }
-    if (buffer_.size() < end_ + size) buffer_.resize(std::max(end_ + size, buffer_.size() * 2));
-    return buffer_.data() + end_;
-}
+uint8_t* Reader::prepare(size_t size) { return bytes_.prepare(size); }
 
 void Reader::commit(size_t size) {
-    if (!failed()) end_ = std::min(end_ + size, buffer_.size());
+    if (!failed()) bytes_.commit(size);
 }
 
 int Reader::fail(std::string why) {
     error_ = std::move(why);
-    start_ = end_ = 0;
+    bytes_.clear();
     return -1;
 }
 
 int Reader::next(Message& m) {
     if (failed()) return -1;
     if (buffered() < kHeaderSize) return 0;
-    const uint8_t* h = buffer_.data() + start_;
+    const uint8_t* h = bytes_.data();
     uint32_t length;
     uint16_t kind, zero;
     std::memcpy(&length, h, 4);
@@ -310,12 +291,12 @@ int Reader::next(Message& m) {
     m.kind = static_cast<Kind>(kind);
     m.data = h + kHeaderSize;
     m.size = length;
-    start_ += kHeaderSize + length;
+    bytes_.consume(kHeaderSize + length);
     return 1;
 }
 
 void Reader::reset() {
-    start_ = end_ = 0;
+    bytes_.clear();
     error_.clear();
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "byte_buffer.h"
 #include "vek_types.h"
 
 namespace vekwire {
@@ -156,16 +157,14 @@ public:
 
     bool failed() const { return !error_.empty(); }
     const std::string& error() const { return error_; }
-    size_t buffered() const { return end_ - start_; }
+    size_t buffered() const { return bytes_.size(); }
     void reset();
 
 private:
     int fail(std::string why);
 
     size_t maxPayload_;
-    std::vector<uint8_t> buffer_;
-    size_t start_ = 0;
-    size_t end_ = 0;  // bytes of buffer_ in use
+    ByteBuffer bytes_;
     std::string error_;
 };
 
