@@ -42,7 +42,10 @@ enum {
     VEK_LIB_DROPPED = 0x7001,    /* frames dropped by full backlogs here     */
     VEK_SERVER_DROPPED = 0x7002, /* frames the server dropped for us         */
     VEK_INIT_FLAGS = 0x7003,     /* init flags as the server recorded them   */
-    VEK_CLIENT_ID = 0x7004       /* our number at the server                 */
+    VEK_CLIENT_ID = 0x7004,      /* our number at the server                 */
+    VEK_SAME_CLOCK = 0x7005      /* 1: the server runs on this machine (a
+                                    loopback address), so its frame times
+                                    compare with this machine's steady clock */
 };
 
 /* vekInit flags */
