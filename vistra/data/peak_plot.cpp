@@ -1,7 +1,6 @@
 #include "data/peak_plot.h"
 
 #include <QPainter>
-#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
@@ -23,11 +22,24 @@ QString LegendText(const PlotRow& r) {
     return r.led >= 0 ? QStringLiteral("LED %1").arg(r.led) : QStringLiteral("id %1").arg(r.id);
 }
 
-struct Range {
-    float low = std::numeric_limits<float>::max();
-    float high = std::numeric_limits<float>::lowest();
-    bool empty() const { return low > high; }
-};
+// Adds `p` to a line of pixel positions. Points that only extend a
+// straight horizontal or vertical run move its end instead: the line looks
+// the same with far fewer segments (a mean drifts by less than a pixel
+// between most samples).
+void AppendPoint(std::vector<QPoint>& line, QPoint p) {
+    const std::size_t n = line.size();
+    if (n > 0 && line[n - 1] == p) return;
+    if (n > 1) {
+        const QPoint a = line[n - 2], b = line[n - 1];
+        const bool horizontal = a.y() == b.y() && b.y() == p.y() && (a.x() <= b.x()) == (b.x() <= p.x());
+        const bool vertical = a.x() == b.x() && b.x() == p.x() && (a.y() <= b.y()) == (b.y() <= p.y());
+        if (horizontal || vertical) {
+            line[n - 1] = p;
+            return;
+        }
+    }
+    line.push_back(p);
+}
 
 }  // namespace
 
@@ -92,7 +104,6 @@ void PeakPlot::paintEvent(QPaintEvent*) {
 
     // Legend along the top, in the rows' colours.
     const QFontMetrics metrics(font());
-    const int line = metrics.height();
     int x = 4;
     int named = 0;
     for (const PlotRow& r : rows_) {
@@ -103,65 +114,79 @@ void PeakPlot::paintEvent(QPaintEvent*) {
         x += metrics.horizontalAdvance(text) + 10;
     }
 
-    const QRect area = rect().adjusted(0, line + 2, -1, -1);
-    const int lanes = static_cast<int>(columns_.size());
-    const double laneHeight = static_cast<double>(area.height()) / lanes;
-    const int64_t now = history_.now();
+    const QRect area = rect().adjusted(0, metrics.height() + 2, -1, -1);
     const double pxPerMs = static_cast<double>(area.width()) / PlotHistory::kSpanMs;
-    // A faint line every second.
     painter.setPen(kSeconds);
     for (int64_t ms = 1000; ms < PlotHistory::kSpanMs; ms += 1000) {
-        const double x = area.right() - static_cast<double>(ms) * pxPerMs;
-        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        const int secondX = area.right() - static_cast<int>(static_cast<double>(ms) * pxPerMs);
+        painter.drawLine(secondX, area.top(), secondX, area.bottom());
     }
+    const std::array<Range, kDataColumns> ranges = columnRanges();
+    const int lanes = static_cast<int>(columns_.size());
     for (int i = 0; i < lanes; ++i) {
-        const auto k = static_cast<std::size_t>(columns_[static_cast<std::size_t>(i)]);
-        const double top = area.top() + i * laneHeight;
-        const double bottom = top + laneHeight - 1;
-        painter.setPen(kGrid);
-        painter.drawLine(QPointF(area.left(), top), QPointF(area.right(), top));
+        const int top = area.top() + area.height() * i / lanes;
+        const int bottom = area.top() + area.height() * (i + 1) / lanes - 1;
+        const int k = columns_[static_cast<std::size_t>(i)];
+        paintLane(painter, QRect(area.left(), top, area.width(), bottom - top + 1), k,
+                  ranges[static_cast<std::size_t>(k)]);
+    }
+}
 
-        Range range;
-        for (const PlotRow& r : rows_)
-            if (const auto* samples = history_.samples(r.row))
-                for (const PlotSample& s : *samples)
+// One pass over every sample for all columns at once.
+std::array<PeakPlot::Range, kDataColumns> PeakPlot::columnRanges() const {
+    std::array<Range, kDataColumns> ranges;
+    for (const PlotRow& r : rows_)
+        if (const auto* samples = history_.samples(r.row))
+            for (const PlotSample& s : *samples)
+                for (std::size_t k = 0; k < kDataColumns; ++k)
                     if (!std::isnan(s.values[k])) {
-                        range.low = std::min(range.low, s.values[k]);
-                        range.high = std::max(range.high, s.values[k]);
+                        ranges[k].low = std::min(ranges[k].low, s.values[k]);
+                        ranges[k].high = std::max(ranges[k].high, s.values[k]);
                     }
-        painter.setPen(kText);
-        painter.drawText(QPointF(area.left() + 3, top + metrics.ascent()),
-                         QString::fromLatin1(DataColumns()[k].label));
-        if (range.empty()) continue;
-        const char* format = DataColumns()[k].format;
-        painter.drawText(QRectF(area.left(), top, area.width() - 3, laneHeight - 1),
-                         Qt::AlignRight | Qt::AlignTop, QString::asprintf(format, range.high));
-        painter.drawText(QRectF(area.left(), top, area.width() - 3, laneHeight - 1),
-                         Qt::AlignRight | Qt::AlignBottom, QString::asprintf(format, range.low));
+    return ranges;
+}
 
-        // A flat line sits in the middle of its lane.
-        const double span = range.high > range.low ? range.high - range.low : 1.0;
-        const double mid = range.high > range.low ? 0.0 : 0.5;
-        const double inner = std::max(1.0, bottom - top - 4);
-        auto y = [&](float v) { return bottom - 2 - ((v - range.low) / span + mid) * inner; };
-        for (const PlotRow& r : rows_) {
-            const auto* samples = history_.samples(r.row);
-            if (!samples) continue;
-            painter.setPen(rowColour(r.row));
-            QPolygonF piece;
-            auto flush = [&] {
-                if (piece.size() == 1) painter.drawPoint(piece.front());
-                if (piece.size() > 1) painter.drawPolyline(piece);
-                piece.clear();
-            };
-            for (const PlotSample& s : *samples) {
-                if (std::isnan(s.values[k])) {
-                    flush();
-                    continue;
-                }
-                piece << QPointF(area.right() - static_cast<double>(now - s.ms) * pxPerMs, y(s.values[k]));
+void PeakPlot::paintLane(QPainter& painter, const QRect& lane, int column, const Range& range) const {
+    const DataColumn& d = DataColumns()[static_cast<std::size_t>(column)];
+    const QFontMetrics metrics(font());
+    painter.setPen(kGrid);
+    painter.drawLine(lane.topLeft(), lane.topRight());
+    painter.setPen(kText);
+    painter.drawText(lane.left() + 3, lane.top() + metrics.ascent(), QString::fromLatin1(d.label));
+    if (range.empty()) return;
+    const QRect scale = lane.adjusted(0, 1, -3, 0);
+    painter.drawText(scale, Qt::AlignRight | Qt::AlignTop, QString::asprintf(d.format, range.high));
+    painter.drawText(scale, Qt::AlignRight | Qt::AlignBottom, QString::asprintf(d.format, range.low));
+
+    // Pixel positions; a flat line sits in the middle of its lane.
+    const double pxPerMs = static_cast<double>(lane.width()) / PlotHistory::kSpanMs;
+    const double span = range.high > range.low ? range.high - range.low : 1.0;
+    const double mid = range.high > range.low ? 0.0 : 0.5;
+    const double inner = std::max(1, lane.height() - 5);
+    const double base = lane.bottom() - 2;
+    const int64_t now = history_.now();
+    const auto k = static_cast<std::size_t>(column);
+    std::vector<QPoint> line;
+    auto flush = [&] {
+        if (line.size() == 1) painter.drawPoint(line.front());
+        if (line.size() > 1) painter.drawPolyline(line.data(), static_cast<int>(line.size()));
+        line.clear();
+    };
+    for (const PlotRow& r : rows_) {
+        const auto* samples = history_.samples(r.row);
+        if (!samples) continue;
+        painter.setPen(rowColour(r.row));
+        for (const PlotSample& s : *samples) {
+            if (std::isnan(s.values[k])) {
+                flush();
+                continue;
             }
-            flush();
+            // Positive pixel positions: adding one half rounds.
+            const double y = base - ((s.values[k] - range.low) / span + mid) * inner + 0.5;
+            AppendPoint(line,
+                        QPoint(lane.right() - static_cast<int>(static_cast<double>(now - s.ms) * pxPerMs),
+                               static_cast<int>(y)));
         }
+        flush();
     }
 }

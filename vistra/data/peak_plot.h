@@ -7,12 +7,15 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "data/plot_history.h"
 
 class PeakTables;
+class QPainter;
 
 // A row to plot: its table row, the marker whose statistics it holds and
 // that marker's LED (-1 when no tracker names it).
@@ -44,6 +47,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    struct Range {
+        float low = std::numeric_limits<float>::max();
+        float high = std::numeric_limits<float>::lowest();
+        bool empty() const { return low > high; }
+    };
+    std::array<Range, kDataColumns> columnRanges() const;
+    void paintLane(QPainter& painter, const QRect& lane, int column, const Range& range) const;
+
     std::vector<PlotRow> rows_;
     std::vector<int> columns_;
     PlotHistory history_;
