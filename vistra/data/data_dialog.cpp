@@ -55,6 +55,8 @@ DataDialog::DataDialog(QWidget* parent, const DetectorSession* session) : QDialo
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setMinimumSize(250, 300);
     resize(320, 300);
+    // The view starts on the first camera.
+    setWindowTitle(QStringLiteral("Camera 1"));
 
     auto* a = new QWidget(this);
     auto* aLayout = new QVBoxLayout(a);
@@ -103,8 +105,6 @@ DataDialog::DataDialog(QWidget* parent, const DetectorSession* session) : QDialo
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &DataDialog::plotSelection);
 }
-
-DataDialog::~DataDialog() = default;
 
 QWidget* DataDialog::makeColumnControls(QWidget* parent) {
     auto* box = new QGroupBox(QStringLiteral("Column Controls"), parent);
@@ -171,10 +171,6 @@ QWidget* DataDialog::makeDelay(QWidget* parent) {
 }
 
 void DataDialog::Fill(int camera) {
-    if (camera != camera_) {
-        camera_ = camera;
-        plot_->clear();
-    }
     table_->Fill(camera);
 
     // The plot: the selected rows that are shown, the columns that are shown.
@@ -196,6 +192,7 @@ void DataDialog::Fill(int camera) {
 }
 
 void DataDialog::showCamera(int camera) {
+    camera_ = camera;
     setWindowTitle(QStringLiteral("Camera %1").arg(camera + 1));
     table_->resetWarnings();
     Fill(camera);

@@ -23,13 +23,13 @@ class DataDialog : public QDialog {
     Q_OBJECT
 public:
     DataDialog(QWidget* parent, const DetectorSession* session);
-    ~DataDialog() override;
 
     // Refreshes the table and the plot with the statistics of `camera`.
     void Fill(int camera);
     // A camera was selected: the caption names it, its index warnings are
     // printed again, and the table shows it.
     void showCamera(int camera);
+    // The camera the caption names.
     int camera() const { return camera_; }
 
     MyTable* table() const { return table_; }

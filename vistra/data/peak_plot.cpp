@@ -58,6 +58,8 @@ QColor PeakPlot::rowColour(int row) {
 }
 
 void PeakPlot::sample(const PeakTables& tables, int camera, const std::vector<PlotRow>& rows, int64_t ms) {
+    if (camera != camera_) history_.clear();
+    camera_ = camera;
     rows_.clear();
     std::vector<int> kept;
     for (const PlotRow& r : rows) {

@@ -31,7 +31,7 @@ public:
     explicit PeakPlot(QWidget* parent);
 
     // Takes the statistics of `rows` in `camera` at time `ms` and repaints.
-    // Rows not given are forgotten.
+    // Rows not given are forgotten; another camera's statistics start afresh.
     void sample(const PeakTables& tables, int camera, const std::vector<PlotRow>& rows, int64_t ms);
     // The logical columns to draw, in the order the table shows them.
     void setColumns(const std::vector<int>& columns);
@@ -57,5 +57,6 @@ private:
 
     std::vector<PlotRow> rows_;
     std::vector<int> columns_;
+    int camera_ = -1;
     PlotHistory history_;
 };

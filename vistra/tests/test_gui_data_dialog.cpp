@@ -57,6 +57,7 @@ protected:
 };
 
 TEST_F(DataDialogTest, QuantitiesFormatsEmptyCellsHiddenRowsAndGrowth) {
+    EXPECT_EQ(dialog.windowTitle(), "Camera 1");
     EXPECT_EQ(table->rowCount(), 128);
     EXPECT_EQ(table->verticalHeaderItem(5)->text(), "5");
     EXPECT_EQ(table->rowHeight(0), 12);

@@ -170,14 +170,13 @@ void VistraMainWindow::rebuildCameraBox() {
 }
 
 // The view changes its camera by itself (Tab, fewer cameras): the box
-// shows the camera drawn.
+// and the data dialog show the camera drawn.
 void VistraMainWindow::showSelectedCamera() {
     const int selected = view()->selectedCamera;
     if (cameraBox_->count() == static_cast<int>(session().cameras.size()) && selected < cameraBox_->count() &&
-        cameraBox_->currentIndex() != selected) {
+        cameraBox_->currentIndex() != selected)
         cameraBox_->setCurrentIndex(selected);
-        dataDialog_->showCamera(selected);
-    }
+    if (dataDialog_->camera() != selected) dataDialog_->showCamera(selected);
 }
 
 void VistraMainWindow::processFrame() {
