@@ -7,13 +7,13 @@ namespace numerics {
 
 namespace {
 
-bool visible(const MarkerRecord& m) {
-    return m.cond > 0 && std::isfinite(m.x) && std::isfinite(m.y) && std::isfinite(m.z);
-}
-
 Vec3 position(const MarkerRecord& m) { return {m.x, m.y, m.z}; }
 
 }  // namespace
+
+bool CaptureState::visible(const MarkerRecord& m) {
+    return m.cond > 0 && std::isfinite(m.x) && std::isfinite(m.y) && std::isfinite(m.z);
+}
 
 CaptureStepResult CaptureState::step(const MarkerRecord* markers, std::size_t count) {
     count = std::min(count, records_.size());

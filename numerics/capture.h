@@ -46,6 +46,9 @@ public:
     // and markers beyond the records are left alone.
     CaptureStepResult step(const MarkerRecord* markers, std::size_t count);
 
+    // Whether a marker takes part in a step: seen, with a finite position.
+    static bool visible(const MarkerRecord& m);
+
     const std::vector<CaptureRecord>& records() const { return records_; }
     int referenceIndex() const { return reference_; }
     bool global() const { return global_; }

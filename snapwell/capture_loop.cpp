@@ -7,8 +7,9 @@
 
 namespace snapwell {
 
-LoopResult runCaptureLoop(numerics::CaptureState& capture, std::vector<MarkerRecord>& markers,
-                          const Options& options, std::ostream& out, std::ostream& err) {
+LoopResult runCaptureLoop(numerics::CaptureState& capture, CaptureQuality& quality,
+                          std::vector<MarkerRecord>& markers, const Options& options, std::ostream& out,
+                          std::ostream& err) {
     using Clock = std::chrono::steady_clock;
     int settled = 0;
     auto lastFrame = Clock::now();
@@ -25,7 +26,9 @@ LoopResult runCaptureLoop(numerics::CaptureState& capture, std::vector<MarkerRec
         }
         if (n > 0) {
             lastFrame = Clock::now();
-            capture.step(markers.data(), static_cast<std::size_t>(n));
+            const std::vector<numerics::CaptureRecord> before = capture.records();
+            const auto result = capture.step(markers.data(), static_cast<std::size_t>(n));
+            quality.observe(before, capture, result, markers.data(), static_cast<std::size_t>(n));
             if (options.verbose)
                 printReport(out, capture.records());
             else

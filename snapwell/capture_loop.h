@@ -4,6 +4,7 @@
 #pragma once
 
 #include "options.h"
+#include "quality.h"
 
 #include <capture.h>
 #include <veksock.h>
@@ -30,7 +31,9 @@ struct LoopResult {
 };
 
 // `markers` has one slot per capture record; it keeps the last frame fetched.
-LoopResult runCaptureLoop(numerics::CaptureState& capture, std::vector<MarkerRecord>& markers,
-                          const Options& options, std::ostream& out, std::ostream& err);
+// Every step is also shown to `quality`.
+LoopResult runCaptureLoop(numerics::CaptureState& capture, CaptureQuality& quality,
+                          std::vector<MarkerRecord>& markers, const Options& options, std::ostream& out,
+                          std::ostream& err);
 
 }  // namespace snapwell

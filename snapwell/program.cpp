@@ -133,7 +133,8 @@ int capture(const Options& o) {
     numerics::CaptureState state(o.global);
     state.addMarkers(static_cast<std::size_t>(total));
     std::vector<MarkerRecord> markers(static_cast<std::size_t>(total));
-    const LoopResult result = runCaptureLoop(state, markers, o, std::cout, std::cerr);
+    CaptureQuality quality(markers.size());
+    const LoopResult result = runCaptureLoop(state, quality, markers, o, std::cout, std::cerr);
     if (result.end != LoopEnd::Settled) return kExitFailure;
     // An empty or degenerate capture is never written, nor reported as done.
     if (const std::string why = unusableBody(state.records(), o.frames); !why.empty()) {
@@ -141,7 +142,15 @@ int capture(const Options& o) {
         std::cerr << "error: " << why << "; nothing written" << std::endl;
         return kExitFailure;
     }
-    return writeResult(o, state, markers);
+    const int status = writeResult(o, state, markers);
+    // The report follows the body. When the body went to standard output
+    // the report goes to standard error, so that a redirected body stays a
+    // valid rigid body file.
+    std::vector<int> leds;
+    for (const TrackerLeds& t : trackers) leds.insert(leds.end(), t.begin(), t.end());
+    quality.print(status == kExitSuccess && o.output ? std::cout : std::cerr, state.records(), leds,
+                  o.frames);
+    return status;
 }
 
 }  // namespace

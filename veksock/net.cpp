@@ -74,6 +74,13 @@ int millisecondsLeft(long long deadlineMs) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
+bool isLoopbackPeer(int fd) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    return getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0 && peer.sin_family == AF_INET &&
+           (ntohl(peer.sin_addr.s_addr) >> 24) == 127;
+}
+
 int connectWithin(const Endpoint& to, int timeoutMs, vekwire::UniqueFd& out) {
     const long long deadline = nowMs() + timeoutMs;
     sockaddr_in addr{};

@@ -29,6 +29,10 @@ int socketCode(int err);
 // negative library code.
 int connectWithin(const Endpoint& to, int timeoutMs, vekwire::UniqueFd& out);
 
+// True when the socket's peer has a loopback address (127.0.0.0/8): the
+// server runs on this machine.
+bool isLoopbackPeer(int fd);
+
 // Milliseconds left until a steady-clock deadline given in milliseconds.
 int millisecondsLeft(long long deadlineMs);
 long long nowMs();

@@ -245,6 +245,7 @@ int Session::init(const char* server, int flags) {
         fail(code);
         return code;
     }
+    sameClock_ = isLoopbackPeer(fd_.get());
     vekwire::Hello hello;
     hello.flags = flags;
     hello.label = program_invocation_short_name;
@@ -346,6 +347,8 @@ int Session::getInteger(int key, int& value) {
         value = flags_;
     } else if (key == VEK_CLIENT_ID) {
         value = static_cast<int>(clientId_);
+    } else if (key == VEK_SAME_CLOCK) {
+        value = sameClock_ ? 1 : 0;
     } else {
         fail(VEK_INVALID_ENUM);
         return 0;

@@ -98,6 +98,7 @@ private:
     // State mirrored from the server.
     int flags_ = 0;
     uint32_t clientId_ = 0;
+    bool sameClock_ = false;  // the server is reached on a loopback address
     float frequency_ = 0;
     bool streaming_ = false;
     int streams_ = VEK_DEFAULT_STREAMS;  // stream bits switched on

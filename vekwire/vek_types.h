@@ -43,6 +43,9 @@ enum {
     VEK_SERVER_DROPPED = 0x7002, /* frames the server dropped for us         */
     VEK_INIT_FLAGS = 0x7003,     /* init flags as the server recorded them   */
     VEK_CLIENT_ID = 0x7004,      /* our number at the server                 */
+    VEK_SAME_CLOCK = 0x7005,     /* 1: the server runs on this machine (a
+                                    loopback address), so its frame times
+                                    compare with this machine's steady clock */
 
     /* For recorders (vekSetInteger, VEK_ON / VEK_OFF): this client's peaks
      * carry the LED id in `id` instead of a marker id, so that markers can

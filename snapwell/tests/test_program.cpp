@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <sys/wait.h>
@@ -138,6 +139,38 @@ TEST_F(SnapwellProgram, CapturesTheMovingDefaultBodyIntoAFile) {
     expectShapeOfDefaultBody(points);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 3);  // out, err, body.rb
     EXPECT_TRUE(server->waitForOutput("connected: flags 0x0 "));
+
+    // The quality report follows; a clean body stays well under 0.5 mm.
+    const std::string report = r.out.substr(r.out.find("wrote to body.rb\n") + 17);
+    EXPECT_EQ(report.rfind("capture quality (body-frame spread, RMS):\n", 0), 0u) << report;
+    for (int led = 0; led < 6; ++led) {
+        const std::string at = "  LED " + std::to_string(led) + ": 11 frames, spread ";
+        const auto line = report.find(at);
+        ASSERT_NE(line, std::string::npos) << report;
+        EXPECT_LT(std::stod(report.substr(line + at.size())), 0.2) << report;
+    }
+    EXPECT_NE(report.find("  body: mean spread 0.0"), std::string::npos) << report;
+    EXPECT_EQ(report.find("warning"), std::string::npos) << report;
+}
+
+TEST_F(SnapwellProgram, TheQualityReportNamesAWobblingLed) {
+    // LED 5 shakes 1.5 mm on its body; the body goes to standard output,
+    // so the report goes to standard error.
+    vekd::testing::ServerProcess wobbling({"--scene", SNAPWELL_SCENES "/wobbling_led.scene"});
+    const RunResult r = run("-s " + wobbling.address() + " -m 6 6");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(parseBody(r.out.substr(r.out.rfind('\r') + 1)).size(), 6u);
+    EXPECT_EQ(r.out.find("capture quality"), std::string::npos);
+    EXPECT_EQ(r.err.rfind("capture quality (body-frame spread, RMS):\n", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("\nwarning: LED 5 spread "), std::string::npos) << r.err;
+    double worst = 0;
+    int worstLed = -1;
+    for (int led = 0; led < 6; ++led) {
+        const std::string at = "  LED " + std::to_string(led) + ": 11 frames, spread ";
+        const double spread = std::stod(r.err.substr(r.err.find(at) + at.size()));
+        if (spread > worst) std::tie(worst, worstLed) = std::tie(spread, led);
+    }
+    EXPECT_EQ(worstLed, 5) << r.err;
 }
 
 TEST_F(SnapwellProgram, PointFileGlobalVerboseModeFlagsAndConfigPose) {
@@ -270,7 +303,8 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
     // An output file that cannot be opened: standard output instead, and a failure status.
     const RunResult noFolder = run(address() + "-m 6 -o missing/body.rb 6");
     EXPECT_NE(noFolder.status, 0);
-    EXPECT_EQ(noFolder.err, "unable to open missing/body.rb\n");
+    // The quality report follows on standard error, away from the body.
+    EXPECT_EQ(noFolder.err.rfind("unable to open missing/body.rb\ncapture quality", 0), 0u) << noFolder.err;
     EXPECT_EQ(noFolder.out.find("wrote to"), std::string::npos);
     EXPECT_EQ(parseBody(noFolder.out.substr(noFolder.out.rfind('\r') + 1)).size(), 6u);
 
@@ -278,7 +312,7 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
     fs::permissions(dir / "body.rb", fs::perms::owner_read | fs::perms::group_read);
     const RunResult readOnly = run(address() + "-m 6 -o body.rb 6");
     EXPECT_NE(readOnly.status, 0);
-    EXPECT_EQ(readOnly.err, "unable to open body.rb\n");
+    EXPECT_EQ(readOnly.err.rfind("unable to open body.rb\n", 0), 0u) << readOnly.err;
     EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
 
     // A device stays a device: the body goes through it.

@@ -1,5 +1,6 @@
 // The library's contract, against a real vekd on loopback.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <thread>
 
+#include "net.h"
 #include "scripted_peer.h"
 #include "server_process.h"
 #include "unique_fd.h"
@@ -121,6 +123,26 @@ TEST(LibraryConnect, AServerThatNeverAnswersTimesOut) {
     EXPECT_GE(took, std::chrono::milliseconds(1900));
     EXPECT_LT(took, std::chrono::milliseconds(3000));
     EXPECT_EQ(vekGetError(), VEK_ERR_TIMED_OUT);
+}
+
+TEST(LibraryConnect, FrameTimesCompareOnlyWithAServerOnThisMachine) {
+    ServerProcess server;
+    ASSERT_EQ(vekInit(server.address().c_str(), 0), 0);
+    int same = -1;
+    EXPECT_EQ(vekGetIntegerv(VEK_SAME_CLOCK, &same), 1);
+    EXPECT_EQ(same, 1);
+    vekDone();
+    // Any other address is another machine's clock. A UDP socket takes a
+    // peer without sending anything to it.
+    for (const auto& [address, loopback] : {std::pair{"127.0.0.2", true}, {"192.0.2.1", false}}) {
+        const vekwire::UniqueFd udp(socket(AF_INET, SOCK_DGRAM, 0));
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(9);
+        inet_pton(AF_INET, address, &a.sin_addr);
+        ASSERT_EQ(connect(udp.get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << address;
+        EXPECT_EQ(veksock::isLoopbackPeer(udp.get()), loopback) << address;
+    }
 }
 
 TEST(LibraryConnect, AServerThatBreaksTheHandshakeIsAProtocolErrorNotARefusal) {

@@ -65,6 +65,14 @@ TEST(Vekwatch, KeepsUpWithTheHighestRateAndPrintsTheDropCounters) {
         ASSERT_EQ(std::sscanf(dropped, "dropped %d here, %d by the server", &here, &server), 2) << line;
         EXPECT_EQ(here + server, 0) << line;
         lags.push_back(newest - frame);
+        // A server on this machine: how old the newest frame was when taken.
+        double p50 = -1, p99 = -1;
+        const char* age = std::strstr(line.c_str(), "age p50 ");
+        ASSERT_NE(age, nullptr) << line;
+        ASSERT_EQ(std::sscanf(age, "age p50 %lf ms p99 %lf ms", &p50, &p99), 2) << line;
+        EXPECT_GT(p50, 0.0) << line;
+        EXPECT_LT(p50, 50.0) << line;
+        EXPECT_GE(p99, p50) << line;
     }
     EXPECT_EQ(watch.finish(), 0) << watch.all();
     vekDone();

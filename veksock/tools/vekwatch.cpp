@@ -1,6 +1,8 @@
 // vekwatch: connects to vekd, defines a point tracker on LEDs 0..n-1 and
 // prints, once a second, what streams in. It takes every frame that has
-// come before it sleeps, so it keeps up with any rate vekd runs at.
+// come before it sleeps, so it keeps up with any rate vekd runs at. With a
+// server on this machine it also prints how old the newest frame was when
+// it was taken (p50 / p99 over the second).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "veksock.h"
 
@@ -30,6 +33,19 @@ int lost() {
         std::fprintf(stderr, "vekwatch: connection lost (code %d)\n", code);
     }
     return 1;
+}
+
+long long steadyMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The value below which `share` of the ages lie; reorders `ages`.
+double percentileMs(std::vector<long long>& ages, double share) {
+    const auto k = static_cast<std::size_t>(share * static_cast<double>(ages.size() - 1) + 0.5);
+    std::nth_element(ages.begin(), ages.begin() + static_cast<std::ptrdiff_t>(k), ages.end());
+    return static_cast<double>(ages[k]) / 1000.0;
 }
 
 }  // namespace
@@ -77,10 +93,15 @@ int main(int argc, char** argv) {
         vekDone();
         return 1;
     }
+    // Frame times are on the server's steady clock: comparable with ours
+    // only when the server runs on this machine.
+    int sameClock = 0;
+    vekGetIntegerv(VEK_SAME_CLOCK, &sameClock);
+    std::vector<long long> ages;
     MarkerRecord fetched[VEK_MAX_MARKERS], markers[VEK_MAX_MARKERS];
     VEKCamera cameras[VEK_MAX_CAMERAS];
     const auto start = std::chrono::steady_clock::now();
-    int frames = 0, lastFrame = 0, n = 0;
+    int frames = 0, lastFrame = 0, n = 0, ageFrame = 0;
     for (int second = 1; second <= seconds;) {
         int got;
         while ((got = vekGetMarkers(fetched, VEK_MAX_MARKERS)) > 0) {  // keep the newest frame for the report
@@ -90,6 +111,11 @@ int main(int argc, char** argv) {
             lastFrame = markers[0].frame;
         }
         if (got < 0) return lost();
+        int64_t generated = 0;
+        if (sameClock && n > 0 && markers[0].frame != ageFrame && vekGetFrameTime(&generated) > 0) {
+            ages.push_back(steadyMicroseconds() - generated);
+            ageFrame = markers[0].frame;
+        }
         if (std::chrono::steady_clock::now() - start >= std::chrono::seconds(second)) {
             int seen = 0;
             for (int i = 0; i < n; ++i) seen += markers[i].cond > 0;
@@ -104,9 +130,14 @@ int main(int argc, char** argv) {
             if (n > 0)
                 std::printf("  marker 0: %.2f %.2f %.2f cond %.1f, %d of %d seen", markers[0].x, markers[0].y,
                             markers[0].z, markers[0].cond, seen, n);
+            if (!ages.empty()) {
+                const double p50 = percentileMs(ages, 0.5), p99 = percentileMs(ages, 0.99);
+                std::printf("  age p50 %.2f ms p99 %.2f ms", p50, p99);
+            }
             std::printf("\n");
             std::fflush(stdout);
             frames = 0;
+            ages.clear();
             ++second;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -59,7 +59,7 @@ void PeakTables::resize(const std::vector<MarkerRecord>& markers, int cameraCoun
 }
 
 PeakCell* PeakTables::find(int row, int camera, int detector) {
-    if (row < 0 || camera < 0 || detector < 0 || detector > 1) return nullptr;
+    if (row < 0 || camera < 0 || detector < 0 || detector >= kDetectors) return nullptr;
     if (static_cast<std::size_t>(row) >= cells_.size()) return nullptr;
     Row& cameras = cells_[static_cast<std::size_t>(row)];
     if (static_cast<std::size_t>(camera) >= cameras.size()) return nullptr;
@@ -68,6 +68,16 @@ PeakCell* PeakTables::find(int row, int camera, int detector) {
 
 const PeakCell* PeakTables::cell(int row, int camera, int detector) const {
     return const_cast<PeakTables*>(this)->find(row, camera, detector);
+}
+
+int PeakTables::cameras(int row) const {
+    if (row < 0 || row >= rows()) return 0;
+    return static_cast<int>(cells_[static_cast<std::size_t>(row)].size());
+}
+
+int PeakTables::idOf(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= rowIds_.size()) return -1;
+    return rowIds_[static_cast<std::size_t>(row)];
 }
 
 int PeakTables::rowOf(int markerId) const {

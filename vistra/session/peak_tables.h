@@ -31,6 +31,8 @@ struct PeakFrameInput {
 
 class PeakTables {
 public:
+    static constexpr int kDetectors = 2;  // every camera has two linear detectors
+
     explicit PeakTables(std::ostream& log) : log_(log) {}
 
     // One frame's update: sizing, first peak per cell, ageing, deviations.
@@ -44,9 +46,13 @@ public:
     int rowOf(int markerId) const;
     int tableCameras() const { return tableCameras_; }
     int rows() const { return static_cast<int>(cells_.size()); }
+    // The cameras of row `row` (0 for a row that does not exist).
+    int cameras(int row) const;
+    // The marker id whose statistics row `row` holds, -1 when none.
+    int idOf(int row) const;
 
 private:
-    using Row = std::vector<std::array<PeakCell, 2>>;  // [camera][detector]
+    using Row = std::vector<std::array<PeakCell, kDetectors>>;  // [camera][detector]
 
     bool rowsFollow(const std::vector<MarkerRecord>& markers) const;
     // One row per entry of the marker list and `cameraCount` cameras per row;

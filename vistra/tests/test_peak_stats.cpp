@@ -1,9 +1,11 @@
-// Peak statistics against hand-computed values.
+// Peak statistics against hand-computed values, and the history the data
+// dialog's plot keeps of them.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <sstream>
 
+#include "data/plot_history.h"
 #include "session/detector_session.h"
 #include "session/peak_stats.h"
 
@@ -178,6 +180,39 @@ TEST_F(VistraCollectPeaksTest, RowsFollowTheMarkerListAcrossTrackers) {
     EXPECT_NEAR(cell(1, 0, 0).posStats.mean, 0.6, 1e-6);
     EXPECT_EQ(cell(0, 1, 1).posStats.count, 1);
     EXPECT_EQ(cell(0, 0, 0).posStats.count, 0);
+}
+
+PlotSample At(int64_t ms, float value) {
+    PlotSample s{ms, {}};
+    s.values.fill(value);
+    return s;
+}
+
+TEST(VistraPlotHistory, KeepsTenSecondsAtMostOneSampleInTwentyMsAndOneMarkerPerRow) {
+    PlotHistory h;
+    EXPECT_EQ(h.samples(0), nullptr);
+    // Refreshes every 8 ms for 12 s: samples of the last 10 s, 20 ms apart
+    // or more, the newest values kept.
+    for (int64_t ms = 0; ms <= 12000; ms += 8) h.add(0, 4096, At(ms, static_cast<float>(ms)));
+    const auto* s = h.samples(0);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(h.now(), 12000);
+    EXPECT_GE(s->front().ms, 2000);
+    EXPECT_LE(s->size(), static_cast<std::size_t>(PlotHistory::kSpanMs / PlotHistory::kSpacingMs + 1));
+    EXPECT_GE(s->size(), static_cast<std::size_t>(PlotHistory::kSpanMs / 24));
+    for (std::size_t i = 1; i < s->size(); ++i)
+        EXPECT_GE((*s)[i].ms - (*s)[i - 1].ms, PlotHistory::kSpacingMs);
+    EXPECT_FLOAT_EQ(s->back().values[3], 12000);
+
+    // Another marker in the row starts afresh; rows not kept go.
+    h.add(1, 4097, At(12000, 1));
+    h.add(0, 4098, At(12008, 2));
+    EXPECT_EQ(h.samples(0)->size(), 1u);
+    h.keepRows({0});
+    EXPECT_EQ(h.samples(1), nullptr);
+    h.clear();
+    EXPECT_EQ(h.samples(0), nullptr);
+    EXPECT_EQ(h.now(), 0);
 }
 
 }  // namespace

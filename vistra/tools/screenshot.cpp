@@ -1,8 +1,10 @@
-// Runs the vistra window against a server and saves a picture of it:
-//   vistra_screenshot SERVER OUT.png [single|multi] [wait-ms]
+// Runs the vistra window against a server and saves a picture of it, or
+// of its data dialog with the plot of three rows:
+//   vistra_screenshot SERVER OUT.png [single|multi|data] [wait-ms]
 #include <GL/gl.h>
 
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
@@ -12,18 +14,20 @@
 #include <string>
 
 #include "app/qt_wrapper.h"
+#include "data/data_dialog.h"
+#include "data/my_table.h"
 #include "viewer_options.h"
 #include "app/vistra_config.h"
 #include "window/vistra_main_window.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: vistra_screenshot SERVER OUT.png [single|multi] [wait-ms]\n";
+        std::cerr << "usage: vistra_screenshot SERVER OUT.png [single|multi|data] [wait-ms]\n";
         return 2;
     }
     const std::string server = argv[1];
     const QString out = QString::fromLocal8Bit(argv[2]);
-    const bool multi = argc > 3 && std::string(argv[3]) == "multi";
+    const std::string mode = argc > 3 ? argv[3] : "single";
     const int waitMs = argc > 4 ? std::atoi(argv[4]) : 2000;
 
     QTWrapper wrapper;
@@ -37,15 +41,28 @@ int main(int argc, char** argv) {
     // A point tracker on the LEDs of the two moving bodies, so that their
     // peaks are identified (green, labelled) as the tracker bar would do.
     window.session().trackers.emplace_back(vektk::kPointTracker, 1, 14);
-    if (multi) window.sl_MultiView();
+    if (mode == "multi") window.sl_MultiView();
+    DataDialog* data = window.dataDialog();
+    if (mode == "data") {
+        // Positions and amplitudes of both detectors; three rows plotted.
+        window.sl_ShowDataDialog();
+        data->resize(560, 540);
+        data->sl_Pos();
+        data->sl_Amp();
+        for (int row : {4, 8, 11})
+            data->table()->selectionModel()->select(data->table()->model()->index(row, 0),
+                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
 
     int status = 1;
     QTimer::singleShot(waitMs, [&] {
-        // The window with the view's own framebuffer (texts included) on top.
-        QPixmap picture = window.grab();
-        QPainter painter(&picture);
-        painter.drawImage(window.view()->mapTo(&window, QPoint(0, 0)), window.view()->grabFramebuffer());
-        painter.end();
+        // The window with the view's own framebuffer (texts included) on
+        // top, or the dialog.
+        QPixmap picture = mode == "data" ? data->grab() : window.grab();
+        if (mode != "data") {
+            QPainter painter(&picture);
+            painter.drawImage(window.view()->mapTo(&window, QPoint(0, 0)), window.view()->grabFramebuffer());
+        }
         if (window.session().connected && picture.save(out)) status = 0;
         if (status != 0) std::cerr << "error: no picture of a connected window\n";
         QApplication::quit();

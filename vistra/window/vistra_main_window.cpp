@@ -5,16 +5,19 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 
 #include <iostream>
 
+#include "data/data_dialog.h"
 #include "window/error_report.h"
 #include "widgets/separator.h"
 #include "widgets/widget_utils.h"
@@ -35,6 +38,7 @@ VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const g
     resize(800, 600);
     createMenus();
     createControls();
+    createDataDialog();
 
     pollTimer_ = new QTimer(this);
     pollTimer_->setTimerType(Qt::PreciseTimer);
@@ -121,6 +125,14 @@ void VistraMainWindow::createControls() {
     connect(cameraBox_, &QComboBox::activated, this, &VistraMainWindow::sl_Camera);
 }
 
+void VistraMainWindow::createDataDialog() {
+    dataDialog_ = new DataDialog(this, &session());
+    dataDialog_->setMinimumSize(250, 300);
+    dataDialog_->resize(400, 300);
+    connect(dataDialog_, &DataDialog::sg_Close, this, &VistraMainWindow::sl_ShowDataDialog);
+    connect(dataDialog_->delaySlider(), &QSlider::valueChanged, this, &VistraMainWindow::sl_ImageDelay);
+}
+
 void VistraMainWindow::sl_VekTimerEvent() {
     DetectorSession& s = session();
     int r = 0;
@@ -158,12 +170,13 @@ void VistraMainWindow::rebuildCameraBox() {
 }
 
 // The view changes its camera by itself (Tab, fewer cameras): the box
-// shows the camera drawn.
+// and the data dialog show the camera drawn.
 void VistraMainWindow::showSelectedCamera() {
     const int selected = view()->selectedCamera;
     if (cameraBox_->count() == static_cast<int>(session().cameras.size()) && selected < cameraBox_->count() &&
         cameraBox_->currentIndex() != selected)
         cameraBox_->setCurrentIndex(selected);
+    if (dataDialog_->camera() != selected) dataDialog_->showCamera(selected);
 }
 
 void VistraMainWindow::processFrame() {
@@ -185,9 +198,11 @@ void VistraMainWindow::processFrame() {
         v->selectedCamera = 0;
         sl_Camera(0);
     }
-    // The data table, once it exists, refreshes here at most every imageDelay ms.
     const uint32_t now = clock_.now();
-    if (now - lastTableRefresh_ >= static_cast<uint32_t>(imageDelay_) * 1000u) lastTableRefresh_ = now;
+    if (now - lastTableRefresh_ >= static_cast<uint32_t>(imageDelay_) * 1000u) {
+        if (dataDialog_->isVisible()) dataDialog_->Fill(v->selectedCamera);
+        lastTableRefresh_ = now;
+    }
 }
 
 void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
@@ -284,17 +299,24 @@ void VistraMainWindow::sl_Camera(int) {
     const int index = cameraBox_->currentIndex();
     if (index >= 0 && index < static_cast<int>(session().cameras.size())) {
         view()->selectedCamera = index;
+        dataDialog_->showCamera(index);
         return;
     }
     view()->selectedCamera = 0;
+    dataDialog_->setWindowTitle(QStringLiteral("Camera 1"));
     cameraBox_->clear();
     cameraBox_->addItem(QStringLiteral("Camera 1"));
 }
 
-void VistraMainWindow::sl_ImageDelay(int delay) { imageDelay_ = delay; }
+void VistraMainWindow::sl_ImageDelay(int delay) {
+    imageDelay_ = delay;
+    dataDialog_->delayLabel()->setNum(delay);
+}
 
-// The data dialog arrives with a later version; until then the button stays off.
-void VistraMainWindow::sl_ShowDataDialog() { SetHighlight(buttons_[kShowDataButton], false); }
+void VistraMainWindow::sl_ShowDataDialog() {
+    dataDialog_->setVisible(!dataDialog_->isVisible());
+    SetHighlight(buttons_[kShowDataButton], dataDialog_->isVisible());
+}
 
 void VistraMainWindow::sl_MultiView() {
     view()->multiView = !view()->multiView;

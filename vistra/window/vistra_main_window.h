@@ -9,6 +9,7 @@
 #include "window/viewer_main_window.h"
 #include "viewer_options.h"
 
+class DataDialog;
 class QAction;
 class QComboBox;
 class QDockWidget;
@@ -43,6 +44,7 @@ public:
     QPushButton* button(int index) const { return buttons_[static_cast<std::size_t>(index)]; }
     QAction* action(int index) const { return actions_[static_cast<std::size_t>(index)]; }
     QToolBar* controls() const { return controls_; }
+    DataDialog* dataDialog() const { return dataDialog_; }
 
 public slots:
     void sl_Quit();
@@ -63,6 +65,7 @@ public slots:
 private:
     void createMenus();
     void createControls();
+    void createDataDialog();
     void processFrame();
     void rebuildCameraBox();
     void showSelectedCamera();
@@ -77,6 +80,7 @@ private:
     QToolBar* controls_ = nullptr;
     QComboBox* cameraBox_ = nullptr;
     QTimer* pollTimer_ = nullptr;
+    DataDialog* dataDialog_ = nullptr;  // a window of its own, owned as a child
     uint32_t lastTableRefresh_ = 0;
     uint32_t lastLabelRefresh_ = 0;
 };
