@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QHBoxLayout>
@@ -19,6 +20,7 @@
 
 #include "data/data_dialog.h"
 #include "window/error_report.h"
+#include "settings/config_toolbar.h"
 #include "widgets/separator.h"
 #include "widgets/widget_utils.h"
 
@@ -50,7 +52,7 @@ VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const g
     connect(toggleFreq, &QAction::triggered, this, &VistraMainWindow::sl_ToggleFreq);
     addAction(toggleFreq);
 
-    if (!options.server.empty()) settings().server = options.server;
+    if (!options.server.empty()) configToolbar()->putServerFirst(QString::fromStdString(options.server));
     view()->initialise();
     show();
     autoConnectPending_ = options.connect != 0;
@@ -205,6 +207,11 @@ void VistraMainWindow::processFrame() {
     }
 }
 
+void VistraMainWindow::takeSettings() {
+    configToolbar()->Apply();
+    settings() = configToolbar()->settings();
+}
+
 void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     takeSettings();
     ViewerMainWindow::connectSession(startStreaming, setFrequency);
@@ -240,7 +247,8 @@ bool VistraMainWindow::offerSlaveConnection(int code) {
 void VistraMainWindow::initError(int code) {
     if (code >= 1 && LibraryHasText(code)) {
         if (offerSlaveConnection(code)) {
-            settings().flags |= VEK_SLAVE;
+            configToolbar()->slaveBox()->setChecked(true);
+            configToolbar()->sl_Slave();
             connectSession(true, true);
         }
         return;
@@ -293,6 +301,12 @@ void VistraMainWindow::sl_FullScreen() {
     action(kFullScreenAction)->setChecked(fullScreen_);
     statusBar()->setVisible(!fullScreen_);
     controls_->setVisible(!fullScreen_);
+    if (fullScreen_) {
+        settingsShown_ = configToolbar()->isVisible();
+        if (settingsShown_) configToolbar()->hide();
+    } else if (settingsShown_) {
+        configToolbar()->show();
+    }
 }
 
 void VistraMainWindow::sl_Camera(int) {
