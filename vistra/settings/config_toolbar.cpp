@@ -94,8 +94,6 @@ void ConfigToolbar::createWidgets(bool showSlave) {
     setWidget(inner);
 }
 
-QSize ConfigToolbar::sizeHint() const { return {kExtentWidth, QDockWidget::sizeHint().height()}; }
-
 int ConfigToolbar::Apply() {
     // A slave takes the server's running settings: only bit 0 is its own.
     if (!slave_->isChecked()) {

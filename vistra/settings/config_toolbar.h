@@ -18,8 +18,8 @@ class QSpinBox;
 class ConfigToolbar : public QDockWidget {
     Q_OBJECT
 public:
-    static constexpr int kExtentWidth = 230;
-    static constexpr int kMinimumWidth = 200;
+    static constexpr int kExtentWidth = 230;   // the dock's width where it is docked
+    static constexpr int kMinimumWidth = 200;  // of the controls
 
     // showSlave: the "Slave Mode " check box is shown. specialFlags: the
     // applied flags are 0xa00 instead of the mode and post-processing bits.
@@ -50,8 +50,6 @@ public:
     QComboBox* postprocessBox() const { return postprocess_; }
     QSpinBox* interpolateBox() const { return interpolate_; }
     QPushButton* saveButton() const { return save_; }
-
-    QSize sizeHint() const override;
 
 public slots:
     void sl_Slave();

@@ -35,6 +35,7 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
     config_ = new ConfigToolbar(QStringLiteral("Settings"), this);
     config_->attach(session_.get());
     addDockWidget(Qt::RightDockWidgetArea, config_);
+    resizeDocks({config_}, {ConfigToolbar::kExtentWidth}, Qt::Horizontal);
     // Below one frame per second the whole part is 0: repaint once a second;
     // above the options' limit the period would be 0 ms, a busy loop.
     const float wholeFps = fps >= glview::ViewerOptions::kMaxFps ? glview::ViewerOptions::kMaxFps

@@ -66,7 +66,7 @@ private:
     vektk::ConnectionSettings settings_{"", 480.0f};
     std::unique_ptr<DetectorSession> session_;
     float measuredRate_ = 0;
-    DetectorWidget* view_ = nullptr;  // central widget, owned by the window
+    DetectorWidget* view_ = nullptr;   // central widget, owned by the window
     ConfigToolbar* config_ = nullptr;  // dock, owned by the window
     std::array<QLabel*, 6> labels_{};
     int rateFrame_ = 0;
