@@ -31,11 +31,11 @@ QComboBox* makeBox(QWidget* parent, const std::array<const char*, N>& items) {
     return box;
 }
 
-// One line of the dock: a label and its control.
-QHBoxLayout* addRow(QVBoxLayout* column, QWidget* parent, const QString& label, QWidget* control) {
+// One line of the dock: a label (when given) and its control.
+QHBoxLayout* addRow(QVBoxLayout* column, QLabel* label, QWidget* control) {
     auto* row = new QHBoxLayout;
     row->setSpacing(kRowSpacing);
-    if (!label.isEmpty()) row->addWidget(new QLabel(label, parent));
+    if (label) row->addWidget(label);
     row->addWidget(control);
     column->addLayout(row);
     return row;
@@ -63,8 +63,8 @@ void ConfigToolbar::createWidgets(bool showSlave) {
     column->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
 
     slave_ = new QCheckBox(QStringLiteral("Slave Mode "), inner);
-    addRow(column, inner, QString(), slave_)->addStretch();
-    slave_->setVisible(showSlave);
+    addRow(column, nullptr, slave_)->addStretch();
+    if (!showSlave) slave_->hide();
 
     auto* addressLabel = new QLabel(QStringLiteral("Server Address"), inner);
     addressLabel->setObjectName(QStringLiteral("addr_lbl"));
@@ -73,21 +73,21 @@ void ConfigToolbar::createWidgets(bool showSlave) {
     server_->setInsertPolicy(QComboBox::InsertAtTop);
     server_->addItem(QStringLiteral("localhost"));
     server_->addItem(QString::fromLatin1(kFindServers));
-    addRow(column, inner, QString(), server_)->insertWidget(0, addressLabel);
+    addRow(column, addressLabel, server_);
 
     mode_ = makeBox(inner, kModeTexts);
-    addRow(column, inner, QStringLiteral("Mode"), mode_);
+    addRow(column, new QLabel(QStringLiteral("Mode"), inner), mode_);
     frequency_ = makeBox(inner, kFrequencyTexts);
-    addRow(column, inner, QStringLiteral("Frequency"), frequency_);
+    addRow(column, new QLabel(QStringLiteral("Frequency"), inner), frequency_);
     postprocess_ = makeBox(inner, kPostprocessTexts);
-    addRow(column, inner, QStringLiteral("Post Processing"), postprocess_);
+    addRow(column, new QLabel(QStringLiteral("Post Processing"), inner), postprocess_);
     interpolate_ = new QSpinBox(inner);
     interpolate_->setRange(0, kMaxInterpolate);
     interpolate_->setSingleStep(1);
-    addRow(column, inner, QStringLiteral("Interpolation"), interpolate_);
+    addRow(column, new QLabel(QStringLiteral("Interpolation"), inner), interpolate_);
 
     save_ = new QPushButton(QStringLiteral("Save Settings"), inner);
-    QHBoxLayout* buttonRow = addRow(column, inner, QString(), save_);
+    QHBoxLayout* buttonRow = addRow(column, nullptr, save_);
     buttonRow->insertStretch(0);
     buttonRow->addStretch();
     column->addStretch();
