@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -100,6 +101,13 @@ int CountPixels(const QImage& image, const QRect& area, Test test) {
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) n += test(image.pixel(x, y)) ? 1 : 0;
     return n;
+}
+
+// The items of a combo box, in order.
+inline QStringList ComboItems(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+    return items;
 }
 
 // Runs the event loop until `done` holds or `ms` milliseconds have passed.

@@ -262,12 +262,6 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     waitpid(master, nullptr, 0);
 }
 
-QStringList Items(const QComboBox* box) {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-    return items;
-}
-
 TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
     ScopedHome home;
     vekd::testing::ServerProcess server({"--freq", "480"});
@@ -280,7 +274,7 @@ TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
         EXPECT_EQ(window.dockWidgetArea(dock), Qt::RightDockWidgetArea);
         EXPECT_EQ(dock->width(), ConfigToolbar::kExtentWidth);
         // The -s server comes first and is chosen.
-        EXPECT_EQ(Items(dock->serverBox()), QStringList({address, "localhost", "<find servers>"}));
+        EXPECT_EQ(ComboItems(dock->serverBox()), QStringList({address, "localhost", "<find servers>"}));
         EXPECT_EQ(dock->serverBox()->currentIndex(), 0);
         dock->modeBox()->setCurrentIndex(2);
         dock->frequencyBox()->setCurrentIndex(1);
@@ -323,7 +317,7 @@ TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
 
     // A server named with -s that the file holds too is not listed twice.
     VistraMainWindow third(nullptr, "Vistra Utility", Options("localhost", false));
-    EXPECT_EQ(Items(third.configToolbar()->serverBox()),
+    EXPECT_EQ(ComboItems(third.configToolbar()->serverBox()),
               QStringList({"localhost", address, "<find servers>"}));
 }
 

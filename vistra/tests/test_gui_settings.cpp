@@ -25,12 +25,6 @@
 
 namespace {
 
-QStringList Items(const QComboBox* box) {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-    return items;
-}
-
 std::string FileText(const std::string& path) {
     std::ifstream in(path);
     return {std::istreambuf_iterator<char>(in), {}};
@@ -53,10 +47,10 @@ TEST(SettingsDock, ShowsItsControlsAndAppliesThemToTheSettings) {
     EXPECT_EQ(dock.slaveBox()->text(), "Slave Mode ");
     EXPECT_EQ(dock.findChild<QLabel*>("addr_lbl")->text(), "Server Address");
     EXPECT_TRUE(dock.serverBox()->isEditable());
-    EXPECT_EQ(Items(dock.serverBox()), QStringList({"localhost", "<find servers>"}));
-    EXPECT_EQ(Items(dock.modeBox()), QStringList({"Default", "1", "2", "3", "4"}));
-    EXPECT_EQ(Items(dock.frequencyBox()), QStringList({"480", "240", "120", "60", "30"}));
-    EXPECT_EQ(Items(dock.postprocessBox()), QStringList({"Off", "On"}));
+    EXPECT_EQ(ComboItems(dock.serverBox()), QStringList({"localhost", "<find servers>"}));
+    EXPECT_EQ(ComboItems(dock.modeBox()), QStringList({"Default", "1", "2", "3", "4"}));
+    EXPECT_EQ(ComboItems(dock.frequencyBox()), QStringList({"480", "240", "120", "60", "30"}));
+    EXPECT_EQ(ComboItems(dock.postprocessBox()), QStringList({"Off", "On"}));
     EXPECT_EQ(dock.interpolateBox()->minimum(), 0);
     EXPECT_EQ(dock.interpolateBox()->maximum(), 999);
     EXPECT_EQ(dock.saveButton()->text(), "Save Settings");
@@ -131,7 +125,7 @@ TEST(SettingsDock, SavesAndLoadsTavrix) {
               "loading alias: lab one(10.1.1.5)\nloading alias: my lab box()\n");
     vektk::VEK session(0.001f);
     first->attach(&session);
-    EXPECT_EQ(Items(first->serverBox()),
+    EXPECT_EQ(ComboItems(first->serverBox()),
               QStringList({"lab one", "localhost", "my lab box", "<find servers>"}));
     EXPECT_EQ(first->serverBox()->currentText(), "lab one");
     EXPECT_EQ(first->modeBox()->currentText(), "Default");
@@ -173,7 +167,7 @@ TEST(SettingsDock, SavesAndLoadsTavrix) {
     testing::internal::GetCapturedStdout();
     second.attach(&session);
     second.Apply();
-    EXPECT_EQ(Items(second.serverBox()),
+    EXPECT_EQ(ComboItems(second.serverBox()),
               QStringList({"localhost", "lab one", "my lab box", "<find servers>"}));
     EXPECT_EQ(second.settings().server, "localhost");
     EXPECT_EQ(second.settings().flags, 0x400);
@@ -198,14 +192,6 @@ TEST(SettingsDock, SavesAndLoadsTavrix) {
               "error: write(" + other.file(".tavrix") + "): Is a directory\n");
 }
 
-glview::ViewerOptions Options(const std::string& server, bool connect) {
-    static std::ostringstream sink;
-    glview::ViewerOptions options("Vistra Utility", sink);
-    options.server = server;
-    options.connect = connect ? 1 : 0;
-    return options;
-}
-
 TEST(SettingsDock, FindServersListsTwoRealServersAndConnectsThroughOne) {
     vekd::testing::ServerProcess alpha({"--name", "alpha"});
     vekd::testing::ServerProcess beta({"--bind", "127.0.0.2", "--name", "beta lab"});
@@ -214,14 +200,15 @@ TEST(SettingsDock, FindServersListsTwoRealServersAndConnectsThroughOne) {
                                 ",127.0.0.2:" + std::to_string(beta.discoveryPort());
     setenv("VEK_SCAN_TARGETS", targets.c_str(), 1);
 
-    VistraMainWindow window(nullptr, "Vistra Utility", Options("", false));
+    std::ostringstream sink;
+    VistraMainWindow window(nullptr, "Vistra Utility", glview::ViewerOptions("Vistra Utility", sink));
     ConfigToolbar* dock = window.configToolbar();
     QComboBox* box = dock->serverBox();
     QSignalSpy scanned(dock, &ConfigToolbar::sg_Scanned);
     ChooseFromList(box, "<find servers>");
     ASSERT_EQ(scanned.count(), 1);
     // Answers come in any order; the list stays open for the choice.
-    QStringList found = Items(box);
+    QStringList found = ComboItems(box);
     ASSERT_EQ(found.size(), 3);
     EXPECT_EQ(found.takeLast(), "<find servers>");
     found.sort();
@@ -245,7 +232,7 @@ TEST(SettingsDock, FindServersListsTwoRealServersAndConnectsThroughOne) {
     testing::internal::CaptureStderr();
     ChooseFromList(box, "<find servers>");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "error: connection check failed: ret=-10065\n");
-    EXPECT_EQ(Items(box), QStringList({"localhost", "<find servers>"}));
+    EXPECT_EQ(ComboItems(box), QStringList({"localhost", "<find servers>"}));
     EXPECT_EQ(scanned.count(), 2);
     box->hidePopup();
     unsetenv("VEK_SCAN_TARGETS");
