@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "data/data_dialog.h"
 #include "window/error_report.h"
 #include "gui_test_app.h"
 #include "settings/config_toolbar.h"
@@ -319,6 +321,24 @@ TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
     VistraMainWindow third(nullptr, "Vistra Utility", Options("localhost", false));
     EXPECT_EQ(ComboItems(third.configToolbar()->serverBox()),
               QStringList({"localhost", address, "<find servers>"}));
+}
+
+// Exit ends the program whatever a window answers to being closed (the
+// data dialog, for one, only hides itself).
+TEST(VistraMainWindow, ExitEndsTheProgramEvenWhenAWindowRefusesToClose) {
+    VistraMainWindow window(nullptr, "Vistra Utility", Options("", false));
+    window.sl_ShowDataDialog();
+    ASSERT_TRUE(window.dataDialog()->isVisible());
+    struct Refusing : QWidget {
+        void closeEvent(QCloseEvent* event) override { event->ignore(); }
+    } refusing;
+    refusing.show();
+    QTimer::singleShot(0, &window, [&] { window.action(kExitAction)->trigger(); });
+    QTimer watchdog;  // Exit did nothing
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    watchdog.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
 }
 
 TEST(VistraMainWindow, ReadsTheOrientationFileOfTheWorkingDirectory) {

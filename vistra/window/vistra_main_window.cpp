@@ -256,7 +256,10 @@ void VistraMainWindow::initError(int code) {
     ViewerMainWindow::initError(code);
 }
 
-void VistraMainWindow::sl_Quit() { QApplication::quit(); }
+// Ends the event loop as Qt 3's quit did. Qt 6's quit() first asks every
+// window to close and gives up when one refuses (the data dialog only hides
+// itself), depending on the order in which it asks.
+void VistraMainWindow::sl_Quit() { QCoreApplication::exit(0); }
 
 void VistraMainWindow::sl_Connect() {
     controls_->setFocus();
