@@ -45,19 +45,22 @@ ServerProcess::ServerProcess(std::vector<std::string> extraArgs) {
         stop(9);
         throw std::runtime_error("vekd did not start: " + output_);
     }
-    const auto on = output_.find(" on 127.0.0.1:");
-    const auto disc = output_.find("udp port ");
-    if (on == std::string::npos || disc == std::string::npos) {
+    // "... on HOST:PORT, discovery on udp port N, ...": HOST is what --bind named.
+    const auto disc = output_.find(", discovery on udp port ");
+    const auto on = disc == std::string::npos ? disc : output_.rfind(" on ", disc);
+    const auto colon = on == std::string::npos ? on : output_.rfind(':', disc);
+    if (on == std::string::npos || colon == std::string::npos || colon < on) {
         stop(9);
         throw std::runtime_error("unexpected vekd start line: " + output_);
     }
-    port_ = std::atoi(output_.c_str() + on + 14);
-    discoveryPort_ = std::atoi(output_.c_str() + disc + 9);
+    host_ = output_.substr(on + 4, colon - on - 4);
+    port_ = std::atoi(output_.c_str() + colon + 1);
+    discoveryPort_ = std::atoi(output_.c_str() + disc + 24);
 }
 
 ServerProcess::~ServerProcess() { stop(); }
 
-std::string ServerProcess::address() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string ServerProcess::address() const { return host_ + ":" + std::to_string(port_); }
 
 int ServerProcess::stop(int signal) {
     if (pid_ <= 0) return -1;

@@ -1,5 +1,6 @@
-// Starts a real vekd for a test: on 127.0.0.1, ephemeral TCP and discovery
-// ports, and stops it (SIGTERM) when the object goes away.
+// Starts a real vekd for a test: on 127.0.0.1 (or the loopback address of a
+// "--bind" argument), ephemeral TCP and discovery ports, and stops it
+// (SIGTERM) when the object goes away.
 #pragma once
 
 #include <sys/types.h>
@@ -23,7 +24,7 @@ public:
     pid_t pid() const { return pid_; }
     int port() const { return port_; }
     int discoveryPort() const { return discoveryPort_; }
-    std::string address() const;  // "127.0.0.1:PORT"
+    std::string address() const;  // "127.0.0.1:PORT" (the bound address)
 
     // Sends a signal and waits for the exit; returns the exit status
     // (or 128 + signal), -1 when not running.
@@ -45,6 +46,7 @@ private:
 
     pid_t pid_ = -1;
     vekwire::UniqueFd outFd_;
+    std::string host_ = "127.0.0.1";
     int port_ = 0;
     int discoveryPort_ = 0;
     std::string output_;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -12,13 +13,49 @@
 #include <memory>
 #include <QRect>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
 #include "app/qt_wrapper.h"
+
+// HOME names a fresh, empty folder while the object lives: no test reads
+// the user's own ".tavrix", nor writes one.
+class ScopedHome {
+public:
+    ScopedHome() {
+        std::string folder = ::testing::TempDir() + "vistra_home_XXXXXX";
+        if (mkdtemp(folder.data())) path = folder;
+        if (const char* home = getenv("HOME")) previous = home;
+        setenv("HOME", path.c_str(), 1);
+    }
+    ~ScopedHome() {
+        if (previous)
+            setenv("HOME", previous->c_str(), 1);
+        else
+            unsetenv("HOME");
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    ScopedHome(const ScopedHome&) = delete;
+    ScopedHome& operator=(const ScopedHome&) = delete;
+
+    std::string file(const std::string& name) const { return path + "/" + name; }
+
+    std::string path;
+
+private:
+    std::optional<std::string> previous;
+};
 
 // Starts the application before the first test and ends it after the last
 // (an application left to static destruction outlives Qt's own statics).
 class GuiEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        home = std::make_unique<ScopedHome>();
         QTWrapperConfig config;
         config.glOptions = kGLDoubleBuffer | kGLDepthBuffer | kGLRgba;
         config.clearMask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
@@ -29,8 +66,12 @@ public:
         wrapper = std::make_unique<QTWrapper>();
         wrapper->init(config);
     }
-    void TearDown() override { wrapper.reset(); }
+    void TearDown() override {
+        wrapper.reset();
+        home.reset();
+    }
 
+    std::unique_ptr<ScopedHome> home;
     std::unique_ptr<QTWrapper> wrapper;
 
 private:
@@ -60,6 +101,13 @@ int CountPixels(const QImage& image, const QRect& area, Test test) {
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) n += test(image.pixel(x, y)) ? 1 : 0;
     return n;
+}
+
+// The items of a combo box, in order.
+inline QStringList ComboItems(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+    return items;
 }
 
 // Runs the event loop until `done` holds or `ms` milliseconds have passed.

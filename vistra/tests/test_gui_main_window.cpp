@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -23,8 +26,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "data/data_dialog.h"
 #include "window/error_report.h"
 #include "gui_test_app.h"
+#include "settings/config_toolbar.h"
 #include "server_process.h"
 #include "window/vistra_main_window.h"
 #include "world_orientation.h"
@@ -236,6 +241,11 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     EXPECT_EQ(window.session().flags & VEK_SLAVE, VEK_SLAVE);
     EXPECT_FALSE(window.action(kDisableFillAction)->isEnabled());
     EXPECT_TRUE(window.button(kConnectButton)->isChecked());
+    // The Settings dock says slave, and stays so while connected.
+    QCheckBox* slaveBox = window.configToolbar()->slaveBox();
+    EXPECT_TRUE(slaveBox->isChecked());
+    EXPECT_FALSE(slaveBox->isEnabled());
+    EXPECT_FALSE(window.configToolbar()->modeBox()->isEnabled());
 
     // Only the master may change the frequency: the slave is told so and
     // its session goes on.
@@ -247,8 +257,88 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     EXPECT_TRUE(WaitFor([&] { return window.session().lastFrame > frame + 20; }, 3000));
     EXPECT_TRUE(window.session().connected);
     EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), masterOnly);
+    window.sl_Connect();
+    EXPECT_FALSE(window.session().connected);
+    EXPECT_TRUE(slaveBox->isEnabled());
     kill(master, SIGTERM);
     waitpid(master, nullptr, 0);
+}
+
+TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
+    ScopedHome home;
+    vekd::testing::ServerProcess server({"--freq", "480"});
+    ASSERT_TRUE(server.running());
+    setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
+    const QString address = QString::fromStdString(server.address());
+    {
+        VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address(), false));
+        ConfigToolbar* dock = window.configToolbar();
+        EXPECT_EQ(window.dockWidgetArea(dock), Qt::RightDockWidgetArea);
+        EXPECT_EQ(dock->width(), ConfigToolbar::kExtentWidth);
+        // The -s server comes first and is chosen.
+        EXPECT_EQ(ComboItems(dock->serverBox()), QStringList({address, "localhost", "<find servers>"}));
+        EXPECT_EQ(dock->serverBox()->currentIndex(), 0);
+        dock->modeBox()->setCurrentIndex(2);
+        dock->frequencyBox()->setCurrentIndex(1);
+        dock->postprocessBox()->setCurrentIndex(1);
+        dock->interpolateBox()->setValue(3);
+
+        // Full screen hides the dock and shows it again; a closed dock stays closed.
+        window.sl_FullScreen();
+        EXPECT_TRUE(dock->isHidden());
+        window.sl_FullScreen();
+        EXPECT_FALSE(dock->isHidden());
+        dock->close();
+        window.sl_FullScreen();
+        window.sl_FullScreen();
+        EXPECT_TRUE(dock->isHidden());
+
+        testing::internal::CaptureStdout();
+        dock->saveButton()->click();
+        testing::internal::GetCapturedStdout();
+    }
+    // Started again, connecting at once, with no server named.
+    testing::internal::CaptureStdout();
+    VistraMainWindow window(nullptr, "Vistra Utility", Options("", true));
+    ConfigToolbar* dock = window.configToolbar();
+    EXPECT_EQ(dock->serverBox()->currentText(), address);
+    EXPECT_EQ(dock->modeBox()->currentText(), "2");
+    EXPECT_EQ(dock->frequencyBox()->currentText(), "240");
+    EXPECT_EQ(dock->postprocessBox()->currentText(), "On");
+    EXPECT_EQ(dock->interpolateBox()->value(), 3);
+    ASSERT_TRUE(WaitFor([&] { return window.session().connected; }, 3000));
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(server.waitForOutput("connected: flags 0x210 master"));
+    EXPECT_TRUE(server.waitForOutput("frequency 240 Hz"));
+    EXPECT_EQ(window.settings().server, server.address());
+    EXPECT_EQ(window.settings().interpolate, 3);
+    EXPECT_TRUE(dock->slaveBox()->isEnabled());  // a master may ask to be a slave next time
+    window.sl_Connect();
+    EXPECT_FALSE(window.session().connected);
+    unsetenv("VEK_SCAN_PORT");
+
+    // A server named with -s that the file holds too is not listed twice.
+    VistraMainWindow third(nullptr, "Vistra Utility", Options("localhost", false));
+    EXPECT_EQ(ComboItems(third.configToolbar()->serverBox()),
+              QStringList({"localhost", address, "<find servers>"}));
+}
+
+// Exit ends the program whatever a window answers to being closed (the
+// data dialog, for one, only hides itself).
+TEST(VistraMainWindow, ExitEndsTheProgramEvenWhenAWindowRefusesToClose) {
+    VistraMainWindow window(nullptr, "Vistra Utility", Options("", false));
+    window.sl_ShowDataDialog();
+    ASSERT_TRUE(window.dataDialog()->isVisible());
+    struct Refusing : QWidget {
+        void closeEvent(QCloseEvent* event) override { event->ignore(); }
+    } refusing;
+    refusing.show();
+    QTimer::singleShot(0, &window, [&] { window.action(kExitAction)->trigger(); });
+    QTimer watchdog;  // Exit did nothing
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    watchdog.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
 }
 
 TEST(VistraMainWindow, ReadsTheOrientationFileOfTheWorkingDirectory) {

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
         }
         if (window.session().connected && picture.save(out)) status = 0;
         if (status != 0) std::cerr << "error: no picture of a connected window\n";
-        QApplication::quit();
+        window.sl_Quit();
     });
     QApplication::exec();
     return status;

@@ -1,5 +1,6 @@
 #include "window/viewer_main_window.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -11,6 +12,7 @@
 #include "window/error_report.h"
 #include "geometry.h"
 #include "window/server_check.h"
+#include "settings/config_toolbar.h"
 #include "viewer_options.h"
 #include "world_orientation.h"
 
@@ -30,6 +32,10 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
     view_->setEnabled(true);
     setCentralWidget(view_);
     view_->initialise();
+    config_ = new ConfigToolbar(QStringLiteral("Settings"), this);
+    config_->attach(session_.get());
+    addDockWidget(Qt::RightDockWidgetArea, config_);
+    resizeDocks({config_}, {ConfigToolbar::kExtentWidth}, Qt::Horizontal);
     // Below one frame per second the whole part is 0: repaint once a second;
     // above the options' limit the period would be 0 ms, a busy loop.
     const float wholeFps = fps >= glview::ViewerOptions::kMaxFps ? glview::ViewerOptions::kMaxFps
@@ -162,6 +168,8 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     session_->ConnectDetectors(settings_, startStreaming, setFrequency);
     view_->cameraListsDirty = 1;
     if (session_->connected) {
+        // A slave stays one until it disconnects.
+        config_->slaveBox()->setEnabled((session_->flags & VEK_SLAVE) == 0);
         statusBar()->showMessage(QStringLiteral("connected"), kMessageMs);
         return;
     }
@@ -175,6 +183,7 @@ void ViewerMainWindow::disconnectSession() {
     session_->Done();
     session_->ClearLiveData();
     resetMeasuredRate();
+    config_->slaveBox()->setEnabled(true);
     statusBar()->showMessage(QStringLiteral("disconnected"), kMessageMs);
     refreshStatusLabels();
 }

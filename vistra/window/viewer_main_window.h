@@ -12,6 +12,7 @@
 #include "glwidget/qt_view_widget.h"
 #include "stopwatch.h"
 
+class ConfigToolbar;
 class QLabel;
 
 using DetectorWidget = QtViewWidget<DetectorView>;
@@ -23,6 +24,8 @@ public:
 
     DetectorSession& session() { return *session_; }
     DetectorWidget* view() const { return view_; }
+    // The "Settings" dock, docked right.
+    ConfigToolbar* configToolbar() const { return config_; }
     vektk::ConnectionSettings& settings() { return settings_; }
     float measuredRate() const { return measuredRate_; }
     // The rate of the last whole measuring period during which the server's
@@ -63,7 +66,8 @@ private:
     vektk::ConnectionSettings settings_{"", 480.0f};
     std::unique_ptr<DetectorSession> session_;
     float measuredRate_ = 0;
-    DetectorWidget* view_ = nullptr;  // central widget, owned by the window
+    DetectorWidget* view_ = nullptr;   // central widget, owned by the window
+    ConfigToolbar* config_ = nullptr;  // dock, owned by the window
     std::array<QLabel*, 6> labels_{};
     int rateFrame_ = 0;
     uint32_t rateTime_ = 0;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QHBoxLayout>
@@ -19,6 +20,7 @@
 
 #include "data/data_dialog.h"
 #include "window/error_report.h"
+#include "settings/config_toolbar.h"
 #include "widgets/separator.h"
 #include "widgets/widget_utils.h"
 
@@ -50,7 +52,7 @@ VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const g
     connect(toggleFreq, &QAction::triggered, this, &VistraMainWindow::sl_ToggleFreq);
     addAction(toggleFreq);
 
-    if (!options.server.empty()) settings().server = options.server;
+    if (!options.server.empty()) configToolbar()->putServerFirst(QString::fromStdString(options.server));
     view()->initialise();
     show();
     autoConnectPending_ = options.connect != 0;
@@ -205,6 +207,11 @@ void VistraMainWindow::processFrame() {
     }
 }
 
+void VistraMainWindow::takeSettings() {
+    configToolbar()->Apply();
+    settings() = configToolbar()->settings();
+}
+
 void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     takeSettings();
     ViewerMainWindow::connectSession(startStreaming, setFrequency);
@@ -240,7 +247,8 @@ bool VistraMainWindow::offerSlaveConnection(int code) {
 void VistraMainWindow::initError(int code) {
     if (code >= 1 && LibraryHasText(code)) {
         if (offerSlaveConnection(code)) {
-            settings().flags |= VEK_SLAVE;
+            configToolbar()->slaveBox()->setChecked(true);
+            configToolbar()->sl_Slave();
             connectSession(true, true);
         }
         return;
@@ -248,7 +256,10 @@ void VistraMainWindow::initError(int code) {
     ViewerMainWindow::initError(code);
 }
 
-void VistraMainWindow::sl_Quit() { QApplication::quit(); }
+// Ends the event loop as Qt 3's quit did. Qt 6's quit() first asks every
+// window to close and gives up when one refuses (the data dialog only hides
+// itself), depending on the order in which it asks.
+void VistraMainWindow::sl_Quit() { QCoreApplication::exit(0); }
 
 void VistraMainWindow::sl_Connect() {
     controls_->setFocus();
@@ -293,6 +304,12 @@ void VistraMainWindow::sl_FullScreen() {
     action(kFullScreenAction)->setChecked(fullScreen_);
     statusBar()->setVisible(!fullScreen_);
     controls_->setVisible(!fullScreen_);
+    if (fullScreen_) {
+        settingsShown_ = configToolbar()->isVisible();
+        if (settingsShown_) configToolbar()->hide();
+    } else if (settingsShown_) {
+        configToolbar()->show();
+    }
 }
 
 void VistraMainWindow::sl_Camera(int) {

@@ -35,6 +35,8 @@ class VistraMainWindow : public ViewerMainWindow {
 public:
     VistraMainWindow(QWidget* parent, const QString& name, const glview::ViewerOptions& options);
 
+    // Apply of the Settings dock, then its settings are the window's.
+    void takeSettings() override;
     void connectSession(bool startStreaming, bool setFrequency) override;
     void refreshConnectionState() override;
     void initError(int code) override;
@@ -74,6 +76,7 @@ private:
 
     bool paused_ = false;
     bool fullScreen_ = false;
+    bool settingsShown_ = false;  // the Settings dock, when full screen began
     int imageDelay_ = 32;
     std::vector<QPushButton*> buttons_;
     std::vector<QAction*> actions_;

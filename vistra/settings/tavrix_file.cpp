@@ -1,0 +1,141 @@
+#include "settings/tavrix_file.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <ostream>
+
+#include "line_reader.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// Up to three blank-separated words, as "%s %s %s" would read them.
+std::vector<std::string> firstWords(const std::string& line) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (words.size() < 3) {
+        while (i < line.size() && isBlank(line[i])) ++i;
+        if (i == line.size()) break;
+        const std::size_t start = i;
+        while (i < line.size() && !isBlank(line[i])) ++i;
+        words.push_back(line.substr(start, i - start));
+    }
+    return words;
+}
+
+// atoi without its undefined overflow: out-of-range values saturate.
+int toInt(const std::string& text) {
+    const long v = std::strtol(text.c_str(), nullptr, 10);
+    if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return static_cast<int>(v);
+}
+
+int frequencyItem(double hz) {
+    for (std::size_t i = 0; i < kFrequencyTexts.size(); ++i)
+        if (hz == std::atof(kFrequencyTexts[i])) return static_cast<int>(i);
+    return 0;
+}
+
+// "server: address name": the name may hold blanks.
+ServerAlias aliasOf(const std::string& line) {
+    std::size_t p = line.find("server:") + std::strlen("server:");
+    if (p < line.size() && line[p] == ' ')
+        ++p;
+    else
+        while (p < line.size() && isBlank(line[p])) ++p;
+    const std::string rest = line.substr(p);
+    const std::size_t blank = rest.find(' ');
+    if (blank == std::string::npos) return {rest, ""};
+    return {rest.substr(0, blank), rest.substr(blank + 1)};
+}
+
+void readOption(const std::string& key, const std::string& value, const std::string& path, TavrixRead& read,
+                std::ostream& err) {
+    if (key == "server:") {
+        read.servers.entries.push_back(value);
+    } else if (key == "mode:") {
+        // Items the box does not have leave it as it is.
+        const int item = toInt(value);
+        if (item >= 0 && item < static_cast<int>(kModeTexts.size())) read.modeItem = item;
+    } else if (key == "frequency:") {
+        read.frequencyItem = frequencyItem(std::atof(value.c_str()));
+    } else if (key == "postprocess:") {
+        read.postprocessItem = toInt(value) == 1 ? 1 : 0;
+    } else if (key == "interpolate:") {
+        read.interpolate = toInt(value);
+    } else {
+        err << "unknown token: " << key << " in " << path << std::endl;
+    }
+}
+
+}  // namespace
+
+int ReadTavrix(const std::string& path, TavrixRead& read, std::ostream& out, std::ostream& err) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
+    if (!file) return -1;
+    vektk::LineReader reader(file.get(), kTavrixLineLength);
+    std::string line;
+    for (int number = 1;; ++number) {
+        const vektk::LineReader::Result result = reader.Next(line);
+        if (result == vektk::LineReader::Result::End) break;
+        if (result == vektk::LineReader::Result::ReadError) {
+            err << "error: read(" << path << "): " << std::strerror(errno) << std::endl;
+            break;
+        }
+        if (result == vektk::LineReader::Result::TooLong) {
+            err << "warning: " << path << ":" << number << ": line longer than " << kTavrixLineLength
+                << " characters skipped" << std::endl;
+            continue;
+        }
+        if (line.empty() || line[0] == '#') continue;
+        const std::vector<std::string> words = firstWords(line);
+        if (words.size() == 3) {
+            if (words[0] != "server:") continue;
+            const ServerAlias alias = aliasOf(line);
+            out << "loading alias: " << alias.name << "(" << alias.address << ")" << std::endl;
+            read.servers.aliases.push_back(alias);
+            read.servers.entries.push_back(alias.name);
+        } else if (words.size() == 2) {
+            readOption(words[0], words[1], path, read, err);
+        } else {
+            err << "unknown configuration: " << line << std::endl;
+        }
+    }
+    return 0;
+}
+
+std::string TavrixText(const TavrixSave& save) {
+    std::string text;
+    for (const ServerAlias& server : save.servers)
+        text += "server: " + server.address + " " + server.name + "\n";
+    text += "mode: " + save.mode + "\n";
+    text += "frequency: " + save.frequency + "\n";
+    text += "postprocess: " + std::to_string(save.postprocess) + "\n";
+    text += "interpolate: " + std::to_string(save.interpolate) + "\n";
+    return text;
+}
+
+std::vector<ServerAlias> ServersToSave(const std::string& current, const std::vector<std::string>& boxEntries,
+                                       const std::vector<ServerAlias>& aliases) {
+    std::vector<ServerAlias> servers;
+    if (current.find('<') != std::string::npos) return servers;
+    auto add = [&](const std::string& text) {
+        const ServerAlias* alias = FindAlias(aliases, text);
+        servers.push_back({alias ? alias->address : std::string(), text});
+    };
+    add(current);
+    for (std::size_t i = 0; i + 1 < boxEntries.size(); ++i)
+        if (boxEntries[i] != current) add(boxEntries[i]);
+    return servers;
+}
