@@ -120,10 +120,12 @@ int Tracker::RemoveMarker(int index) {
     return led;
 }
 
-int Tracker::Load(int type, const std::string& path) {
+int Tracker::Load(int type, const std::string& path) { return Load(type, path, std::cerr); }
+
+int Tracker::Load(int type, const std::string& path, std::ostream& err) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
     if (!file) {
-        std::cerr << "error: open(" << path << "): " << std::strerror(errno) << '\n';
+        err << "error: open(" << path << "): " << std::strerror(errno) << '\n';
         return 0;
     }
     LineReader reader(file.get(), kLineBufferSize - 1);
@@ -134,7 +136,7 @@ int Tracker::Load(int type, const std::string& path) {
         const LineReader::Result result = reader.Next(text);
         if (result == LineReader::Result::End) break;
         if (result == LineReader::Result::ReadError) {
-            std::cerr << "error: read(" << path << "): " << std::strerror(errno) << '\n';
+            err << "error: read(" << path << "): " << std::strerror(errno) << '\n';
             return 0;
         }
         TrackerLine line;
@@ -149,12 +151,12 @@ int Tracker::Load(int type, const std::string& path) {
             case TrackerLine::Kind::Led:
             case TrackerLine::Kind::LedPosition:
                 if (line.led < 0) {
-                    std::cerr << path << ":" << count << ": invalid LED: " << text << '\n';
+                    err << path << ":" << count << ": invalid LED: " << text << '\n';
                     return 0;
                 }
                 if (count == kMaxMarkersPerTracker) {
-                    std::cerr << path << ":" << count << ": too many markers (a tracker holds at most "
-                              << kMaxMarkersPerTracker << "): " << text << '\n';
+                    err << path << ":" << count << ": too many markers (a tracker holds at most "
+                        << kMaxMarkersPerTracker << "): " << text << '\n';
                     return 0;
                 }
                 if (line.kind == TrackerLine::Kind::Led || type == kPointTracker) {
@@ -165,7 +167,7 @@ int Tracker::Load(int type, const std::string& path) {
                 }
                 continue;
             case TrackerLine::Kind::Invalid:
-                std::cerr << path << ":" << count << ": invalid string: " << text << '\n';
+                err << path << ":" << count << ": invalid string: " << text << '\n';
                 return 0;
         }
     }

@@ -107,8 +107,12 @@ int VEK::SetFrequency(float hz) {
 }
 
 void VEK::CreateTrackers() {
+    for (Tracker& t : trackers) CreateTracker(t);
+}
+
+void VEK::CreateTracker(Tracker& tracker) {
     vekScale(1.0f);
-    for (Tracker& t : trackers) t.Create();
+    tracker.Create();
     vekScale(scale);
 }
 
