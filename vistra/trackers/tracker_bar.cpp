@@ -36,10 +36,7 @@ constexpr int kTitleLength = 20;  // of a file path in a view's title
 
 QString markersText(std::size_t count) { return QStringLiteral("%1 markers").arg(count); }
 
-QString tagOf(int kind) {
-    return kind == kLedListTracker || kind == kMaxMarkersTracker ? QStringLiteral("PT")
-                                                                 : QStringLiteral("RB");
-}
+QString tagOf(int kind) { return kind == kRigidFileTracker ? QStringLiteral("RB") : QStringLiteral("PT"); }
 
 QPushButton* makeBarButton(const QString& text, QWidget* parent, const QString& tip) {
     auto* button = new QPushButton(text, parent);
@@ -247,9 +244,8 @@ int TrackerBar::AddTrackerFile(const QString& path) {
         return -1;
     }
     session_->trackers.push_back(std::move(tracker));
-    const QString tag = type == vektk::kRigidTracker ? QStringLiteral("RB") : QStringLiteral("PT");
-    AddTrackerView(id,
-                   QStringLiteral("[%1:%2] : %3").arg(tag).arg(id).arg(ElideLeft(path, kTitleLength, true)));
+    AddTrackerView(
+        id, QStringLiteral("[%1:%2] : %3").arg(tagOf(kind)).arg(id).arg(ElideLeft(path, kTitleLength, true)));
     TrackerItem* row = AddRow(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1), id, kind);
     row->fileName = path;
     if (session_->connected) session_->CreateTracker(session_->trackers.back());

@@ -68,9 +68,12 @@ VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const g
 }
 
 VistraMainWindow::~VistraMainWindow() {
+    // Full screen hides the docks for a while only: what counts is what
+    // leaving it would show again.
+    const bool configShown = fullScreen_ ? settingsShown_ : !configToolbar()->isHidden();
+    const bool trackersShown = fullScreen_ ? trackersShown_ : !trackerBar_->isHidden();
     WriteWindowSettings(SettingsPath(),
-                        WindowSettingsText(!configToolbar()->isHidden(), !trackerBar_->isHidden(),
-                                           trackerBar_->maxMarkersBox()->value()),
+                        WindowSettingsText(configShown, trackersShown, trackerBar_->maxMarkersBox()->value()),
                         std::cerr);
 }
 
@@ -342,8 +345,8 @@ void VistraMainWindow::sl_FullScreen() {
     statusBar()->setVisible(!fullScreen_);
     controls_->setVisible(!fullScreen_);
     if (fullScreen_) {
-        settingsShown_ = configToolbar()->isVisible();
-        trackersShown_ = trackerBar_->isVisible();
+        settingsShown_ = !configToolbar()->isHidden();
+        trackersShown_ = !trackerBar_->isHidden();
         if (settingsShown_) configToolbar()->hide();
         if (trackersShown_) trackerBar_->hide();
         return;
