@@ -128,9 +128,12 @@ TEST(TrackerBar, MakesTrackersFromUnusedLedsTheSelectionAndFiles) {
     EXPECT_EQ(session.trackers.size(), 1u);
     session.selectedMarkers.Select(MarkerId(0, 7));
     session.selectedMarkers.Select(MarkerId(0, 5));
+    session.fill = false;  // "Disable Fill" holds for new trackers too
     bar.sl_SelectionTracker();
+    session.fill = true;
     ASSERT_EQ(session.trackers.size(), 2u);
     EXPECT_EQ(Leds(session.trackers[1]), (std::vector<int>{5, 7}));
+    EXPECT_EQ(session.trackers[1].options, (std::vector<std::pair<int, float>>{{VEK_FILL, 0.0f}}));
     EXPECT_TRUE(session.selectedMarkers.items.empty());
     EXPECT_EQ(RowTexts(bar).last(), "[PT:1] 2 markers");
 
@@ -318,9 +321,10 @@ TEST(TrackerBar, AgainstVekdTrimsToTheLedsSeenSwitchesTrackersAndTracksACaptured
     VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address()));
     TrackerBar& bar = *window.trackerBar();
     vektk::ViewSession& session = window.session();
+    session.flags = VEK_SLAVE;  // as a last connection in slave mode leaves it
     window.sl_Connect();
     ASSERT_TRUE(session.connected);
-    // Connecting made the max-markers tracker.
+    // Connecting as master made the max-markers tracker.
     EXPECT_EQ(RowTexts(bar), QStringList({"[PT:0] 64 markers"}));
     ASSERT_TRUE(WaitFor(
         [&] { return bar.seenLabel()->text().endsWith(" / 64") && bar.seenMarkers().Count() > 20; }, 3000))

@@ -179,6 +179,12 @@ TrackerItem* TrackerBar::maxMarkersRow() const {
     return nullptr;
 }
 
+vektk::Tracker& TrackerBar::appendTracker(vektk::Tracker tracker) {
+    if (!session_->fill) tracker.SetOption(VEK_FILL, 0.0f, true);
+    session_->trackers.push_back(std::move(tracker));
+    return session_->trackers.back();
+}
+
 TrackerItem* TrackerBar::AddRow(const QString& info, int id, int kind) {
     auto* row = new TrackerItem(list_, this);
     row->setText(0, QStringLiteral("[%1:%2]").arg(tagOf(kind)).arg(id));
@@ -243,22 +249,22 @@ int TrackerBar::AddTrackerFile(const QString& path) {
                                  .arg(path, QString::fromStdString(why.str()).trimmed()));
         return -1;
     }
-    session_->trackers.push_back(std::move(tracker));
+    vektk::Tracker& added = appendTracker(std::move(tracker));
     AddTrackerView(
         id, QStringLiteral("[%1:%2] : %3").arg(tagOf(kind)).arg(id).arg(ElideLeft(path, kTitleLength, true)));
     TrackerItem* row = AddRow(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1), id, kind);
     row->fileName = path;
-    if (session_->connected) session_->CreateTracker(session_->trackers.back());
+    if (session_->connected) session_->CreateTracker(added);
     return 1;
 }
 
 void TrackerBar::CreatePointTracker(const std::vector<int>& leds, int id, bool skipServer) {
     if (leds.empty()) return;
     if (id == -1) id = NextTrackerId(session_->trackers);
-    session_->trackers.emplace_back(vektk::kPointTracker, id, leds);
+    vektk::Tracker& added = appendTracker(vektk::Tracker(vektk::kPointTracker, id, leds));
     AddRow(markersText(leds.size()), id, kLedListTracker);
     AddTrackerView(id, QStringLiteral("[PT:%1]").arg(id));
-    if (session_->connected && !skipServer) session_->CreateTracker(session_->trackers.back());
+    if (session_->connected && !skipServer) session_->CreateTracker(added);
     views_->relayout();
 }
 
@@ -267,11 +273,11 @@ void TrackerBar::CreateMaxMarkersTracker() {
     if (TrackerItem* row = maxMarkersRow()) removeRow(row);
     const int id = NextTrackerId(session_->trackers);
     const int count = maxMarkers_->value();
-    session_->trackers.emplace_back(vektk::kPointTracker, id, count);
+    vektk::Tracker& added = appendTracker(vektk::Tracker(vektk::kPointTracker, id, count));
     AddRow(markersText(static_cast<std::size_t>(count)), id, kMaxMarkersTracker);
     AddTrackerView(id, QStringLiteral("[PT:%1]").arg(id));
     if (session_->connected) {
-        session_->CreateTracker(session_->trackers.back());
+        session_->CreateTracker(added);
         ResyncTrackers();
     }
 }

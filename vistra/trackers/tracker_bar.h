@@ -90,6 +90,9 @@ protected:
 private:
     void createWidgets();
     QWidget* makeRow(QWidget* parent);
+    // Appends a tracker to the session's, with the session's fill option
+    // when fill is off.
+    vektk::Tracker& appendTracker(vektk::Tracker tracker);
     TrackerItem* AddRow(const QString& info, int id, int kind);
     void AddTrackerView(int id, const QString& title);
     // Takes the tracker of a row out of the views, the session and the list.

@@ -246,8 +246,10 @@ void VistraMainWindow::takeSettings() {
 
 void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     takeSettings();
-    const bool slave = (settings().flags & VEK_SLAVE) != 0;
-    if (!slave) trackerBar_->ResyncTrackers();
+    // The session takes the new connection's mode now (connecting would
+    // anyway): the tracker bar must not judge by the last connection's.
+    session().flags = settings().flags;
+    if ((settings().flags & VEK_SLAVE) == 0) trackerBar_->ResyncTrackers();
     ViewerMainWindow::connectSession(startStreaming, setFrequency);
     if (session().connected && (session().flags & VEK_SLAVE) != 0) trackerBar_->setEnabled(false);
     session().ClearTables();
