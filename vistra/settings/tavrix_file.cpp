@@ -1,21 +1,13 @@
 #include "settings/tavrix_file.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <ostream>
 
-#include "line_reader.h"
 #include "settings/setting_words.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
@@ -60,26 +52,10 @@ void readOption(const std::string& key, const std::string& value, const std::str
 }  // namespace
 
 int ReadTavrix(const std::string& path, TavrixRead& read, std::ostream& out, std::ostream& err) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
-    if (!file) return -1;
-    vektk::LineReader reader(file.get(), kTavrixLineLength);
-    std::string line;
-    for (int number = 1;; ++number) {
-        const vektk::LineReader::Result result = reader.Next(line);
-        if (result == vektk::LineReader::Result::End) break;
-        if (result == vektk::LineReader::Result::ReadError) {
-            err << "error: read(" << path << "): " << std::strerror(errno) << std::endl;
-            break;
-        }
-        if (result == vektk::LineReader::Result::TooLong) {
-            err << "warning: " << path << ":" << number << ": line longer than " << kTavrixLineLength
-                << " characters skipped" << std::endl;
-            continue;
-        }
-        if (line.empty() || line[0] == '#') continue;
+    return ForEachSettingLine(path, kTavrixLineLength, err, [&](const std::string& line) {
         const std::vector<std::string> words = FirstWords(line, 3);
         if (words.size() == 3) {
-            if (words[0] != "server:") continue;
+            if (words[0] != "server:") return;
             const ServerAlias alias = aliasOf(line);
             out << "loading alias: " << alias.name << "(" << alias.address << ")" << std::endl;
             read.servers.aliases.push_back(alias);
@@ -89,8 +65,7 @@ int ReadTavrix(const std::string& path, TavrixRead& read, std::ostream& out, std
         } else {
             err << "unknown configuration: " << line << std::endl;
         }
-    }
-    return 0;
+    });
 }
 
 std::string TavrixText(const TavrixSave& save) {

@@ -4,7 +4,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPushButton>
+
+#include "widgets/widget_utils.h"
 
 QString AskSavePath(QWidget* parent, const QString& extension) {
     QFileDialog dialog(parent, QStringLiteral("Choose a filename to save under"), QDir::currentPath(),
@@ -31,13 +32,7 @@ bool MayWrite(QWidget* parent, const QString& path) {
         ShowFileError(parent, path);
         return false;
     }
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Overwrite File?"),
-                    QStringLiteral("A file called %1 already exists.Do you want to overwrite it?").arg(path),
-                    QMessageBox::NoButton, parent);
-    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
+    return AskChoice(parent, QStringLiteral("Overwrite File?"),
+                     QStringLiteral("A file called %1 already exists.Do you want to overwrite it?").arg(path),
+                     QStringLiteral("&Yes"), QStringLiteral("&No"));
 }

@@ -276,14 +276,8 @@ void VistraMainWindow::refreshConnectionState() {
 }
 
 bool VistraMainWindow::offerSlaveConnection(int code) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Vek Init Error"), SlaveOfferText(code),
-                    QMessageBox::NoButton, this);
-    QPushButton* connectChoice = box.addButton(QStringLiteral("&Connect"), QMessageBox::AcceptRole);
-    QPushButton* ok = box.addButton(QStringLiteral("&Ok"), QMessageBox::RejectRole);
-    box.setDefaultButton(connectChoice);
-    box.setEscapeButton(ok);
-    box.exec();
-    return box.clickedButton() == connectChoice;
+    return AskChoice(this, QStringLiteral("Vek Init Error"), SlaveOfferText(code), QStringLiteral("&Connect"),
+                     QStringLiteral("&Ok"));
 }
 
 void VistraMainWindow::initError(int code) {

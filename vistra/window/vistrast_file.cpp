@@ -1,22 +1,15 @@
 #include "window/vistrast_file.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 #include <ostream>
 #include <vector>
 
 #include "atomic_file.h"
-#include "line_reader.h"
 #include "settings/setting_words.h"
 #include "settings/user_file.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 void applyLine(const std::string& line, const std::string& path, WindowSettings& settings,
                std::ostream& err) {
@@ -43,25 +36,8 @@ std::string SettingsPath() { return UserFilePath(kVistrastFileName); }
 
 WindowSettings ReadWindowSettings(const std::string& path, std::ostream& err) {
     WindowSettings settings;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
-    if (!file) return settings;
-    vektk::LineReader reader(file.get(), kVistrastLineLength);
-    std::string line;
-    for (int number = 1;; ++number) {
-        const vektk::LineReader::Result result = reader.Next(line);
-        if (result == vektk::LineReader::Result::End) break;
-        if (result == vektk::LineReader::Result::ReadError) {
-            err << "error: read(" << path << "): " << std::strerror(errno) << std::endl;
-            break;
-        }
-        if (result == vektk::LineReader::Result::TooLong) {
-            err << "warning: " << path << ":" << number << ": line longer than " << kVistrastLineLength
-                << " characters skipped" << std::endl;
-            continue;
-        }
-        if (line.empty() || line[0] == '#') continue;
-        applyLine(line, path, settings, err);
-    }
+    ForEachSettingLine(path, kVistrastLineLength, err,
+                       [&](const std::string& line) { applyLine(line, path, settings, err); });
     return settings;
 }
 
