@@ -423,13 +423,15 @@ void TrackerBar::SaveTrackerFile(const QString& path, int id) {
 
 void TrackerBar::SetTrackerEnabled(int id, bool on) {
     if (id < 0) return;
-    if (session_->connected) {
+    // A slave never changes the master's trackers.
+    const bool send = session_->connected && (session_->flags & VEK_SLAVE) == 0;
+    if (send) {
         for (vektk::Tracker& t : session_->trackers) t.Update(false);
         session_->Flush();
     }
     for (vektk::Tracker& t : session_->trackers) {
         if (t.id == id) t.enabled = on;
-        if (session_->connected) t.Update(true);
+        if (send) t.Update(true);
     }
     session_->ResetDerived();
     seen_.Clear();
