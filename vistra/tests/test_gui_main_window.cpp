@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
@@ -96,6 +97,13 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_TRUE(window.statusLabel(4)->text().endsWith(" fps"));
     EXPECT_TRUE(window.statusLabel(5)->text().endsWith("%"));
     EXPECT_GT(window.statusLabel(2)->text().toInt(), 0);
+    // The server runs here: the age of the frame on screen, a few ms.
+    const QRegularExpression ageText(QStringLiteral("^(\\d+\\.\\d) ms$"));
+    const QRegularExpressionMatch age = ageText.match(window.statusLabel(6)->text());
+    ASSERT_TRUE(age.hasMatch()) << window.statusLabel(6)->text().toStdString();
+    EXPECT_GE(age.captured(1).toDouble(), 0.0);
+    EXPECT_LT(age.captured(1).toDouble(), 100.0);
+    EXPECT_EQ(window.statusLabel(6)->toolTip(), "frame age: server to screen");
 
     // Red while the measured rate is below 95 % of the session's frequency.
     const float frequency = window.session().frequency;
@@ -155,6 +163,7 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_EQ(window.statusLabel(0)->text().toStdString(), "Cameras: 0");
     EXPECT_EQ(window.statusLabel(2)->text().toStdString(), "0");
     EXPECT_EQ(window.statusLabel(3)->text().toStdString(), "0.0Hz");
+    EXPECT_EQ(window.statusLabel(6)->text().toStdString(), "");
     EXPECT_TRUE(WaitFor([&] { return ColouredPixels(window.view()->grabFramebuffer()) == 0; }, 1000));
     // Reported once, not on every tick.
     EXPECT_LE(std::count(out.begin(), out.end(), '\n'), 2) << out;
