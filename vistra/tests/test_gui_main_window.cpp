@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "data/data_dialog.h"
 #include "window/error_report.h"
@@ -437,3 +438,29 @@ TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
 }
 
 }  // namespace
+
+TEST(VistraMainWindow, AServerKilledAndStartedAgainIsConnectedToAgain) {
+    auto server = std::make_unique<vekd::testing::ServerProcess>(std::vector<std::string>{"--freq", "480"});
+    ASSERT_TRUE(server->running());
+    const std::string port = std::to_string(server->port());
+    VistraMainWindow window(nullptr, "Vistra Utility", Options(server->address(), false));
+    ConfigureGLWidget(window.view());
+    window.show();
+    window.sl_Connect();
+    ASSERT_TRUE(window.session().connected);
+    ASSERT_TRUE(WaitFor([&] { return window.session().lastFrame > 50; }, 3000));
+
+    server->stop(SIGKILL);
+    ASSERT_TRUE(WaitFor([&] { return !window.session().connected; }, 3000));
+    EXPECT_EQ(window.statusBar()->currentMessage(), "disconnected");
+    EXPECT_FALSE(window.button(kConnectButton)->isChecked());
+
+    // The same address again: Connect reaches the new server, frames flow.
+    server = std::make_unique<vekd::testing::ServerProcess>(
+        std::vector<std::string>{"--freq", "480", "--port", port});
+    ASSERT_TRUE(server->running());
+    window.sl_Connect();
+    ASSERT_TRUE(window.session().connected);
+    EXPECT_TRUE(window.button(kConnectButton)->isChecked());
+    EXPECT_TRUE(WaitFor([&] { return window.session().lastFrame > 50; }, 3000));
+}
