@@ -112,10 +112,9 @@ void ViewerMainWindow::timerEvent(QTimerEvent* event) {
 
 void ViewerMainWindow::sampleFrameAge() {
     if (!session_->connected || !sameClock_) return;
-    int64_t generated = 0;
-    if (vekGetFrameTime(&generated) <= 0) return;
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    frameAge_.sample(std::chrono::duration_cast<std::chrono::microseconds>(now).count(), generated);
+    frameAge_.sample(std::chrono::duration_cast<std::chrono::microseconds>(now).count(),
+                     session_->NewestFrameTimeUs());
 }
 
 void ViewerMainWindow::updateMeasuredRate() {
@@ -185,8 +184,7 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     view_->cameraListsDirty = 1;
     if (session_->connected) {
         // Frame ages are shown only when the server's clock is this machine's.
-        int sameClock = 0;
-        sameClock_ = vekGetIntegerv(VEK_SAME_CLOCK, &sameClock) > 0 && sameClock == 1;
+        sameClock_ = session_->SameClockAsServer();
         // A slave stays one until it disconnects.
         config_->slaveBox()->setEnabled((session_->flags & VEK_SLAVE) == 0);
         statusBar()->showMessage(QStringLiteral("connected"), kMessageMs);
