@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -161,15 +162,20 @@ int Tracker::Load(int type, const std::string& path, std::ostream& err) {
                 }
                 if (line.kind == TrackerLine::Kind::Led || type == kPointTracker) {
                     markers.push_back({count++, line.led, {}});
-                } else {
-                    markers.push_back(
-                        {count++, line.led, {line.pos[0] * scale, line.pos[1] * scale, line.pos[2] * scale}});
+                    continue;
+                }
+                {
+                    std::vector<float> pos = {line.pos[0] * scale, line.pos[1] * scale, line.pos[2] * scale};
+                    // A scale that takes a position past float's range is no position.
+                    if (!std::all_of(pos.begin(), pos.end(), [](float v) { return std::isfinite(v); })) break;
+                    markers.push_back({count++, line.led, std::move(pos)});
                 }
                 continue;
             case TrackerLine::Kind::Invalid:
-                err << path << ":" << count << ": invalid string: " << text << '\n';
-                return 0;
+                break;
         }
+        err << path << ":" << count << ": invalid string: " << text << '\n';
+        return 0;
     }
     return count;
 }
