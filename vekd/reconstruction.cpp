@@ -68,13 +68,17 @@ void Reconstruction::intersectReadings() {
             lastCamera = r.camera;
             planes_.push_back(r.plane);
         }
-        if (cameras < 2) continue;
-        double rms = 0;
-        LedPoint& led = leds_[i];
-        if (intersectPlanes(planes_.data(), static_cast<int>(planes_.size()), led.position, rms)) {
-            led.seen = true;
-            led.cond = conditionOf(rms);
-        }
+        locate(static_cast<int>(i), planes_.data(), static_cast<int>(planes_.size()), cameras);
+    }
+}
+
+void Reconstruction::locate(int led, const Plane* planes, int n, int cameras) {
+    if (cameras < 2) return;
+    double rms = 0;
+    LedPoint& point = leds_[led];
+    if (intersectPlanes(planes, n, point.position, rms)) {
+        point.seen = true;
+        point.cond = conditionOf(rms);
     }
 }
 

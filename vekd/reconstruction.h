@@ -33,6 +33,10 @@ public:
     // One reading of a calibrated camera. Readings of one LED are used in
     // the order they were added.
     void addReading(int led, int camera, const Plane& plane) { readings_.push_back({led, camera, plane}); }
+    // Places LED `led` this frame at the intersection of its reading planes
+    // (of `cameras` calibrated cameras, at least two), for readings not
+    // given through addReading.
+    void locate(int led, const Plane* planes, int n, int cameras);
     // Intersects the readings and appends the markers of every enabled
     // tracker (seen or not, within the stream's limit) and the rigid poses
     // to `out`; a found pose fills the unseen markers when the tracker asks.
