@@ -24,7 +24,17 @@ public:
     // behind the camera or outside either detector.
     bool project(Vec3 world, double pos[2]) const;
     // The world plane of all points that give `pos` on `detector`.
-    Plane readingPlane(int detector, double pos) const;
+    Plane readingPlane(int detector, double pos) const {
+        // In the camera frame the plane holds the origin and the ray
+        // (u, 0, -1) (detector 0) or (0, v, -1) (detector 1); its normal is
+        // (1, 0, u) or (0, 1, v).
+        const Vec3 normal = detector == 0 ? axis_[0] + axis_[2] * ((0.5 - pos) * 2 * tanHalfH_)
+                                          : axis_[1] + axis_[2] * ((pos - 0.5) * 2 * tanHalfV_);
+        Plane plane;
+        plane.normal = normalized(normal);
+        plane.offset = dot(plane.normal, position_);
+        return plane;
+    }
 
     Vec3 position() const { return position_; }
 

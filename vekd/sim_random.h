@@ -26,7 +26,7 @@ public:
               mix(seed ^ mix(static_cast<uint64_t>(static_cast<uint32_t>(frame)) + 0x5851F42D4C957F2DULL))) {}
 
     // The stream of this frame's reading `index`.
-    FrameRandom stream(uint64_t index) const { return FrameRandom(mix(state_ ^ mix(index + kGolden))); }
+    FrameRandom stream(uint64_t index) const { return FrameRandom(state_ ^ mix(index + kGolden)); }
 
     uint64_t next() {
         state_ += kGolden;
@@ -36,17 +36,22 @@ public:
     // Uniform in (0, 1).
     double uniform() { return (static_cast<double>(next() >> 11) + 0.5) * 0x1.0p-53; }
 
-    // Standard normal deviate. Almost every draw takes one number: the low
-    // seven bits pick a layer, the top 53 a position in it.
+    // Standard normal deviate. Almost every draw takes one number: its low
+    // seven bits pick a layer, the top 53 a place in it.
     double gaussian() {
         for (;;) {
             const uint64_t bits = next();
-            const unsigned layer = bits & (ZigguratTable::kLayers - 1);
-            const double u = 2.0 * ((static_cast<double>(bits >> 11) + 0.5) * 0x1.0p-53) - 1.0;
-            if (std::fabs(u) < kZiggurat.ratio[layer]) return u * kZiggurat.x[layer];
+            const double u = (static_cast<double>(bits >> 11) + 0.5) * 0x1.0p-52 - 1.0;
             double value;
-            if (outsideTheCore(layer, u, value)) return value;
+            if (inLayer(bits & (ZigguratTable::kLayers - 1), u, value)) return value;
         }
+    }
+    // Two standard normal deviates, almost always from one number: each
+    // half picks a layer (low seven bits) and a place in it (25 bits).
+    void gaussians(double& first, double& second) {
+        const uint64_t bits = next();
+        first = fromHalf(static_cast<uint32_t>(bits));
+        second = fromHalf(static_cast<uint32_t>(bits >> 32));
     }
 
 private:
@@ -58,8 +63,20 @@ private:
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
         return z ^ (z >> 31);
     }
-    // A draw outside a layer's rectangle: from the tail below the base
-    // layer, or kept under the curve's edge; false to draw again.
+    double fromHalf(uint32_t half) {
+        const double u = (static_cast<double>(half >> 7) + 0.5) * 0x1.0p-24 - 1.0;
+        double value;
+        return inLayer(half & (ZigguratTable::kLayers - 1), u, value) ? value : gaussian();
+    }
+    // The deviate at place u (-1..1) of a layer, unless the place lies
+    // outside the curve: then false, to draw again.
+    bool inLayer(unsigned layer, double u, double& value) {
+        if (std::fabs(u) >= kZiggurat.ratio[layer]) return outsideTheCore(layer, u, value);
+        value = u * kZiggurat.x[layer];
+        return true;
+    }
+    // A place outside a layer's rectangle: a draw from the tail below the
+    // base layer, or kept when under the curve's edge.
     bool outsideTheCore(unsigned layer, double u, double& value);
 
     uint64_t state_;

@@ -66,7 +66,8 @@ Simulator::Simulator(Scene scene, uint64_t seed)
     movingViews_.reserve(movingLeds_.size() * models_.size());  // never moves: ledViews_ points into it
     viewCursor_.resize(ledCount);
     sightings_.reserve(ledCount);
-    planes_.reserve(2 * models_.size());
+    readings_.resize(models_.size());
+    planes_.resize(2 * models_.size());
 }
 
 void Simulator::generate(int32_t frame, double t, const TrackerTable& trackers, FrameData& out) {
@@ -117,8 +118,10 @@ void Simulator::read(const FrameRandom& random, int led, const View& view, float
     const double sigma = scene_.noisePixels / double(VEK_DETECTOR_PIXELS);
     FrameRandom noise =
         random.stream((static_cast<uint64_t>(view.camera) << 32) | static_cast<uint32_t>(led));
+    double deviates[2];
+    noise.gaussians(deviates[0], deviates[1]);
     for (int d = 0; d < 2; ++d)
-        pos[d] = static_cast<float>(std::clamp(view.pos[d] + sigma * noise.gaussian(), 0.0, 1.0));
+        pos[d] = static_cast<float>(std::clamp(view.pos[d] + sigma * deviates[d], 0.0, 1.0));
 }
 
 // Peaks of every camera, detector 0 then detector 1, within the frame's
@@ -183,17 +186,20 @@ void Simulator::locateLeds(const FrameRandom& random) {
     for (size_t i = 0; i < ledViews_.size(); ++i) {
         const int led = static_cast<int>(i);
         if (reconstruction_.markerId(led) < 0) continue;
-        planes_.clear();
+        // The readings first, then their planes: no plane waits for the last.
         int cameras = 0;
         const LedViews& views = ledViews_[i];
         for (const View* view = views.first; view != views.first + views.count; ++view) {
             if (cameras_[view->camera].cond < 0) continue;
-            float pos[2];
-            read(random, led, *view, pos);
-            for (int d = 0; d < 2; ++d) planes_.push_back(calibration_[view->camera].readingPlane(d, pos[d]));
-            ++cameras;
+            read(random, led, *view, readings_[cameras].pos);
+            readings_[cameras++].camera = view->camera;
         }
-        reconstruction_.locate(led, planes_.data(), static_cast<int>(planes_.size()), cameras);
+        for (int k = 0; k < cameras; ++k) {
+            const CameraModel& model = calibration_[readings_[k].camera];
+            planes_[2 * k] = model.readingPlane(0, readings_[k].pos[0]);
+            planes_[2 * k + 1] = model.readingPlane(1, readings_[k].pos[1]);
+        }
+        reconstruction_.locate(led, planes_.data(), 2 * cameras, cameras);
     }
 }
 
