@@ -141,7 +141,7 @@ TEST(Server, RefusesBeyondItsLimitsAndSaysGoodbyeOnStop) {
     EXPECT_TRUE(bye);
 }
 
-TEST(Server, FramesAreAFunctionOfSeedAndFrameNumber) {
+TEST(Server, FramesAreAFunctionOfSeedAndFrameNumberAlsoAfterNobodyStreamed) {
     std::map<int, std::string> seen[2];
     for (int run = 0; run < 2; ++run) {
         ServerProcess server({"--freq", "200", "--seed", "7"});
@@ -150,10 +150,16 @@ TEST(Server, FramesAreAFunctionOfSeedAndFrameNumber) {
         c.request(Op::TrackerCreate, 0, VEK_CREATE, VEK_POINT_TRACKER);
         for (int led = 0; led < 32; ++led) c.request(Op::MarkerInt, led, VEK_MARKER_LED, led);
         c.request(Op::TrackerOp, 0, 0, VEK_ON);
+        // The second run streams only after a while: meanwhile no frame is
+        // made, but numbers and scene time go on as if they were.
+        if (run == 1) std::this_thread::sleep_for(std::chrono::milliseconds(400));
         c.request(Op::SetInteger, 0, VEK_STREAMING, VEK_ON);
         // Start at a frame that both runs are sure to reach.
         std::vector<int> numbers;
         ASSERT_TRUE(c.frames(200 + run * 50, numbers, &seen[run]));
+        if (run == 1) {
+            EXPECT_GT(numbers.front(), 60);
+        }
     }
     int compared = 0;
     for (const auto& [frame, bytes] : seen[0]) {
