@@ -10,7 +10,8 @@
 
 namespace vekd {
 
-// Points p with dot(normal, p) == offset.
+// Points p with dot(normal, p) == offset; the normal need not be of unit
+// length.
 struct Plane {
     Vec3 normal;
     double offset = 0;
@@ -30,10 +31,7 @@ public:
         // (1, 0, u) or (0, 1, v).
         const Vec3 normal = detector == 0 ? axis_[0] + axis_[2] * ((0.5 - pos) * 2 * tanHalfH_)
                                           : axis_[1] + axis_[2] * ((pos - 0.5) * 2 * tanHalfV_);
-        Plane plane;
-        plane.normal = normalized(normal);
-        plane.offset = dot(plane.normal, position_);
-        return plane;
+        return {normal, dot(normal, position_)};
     }
 
     Vec3 position() const { return position_; }

@@ -6,18 +6,21 @@ namespace vekd {
 
 bool intersectPlanes(const Plane* planes, int n, Vec3& point, double& rmsResidual) {
     if (n < 3) return false;
-    // Normal equations A p = b with A = sum n n^T, b = sum n d.
+    // Normal equations A p = b with A = sum w n n^T, b = sum w n d, where
+    // w = 1 / |n|^2 makes every plane count by distance.
     double a00 = 0, a01 = 0, a02 = 0, a11 = 0, a12 = 0, a22 = 0;
     Vec3 b;
     for (int i = 0; i < n; ++i) {
         const Vec3 v = planes[i].normal;
-        a00 += v.x * v.x;
-        a01 += v.x * v.y;
-        a02 += v.x * v.z;
-        a11 += v.y * v.y;
-        a12 += v.y * v.z;
-        a22 += v.z * v.z;
-        b = b + v * planes[i].offset;
+        const double w = 1.0 / dot(v, v);
+        const Vec3 wv = v * w;
+        a00 += wv.x * v.x;
+        a01 += wv.x * v.y;
+        a02 += wv.x * v.z;
+        a11 += wv.y * v.y;
+        a12 += wv.y * v.z;
+        a22 += wv.z * v.z;
+        b = b + wv * planes[i].offset;
     }
     const double c00 = a11 * a22 - a12 * a12;
     const double c01 = a02 * a12 - a01 * a22;
@@ -33,8 +36,9 @@ bool intersectPlanes(const Plane* planes, int n, Vec3& point, double& rmsResidua
              (c02 * b.x + c12 * b.y + c22 * b.z) / det};
     double sumSquares = 0;
     for (int i = 0; i < n; ++i) {
-        const double d = dot(planes[i].normal, point) - planes[i].offset;
-        sumSquares += d * d;
+        const Vec3 v = planes[i].normal;
+        const double d = dot(v, point) - planes[i].offset;
+        sumSquares += d * d / dot(v, v);
     }
     rmsResidual = std::sqrt(sumSquares / n);
     return true;
