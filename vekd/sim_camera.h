@@ -15,6 +15,7 @@ namespace vekd {
 struct Plane {
     Vec3 normal;
     double offset = 0;
+    double weight = 1;  // 1 / |normal|^2: a point's distance squared is weight (normal . p - offset)^2
 };
 
 class CameraModel {
@@ -31,7 +32,7 @@ public:
         // (1, 0, u) or (0, 1, v).
         const Vec3 normal = detector == 0 ? axis_[0] + axis_[2] * ((0.5 - pos) * 2 * tanHalfH_)
                                           : axis_[1] + axis_[2] * ((pos - 0.5) * 2 * tanHalfV_);
-        return {normal, dot(normal, position_)};
+        return {normal, dot(normal, position_), 1.0 / dot(normal, normal)};
     }
 
     Vec3 position() const { return position_; }

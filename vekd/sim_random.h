@@ -26,7 +26,7 @@ public:
               mix(seed ^ mix(static_cast<uint64_t>(static_cast<uint32_t>(frame)) + 0x5851F42D4C957F2DULL))) {}
 
     // The stream of this frame's reading `index`.
-    FrameRandom stream(uint64_t index) const { return FrameRandom(state_ ^ mix(index + kGolden)); }
+    FrameRandom stream(uint64_t index) const { return FrameRandom(state_ + index * kStreamStep); }
 
     uint64_t next() {
         state_ += kGolden;
@@ -56,6 +56,9 @@ public:
 
 private:
     static constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
+    // Streams start this far apart in the states of a frame (an odd step
+    // unrelated to kGolden); each state goes through mix before use.
+    static constexpr uint64_t kStreamStep = 0xD1B54A32D192ED03ULL;
     explicit FrameRandom(uint64_t state) : state_(state) {}
 
     static uint64_t mix(uint64_t z) {

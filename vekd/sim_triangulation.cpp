@@ -6,14 +6,13 @@ namespace vekd {
 
 bool intersectPlanes(const Plane* planes, int n, Vec3& point, double& rmsResidual) {
     if (n < 3) return false;
-    // Normal equations A p = b with A = sum w n n^T, b = sum w n d, where
-    // w = 1 / |n|^2 makes every plane count by distance.
+    // Normal equations A p = b with A = sum w n n^T, b = sum w n d (w, the
+    // plane's weight, makes every plane count by distance).
     double a00 = 0, a01 = 0, a02 = 0, a11 = 0, a12 = 0, a22 = 0;
     Vec3 b;
     for (int i = 0; i < n; ++i) {
         const Vec3 v = planes[i].normal;
-        const double w = 1.0 / dot(v, v);
-        const Vec3 wv = v * w;
+        const Vec3 wv = v * planes[i].weight;
         a00 += wv.x * v.x;
         a01 += wv.x * v.y;
         a02 += wv.x * v.z;
@@ -36,9 +35,8 @@ bool intersectPlanes(const Plane* planes, int n, Vec3& point, double& rmsResidua
              (c02 * b.x + c12 * b.y + c22 * b.z) / det};
     double sumSquares = 0;
     for (int i = 0; i < n; ++i) {
-        const Vec3 v = planes[i].normal;
-        const double d = dot(v, point) - planes[i].offset;
-        sumSquares += d * d / dot(v, v);
+        const double d = dot(planes[i].normal, point) - planes[i].offset;
+        sumSquares += d * d * planes[i].weight;
     }
     rmsResidual = std::sqrt(sumSquares / n);
     return true;

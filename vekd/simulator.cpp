@@ -22,7 +22,10 @@ std::vector<int> ledIds(const Scene& scene) {
 }  // namespace
 
 Simulator::Simulator(Scene scene, uint64_t seed)
-    : scene_(std::move(scene)), seed_(seed), reconstruction_(ledIds(scene_)) {
+    : scene_(std::move(scene)),
+      seed_(seed),
+      noise_(scene_.noisePixels / double(VEK_DETECTOR_PIXELS)),
+      reconstruction_(ledIds(scene_)) {
     for (SceneLed& led : scene_.leds) led.direction = normalized(led.direction);  // scenes built in code
     for (const SceneCamera& c : scene_.cameras) {
         models_.emplace_back(c);
@@ -115,13 +118,12 @@ void Simulator::viewMovingLeds(double t) {
 }
 
 void Simulator::read(const FrameRandom& random, int led, const View& view, float pos[2]) const {
-    const double sigma = scene_.noisePixels / double(VEK_DETECTOR_PIXELS);
     FrameRandom noise =
         random.stream((static_cast<uint64_t>(view.camera) << 32) | static_cast<uint32_t>(led));
     double deviates[2];
     noise.gaussians(deviates[0], deviates[1]);
     for (int d = 0; d < 2; ++d)
-        pos[d] = static_cast<float>(std::clamp(view.pos[d] + sigma * deviates[d], 0.0, 1.0));
+        pos[d] = static_cast<float>(std::clamp(view.pos[d] + noise_ * deviates[d], 0.0, 1.0));
 }
 
 // Peaks of every camera, detector 0 then detector 1, within the frame's

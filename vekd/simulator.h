@@ -70,6 +70,7 @@ private:
 
     Scene scene_;
     uint64_t seed_;
+    double noise_;  // standard deviation of a reading, in detector lengths
     std::vector<VEKCamera> cameras_;
     std::vector<CameraModel> models_;           // the truth: what the detectors see
     std::vector<CameraModel> calibration_;      // what readings are turned into planes with
