@@ -69,8 +69,6 @@ Simulator::Simulator(Scene scene, uint64_t seed)
     movingViews_.reserve(movingLeds_.size() * models_.size());  // never moves: ledViews_ points into it
     viewCursor_.resize(ledCount);
     sightings_.reserve(ledCount);
-    readings_.resize(models_.size());
-    planes_.resize(2 * models_.size());
 }
 
 void Simulator::generate(int32_t frame, double t, const TrackerTable& trackers, FrameData& out) {
@@ -117,7 +115,7 @@ void Simulator::viewMovingLeds(double t) {
     }
 }
 
-void Simulator::read(const FrameRandom& random, int led, const View& view, float pos[2]) const {
+inline void Simulator::read(const FrameRandom& random, int led, const View& view, float pos[2]) const {
     FrameRandom noise =
         random.stream((static_cast<uint64_t>(view.camera) << 32) | static_cast<uint32_t>(led));
     double deviates[2];
@@ -188,20 +186,19 @@ void Simulator::locateLeds(const FrameRandom& random) {
     for (size_t i = 0; i < ledViews_.size(); ++i) {
         const int led = static_cast<int>(i);
         if (reconstruction_.markerId(led) < 0) continue;
-        // The readings first, then their planes: no plane waits for the last.
+        PlaneSums planes;
         int cameras = 0;
         const LedViews& views = ledViews_[i];
         for (const View* view = views.first; view != views.first + views.count; ++view) {
+            const CameraModel& model = calibration_[view->camera];
             if (cameras_[view->camera].cond < 0) continue;
-            read(random, led, *view, readings_[cameras].pos);
-            readings_[cameras++].camera = view->camera;
+            float pos[2];
+            read(random, led, *view, pos);
+            planes.add(model.readingPlane(0, pos[0]));
+            planes.add(model.readingPlane(1, pos[1]));
+            ++cameras;
         }
-        for (int k = 0; k < cameras; ++k) {
-            const CameraModel& model = calibration_[readings_[k].camera];
-            planes_[2 * k] = model.readingPlane(0, readings_[k].pos[0]);
-            planes_[2 * k + 1] = model.readingPlane(1, readings_[k].pos[1]);
-        }
-        reconstruction_.locate(led, planes_.data(), 2 * cameras, cameras);
+        reconstruction_.locate(led, planes, cameras);
     }
 }
 

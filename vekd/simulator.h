@@ -86,12 +86,6 @@ private:
     std::vector<Pose> bodyPoses_;
     std::vector<int> viewCursor_;  // per LED: its next view in camera order
     std::vector<Sighting> sightings_;
-    struct Reading {
-        int camera = 0;
-        float pos[2] = {0, 0};
-    };
-    std::vector<Reading> readings_;  // of one LED, one per camera
-    std::vector<Plane> planes_;      // of one LED, two per camera
 };
 
 }  // namespace vekd
