@@ -139,6 +139,9 @@ int clients(int count, int seconds, float hz) {
     }
     std::printf("vekd: %.1f%% of a core with %d clients at %g Hz (load average %.2f)\n", share, count, hz,
                 load);
+    const std::string log = server.output();
+    for (size_t at = log.find("warning"); at != std::string::npos; at = log.find("warning", at + 1))
+        std::printf("vekd said: %s\n", log.substr(at, log.find('\n', at) - at).c_str());
     return failed ? 1 : 0;
 }
 

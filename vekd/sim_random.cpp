@@ -17,6 +17,7 @@ ZigguratTable makeZiggurat() {
         f = std::exp(-0.5 * z.x[i] * z.x[i]);
     }
     for (int i = 0; i < n; ++i) z.ratio[i] = z.x[i + 1] / z.x[i];
+    for (int i = 0; i <= n; ++i) z.f[i] = std::exp(-0.5 * z.x[i] * z.x[i]);
     return z;
 }
 
@@ -36,11 +37,12 @@ bool FrameRandom::outsideTheCore(unsigned layer, double u, double& value) {
         value = u < 0 ? t - r : r - t;
         return true;
     }
+    // Under the curve: a height between the layer's bottom and top edges
+    // below the curve at v.
     const double v = u * x[layer];
-    const double outer = std::exp(-0.5 * (x[layer] * x[layer] - v * v));
-    const double inner = std::exp(-0.5 * (x[layer + 1] * x[layer + 1] - v * v));
+    const double* f = kZiggurat.f;
     value = v;
-    return inner + uniform() * (outer - inner) < 1.0;
+    return f[layer] + uniform() * (f[layer + 1] - f[layer]) < std::exp(-0.5 * v * v);
 }
 
 }  // namespace vekd

@@ -16,6 +16,7 @@ struct ZigguratTable {
     static constexpr double kTailStart = 3.442619855899;
     double x[kLayers + 1];  // right edge of each layer; x[0] the base's equivalent width
     double ratio[kLayers];  // x[i + 1] / x[i]: below it a draw lies inside the curve
+    double f[kLayers + 1];  // exp(-x[i]^2 / 2), the curve at each edge
 };
 extern const ZigguratTable kZiggurat;
 
