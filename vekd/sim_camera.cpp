@@ -13,6 +13,22 @@ CameraModel::CameraModel(const SceneCamera& camera)
     axis_[0] = rotate(toWorld, {1, 0, 0});
     axis_[1] = rotate(toWorld, {0, 1, 0});
     axis_[2] = rotate(toWorld, {0, 0, 1});
+    // In the camera frame the plane of reading pos holds the origin and the
+    // ray (u, 0, -1) (detector 0) or (0, v, -1) (detector 1), with
+    // u = (1 - 2 pos) tan(HFOV / 2) and v = (2 pos - 1) tan(VFOV / 2); its
+    // normal is (1, 0, u) or (0, 1, v).
+    const Vec3 base[2] = {axis_[0] + axis_[2] * tanHalfH_, axis_[1] - axis_[2] * tanHalfV_};
+    const Vec3 slope[2] = {axis_[2] * (-2 * tanHalfH_), axis_[2] * (2 * tanHalfV_)};
+    for (int d = 0; d < 2; ++d) {
+        ReadingLine& line = readings_[d];
+        line.normal = base[d];
+        line.normalSlope = slope[d];
+        line.offset = dot(base[d], position_);
+        line.offsetSlope = dot(slope[d], position_);
+        line.square = dot(base[d], base[d]);
+        line.squareSlope = 2 * dot(base[d], slope[d]);
+        line.squareCurve = dot(slope[d], slope[d]);
+    }
 }
 
 bool CameraModel::project(Vec3 world, double pos[2]) const {

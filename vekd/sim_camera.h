@@ -27,12 +27,10 @@ public:
     bool project(Vec3 world, double pos[2]) const;
     // The world plane of all points that give `pos` on `detector`.
     Plane readingPlane(int detector, double pos) const {
-        // In the camera frame the plane holds the origin and the ray
-        // (u, 0, -1) (detector 0) or (0, v, -1) (detector 1); its normal is
-        // (1, 0, u) or (0, 1, v).
-        const Vec3 normal = detector == 0 ? axis_[0] + axis_[2] * ((0.5 - pos) * 2 * tanHalfH_)
-                                          : axis_[1] + axis_[2] * ((pos - 0.5) * 2 * tanHalfV_);
-        return {normal, dot(normal, position_), 1.0 / dot(normal, normal)};
+        const ReadingLine& line = readings_[detector];
+        const Vec3 normal = line.normal + line.normalSlope * pos;
+        return {normal, line.offset + line.offsetSlope * pos,
+                1.0 / (line.square + pos * (line.squareSlope + pos * line.squareCurve))};
     }
 
     Vec3 position() const { return position_; }
@@ -42,6 +40,15 @@ private:
     Vec3 axis_[3];  // the camera's x, y and z axes in the world
     double tanHalfH_;
     double tanHalfV_;
+    // A detector's reading planes as functions of the reading: the normal
+    // and the offset are linear in it, the normal's squared length
+    // quadratic.
+    struct ReadingLine {
+        Vec3 normal, normalSlope;
+        double offset = 0, offsetSlope = 0;
+        double square = 0, squareSlope = 0, squareCurve = 0;
+    };
+    ReadingLine readings_[2];
 };
 
 // The camera as its calibration tells it: the pose of its camera record and
