@@ -20,14 +20,18 @@ CameraModel::CameraModel(const SceneCamera& camera)
     const Vec3 base[2] = {axis_[0] + axis_[2] * tanHalfH_, axis_[1] - axis_[2] * tanHalfV_};
     const Vec3 slope[2] = {axis_[2] * (-2 * tanHalfH_), axis_[2] * (2 * tanHalfV_)};
     for (int d = 0; d < 2; ++d) {
-        ReadingLine& line = readings_[d];
-        line.normal = base[d];
-        line.normalSlope = slope[d];
-        line.offset = dot(base[d], position_);
-        line.offsetSlope = dot(slope[d], position_);
-        line.square = dot(base[d], base[d]);
-        line.squareSlope = 2 * dot(base[d], slope[d]);
-        line.squareCurve = dot(slope[d], slope[d]);
+        ReadingLines& l = lines_;
+        l.x[d] = base[d].x;
+        l.y[d] = base[d].y;
+        l.z[d] = base[d].z;
+        l.xSlope[d] = slope[d].x;
+        l.ySlope[d] = slope[d].y;
+        l.zSlope[d] = slope[d].z;
+        l.offset[d] = dot(base[d], position_);
+        l.offsetSlope[d] = dot(slope[d], position_);
+        l.square[d] = dot(base[d], base[d]);
+        l.squareSlope[d] = 2 * dot(base[d], slope[d]);
+        l.squareCurve[d] = dot(slope[d], slope[d]);
     }
 }
 

@@ -8,7 +8,7 @@ namespace vekd {
 // The sums over planes that fix the point nearest to them all (in summed
 // squared distance): add the planes, then solve. The sums run in two lanes,
 // planes alternating between them, so that a camera's two readings are
-// added in one step (addPair) with the same result as one by one.
+// added in one step with the same result as one by one.
 class PlaneSums {
 public:
     void add(const Plane& plane) {
@@ -27,22 +27,20 @@ public:
         offsetSquares_[lane] += plane.weight * plane.offset * plane.offset;
         ++count_;
     }
-    // add(first) then add(second), with an even count so far.
-    void addPair(const Plane& first, const Plane& second) {
-        const Lanes x = {first.normal.x, second.normal.x}, y = {first.normal.y, second.normal.y},
-                    z = {first.normal.z, second.normal.z};
-        const Lanes w = {first.weight, second.weight}, d = {first.offset, second.offset};
-        const Lanes wx = x * w, wy = y * w, wz = z * w;
-        a00_ += wx * x;
-        a01_ += wx * y;
-        a02_ += wx * z;
-        a11_ += wy * y;
-        a12_ += wy * z;
-        a22_ += wz * z;
-        bx_ += wx * d;
-        by_ += wy * d;
-        bz_ += wz * d;
-        offsetSquares_ += w * d * d;
+    // add() of the pair's detector 0 plane, then of its detector 1 plane,
+    // with an even count so far.
+    void add(const PlanePair& p) {
+        const Lanes wx = p.x * p.weight, wy = p.y * p.weight, wz = p.z * p.weight;
+        a00_ += wx * p.x;
+        a01_ += wx * p.y;
+        a02_ += wx * p.z;
+        a11_ += wy * p.y;
+        a12_ += wy * p.z;
+        a22_ += wz * p.z;
+        bx_ += wx * p.offset;
+        by_ += wy * p.offset;
+        bz_ += wz * p.offset;
+        offsetSquares_ += p.weight * p.offset * p.offset;
         count_ += 2;
     }
     int count() const { return count_; }
@@ -52,7 +50,6 @@ public:
     bool solve(Vec3& point, double& rmsResidual) const;
 
 private:
-    using Lanes = double __attribute__((vector_size(16)));
     // Normal equations A p = b with A = sum w n n^T, b = sum w n d.
     Lanes a00_ = {}, a01_ = {}, a02_ = {}, a11_ = {}, a12_ = {}, a22_ = {};
     Lanes bx_ = {}, by_ = {}, bz_ = {};

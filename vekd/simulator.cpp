@@ -194,7 +194,7 @@ void Simulator::locateLeds(const FrameRandom& random) {
             if (cameras_[view->camera].cond < 0) continue;
             float pos[2];
             read(random, led, *view, pos);
-            planes.addPair(model.readingPlane(0, pos[0]), model.readingPlane(1, pos[1]));
+            planes.add(model.readingPlanes(pos[0], pos[1]));
             ++cameras;
         }
         reconstruction_.locate(led, planes, cameras);
