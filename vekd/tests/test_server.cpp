@@ -19,6 +19,7 @@
 #include <memory>
 #include <thread>
 
+#include "rate_watch.h"
 #include "raw_client.h"
 #include "server_process.h"
 #include "unique_fd.h"
@@ -169,6 +170,21 @@ TEST(Server, FramesAreAFunctionOfSeedAndFrameNumberAlsoAfterNobodyStreamed) {
         ++compared;
     }
     EXPECT_GT(compared, 50);
+}
+
+TEST(RateWatch, TellsTheRateHeldOnceWhenItFallsShort) {
+    vekd::RateWatch watch;
+    double told = 0;
+    for (long long us = 0; us <= 3000000; us += 1042) told += watch.frameMade(us, 960);  // 960 Hz kept
+    EXPECT_EQ(told, 0);
+    std::vector<double> shortfalls;
+    for (long long us = 3000000; us <= 6000000; us += 2000)  // 500 Hz
+        if (const double held = watch.frameMade(us, 960)) shortfalls.push_back(held);
+    ASSERT_EQ(shortfalls.size(), 1u);
+    EXPECT_NEAR(shortfalls[0], 500, 30);
+    watch.rateSet();  // a new rate: told again
+    for (long long us = 6000000; us <= 8000000; us += 2000) told += watch.frameMade(us, 960);
+    EXPECT_NEAR(told, 500, 1);
 }
 
 TEST(Server, KeepsItsPaceAfterAStallAndWhileASlaveFloods) {
