@@ -190,11 +190,10 @@ void Simulator::locateLeds(const FrameRandom& random) {
         int cameras = 0;
         const LedViews& views = ledViews_[i];
         for (const View* view = views.first; view != views.first + views.count; ++view) {
-            const CameraModel& model = calibration_[view->camera];
             if (cameras_[view->camera].cond < 0) continue;
             float pos[2];
             read(random, led, *view, pos);
-            planes.add(model.readingPlanes(pos[0], pos[1]));
+            planes.add(calibration_[view->camera].readingPlanes(pos[0], pos[1]));
             ++cameras;
         }
         reconstruction_.locate(led, planes, cameras);

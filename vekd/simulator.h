@@ -27,6 +27,9 @@ public:
     static constexpr float kSaturationAmp = 1023.0f;
 
     Simulator(Scene scene, uint64_t seed);
+    // Views point into the simulator's own lists: not to be copied.
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
 
     // Frame `frame` at scene time t seconds, for the trackers defined now.
     // Fills every record's frame field. Positions in millimetres in the
