@@ -1,6 +1,8 @@
 // vekd's per-frame work: simulate the default scene (peaks, reconstruction,
 // rigid fits) with point trackers on every LED and the two bodies as rigid
-// trackers; and the same frames played back from a take.
+// trackers; the maximal scene (64 cameras, 585 LEDs, every camera sees
+// every LED) with a point tracker on every LED; and the default scene's
+// frames played back from a take.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -46,6 +48,29 @@ static void BM_GenerateDefaultScene(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_GenerateDefaultScene);
+
+static void BM_GenerateMaxScene(benchmark::State& state) {
+    vekd::Scene scene;
+    std::string error;
+    if (!vekd::loadScene(VEKD_MAX_SCENE, scene, error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    vekd::TrackerTable trackers;
+    trackers.create(0, VEK_CREATE, VEK_POINT_TRACKER);
+    for (size_t i = 0; i < scene.leds.size(); ++i)
+        trackers.setMarkerLed(static_cast<int>(i), VEK_MARKER_LED, scene.leds[i].id);
+    trackers.operate(0, VEK_ON);
+    vekd::Simulator sim(scene, 1);
+    vekd::FrameData frame;
+    int32_t n = 0;
+    for (auto _ : state) {
+        ++n;
+        sim.generate(n, n / 960.0, trackers, frame);
+        benchmark::DoNotOptimize(frame.markers.data());
+    }
+}
+BENCHMARK(BM_GenerateMaxScene);
 
 // One frame of a take of the default scene (960 frames, peaks with LED ids,
 // looping): read, checked, peaks renamed and markers rebuilt.

@@ -25,6 +25,9 @@ public:
     // Whether the peaks' LED ids are known (FrameData::imageLeds), so that
     // a client may ask for them (VEK_PEAK_LEDS).
     virtual bool knowsPeakLeds() const { return true; }
+    // Whether a frame depends on nothing but its number, its time and the
+    // trackers, so that frames nobody takes need not be made.
+    virtual bool makesFramesOnDemand() const { return false; }
 };
 
 class SimulatedFrames final : public FrameSource {
@@ -35,6 +38,7 @@ public:
         sim_.generate(frame, t, trackers, out);
         return true;
     }
+    bool makesFramesOnDemand() const override { return true; }
 
 private:
     Simulator sim_;

@@ -20,7 +20,6 @@ Reconstruction::Reconstruction(const std::vector<int>& ledIds) : leds_(ledIds.si
     readingStart_.resize(ledIds.size() + 1);
     readingCursor_.resize(ledIds.size());
     readingOrder_.reserve(VEK_MAX_IMAGES);
-    planes_.reserve(VEK_MAX_IMAGES);
     fitBody_.reserve(VEK_MAX_MARKERS);
     fitWorld_.reserve(VEK_MAX_MARKERS);
 }
@@ -60,21 +59,25 @@ void Reconstruction::intersectReadings() {
         readingOrder_[readingCursor_[readings_[k].led]++] = static_cast<int>(k);
 
     for (size_t i = 0; i < leds_.size(); ++i) {
-        planes_.clear();
+        PlaneSums sums;
         int cameras = 0, lastCamera = -1;
         for (int k = readingStart_[i]; k < readingStart_[i + 1]; ++k) {
             const Reading& r = readings_[readingOrder_[k]];
             if (r.camera != lastCamera) ++cameras;
             lastCamera = r.camera;
-            planes_.push_back(r.plane);
+            sums.add(r.plane);
         }
-        if (cameras < 2) continue;
-        double rms = 0;
-        LedPoint& led = leds_[i];
-        if (intersectPlanes(planes_.data(), static_cast<int>(planes_.size()), led.position, rms)) {
-            led.seen = true;
-            led.cond = conditionOf(rms);
-        }
+        locate(static_cast<int>(i), sums, cameras);
+    }
+}
+
+void Reconstruction::locate(int led, const PlaneSums& planes, int cameras) {
+    if (cameras < 2) return;
+    double rms = 0;
+    LedPoint& point = leds_[led];
+    if (planes.solve(point.position, rms)) {
+        point.seen = true;
+        point.cond = conditionOf(rms);
     }
 }
 

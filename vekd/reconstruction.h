@@ -11,6 +11,7 @@
 
 #include "frame_data.h"
 #include "sim_camera.h"
+#include "sim_triangulation.h"
 #include "trackers.h"
 
 namespace vekd {
@@ -33,6 +34,10 @@ public:
     // One reading of a calibrated camera. Readings of one LED are used in
     // the order they were added.
     void addReading(int led, int camera, const Plane& plane) { readings_.push_back({led, camera, plane}); }
+    // Places LED `led` this frame at the intersection of its reading planes
+    // (of `cameras` calibrated cameras, at least two), for readings not
+    // given through addReading.
+    void locate(int led, const PlaneSums& planes, int cameras);
     // Intersects the readings and appends the markers of every enabled
     // tracker (seen or not, within the stream's limit) and the rigid poses
     // to `out`; a found pose fills the unseen markers when the tracker asks.
@@ -62,7 +67,6 @@ private:
     std::vector<int> readingStart_;  // LED i's readings: readingOrder_[start[i] .. start[i + 1])
     std::vector<int> readingCursor_;
     std::vector<int> readingOrder_;
-    std::vector<Plane> planes_;
     std::vector<Vec3> fitBody_;
     std::vector<Vec3> fitWorld_;
 };

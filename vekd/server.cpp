@@ -31,6 +31,9 @@ constexpr int kQueriesPerTurn = 16;  // discovery queries answered per turn
 // A frame schedule this late (the process was stopped, the machine was
 // overloaded) starts afresh instead of sending every frame it missed.
 constexpr long long kStallUs = 100000;
+// Frames made in one turn of the loop at most, when frames take longer
+// than their period: between them the loop answers its clients.
+constexpr long long kFramesPerTurn = 4;
 // How long the listening socket rests when accepting fails for want of
 // descriptors or memory, instead of waking the loop again at once.
 constexpr long long kAcceptPauseMs = 100;
@@ -411,6 +414,10 @@ int Server::setInteger(ClientConn& c, int key, int value) {
         case VEK_STREAMING:
             if (!onOff) return VEK_INVALID_ENUM;
             c.streaming = value == VEK_ON;
+            if (c.streaming && resting_) {
+                passDueFrames();
+                schedule();
+            }
             return 0;
         case VEK_INTERPOLATION:
             if (!c.master) return VEK_INVALID_OPERATION;
@@ -440,7 +447,9 @@ int Server::setFrequency(ClientConn& c, float hz) {
     if (!c.master) return VEK_INVALID_OPERATION;
     if (!validFrequency(hz)) return VEK_INVALID_VALUE;
     if (hz == frequency_) return 0;
+    if (resting_) passDueFrames();  // at the rate they were due at
     frequency_ = hz;
+    rate_.rateSet();
     if (frequencyChanges_.occur(nowUs() / 1000)) {
         std::printf("frequency %g Hz\n", hz);
         std::fflush(stdout);
@@ -504,12 +513,20 @@ void Server::schedule() {
     if (frequency_ > 0 && lastFrameUs_ >= 0)
         scheduleStartUs_ = std::max(now, lastFrameUs_ + std::llround(1e6 / frequency_));
     framesScheduled_ = 0;
+    resting_ = false;
     armTimer(frequency_ > 0 ? scheduleStartUs_ : -1);
 }
 
 void Server::onTimer() {
     uint64_t expirations;
     if (read(timer_.get(), &expirations, sizeof expirations) < 0 || frequency_ <= 0) return;
+    if (idle()) {
+        passDueFrames();
+        resting_ = true;  // until a client streams or the rate changes
+        rate_.pause();
+        armTimer(-1);
+        return;
+    }
     const double periodUs = 1e6 / frequency_;
     const long long now = nowUs();
     // Every frame that is due, so the rate holds on average; a schedule that
@@ -520,7 +537,7 @@ void Server::onTimer() {
         framesScheduled_ = 0;
         due = 1;
     }
-    while (framesScheduled_ < due && !sourceEnded_) {
+    for (long long made = 0; framesScheduled_ < due && made < kFramesPerTurn && !sourceEnded_; ++made) {
         generateFrame();
         ++framesScheduled_;
     }
@@ -530,6 +547,28 @@ void Server::onTimer() {
     armTimer(nextUs);
 }
 
+bool Server::idle() const {
+    if (!source_->makesFramesOnDemand()) return false;
+    for (const auto& c : clients_)
+        if (c->fd.valid() && c->admitted && c->streaming) return false;
+    return true;
+}
+
+void Server::passDueFrames() {
+    if (frequency_ <= 0) return;
+    const double periodUs = 1e6 / frequency_;
+    const long long due = static_cast<long long>(std::floor((nowUs() - scheduleStartUs_) / periodUs)) + 1;
+    if (framesScheduled_ >= due) return;
+    for (; framesScheduled_ < due; ++framesScheduled_) passFrame();
+    lastFrameUs_ = scheduleStartUs_ + static_cast<long long>(std::ceil((framesScheduled_ - 1) * periodUs));
+}
+
+// A frame nobody takes: numbered and timed as if it had been made.
+void Server::passFrame() {
+    ++frameNumber_;
+    sceneTime_ += 1.0 / frequency_;
+}
+
 void Server::generateFrame() {
     if (!source_->generate(frameNumber_ + 1, sceneTime_, trackers_, frame_)) {
         sourceEnded_ = true;
@@ -537,8 +576,7 @@ void Server::generateFrame() {
         std::fflush(stdout);
         return;
     }
-    ++frameNumber_;
-    sceneTime_ += 1.0 / frequency_;
+    passFrame();
 
     const void* data[vekwire::kStreamCount] = {frame_.markers.data(), frame_.rigids.data(),
                                                frame_.images.data(), frame_.detectors.data()};
@@ -559,6 +597,11 @@ void Server::generateFrame() {
     h.frequency = frequency_;
     h.generatedUs = nowUs();
     lastFrameUs_ = h.generatedUs;
+    if (const double held = rate_.frameMade(h.generatedUs, frequency_)) {
+        std::printf("vekd: warning: frames take longer to make than %g Hz allows: %.0f Hz held\n", frequency_,
+                    held);
+        std::fflush(stdout);
+    }
     for (auto& c : clients_) {
         if (!c->fd.valid() || !c->admitted || !c->streaming) continue;
         h.mask = 0;

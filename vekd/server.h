@@ -9,6 +9,7 @@
 #include "client_conn.h"
 #include "frame_source.h"
 #include "options.h"
+#include "rate_watch.h"
 #include "repeated_line.h"
 #include "trackers.h"
 
@@ -51,6 +52,13 @@ private:
     void onTimer();
     void schedule();
     void armTimer(long long atUs);  // steady-clock microseconds; < 0 stops
+    // Whether frames need not be made now: nobody streams, and the source
+    // can make any frame later from its number and time.
+    bool idle() const;
+    // Frame numbers and scene time follow the clock while nobody streams:
+    // counts every frame due by now as passed, without making it.
+    void passDueFrames();
+    void passFrame();
     void generateFrame();
     void answerDiscovery();
     void stopAll();
@@ -78,6 +86,8 @@ private:
     long long scheduleStartUs_ = 0;  // frames are due at start + k / frequency
     long long framesScheduled_ = 0;
     long long lastFrameUs_ = -1;
+    bool resting_ = false;  // the frame timer rests while nobody streams
+    RateWatch rate_;
 };
 
 }  // namespace vekd

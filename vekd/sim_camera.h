@@ -10,10 +10,22 @@
 
 namespace vekd {
 
-// Points p with dot(normal, p) == offset.
+// Points p with dot(normal, p) == offset; the normal need not be of unit
+// length.
 struct Plane {
     Vec3 normal;
     double offset = 0;
+    double weight = 1;  // 1 / |normal|^2: a point's distance squared is weight (normal . p - offset)^2
+};
+
+// Two doubles, one per detector of a camera, worked on together.
+using Lanes = double __attribute__((vector_size(16)));
+
+// A camera's two reading planes at once: detector 0 in lane 0, detector 1
+// in lane 1, each as readingPlane gives it.
+struct PlanePair {
+    Lanes x, y, z;  // the normals
+    Lanes offset, weight;
 };
 
 class CameraModel {
@@ -24,7 +36,21 @@ public:
     // behind the camera or outside either detector.
     bool project(Vec3 world, double pos[2]) const;
     // The world plane of all points that give `pos` on `detector`.
-    Plane readingPlane(int detector, double pos) const;
+    Plane readingPlane(int detector, double pos) const {
+        const ReadingLines& l = lines_;
+        const int d = detector;
+        const Vec3 normal{l.x[d] + l.xSlope[d] * pos, l.y[d] + l.ySlope[d] * pos, l.z[d] + l.zSlope[d] * pos};
+        return {normal, l.offset[d] + l.offsetSlope[d] * pos,
+                1.0 / (l.square[d] + pos * (l.squareSlope[d] + pos * l.squareCurve[d]))};
+    }
+    // The planes of a reading of each detector.
+    PlanePair readingPlanes(double pos0, double pos1) const {
+        const ReadingLines& l = lines_;
+        const Lanes pos = {pos0, pos1};
+        return {l.x + l.xSlope * pos, l.y + l.ySlope * pos, l.z + l.zSlope * pos,
+                l.offset + l.offsetSlope * pos,
+                1.0 / (l.square + pos * (l.squareSlope + pos * l.squareCurve))};
+    }
 
     Vec3 position() const { return position_; }
 
@@ -33,6 +59,15 @@ private:
     Vec3 axis_[3];  // the camera's x, y and z axes in the world
     double tanHalfH_;
     double tanHalfV_;
+    // Each detector's reading planes as functions of the reading (lane d:
+    // detector d): the normal and the offset are linear in it, the normal's
+    // squared length quadratic.
+    struct ReadingLines {
+        Lanes x, y, z, xSlope, ySlope, zSlope;
+        Lanes offset, offsetSlope;
+        Lanes square, squareSlope, squareCurve;
+    };
+    ReadingLines lines_;
 };
 
 // The camera as its calibration tells it: the pose of its camera record and

@@ -1,5 +1,7 @@
-// Per-frame noise source: a splitmix64 stream seeded from (seed, frame), so
-// a frame's noise does not depend on which frames were generated before.
+// Noise source: splitmix64 streams keyed by (seed, frame) and, within a
+// frame, by any index (the simulator keys one camera's view of one LED), so
+// that a reading's noise depends neither on the frames drawn before it nor
+// on which other readings of its frame are drawn at all.
 #pragma once
 
 #include <cmath>
@@ -7,49 +9,81 @@
 
 namespace vekd {
 
+// The layers of the ziggurat for the standard normal distribution (128
+// layers of equal area; Marsaglia and Tsang, in Doornik's form).
+struct ZigguratTable {
+    static constexpr int kLayers = 128;
+    static constexpr double kTailStart = 3.442619855899;
+    double x[kLayers + 1];  // right edge of each layer; x[0] the base's equivalent width
+    double ratio[kLayers];  // x[i + 1] / x[i]: below it a draw lies inside the curve
+    double f[kLayers + 1];  // exp(-x[i]^2 / 2), the curve at each edge
+};
+extern const ZigguratTable kZiggurat;
+
 class FrameRandom {
 public:
     FrameRandom(uint64_t seed, int32_t frame)
         : state_(
               mix(seed ^ mix(static_cast<uint64_t>(static_cast<uint32_t>(frame)) + 0x5851F42D4C957F2DULL))) {}
 
+    // The stream of this frame's reading `index`.
+    FrameRandom stream(uint64_t index) const { return FrameRandom(state_ + index * kStreamStep); }
+
     uint64_t next() {
-        state_ += 0x9E3779B97F4A7C15ULL;
+        state_ += kGolden;
         return mix(state_);
     }
 
     // Uniform in (0, 1).
     double uniform() { return (static_cast<double>(next() >> 11) + 0.5) * 0x1.0p-53; }
 
-    // Standard normal deviate (Marsaglia's polar method; the second value
-    // of each pair is kept for the next call).
+    // Standard normal deviate. Almost every draw takes one number: its low
+    // seven bits pick a layer, the top 53 a place in it.
     double gaussian() {
-        if (hasSpare_) {
-            hasSpare_ = false;
-            return spare_;
+        for (;;) {
+            const uint64_t bits = next();
+            const double u = (static_cast<double>(bits >> 11) + 0.5) * 0x1.0p-52 - 1.0;
+            double value;
+            if (inLayer(bits & (ZigguratTable::kLayers - 1), u, value)) return value;
         }
-        double u, v, s;
-        do {
-            u = 2.0 * uniform() - 1.0;
-            v = 2.0 * uniform() - 1.0;
-            s = u * u + v * v;
-        } while (s >= 1.0);
-        const double scale = std::sqrt(-2.0 * std::log(s) / s);
-        spare_ = v * scale;
-        hasSpare_ = true;
-        return u * scale;
+    }
+    // Two standard normal deviates, almost always from one number: each
+    // half picks a layer (low seven bits) and a place in it (25 bits).
+    void gaussians(double& first, double& second) {
+        const uint64_t bits = next();
+        first = fromHalf(static_cast<uint32_t>(bits));
+        second = fromHalf(static_cast<uint32_t>(bits >> 32));
     }
 
 private:
+    static constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
+    // Streams start this far apart in the states of a frame (an odd step
+    // unrelated to kGolden); each state goes through mix before use.
+    static constexpr uint64_t kStreamStep = 0xD1B54A32D192ED03ULL;
+    explicit FrameRandom(uint64_t state) : state_(state) {}
+
     static uint64_t mix(uint64_t z) {
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
         return z ^ (z >> 31);
     }
+    double fromHalf(uint32_t half) {
+        const double u = (static_cast<double>(half >> 7) + 0.5) * 0x1.0p-24 - 1.0;
+        double value;
+        return inLayer(half & (ZigguratTable::kLayers - 1), u, value) ? value : gaussian();
+    }
+    // The deviate at place u (-1..1) of a layer, unless the place lies
+    // outside the curve: then false, to draw again.
+    bool inLayer(unsigned layer, double u, double& value) {
+        if (std::fabs(u) >= kZiggurat.ratio[layer]) return outsideTheCore(layer, u, value);
+        value = u * kZiggurat.x[layer];
+        return true;
+    }
+    // A place outside a layer's rectangle: a draw from the tail below the
+    // base layer, or kept when under the curve's edge.
+    bool outsideTheCore(unsigned layer, double u, double& value);
 
     uint64_t state_;
-    double spare_ = 0;
-    bool hasSpare_ = false;
 };
 
 }  // namespace vekd

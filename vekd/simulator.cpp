@@ -22,7 +22,10 @@ std::vector<int> ledIds(const Scene& scene) {
 }  // namespace
 
 Simulator::Simulator(Scene scene, uint64_t seed)
-    : scene_(std::move(scene)), seed_(seed), reconstruction_(ledIds(scene_)) {
+    : scene_(std::move(scene)),
+      seed_(seed),
+      noise_(scene_.noisePixels / double(VEK_DETECTOR_PIXELS)),
+      reconstruction_(ledIds(scene_)) {
     for (SceneLed& led : scene_.leds) led.direction = normalized(led.direction);  // scenes built in code
     for (const SceneCamera& c : scene_.cameras) {
         models_.emplace_back(c);
@@ -39,102 +42,161 @@ Simulator::Simulator(Scene scene, uint64_t seed)
         calibration_.push_back(calibratedModel(record, fov_.back().data()));
     }
 
+    // A fixed LED looks the same to a camera in every frame: only the
+    // noise changes. Its views are made here, once.
     const size_t ledCount = scene_.leds.size();
+    const int cameraCount = static_cast<int>(models_.size());
+    std::vector<size_t> staticStart(ledCount + 1, 0);
+    for (size_t i = 0; i < ledCount; ++i) {
+        const SceneLed& led = scene_.leds[i];
+        staticStart[i] = staticViews_.size();
+        if (led.body >= 0) {
+            movingLeds_.push_back(static_cast<int>(i));
+            continue;
+        }
+        const double coneCosine = std::cos(radians(led.coneDegrees));
+        View view;
+        for (int c = 0; c < cameraCount; ++c)
+            if (see(c, led.position, led.direction, coneCosine, view)) staticViews_.push_back(view);
+    }
+    staticStart[ledCount] = staticViews_.size();
+    ledViews_.resize(ledCount);
+    for (size_t i = 0; i < ledCount; ++i)
+        ledViews_[i] = {staticViews_.data() + staticStart[i],
+                        static_cast<int>(staticStart[i + 1] - staticStart[i])};
+
     bodyPoses_.resize(scene_.bodies.size());
-    leds_.resize(ledCount);
-    for (size_t i = 0; i < ledCount; ++i) leds_[i].coneCosine = std::cos(radians(scene_.leds[i].coneDegrees));
+    movingViews_.reserve(movingLeds_.size() * models_.size());  // never moves: ledViews_ points into it
+    viewCursor_.resize(ledCount);
     sightings_.reserve(ledCount);
 }
 
 void Simulator::generate(int32_t frame, double t, const TrackerTable& trackers, FrameData& out) {
     out.clear();
-    placeLeds(t);
+    viewMovingLeds(t);
     reconstruction_.startFrame(trackers);
-
-    FrameRandom random(seed_, frame);
-    for (size_t c = 0; c < models_.size(); ++c) {
-        observeCamera(static_cast<int>(c), random);
-        emitImages(frame, static_cast<int>(c), out);
-    }
+    const FrameRandom random(seed_, frame);
+    emitImages(frame, random, out);
+    locateLeds(random);
     reconstruction_.finishFrame(frame, trackers, out);
 }
 
-void Simulator::placeLeds(double t) {
+// Whether the camera sees an LED at `position` emitting along `direction`,
+// and how.
+bool Simulator::see(int camera, Vec3 position, Vec3 direction, double coneCosine, View& out) const {
+    const CameraModel& model = models_[camera];
+    if (!model.project(position, out.pos)) return false;
+    const Vec3 toCamera = model.position() - position;
+    const double distance = norm(toCamera);
+    const double cosine = dot(toCamera, direction) / distance;
+    if (!(cosine >= coneCosine)) return false;
+    out.camera = camera;
+    out.width = std::max<int32_t>(2, static_cast<int32_t>(std::lround(kWidthPixelMillimetres / distance)));
+    const double ratio = kAmpReferenceDistance / distance;
+    out.amp = static_cast<float>(kAmpAtReference * ratio * ratio * cosine);
+    return true;
+}
+
+void Simulator::viewMovingLeds(double t) {
+    if (movingLeds_.empty()) return;
     for (size_t b = 0; b < scene_.bodies.size(); ++b) bodyPoses_[b] = bodyPose(scene_.bodies[b], t);
-    for (size_t i = 0; i < leds_.size(); ++i) {
+    movingViews_.clear();
+    View view;
+    for (const int i : movingLeds_) {
         const SceneLed& led = scene_.leds[i];
-        LedState& state = leds_[i];
-        if (led.body < 0) {
-            state.position = led.position;
-            state.direction = led.direction;
-        } else {
-            const Pose& pose = bodyPoses_[led.body];
-            state.position = apply(pose, led.position);
-            state.direction = rotate(pose.rotation, led.direction);
+        const Pose& pose = bodyPoses_[led.body];
+        const Vec3 position = apply(pose, led.position);
+        const Vec3 direction = rotate(pose.rotation, led.direction);
+        const double coneCosine = std::cos(radians(led.coneDegrees));
+        const size_t first = movingViews_.size();
+        for (int c = 0; c < static_cast<int>(models_.size()); ++c)
+            if (see(c, position, direction, coneCosine, view)) movingViews_.push_back(view);
+        ledViews_[i] = {movingViews_.data() + first, static_cast<int>(movingViews_.size() - first)};
+    }
+}
+
+inline void Simulator::read(const FrameRandom& random, int led, const View& view, float pos[2]) const {
+    FrameRandom noise =
+        random.stream((static_cast<uint64_t>(view.camera) << 32) | static_cast<uint32_t>(led));
+    double deviates[2];
+    noise.gaussians(deviates[0], deviates[1]);
+    for (int d = 0; d < 2; ++d)
+        pos[d] = static_cast<float>(std::clamp(view.pos[d] + noise_ * deviates[d], 0.0, 1.0));
+}
+
+// Peaks of every camera, detector 0 then detector 1, within the frame's
+// limit, and every detector's record. A peak carries the marker id of the
+// first enabled tracker holding its LED.
+void Simulator::emitImages(int32_t frame, const FrameRandom& random, FrameData& out) {
+    std::fill(viewCursor_.begin(), viewCursor_.end(), 0);
+    for (int camera = 0; camera < static_cast<int>(models_.size()); ++camera) {
+        sightings_.clear();
+        if (out.images.size() < static_cast<size_t>(kMaxImages)) sightCamera(camera, random);
+        for (int32_t detector = 0; detector < 2; ++detector) {
+            DetectorRecord record{};
+            record.id = camera * 2 + detector;
+            record.frame = frame;
+            record.camera = camera;
+            record.detector = detector;
+            record.pixels = VEK_DETECTOR_PIXELS;
+            record.exposure = kExposureMicroseconds;
+            record.noise = static_cast<float>(scene_.noisePixels);
+            record.fov = fov_[camera][detector];
+            for (const Sighting& s : sightings_) {
+                if (out.images.size() >= static_cast<size_t>(kMaxImages)) break;
+                ImageRecord image{};
+                image.id = reconstruction_.markerId(s.led);
+                image.frame = frame;
+                image.camera = camera;
+                image.detector = detector;
+                image.width = s.width;
+                image.flags = s.amp >= kSaturationAmp ? 1 : 0;
+                image.pos = s.pos[detector];
+                image.amp = std::min(s.amp, kSaturationAmp);
+                out.images.push_back(image);
+                out.imageLeds.push_back(scene_.leds[s.led].id);
+                record.peaks += 1;
+                record.maxAmp = std::max(record.maxAmp, image.amp);
+            }
+            out.detectors.push_back(record);
         }
     }
 }
 
-// Which LEDs the camera sees this frame, with their noisy readings.
-void Simulator::observeCamera(int camera, FrameRandom& random) {
-    const CameraModel& model = models_[camera];
-    const double sigma = scene_.noisePixels / double(VEK_DETECTOR_PIXELS);
-    sightings_.clear();
-    for (size_t i = 0; i < leds_.size(); ++i) {
-        const LedState& led = leds_[i];
-        double pos[2];
-        if (!model.project(led.position, pos)) continue;
-        const Vec3 toCamera = model.position() - led.position;
-        const double distance = norm(toCamera);
-        const double cosine = dot(toCamera, led.direction) / distance;
-        if (!(cosine >= led.coneCosine)) continue;
-
+// The LEDs the camera sees this frame, in LED order, with their readings.
+// Cameras are sighted in order: each LED's views are taken in turn.
+void Simulator::sightCamera(int camera, const FrameRandom& random) {
+    for (size_t i = 0; i < ledViews_.size(); ++i) {
+        const LedViews& views = ledViews_[i];
+        int& cursor = viewCursor_[i];
+        if (cursor >= views.count || views.first[cursor].camera != camera) continue;
+        const View& view = views.first[cursor++];
         Sighting s;
         s.led = static_cast<int>(i);
-        for (int d = 0; d < 2; ++d)
-            s.pos[d] = static_cast<float>(std::clamp(pos[d] + sigma * random.gaussian(), 0.0, 1.0));
-        s.width = std::max<int32_t>(2, static_cast<int32_t>(std::lround(kWidthPixelMillimetres / distance)));
-        const double ratio = kAmpReferenceDistance / distance;
-        s.amp = static_cast<float>(kAmpAtReference * ratio * ratio * cosine);
+        read(random, s.led, view, s.pos);
+        s.width = view.width;
+        s.amp = view.amp;
         sightings_.push_back(s);
     }
 }
 
-// Peaks of one camera, detector 0 then detector 1, within the frame's limit;
-// calibrated cameras keep each reported reading for the reconstruction. A
-// peak carries the marker id of the first enabled tracker holding its LED.
-void Simulator::emitImages(int32_t frame, int camera, FrameData& out) {
-    const bool calibrated = cameras_[camera].cond >= 0;
-    for (int32_t detector = 0; detector < 2; ++detector) {
-        DetectorRecord record{};
-        record.id = camera * 2 + detector;
-        record.frame = frame;
-        record.camera = camera;
-        record.detector = detector;
-        record.pixels = VEK_DETECTOR_PIXELS;
-        record.exposure = kExposureMicroseconds;
-        record.noise = static_cast<float>(scene_.noisePixels);
-        record.fov = fov_[camera][detector];
-        for (const Sighting& s : sightings_) {
-            if (out.images.size() >= static_cast<size_t>(kMaxImages)) break;
-            ImageRecord image{};
-            image.id = reconstruction_.markerId(s.led);
-            image.frame = frame;
-            image.camera = camera;
-            image.detector = detector;
-            image.width = s.width;
-            image.flags = s.amp >= kSaturationAmp ? 1 : 0;
-            image.pos = s.pos[detector];
-            image.amp = std::min(s.amp, kSaturationAmp);
-            out.images.push_back(image);
-            out.imageLeds.push_back(scene_.leds[s.led].id);
-            record.peaks += 1;
-            record.maxAmp = std::max(record.maxAmp, image.amp);
-            if (calibrated)
-                reconstruction_.addReading(s.led, camera,
-                                           calibration_[camera].readingPlane(detector, image.pos));
+// Every LED a tracker reports, from the readings of every calibrated
+// camera that sees it, whether its peaks fit in the stream or not.
+void Simulator::locateLeds(const FrameRandom& random) {
+    for (size_t i = 0; i < ledViews_.size(); ++i) {
+        const int led = static_cast<int>(i);
+        if (reconstruction_.markerId(led) < 0) continue;
+        PlaneSums planes;
+        int cameras = 0;
+        const LedViews& views = ledViews_[i];
+        for (const View* view = views.first; view != views.first + views.count; ++view) {
+            if (cameras_[view->camera].cond < 0) continue;
+            float pos[2];
+            read(random, led, *view, pos);
+            planes.add(calibration_[view->camera].readingPlanes(pos[0], pos[1]));
+            ++cameras;
         }
-        out.detectors.push_back(record);
+        reconstruction_.locate(led, planes, cameras);
     }
 }
 

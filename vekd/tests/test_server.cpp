@@ -19,6 +19,7 @@
 #include <memory>
 #include <thread>
 
+#include "rate_watch.h"
 #include "raw_client.h"
 #include "server_process.h"
 #include "unique_fd.h"
@@ -141,7 +142,7 @@ TEST(Server, RefusesBeyondItsLimitsAndSaysGoodbyeOnStop) {
     EXPECT_TRUE(bye);
 }
 
-TEST(Server, FramesAreAFunctionOfSeedAndFrameNumber) {
+TEST(Server, FramesAreAFunctionOfSeedAndFrameNumberAlsoAfterNobodyStreamed) {
     std::map<int, std::string> seen[2];
     for (int run = 0; run < 2; ++run) {
         ServerProcess server({"--freq", "200", "--seed", "7"});
@@ -150,10 +151,16 @@ TEST(Server, FramesAreAFunctionOfSeedAndFrameNumber) {
         c.request(Op::TrackerCreate, 0, VEK_CREATE, VEK_POINT_TRACKER);
         for (int led = 0; led < 32; ++led) c.request(Op::MarkerInt, led, VEK_MARKER_LED, led);
         c.request(Op::TrackerOp, 0, 0, VEK_ON);
+        // The second run streams only after a while: meanwhile no frame is
+        // made, but numbers and scene time go on as if they were.
+        if (run == 1) std::this_thread::sleep_for(std::chrono::milliseconds(400));
         c.request(Op::SetInteger, 0, VEK_STREAMING, VEK_ON);
         // Start at a frame that both runs are sure to reach.
         std::vector<int> numbers;
         ASSERT_TRUE(c.frames(200 + run * 50, numbers, &seen[run]));
+        if (run == 1) {
+            EXPECT_GT(numbers.front(), 60);
+        }
     }
     int compared = 0;
     for (const auto& [frame, bytes] : seen[0]) {
@@ -163,6 +170,21 @@ TEST(Server, FramesAreAFunctionOfSeedAndFrameNumber) {
         ++compared;
     }
     EXPECT_GT(compared, 50);
+}
+
+TEST(RateWatch, TellsTheRateHeldOnceWhenItFallsShort) {
+    vekd::RateWatch watch;
+    double told = 0;
+    for (long long us = 0; us <= 3000000; us += 1042) told += watch.frameMade(us, 960);  // 960 Hz kept
+    EXPECT_EQ(told, 0);
+    std::vector<double> shortfalls;
+    for (long long us = 3000000; us <= 6000000; us += 2000)  // 500 Hz
+        if (const double held = watch.frameMade(us, 960)) shortfalls.push_back(held);
+    ASSERT_EQ(shortfalls.size(), 1u);
+    EXPECT_NEAR(shortfalls[0], 500, 30);
+    watch.rateSet();  // a new rate: told again
+    for (long long us = 6000000; us <= 8000000; us += 2000) told += watch.frameMade(us, 960);
+    EXPECT_NEAR(told, 500, 1);
 }
 
 TEST(Server, KeepsItsPaceAfterAStallAndWhileASlaveFloods) {

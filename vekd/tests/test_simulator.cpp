@@ -14,6 +14,7 @@
 
 #include "geometry_horn.h"
 #include "scene.h"
+#include "sim_random.h"
 #include "simulator.h"
 #include "trackers.h"
 
@@ -475,7 +476,8 @@ TEST(SimulatorCameras, UncalibratedCamerasGivePeaksButNoMarkers) {
 }
 
 TEST(SimulatorLimits, RecordCountsStayWithinWhatAClientFetches) {
-    // 64 cameras facing a block of 585 LEDs would give 74880 peaks.
+    // 64 cameras facing a block of 585 LEDs would give 74880 peaks: the
+    // stream takes the first 512, markers come from every reading.
     std::string text;
     for (int c = 0; c < 64; ++c)
         text += "camera " + std::to_string(c) + " " + std::to_string(-3200 + 100 * c) +
@@ -493,14 +495,60 @@ TEST(SimulatorLimits, RecordCountsStayWithinWhatAClientFetches) {
     for (int m = 0; m < 585; ++m)
         ASSERT_EQ(table.setMarkerLed((m % 400) * 4096 + m / 400, VEK_MARKER_LED, m), 0);
     FrameData frame;
-    sim.generate(0, 0, table, frame);
+    sim.generate(3, 0, table, frame);
     EXPECT_EQ(frame.images.size(), 512u);
     EXPECT_EQ(frame.detectors.size(), 128u);
     EXPECT_EQ(frame.markers.size(), 585u);
     EXPECT_EQ(frame.rigids.size(), 372u);
     int peaks = 0;
-    for (const DetectorRecord& d : frame.detectors) peaks += d.peaks;
+    for (size_t k = 0; k < frame.detectors.size(); ++k) {
+        EXPECT_EQ(frame.detectors[k].id, static_cast<int>(k));
+        EXPECT_EQ(frame.detectors[k].frame, 3);
+        peaks += frame.detectors[k].peaks;
+    }
     EXPECT_EQ(peaks, 512);
+    for (const MarkerRecord& m : frame.markers) {
+        const int led = (m.id >> 12) + 400 * (m.id & 0xFFF);
+        ASSERT_GT(m.cond, 0.0f) << "LED " << led
+                                << ": read by cameras whose peaks the stream has no room for";
+        EXPECT_LT(distanceToTruth(scene, led, 0, m), 0.2) << "LED " << led;
+    }
+}
+
+TEST(SimulatorNoise, DeviatesAreStandardNormalAndStreamsIndependent) {
+    // Fractions of |x| below 1, 2 and 3, and beyond 3.44 (the ziggurat's tail).
+    const double expected[4] = {0.682689, 0.954500, 0.997300, 5.76e-4};
+    const double bounds[4] = {1, 2, 3, 3.442619855899};
+    FrameRandom frame(5, 17);
+    int counts[4] = {0, 0, 0, 0};
+    double sum = 0, sumSquares = 0;
+    const int n = 1 << 20;
+    for (int i = 0; i < n / 2; ++i) {
+        FrameRandom stream = frame.stream(static_cast<uint64_t>(i));
+        double x[2];
+        stream.gaussians(x[0], x[1]);
+        for (const double v : x) {
+            for (int k = 0; k < 3; ++k) counts[k] += std::fabs(v) < bounds[k];
+            counts[3] += std::fabs(v) > bounds[3];
+            sum += v;
+            sumSquares += v * v;
+        }
+    }
+    for (int k = 0; k < 4; ++k) {
+        const double p = expected[k];
+        EXPECT_NEAR(counts[k] / double(n), p, 5 * std::sqrt(p * (1 - p) / n)) << "bound " << bounds[k];
+    }
+    EXPECT_NEAR(sum / n, 0, 0.005);
+    EXPECT_NEAR(sumSquares / n, 1, 0.005);
+
+    // A stream depends on its frame and index only.
+    double a[2], b[2], c[2];
+    FrameRandom(5, 17).stream(9).gaussians(a[0], a[1]);
+    frame.stream(9).gaussians(b[0], b[1]);
+    FrameRandom(5, 18).stream(9).gaussians(c[0], c[1]);
+    EXPECT_EQ(a[0], b[0]);
+    EXPECT_EQ(a[1], b[1]);
+    EXPECT_NE(a[0], c[0]);
 }
 
 TEST(HornFit, EigenDecompositionRebuildsTheMatrix) {
