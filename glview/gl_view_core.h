@@ -90,6 +90,8 @@ public:
 protected:
     // Keys that act on the session's markers ('a', 'g', 'l', 'L').
     bool sessionKey(int ascii);
+    // What a left drag adds to the target; false when the drag moves nothing.
+    bool panDisplacement(const MouseState& state, Vec3f& displacement) const;
 
 private:
     // True when this left press completes a double click.
