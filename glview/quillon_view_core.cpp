@@ -84,6 +84,12 @@ void QuillonViewCore::resetCamera() {
     camera.rMax = 50000;
 }
 
+bool QuillonViewCore::cameraMoving() const {
+    const Vec3f still{0, 0, 0};
+    return camera.eyeVelocity != still || camera.targetVelocity != still ||
+           camera.rotationVelocity != still || camera.rVelocity != 0 || camera.fovVelocity != 0;
+}
+
 void QuillonViewCore::sendPose() { vekLoadPose(editedPose.data()); }
 
 void QuillonViewCore::turnPose(float degrees, float x, float y, float z) {

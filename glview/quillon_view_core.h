@@ -28,6 +28,8 @@ public:
     // Text at (x, y, z) of the current GL matrices in the GLUT bitmap font
     // of that index (0 .. 6).
     virtual void drawText(const std::string& text, float x, float y, float z, int fontIndex) = 0;
+    // True while a velocity moves the camera from frame to frame.
+    bool cameraMoving() const;
     // Ends the program (the Escape key).
     virtual void quit() = 0;
 

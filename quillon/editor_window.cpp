@@ -26,6 +26,13 @@ std::array<float, 3> Read(const std::array<IntSpinner*, 3>& inputs) {
             static_cast<float>(std::atof(inputs[2]->text()))};
 }
 
+bool SamePositions(const std::vector<MarkerRecord>& a, const std::vector<MarkerRecord>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t j = 0; j < a.size(); ++j)
+        if (a[j].id != b[j].id || a[j].x != b[j].x || a[j].y != b[j].y || a[j].z != b[j].z) return false;
+    return true;
+}
+
 }  // namespace
 
 EditorWindow::EditorWindow(int w, int h, const std::string& file, std::vector<MarkerRecord> markers)
@@ -81,8 +88,10 @@ void EditorWindow::resize(int x, int y, int w, int h) {
 }
 
 void EditorWindow::updateDisplay() {
+    const std::vector<MarkerRecord> before = session_.markers;
     TransformMarkers(markers_, EditorTransform(Read(position_), Read(rotation_)), session_.markers);
-    view_->redraw();
+    // Drawn again only when something moved: an idle editor costs no frames.
+    if (!SamePositions(before, session_.markers) || view_->cameraMoving()) view_->redraw();
 }
 
 void EditorWindow::step() {
