@@ -4,14 +4,20 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
+#include <server_process.h>
 #include <sys/wait.h>
 
+#include <cmath>
+#include <cstdlib>
+
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "editor_window.h"
 #include "program.h"
+#include "rigid_body_file.h"
 #include "temp_dir.h"
 
 namespace {
@@ -61,25 +67,88 @@ TEST(QuillonProgram, CommandLineMessagesAndStatuses) {
     EXPECT_EQ(last.output, scaled + ":0: invalid string: s, 2.0\nno markers\n");
 }
 
-// Ends the running editor the way `how` says, once its window is up.
-void EndEditor(void* how) {
-    auto* window = dynamic_cast<EditorWindow*>(Fl::first_window());
-    if (!window) return;
-    if (std::string(static_cast<const char*>(how)) == "quit")
-        window->button(EditorWindow::kQuit).do_callback();
-    else
-        window->hide();  // as the window manager's close does
+// Something to do with the running editor once its window is up (checked
+// every 0.1 s); after 10 s without a window every window is closed, so
+// that a test fails instead of hanging.
+struct EditorAction {
+    void (*act)(EditorWindow&);
+    int tries = 0;
+};
+
+void ActWhenShown(void* data) {
+    auto* action = static_cast<EditorAction*>(data);
+    if (auto* window = dynamic_cast<EditorWindow*>(Fl::first_window()); window && window->shown()) {
+        action->act(*window);
+    } else if (++action->tries < 100) {
+        Fl::repeat_timeout(0.1, ActWhenShown, data);
+    } else {
+        while (Fl_Window* w = Fl::first_window()) w->hide();
+    }
+}
+
+int RunEditor(std::string path, void (*act)(EditorWindow&)) {
+    std::string program = "quillon";
+    std::vector<char*> argv = {program.data(), path.data(), nullptr};
+    EditorAction action{act};
+    Fl::add_timeout(0.1, ActWhenShown, &action);
+    return RunQuillon(2, argv.data());
 }
 
 TEST(QuillonProgram, QuitAndClosingTheWindowEndWithStatusZero) {
     TempDir dir;
-    std::string path = dir.Write("body.rb", "1, 0 0 0\n2, 10 0 0");
-    std::string program = "quillon";
-    for (const char* how : {"quit", "close"}) {
-        std::vector<char*> argv = {program.data(), path.data(), nullptr};
-        Fl::add_timeout(0.3, EndEditor, const_cast<char*>(how));
-        EXPECT_EQ(RunQuillon(2, argv.data()), 0) << how;
+    const std::string path = dir.Write("body.rb", "1, 0 0 0\n2, 10 0 0");
+    EXPECT_EQ(RunEditor(path, [](EditorWindow& w) { w.button(EditorWindow::kQuit).do_callback(); }), 0);
+    // As the window manager's close does.
+    EXPECT_EQ(RunEditor(path, [](EditorWindow& w) { w.hide(); }), 0);
+}
+
+// What a user does with a captured body: centre it, turn it a quarter
+// about Y, apply, save, quit.
+void CentreTurnSaveQuit(EditorWindow& window) {
+    window.button(EditorWindow::kCenter).do_callback();
+    window.button(EditorWindow::kApply).do_callback();
+    window.rotationInput(1).setText("90");
+    window.button(EditorWindow::kApply).do_callback();
+    window.button(EditorWindow::kSave).do_callback();
+    window.button(EditorWindow::kQuit).do_callback();
+}
+
+double Distance(const MarkerRecord& a, const MarkerRecord& b) {
+    return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
+}
+
+TEST(QuillonProgram, EditsTheBodySnapwellCapturedFromVekd) {
+    vekd::testing::ServerProcess server;
+    ASSERT_TRUE(server.running());
+    TempDir dir;
+    std::string body = dir.File("body.rb");
+    const std::string capture = std::string(SNAPWELL_PROGRAM) + " -s " + server.address() + " -m 6 -o " +
+                                body + " 6 > " + dir.File("snapwell.out");
+    ASSERT_EQ(std::system(capture.c_str()), 0) << TempDir::Read(dir.File("snapwell.out"));
+    std::vector<MarkerRecord> captured, edited;
+    std::ostringstream err;
+    ASSERT_EQ(ReadRigidBodyFile(body, captured, err), 6) << err.str();
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(RunEditor(body, CentreTurnSaveQuit), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "wrote to " + body + "\n");
+
+    ASSERT_EQ(ReadRigidBodyFile(body, edited, err), 6) << err.str();
+    double mean[3] = {0, 0, 0};
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(edited[i].frame, captured[i].frame);
+        mean[0] += edited[i].x / 6;
+        mean[1] += edited[i].y / 6;
+        mean[2] += edited[i].z / 6;
+        for (std::size_t j = 0; j < i; ++j)  // the shape stays, up to the file's 0.1 mm
+            EXPECT_NEAR(Distance(edited[i], edited[j]), Distance(captured[i], captured[j]), 0.2);
     }
+    for (double m : mean) EXPECT_NEAR(m, 0, 1.0);  // centred, up to whole millimetres
+    // A quarter turn about Y takes x to -z.
+    const MarkerRecord& a = captured[1];
+    const MarkerRecord& b = captured[2];
+    EXPECT_NEAR(edited[1].z - edited[2].z, -(a.x - b.x), 0.2);
+    EXPECT_NEAR(edited[1].x - edited[2].x, a.z - b.z, 0.2);
 }
 
 }  // namespace
