@@ -3,6 +3,7 @@
 // Center, Reset, Apply, Save and Quit.
 #pragma once
 
+#include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
 #include <veksock.h>
 
@@ -17,7 +18,6 @@
 #include "view_session.h"
 
 class Fl_Box;
-class Fl_Button;
 
 using QuillonView = FltkViewWindow<glview::QuillonViewCore>;
 

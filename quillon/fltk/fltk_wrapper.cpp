@@ -73,7 +73,21 @@ void DrawText3D(const std::string& text, float x, float y, float z, int face, in
     gl_font(face, size);
     glPushMatrix();
     glRasterPos3f(x, y, z);
-    gl_draw(text.c_str(), static_cast<int>(text.size()));
+    // Blanks are stepped over by moving the raster position: FLTK's GL
+    // glyphs of a blank do not advance it.
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const bool blank = text[start] == ' ';
+        std::size_t end = start;
+        while (end < text.size() && (text[end] == ' ') == blank) ++end;
+        const char* run = text.c_str() + start;
+        const int length = static_cast<int>(end - start);
+        if (blank)
+            glBitmap(0, 0, 0, 0, static_cast<GLfloat>(gl_width(run, length)), 0, nullptr);
+        else
+            gl_draw(run, length);
+        start = end;
+    }
     glPopMatrix();
 }
 

@@ -6,6 +6,7 @@
 #include <FL/fl_draw.H>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
