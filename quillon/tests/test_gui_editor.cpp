@@ -22,7 +22,7 @@ namespace {
 
 std::string Text(IntSpinner& s) { return s.text(); }
 
-class Editor : public ::testing::Test {
+class QuillonEditor : public ::testing::Test {
 protected:
     void open(const std::string& content) {
         path = dir.Write("body.rb", content);
@@ -73,7 +73,7 @@ protected:
     std::vector<unsigned char> pixels;
 };
 
-TEST_F(Editor, ViewDrawsTheMarkersAndFollowsTheInputsLive) {
+TEST_F(QuillonEditor, ViewDrawsTheMarkersAndFollowsTheInputsLive) {
     open("1, 600 0 0\n2, 600 0 0\n");
     window->view().scale = 10;  // spheres of 50 mm, some 12 pixels wide
     grab();
@@ -88,7 +88,7 @@ TEST_F(Editor, ViewDrawsTheMarkersAndFollowsTheInputsLive) {
     EXPECT_EQ(window->displayed()[1].id, 2);  // displayed by LED
 }
 
-TEST_F(Editor, CenterApplyResetAndSave) {
+TEST_F(QuillonEditor, CenterApplyResetAndSave) {
     open("7\n");
     press(EditorWindow::kCenter);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Text(window->positionInput(i)), "-0");
@@ -137,7 +137,7 @@ TEST_F(Editor, CenterApplyResetAndSave) {
     EXPECT_EQ(Text(window->rotationInput(2)), "0");
 }
 
-TEST_F(Editor, SpinnersStepWithinTheirRangeAndTheLayoutFollowsTheWindow) {
+TEST_F(QuillonEditor, SpinnersStepWithinTheirRangeAndTheLayoutFollowsTheWindow) {
     open("1, 0 0 0\n");
     IntSpinner& x = window->positionInput(0);
     x.setText("9999999");
@@ -167,7 +167,7 @@ TEST_F(Editor, SpinnersStepWithinTheirRangeAndTheLayoutFollowsTheWindow) {
     EXPECT_EQ(geometry(window->positionInput(2)), (std::array<int, 4>{280, 785, 56, 25}));
 }
 
-TEST_F(Editor, ViewKeysAndMouseEditCameraAndPose) {
+TEST_F(QuillonEditor, ViewKeysAndMouseEditCameraAndPose) {
     open("1, 0 0 0\n");
     QuillonView& view = window->view();
     EXPECT_FLOAT_EQ(view.camera.r, 2000);
