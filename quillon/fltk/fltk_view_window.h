@@ -42,8 +42,6 @@ public:
         while (Fl_Window* window = Fl::first_window()) window->hide();
     }
 
-    const char* fpsText() const { return fpsText_; }
-
     // FLTK's paint and the core's frame share the name: the paint runs the
     // core's frame inside it.
     void draw() override {
