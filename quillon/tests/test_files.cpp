@@ -97,6 +97,11 @@ TEST(QuillonFiles, LastLineWithoutBreakSurvivesARoundTrip) {
     ASSERT_TRUE(SaveRigidBodyFile(path, displayed, out, err));
     EXPECT_EQ(out.str(), "wrote to " + path + "\n");
     EXPECT_EQ(TempDir::Read(path), "3, 1.0 2.0 3.0\n4, 10.0 20.0 30.2\n");
+    // The saved body loads as a rigid tracker of the session toolkit.
+    const vektk::Tracker rigid(vektk::kRigidTracker, 0, path);
+    ASSERT_EQ(rigid.markers.size(), 2u);
+    EXPECT_EQ(rigid.markers[1].led, 4);
+    EXPECT_EQ(rigid.markers[1].pos, (std::vector<float>{10, 20, 30.2f}));
 }
 
 TEST(QuillonFiles, FailedSaveLeavesTheOldFileWhole) {
