@@ -88,10 +88,10 @@ public:
     vektk::ViewSession* session = nullptr;  // not owned
 
 protected:
-    // Keys that act on the session's markers ('a', 'g', 'l', 'L').
-    bool sessionKey(int ascii);
     // What a left drag adds to the target; false when the drag moves nothing.
     bool panDisplacement(const MouseState& state, Vec3f& displacement) const;
+    // Keys that act on the session's markers ('a', 'g', 'l', 'L').
+    bool sessionKey(int ascii);
 
 private:
     // True when this left press completes a double click.
