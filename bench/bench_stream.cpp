@@ -2,6 +2,12 @@
 // latency from generation to fetchable, client CPU, frames lost, and many
 // clients at once.
 //
+// Two latencies in the same run: the master's, taken for the newest frame
+// of each fetch (as the peer is measured), and that of every frame, taken
+// by a slave in the same loop the moment it reads the frame off its socket
+// (frames that waited behind a newer one count too). Each line ends with
+// the machine's load average.
+//
 //   build/bench/bench_stream latency SECONDS          busy-polling client
 //   build/bench/bench_stream poll1ms SECONDS          client polling every 1 ms
 //   build/bench/bench_stream clients N SECONDS        N clients polling every 1 ms
@@ -20,6 +26,7 @@
 #include <vector>
 
 #include "server_process.h"
+#include "session.h"
 #include "veksock.h"
 
 using Clock = std::chrono::steady_clock;
@@ -36,10 +43,40 @@ double cpuSeconds() {
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
 
+std::string loadAverage() {
+    char text[64] = "?";
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (!std::fgets(text, sizeof text, f)) text[0] = '\0';
+        std::fclose(f);
+    }
+    std::string load(text);
+    return load.substr(0, load.find(' ', load.find(' ') + 1));  // the 1- and 5-minute figures
+}
+
 struct Result {
     long frames = 0, gaps = 0, libDropped = 0, serverDropped = 0;
     double cpuPercent = 0;
-    std::vector<long long> latencies;
+    std::vector<long long> latencies;       // newest frame of each fetch
+    std::vector<long long> everyFrameAges;  // every frame, when read off the socket
+};
+
+// A slave on the wire itself: stamps each frame as it takes it off the socket.
+class EveryFrameWatcher {
+public:
+    explicit EveryFrameWatcher(std::vector<long long>& ages) : ages_(ages) {}
+    bool start(const std::string& address) {
+        if (session_.init(address.c_str(), VEK_SLAVE) != 0) return false;
+        session_.setFrameSink([this](const uint8_t*, size_t, const vekwire::FrameView& f) {
+            ages_.push_back(nowUs() - f.header.generatedUs);
+        });
+        return session_.setInteger(VEK_STREAMING, VEK_ON) > 0;
+    }
+    void poll() { session_.pump(0); }
+    ~EveryFrameWatcher() { session_.done(); }
+
+private:
+    std::vector<long long>& ages_;
+    veksock::Session session_;
 };
 
 // One client: connects, (as master) defines a tracker on every LED and sets
@@ -61,6 +98,8 @@ Result runClient(const std::string& address, bool master, bool busy, int seconds
     while (vekGetMarkers(m, 585) == 0) {
     }
     int last = m[0].frame;
+    EveryFrameWatcher watcher(res.everyFrameAges);
+    const bool watching = master && watcher.start(address);
     const double cpu0 = cpuSeconds();
     const auto end = Clock::now() + std::chrono::seconds(seconds);
     const auto start = Clock::now();
@@ -78,6 +117,7 @@ Result runClient(const std::string& address, bool master, bool busy, int seconds
             ++res.frames;
         }
         if (n < 0) break;
+        if (watching) watcher.poll();
         if (!busy) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
@@ -91,16 +131,25 @@ Result runClient(const std::string& address, bool master, bool busy, int seconds
     return res;
 }
 
+std::string percentiles(std::vector<long long>& us) {
+    if (us.empty()) return "none";
+    std::sort(us.begin(), us.end());
+    auto pct = [&](double p) { return us[static_cast<size_t>(p * static_cast<double>(us.size() - 1))]; };
+    char text[128];
+    std::snprintf(text, sizeof text, "p50 %lld us p99 %lld us max %lld us (%zu frames)", pct(0.5), pct(0.99),
+                  us.back(), us.size());
+    return text;
+}
+
 void report(const char* what, Result& r) {
-    std::sort(r.latencies.begin(), r.latencies.end());
-    auto pct = [&](double p) {
-        return r.latencies.empty() ? 0LL : r.latencies[static_cast<size_t>(p * (r.latencies.size() - 1))];
-    };
     std::printf(
         "%s: %ld frames, %ld lost (gaps %ld, library drops %ld, server drops %ld), "
-        "latency p50 %lld us p99 %lld us max %lld us, client CPU %.2f%% of a core\n",
-        what, r.frames, r.gaps + r.libDropped, r.gaps, r.libDropped, r.serverDropped, pct(0.5), pct(0.99),
-        r.latencies.empty() ? 0LL : r.latencies.back(), r.cpuPercent);
+        "latency of the newest frame per fetch %s, client CPU %.2f%% of a core",
+        what, r.frames, r.gaps + r.libDropped, r.gaps, r.libDropped, r.serverDropped,
+        percentiles(r.latencies).c_str(), r.cpuPercent);
+    if (!r.everyFrameAges.empty())
+        std::printf("; every frame when read off the socket %s", percentiles(r.everyFrameAges).c_str());
+    std::printf("; load %s\n", loadAverage().c_str());
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <tuple>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <csignal>
 #include <unistd.h>
@@ -82,6 +83,40 @@ protected:
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readAll(dir / "out"), readAll(dir / "err")};
     }
     std::string address() const { return " -s " + server->address() + " "; }
+
+    // Runs snapwell in `dir` as a process that may not write a byte to a
+    // file, as on a full disk (writes fail, with EFBIG for ENOSPC); both
+    // output streams come back through one pipe, in `out`.
+    RunResult runOnFullDisk(const std::vector<std::string>& args) const {
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0) return {-1, "", ""};
+        const pid_t child = fork();
+        if (child == 0) {
+            dup2(pipeFds[1], 1);
+            dup2(pipeFds[1], 2);
+            close(pipeFds[0]);
+            close(pipeFds[1]);
+            setenv("HOME", dir.c_str(), 1);
+            unsetenv("VEK_SERVER");
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit none{0, 0};
+            setrlimit(RLIMIT_FSIZE, &none);
+            std::vector<char*> argv{const_cast<char*>(SNAPWELL_PATH)};
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            if (chdir(dir.c_str()) == 0) execv(SNAPWELL_PATH, argv.data());
+            _exit(127);
+        }
+        close(pipeFds[1]);
+        std::string text;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+        close(pipeFds[0]);
+        int status = 0;
+        waitpid(child, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text, ""};
+    }
 
     // Starts a capture of 100 frames in the background; its exit status
     // goes to the file "status".
@@ -315,6 +350,17 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
     EXPECT_EQ(readOnly.err.rfind("unable to open body.rb\n", 0), 0u) << readOnly.err;
     EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
 
+    // A full disk: the capture fails and the old body stays whole, with no
+    // temporary file beside it.
+    fs::permissions(dir / "body.rb", fs::perms::owner_read | fs::perms::owner_write);
+    const RunResult full = runOnFullDisk({"-s", server->address(), "-m", "6", "-o", "body.rb", "6"});
+    EXPECT_NE(full.status, 0) << full.out;
+    EXPECT_EQ(full.out.find("wrote to"), std::string::npos) << full.out;
+    EXPECT_NE(full.out.find("error: unable to write body.rb: "), std::string::npos) << full.out;
+    EXPECT_EQ(parseBody(full.out).size(), 6u);  // the capture is not lost: it goes to standard output
+    EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);  // body.rb, out, err
+
     // A device stays a device: the body goes through it.
     fs::create_symlink("/dev/null", dir / "null");
     const RunResult device = run(address() + "-m 6 -o null 6");
@@ -323,7 +369,7 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
-TEST_F(SnapwellProgram, AServerThatStopsOrFallsSilentMidCaptureIsAFailure) {
+TEST_F(SnapwellProgram, AServerThatStopsIsKilledOrFallsSilentMidCaptureIsAFailure) {
     // 100 frames at 5 Hz would take 20 s; the server goes away long before.
     vekd::testing::ServerProcess stopping;
     startLongCapture(stopping);
@@ -347,4 +393,23 @@ TEST_F(SnapwellProgram, AServerThatStopsOrFallsSilentMidCaptureIsAFailure) {
     EXPECT_EQ(status, "1\n");
     EXPECT_EQ(readAll(dir / "err"), "error: no frame from the server for 3 s\n");
     EXPECT_FALSE(fs::exists(dir / "body.rb"));
+
+    // Killed outright, then started again on its port: that capture fails,
+    // the next one is written.
+    fs::remove(dir / "status");
+    int port = 0;
+    {
+        vekd::testing::ServerProcess killed;
+        port = killed.port();
+        startLongCapture(killed);
+        ASSERT_TRUE(killed.waitForOutput("frequency 5 Hz", 5000));
+        killed.stop(SIGKILL);
+        EXPECT_EQ(waitForStatus(), "1\n");
+        EXPECT_FALSE(fs::exists(dir / "body.rb"));
+    }
+    vekd::testing::ServerProcess restarted({"--port", std::to_string(port)});
+    ASSERT_TRUE(restarted.running());
+    const RunResult again = run("-s " + restarted.address() + " -m 6 -o body.rb 6");
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(parseBody(readAll(dir / "body.rb")).size(), 6u);
 }

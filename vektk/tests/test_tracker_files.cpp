@@ -1,9 +1,13 @@
 // Tracker files: reading ".pt" / ".rb" lines, writing them back, saving
 // through a temporary file.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <filesystem>
 #include <sstream>
@@ -301,6 +305,34 @@ TEST(AtomicFile, FailuresLeaveTheTargetAndNoTemporaryFile) {
     EXPECT_EQ(
         std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
         1);
+}
+
+TEST(AtomicFile, AFullDiskLeavesTheOldFileWhole) {
+    TempDir dir;
+    const std::string path = dir.Write("body.rb", "1, 1.0 2.0 3.0\n");
+    Tracker big(kRigidTracker, 0, 0);
+    for (int i = 0; i < 200; ++i) big.markers.push_back({i, i, {1.0f, 2.0f, 3.0f}});
+    // In a child that may not write a byte to a file, as on a full disk:
+    // every write fails (EFBIG instead of ENOSPC, the same path in the writer).
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_FSIZE, &none);
+        std::string error;
+        _exit(vektk::SaveTrackerFile(big, path, 1.0f, &error) ? 0
+              : error.find(path) != std::string::npos         ? 1
+                                                              : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);  // refused, with a message naming the file
+    EXPECT_EQ(TempDir::Read(path), "1, 1.0 2.0 3.0\n");
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
+        1);  // no temporary file left
 }
 
 TEST(AtomicFile, RespectsWhatThePathNames) {

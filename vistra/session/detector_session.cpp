@@ -23,6 +23,16 @@ void DetectorSession::ToggleFrequency() {
     vekSetFloat(VEK_FREQUENCY, hz != 0 ? 0.0f : frequency);
 }
 
+bool DetectorSession::SameClockAsServer() const {
+    int same = 0;
+    return connected && vekGetIntegerv(VEK_SAME_CLOCK, &same) > 0 && same == 1;
+}
+
+int64_t DetectorSession::NewestFrameTimeUs() const {
+    int64_t generated = 0;
+    return connected && vekGetFrameTime(&generated) > 0 ? generated : 0;
+}
+
 float DetectorSession::StreamingFrequency() const {
     float hz = 0;
     int streaming = 0;

@@ -29,6 +29,12 @@ public:
     void ToggleFrequency();
     // The server's frequency while this session streams, else 0.
     float StreamingFrequency() const;
+    // True when the server's frame times are on this machine's steady
+    // clock (it is reached on a loopback address).
+    bool SameClockAsServer() const;
+    // Generation time of the newest frame received, in microseconds of the
+    // server's steady clock; 0 when none has come.
+    int64_t NewestFrameTimeUs() const;
     // The code a failed connection left with the library, 0 when none.
     static int TakeConnectError() { return vekGetError(); }
 

@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
@@ -25,6 +26,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "data/data_dialog.h"
 #include "window/error_report.h"
@@ -96,6 +98,13 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_TRUE(window.statusLabel(4)->text().endsWith(" fps"));
     EXPECT_TRUE(window.statusLabel(5)->text().endsWith("%"));
     EXPECT_GT(window.statusLabel(2)->text().toInt(), 0);
+    // The server runs here: the age of the frame on screen, a few ms.
+    const QRegularExpression ageText(QStringLiteral("^(\\d+\\.\\d) ms$"));
+    const QRegularExpressionMatch age = ageText.match(window.statusLabel(6)->text());
+    ASSERT_TRUE(age.hasMatch()) << window.statusLabel(6)->text().toStdString();
+    EXPECT_GE(age.captured(1).toDouble(), 0.0);
+    EXPECT_LT(age.captured(1).toDouble(), 100.0);
+    EXPECT_EQ(window.statusLabel(6)->toolTip(), "frame age: server to screen");
 
     // Red while the measured rate is below 95 % of the session's frequency.
     const float frequency = window.session().frequency;
@@ -155,6 +164,7 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_EQ(window.statusLabel(0)->text().toStdString(), "Cameras: 0");
     EXPECT_EQ(window.statusLabel(2)->text().toStdString(), "0");
     EXPECT_EQ(window.statusLabel(3)->text().toStdString(), "0.0Hz");
+    EXPECT_EQ(window.statusLabel(6)->text().toStdString(), "");
     EXPECT_TRUE(WaitFor([&] { return ColouredPixels(window.view()->grabFramebuffer()) == 0; }, 1000));
     // Reported once, not on every tick.
     EXPECT_LE(std::count(out.begin(), out.end(), '\n'), 2) << out;
@@ -428,3 +438,29 @@ TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
 }
 
 }  // namespace
+
+TEST(VistraMainWindow, AServerKilledAndStartedAgainIsConnectedToAgain) {
+    auto server = std::make_unique<vekd::testing::ServerProcess>(std::vector<std::string>{"--freq", "480"});
+    ASSERT_TRUE(server->running());
+    const std::string port = std::to_string(server->port());
+    VistraMainWindow window(nullptr, "Vistra Utility", Options(server->address(), false));
+    ConfigureGLWidget(window.view());
+    window.show();
+    window.sl_Connect();
+    ASSERT_TRUE(window.session().connected);
+    ASSERT_TRUE(WaitFor([&] { return window.session().lastFrame > 50; }, 3000));
+
+    server->stop(SIGKILL);
+    ASSERT_TRUE(WaitFor([&] { return !window.session().connected; }, 3000));
+    EXPECT_EQ(window.statusBar()->currentMessage(), "disconnected");
+    EXPECT_FALSE(window.button(kConnectButton)->isChecked());
+
+    // The same address again: Connect reaches the new server, frames flow.
+    server = std::make_unique<vekd::testing::ServerProcess>(
+        std::vector<std::string>{"--freq", "480", "--port", port});
+    ASSERT_TRUE(server->running());
+    window.sl_Connect();
+    ASSERT_TRUE(window.session().connected);
+    EXPECT_TRUE(window.button(kConnectButton)->isChecked());
+    EXPECT_TRUE(WaitFor([&] { return window.session().lastFrame > 50; }, 3000));
+}

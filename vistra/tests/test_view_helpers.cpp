@@ -11,6 +11,7 @@
 #include "detector_view/multi_view_layout.h"
 #include "detector_view/peak_strip.h"
 #include "window/server_check.h"
+#include "session/frame_age_meter.h"
 #include "glwidget/text_3d.h"
 #include "widgets/widget_utils.h"
 
@@ -171,6 +172,17 @@ TEST(VistraPeakStrip, ZoomPanAndClipping) {
 
 uint64_t fakeMicroseconds = 0;
 uint64_t fakeClock() { return fakeMicroseconds; }
+
+TEST(VistraFrameAgeMeter, MedianOfAPeriodWithoutFramesNotYetComeOrFromAhead) {
+    FrameAgeMeter meter;
+    EXPECT_FALSE(meter.takeMedianMs());
+    meter.sample(10'000, 0);       // no frame received yet
+    meter.sample(10'000, 12'000);  // a clock ahead of ours is no reading
+    EXPECT_FALSE(meter.takeMedianMs());
+    for (int64_t age : {900, 40'000, 1'200, 1'100, 1'000}) meter.sample(100'000, 100'000 - age);
+    EXPECT_DOUBLE_EQ(*meter.takeMedianMs(), 1.1);  // one late frame does not move it
+    EXPECT_FALSE(meter.takeMedianMs());             // the next period starts empty
+}
 
 TEST(VistraFrameRateTexts, RebuiltOncePerSecond) {
     fakeMicroseconds = 0;

@@ -7,6 +7,7 @@
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <chrono>
 #include <iostream>
 
 #include "window/error_report.h"
@@ -56,12 +57,13 @@ void ViewerMainWindow::createStatusLabels() {
         int minWidth;
         const char* tip;
     };
-    const std::array<LabelLook, 6> looks = {{{65, "total cameras"},
+    const std::array<LabelLook, 7> looks = {{{65, "total cameras"},
                                              {65, "average markers seen"},
                                              {65, "Vek frame number"},
                                              {45, "Vek frames/sec."},
                                              {45, "graphic frames/sec."},
-                                             {45, "graphic Load"}}};
+                                             {45, "graphic Load"},
+                                             {55, "frame age: server to screen"}}};
     for (std::size_t i = 0; i < looks.size(); ++i) {
         auto* label = new QLabel(statusBar());
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -76,13 +78,14 @@ void ViewerMainWindow::createStatusLabels() {
 void ViewerMainWindow::refreshStatusLabels() {
     if (!labels_[0]) return;
     const DetectorSession& s = *session_;
-    const QString texts[6] = {
+    const QString texts[7] = {
         QStringLiteral("Cameras: %1").arg(s.cameras.size()),
         QStringLiteral("Markers: %1").arg(static_cast<int>(s.markersSeenAverage.mean + 0.5f)),
         QString::number(s.lastFrame),
         QStringLiteral("%1Hz").arg(measuredRate_, 0, 'f', 1),
         QStringLiteral("%1 fps").arg(view_->rateTexts().rate),
-        view_->rateTexts().load + QStringLiteral("%")};
+        view_->rateTexts().load + QStringLiteral("%"),
+        frameAgeText_};
     // A label repaints only when its text or colour changes.
     for (std::size_t i = 0; i < labels_.size(); ++i)
         if (labels_[i]->text() != texts[i]) labels_[i]->setText(texts[i]);
@@ -102,8 +105,16 @@ void ViewerMainWindow::timerEvent(QTimerEvent* event) {
         return;
     }
     autoConnect();
+    sampleFrameAge();
     refreshStatusLabels();
     updateMeasuredRate();
+}
+
+void ViewerMainWindow::sampleFrameAge() {
+    if (!session_->connected || !sameClock_) return;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    frameAge_.sample(std::chrono::duration_cast<std::chrono::microseconds>(now).count(),
+                     session_->NewestFrameTimeUs());
 }
 
 void ViewerMainWindow::updateMeasuredRate() {
@@ -111,6 +122,8 @@ void ViewerMainWindow::updateMeasuredRate() {
     const uint32_t now = clock_.now();
     const uint32_t elapsed = now - rateTime_;
     if (elapsed <= 1000000u) return;
+    const std::optional<double> ageMs = frameAge_.takeMedianMs();
+    frameAgeText_ = ageMs ? QStringLiteral("%1 ms").arg(*ageMs, 0, 'f', 1) : QString();
     const int frame = session_->lastFrame;
     // The first reading has no earlier frame to count from.
     measuredRate_ = frame != 0 && rateFrame_ != 0 && frame >= rateFrame_
@@ -127,6 +140,8 @@ void ViewerMainWindow::updateMeasuredRate() {
 void ViewerMainWindow::resetMeasuredRate() {
     measuredRate_ = steadyRate_ = steadyFrequency_ = 0;
     rateFrame_ = 0;
+    frameAge_.clear();
+    frameAgeText_.clear();
     periodSteady_ = false;
 }
 
@@ -168,6 +183,8 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     session_->ConnectDetectors(settings_, startStreaming, setFrequency);
     view_->cameraListsDirty = 1;
     if (session_->connected) {
+        // Frame ages are shown only when the server's clock is this machine's.
+        sameClock_ = session_->SameClockAsServer();
         // A slave stays one until it disconnects.
         config_->slaveBox()->setEnabled((session_->flags & VEK_SLAVE) == 0);
         statusBar()->showMessage(QStringLiteral("connected"), kMessageMs);

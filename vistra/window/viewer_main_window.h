@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "session/detector_session.h"
+#include "session/frame_age_meter.h"
 #include "detector_view/detector_view.h"
 #include "glwidget/qt_view_widget.h"
 #include "stopwatch.h"
@@ -62,13 +63,18 @@ protected:
 private:
     void updateMeasuredRate();
     void resetMeasuredRate();
+    void sampleFrameAge();
 
     vektk::ConnectionSettings settings_{"", 480.0f};
     std::unique_ptr<DetectorSession> session_;
     float measuredRate_ = 0;
     DetectorWidget* view_ = nullptr;   // central widget, owned by the window
     ConfigToolbar* config_ = nullptr;  // dock, owned by the window
-    std::array<QLabel*, 6> labels_{};
+    // The six status labels, then the age of the frame on screen.
+    std::array<QLabel*, 7> labels_{};
+    bool sameClock_ = false;  // the server's frame times are on this machine's clock
+    FrameAgeMeter frameAge_;
+    QString frameAgeText_;
     int rateFrame_ = 0;
     uint32_t rateTime_ = 0;
     float periodFrequency_ = 0;  // the server's frequency during the current period

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the Debian package of a build folder, unpacks it into a temporary
+# root, checks what it holds, builds a C client against the unpacked
+# library through pkg-config, and runs that client against the packaged vekd.
+#   package_test.sh BUILD_DIR CLIENT_SOURCE
+set -euo pipefail
+build=$1
+client=$2
+work=$(mktemp -d)
+vekd_pid=
+cleanup() {
+    if [ -n "$vekd_pid" ]; then kill "$vekd_pid" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" > cpack.log) || {
+    cat "$work/cpack.log"
+    exit 1
+}
+deb=$(ls "$work"/*.deb)
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+
+for path in usr/bin/vekd usr/bin/snapwell usr/bin/vekrec usr/bin/vekwatch usr/include/veksock/veksock.h \
+            usr/include/veksock/vek_types.h usr/share/man/man1/vekd.1 usr/share/man/man1/snapwell.1; do
+    [ -e "$root/$path" ] || { echo "missing in the package: $path"; exit 1; }
+done
+if [ -e "$root/usr/bin/vistra" ]; then
+    for path in usr/share/applications/vistra.desktop usr/share/icons/hicolor/scalable/apps/vistra.svg \
+                usr/share/man/man1/vistra.1; do
+        [ -e "$root/$path" ] || { echo "missing in the package: $path"; exit 1; }
+    done
+fi
+# Every man page is well formed.
+for page in $(command -v man >/dev/null && ls "$root"/usr/share/man/man1/*.1); do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
+    [ -z "$warnings" ] || { echo "$page: $warnings"; exit 1; }
+done
+
+pc_dir=$(dirname "$(find "$root" -name veksock.pc)")
+flags=$(PKG_CONFIG_LIBDIR=$pc_dir pkg-config --cflags --libs veksock)
+cc -Wall -Werror -o "$work/client" "$client" $flags
+
+"$root/usr/bin/vekd" --port 0 --discovery-port -1 > "$work/vekd.log" 2>&1 &
+vekd_pid=$!
+for _ in $(seq 50); do
+    port=$(sed -n 's/.* on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/vekd.log")
+    [ -n "$port" ] && break
+    sleep 0.1
+done
+[ -n "$port" ] || { echo "the packaged vekd did not start"; cat "$work/vekd.log"; exit 1; }
+"$work/client" "127.0.0.1:$port"

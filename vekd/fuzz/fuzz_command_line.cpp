@@ -1,0 +1,17 @@
+// Fuzz target for vekd's command line: arguments split at NUL bytes.
+#include <fuzz_input.h>
+
+#include "options.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    vekfuzz::CommandLine line("vekd", data, size);
+    vekd::Options options;
+    std::string error;
+    if (vekd::parseOptions(line.argc(), line.argv(), options, error)) {
+        if (options.frequencySet && !vekd::validFrequency(options.frequency)) __builtin_trap();
+        if (options.maxClients < 1) __builtin_trap();
+    } else if (error.empty()) {
+        __builtin_trap();  // a refusal always says why
+    }
+    return 0;
+}
