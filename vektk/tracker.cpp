@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -120,10 +121,12 @@ int Tracker::RemoveMarker(int index) {
     return led;
 }
 
-int Tracker::Load(int type, const std::string& path) {
+int Tracker::Load(int type, const std::string& path) { return Load(type, path, std::cerr); }
+
+int Tracker::Load(int type, const std::string& path, std::ostream& err) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
     if (!file) {
-        std::cerr << "error: open(" << path << "): " << std::strerror(errno) << '\n';
+        err << "error: open(" << path << "): " << std::strerror(errno) << '\n';
         return 0;
     }
     LineReader reader(file.get(), kLineBufferSize - 1);
@@ -134,7 +137,7 @@ int Tracker::Load(int type, const std::string& path) {
         const LineReader::Result result = reader.Next(text);
         if (result == LineReader::Result::End) break;
         if (result == LineReader::Result::ReadError) {
-            std::cerr << "error: read(" << path << "): " << std::strerror(errno) << '\n';
+            err << "error: read(" << path << "): " << std::strerror(errno) << '\n';
             return 0;
         }
         TrackerLine line;
@@ -149,25 +152,30 @@ int Tracker::Load(int type, const std::string& path) {
             case TrackerLine::Kind::Led:
             case TrackerLine::Kind::LedPosition:
                 if (line.led < 0) {
-                    std::cerr << path << ":" << count << ": invalid LED: " << text << '\n';
+                    err << path << ":" << count << ": invalid LED: " << text << '\n';
                     return 0;
                 }
                 if (count == kMaxMarkersPerTracker) {
-                    std::cerr << path << ":" << count << ": too many markers (a tracker holds at most "
-                              << kMaxMarkersPerTracker << "): " << text << '\n';
+                    err << path << ":" << count << ": too many markers (a tracker holds at most "
+                        << kMaxMarkersPerTracker << "): " << text << '\n';
                     return 0;
                 }
                 if (line.kind == TrackerLine::Kind::Led || type == kPointTracker) {
                     markers.push_back({count++, line.led, {}});
-                } else {
-                    markers.push_back(
-                        {count++, line.led, {line.pos[0] * scale, line.pos[1] * scale, line.pos[2] * scale}});
+                    continue;
+                }
+                {
+                    std::vector<float> pos = {line.pos[0] * scale, line.pos[1] * scale, line.pos[2] * scale};
+                    // A scale that takes a position past float's range is no position.
+                    if (!std::all_of(pos.begin(), pos.end(), [](float v) { return std::isfinite(v); })) break;
+                    markers.push_back({count++, line.led, std::move(pos)});
                 }
                 continue;
             case TrackerLine::Kind::Invalid:
-                std::cerr << path << ":" << count << ": invalid string: " << text << '\n';
-                return 0;
+                break;
         }
+        err << path << ":" << count << ": invalid string: " << text << '\n';
+        return 0;
     }
     return count;
 }

@@ -51,7 +51,8 @@ public:
     int RemoveMarker(int index);
     // Appends the markers of a tracker file; their number, 0 on failure.
     // A negative LED or a marker beyond kMaxMarkersPerTracker fails the
-    // file with a message naming the line.
+    // file with a message naming the line, written to `err`.
+    int Load(int type, const std::string& path, std::ostream& err);
     int Load(int type, const std::string& path);
     // Marker lines in the file form, positions divided by `scale`.
     void WriteMarkers(std::ostream& out, float scale) const;

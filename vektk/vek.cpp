@@ -106,9 +106,17 @@ int VEK::SetFrequency(float hz) {
     return e == VEK_INVALID_OPERATION ? 0 : e;
 }
 
+// Tracker files hold positions in their own units: the server takes them
+// unscaled.
 void VEK::CreateTrackers() {
     vekScale(1.0f);
     for (Tracker& t : trackers) t.Create();
+    vekScale(scale);
+}
+
+void VEK::CreateTracker(Tracker& tracker) {
+    vekScale(1.0f);
+    tracker.Create();
     vekScale(scale);
 }
 

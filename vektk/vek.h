@@ -54,6 +54,8 @@ public:
     int SetFrequency(float hz);
 
     void CreateTrackers();
+    // Defines one tracker on the server (its positions in file units).
+    void CreateTracker(Tracker& tracker);
     // Destroys on the server every tracker whose id differs from keepId
     // (-1 keeps none).
     void DestroyTrackers(int keepId);

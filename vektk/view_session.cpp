@@ -65,11 +65,9 @@ int ViewSession::CountSeen() const {
 int ViewSession::ApplyTrackerOptions() {
     const float value = fill ? 1.0f : 0.0f;
     for (Tracker& t : trackers) {
-        if (connected) {
-            vekTrackerf(t.id, VEK_FILL, value);
-        } else {
-            t.SetOption(VEK_FILL, value, true);
-        }
+        // Kept also while connected: a tracker sent again keeps its fill.
+        t.SetOption(VEK_FILL, value, true);
+        if (connected) vekTrackerf(t.id, VEK_FILL, value);
     }
     return static_cast<int>(trackers.size());
 }

@@ -31,8 +31,8 @@ public:
     void RecolourAll(const Colour& colour);
     // Markers with 0 < cond < conditionThreshold.
     int CountSeen() const;
-    // Sends the fill option to every tracker (or keeps it for its next
-    // Create when not connected); the number of trackers.
+    // Sends the fill option to every tracker when connected and keeps it
+    // for its next Create; the number of trackers.
     virtual int ApplyTrackerOptions();
     // Restarts averages and filters (the server's frequency changed).
     void ResetDerived();

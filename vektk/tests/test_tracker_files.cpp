@@ -152,6 +152,11 @@ TEST(TrackerLoad, InvalidLinesStopWithTheirIndex) {
     EXPECT_EQ(tooMany.errors,
               dir.File("t.rb") + ":4096: too many markers (a tracker holds at most 4096): 4096\n");
     EXPECT_EQ(LoadText(dir, kPointTracker, many.substr(0, many.rfind("4096"))).count, 4096);
+
+    // A scale that takes a position past float's range.
+    const Loaded huge = LoadText(dir, kRigidTracker, "s,1e30\n1, 1 0 0\n2, 1e30 0 0\n");
+    EXPECT_EQ(huge.count, 0);
+    EXPECT_EQ(huge.errors, dir.File("t.rb") + ":1: invalid string: 2, 1e30 0 0\n");
 }
 
 TEST(TrackerLoad, ReadsALastLineWithoutLineBreak) {

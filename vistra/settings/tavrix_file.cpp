@@ -1,45 +1,15 @@
 #include "settings/tavrix_file.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
-#include <memory>
 #include <ostream>
 
-#include "line_reader.h"
+#include "settings/setting_words.h"
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
-// Up to three blank-separated words, as "%s %s %s" would read them.
-std::vector<std::string> firstWords(const std::string& line) {
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (words.size() < 3) {
-        while (i < line.size() && isBlank(line[i])) ++i;
-        if (i == line.size()) break;
-        const std::size_t start = i;
-        while (i < line.size() && !isBlank(line[i])) ++i;
-        words.push_back(line.substr(start, i - start));
-    }
-    return words;
-}
-
-// atoi without its undefined overflow: out-of-range values saturate.
-int toInt(const std::string& text) {
-    const long v = std::strtol(text.c_str(), nullptr, 10);
-    if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-    return static_cast<int>(v);
-}
 
 int frequencyItem(double hz) {
     for (std::size_t i = 0; i < kFrequencyTexts.size(); ++i)
@@ -66,14 +36,14 @@ void readOption(const std::string& key, const std::string& value, const std::str
         read.servers.entries.push_back(value);
     } else if (key == "mode:") {
         // Items the box does not have leave it as it is.
-        const int item = toInt(value);
+        const int item = ToInt(value);
         if (item >= 0 && item < static_cast<int>(kModeTexts.size())) read.modeItem = item;
     } else if (key == "frequency:") {
         read.frequencyItem = frequencyItem(std::atof(value.c_str()));
     } else if (key == "postprocess:") {
-        read.postprocessItem = toInt(value) == 1 ? 1 : 0;
+        read.postprocessItem = ToInt(value) == 1 ? 1 : 0;
     } else if (key == "interpolate:") {
-        read.interpolate = toInt(value);
+        read.interpolate = ToInt(value);
     } else {
         err << "unknown token: " << key << " in " << path << std::endl;
     }
@@ -82,26 +52,10 @@ void readOption(const std::string& key, const std::string& value, const std::str
 }  // namespace
 
 int ReadTavrix(const std::string& path, TavrixRead& read, std::ostream& out, std::ostream& err) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
-    if (!file) return -1;
-    vektk::LineReader reader(file.get(), kTavrixLineLength);
-    std::string line;
-    for (int number = 1;; ++number) {
-        const vektk::LineReader::Result result = reader.Next(line);
-        if (result == vektk::LineReader::Result::End) break;
-        if (result == vektk::LineReader::Result::ReadError) {
-            err << "error: read(" << path << "): " << std::strerror(errno) << std::endl;
-            break;
-        }
-        if (result == vektk::LineReader::Result::TooLong) {
-            err << "warning: " << path << ":" << number << ": line longer than " << kTavrixLineLength
-                << " characters skipped" << std::endl;
-            continue;
-        }
-        if (line.empty() || line[0] == '#') continue;
-        const std::vector<std::string> words = firstWords(line);
+    return ForEachSettingLine(path, kTavrixLineLength, err, [&](const std::string& line) {
+        const std::vector<std::string> words = FirstWords(line, 3);
         if (words.size() == 3) {
-            if (words[0] != "server:") continue;
+            if (words[0] != "server:") return;
             const ServerAlias alias = aliasOf(line);
             out << "loading alias: " << alias.name << "(" << alias.address << ")" << std::endl;
             read.servers.aliases.push_back(alias);
@@ -111,8 +65,7 @@ int ReadTavrix(const std::string& path, TavrixRead& read, std::ostream& out, std
         } else {
             err << "unknown configuration: " << line << std::endl;
         }
-    }
-    return 0;
+    });
 }
 
 std::string TavrixText(const TavrixSave& save) {

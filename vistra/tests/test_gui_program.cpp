@@ -103,13 +103,15 @@ TEST(VistraProgram, ConnectsStreamsPeaksAndSurvivesTheServerGoing) {
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     Program vistra({"-connect", "-s", server.address()});
-    // The first frame with camera records sizes the peak tables, and the
-    // peaks of camera 1 are on the screen within 2 seconds.
-    EXPECT_TRUE(vistra.waitFor("resize 0 8 2\n", 2000)) << vistra.output;
+    // The first frame with camera records sizes the peak tables for the 64
+    // markers of the tracker made on connecting, and the peaks of camera 1
+    // are on the screen within 2 seconds, green: that tracker holds every
+    // LED of the scene.
+    EXPECT_TRUE(vistra.waitFor("resize 64 8 2\n", 2000)) << vistra.output;
     const bool peaksShown = WaitFor(
         [] {
             const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-            return CountPixels(screen, screen.rect(), IsRed) > 2000;
+            return CountPixels(screen, screen.rect(), IsGreen) > 2000;
         },
         2000);
     EXPECT_TRUE(peaksShown);

@@ -1,12 +1,14 @@
-// Runs the vistra window against a server and saves a picture of it, or
-// of its data dialog with the plot of three rows:
-//   vistra_screenshot SERVER OUT.png [single|multi|data] [wait-ms]
+// Runs the vistra window against a server and saves a picture of it, of
+// its data dialog with the plot of three rows, or of the window with the
+// tracker bar's "Markers" page and three markers selected:
+//   vistra_screenshot SERVER OUT.png [single|multi|data|markers] [wait-ms]
 #include <GL/gl.h>
 
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QPainter>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <cstdlib>
@@ -16,13 +18,14 @@
 #include "app/qt_wrapper.h"
 #include "data/data_dialog.h"
 #include "data/my_table.h"
+#include "trackers/tracker_bar.h"
 #include "viewer_options.h"
 #include "app/vistra_config.h"
 #include "window/vistra_main_window.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: vistra_screenshot SERVER OUT.png [single|multi|data] [wait-ms]\n";
+        std::cerr << "usage: vistra_screenshot SERVER OUT.png [single|multi|data|markers] [wait-ms]\n";
         return 2;
     }
     const std::string server = argv[1];
@@ -38,9 +41,6 @@ int main(int argc, char** argv) {
     options.server = server;
     VistraMainWindow window(nullptr, QStringLiteral("Vistra Utility"), options);
     ConfigureGLWidget(window.view());
-    // A point tracker on the LEDs of the two moving bodies, so that their
-    // peaks are identified (green, labelled) as the tracker bar would do.
-    window.session().trackers.emplace_back(vektk::kPointTracker, 1, 14);
     if (mode == "multi") window.sl_MultiView();
     DataDialog* data = window.dataDialog();
     if (mode == "data") {
@@ -52,6 +52,15 @@ int main(int argc, char** argv) {
         for (int row : {4, 8, 11})
             data->table()->selectionModel()->select(data->table()->model()->index(row, 0),
                                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    if (mode == "markers") {
+        window.trackerBar()->tabs()->setCurrentIndex(1);
+        // Selected once connected (connecting clears the selection): one
+        // marker seen, one never seen.
+        QTimer::singleShot(waitMs / 2, [&] {
+            for (int index : {2, 40}) window.session().selectedMarkers.Select(vektk::MarkerId(0, index));
+        });
     }
 
     int status = 1;

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -99,4 +100,15 @@ QString ElideLeft(const QString& text, int maxLength, bool dots) {
     QString kept = text.right(maxLength);
     if (dots && kept.length() > 3) kept.replace(0, 3, QStringLiteral("..."));
     return kept;
+}
+
+bool AskChoice(QWidget* parent, const QString& title, const QString& text, const QString& choice,
+               const QString& other) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    QPushButton* chosen = box.addButton(choice, QMessageBox::AcceptRole);
+    QPushButton* escape = box.addButton(other, QMessageBox::RejectRole);
+    box.setDefaultButton(chosen);
+    box.setEscapeButton(escape);
+    box.exec();
+    return box.clickedButton() == chosen;
 }

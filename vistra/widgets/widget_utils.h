@@ -35,5 +35,10 @@ QAction* MakeAction(std::vector<QAction*>& actions, QObject* parent, QMenu* popu
 // become "..." when more than three remain.
 QString ElideLeft(const QString& text, int maxLength, bool dots);
 
+// A question box with two buttons, `choice` the default and `other` the
+// escape; true when the user chose `choice`.
+bool AskChoice(QWidget* parent, const QString& title, const QString& text, const QString& choice,
+               const QString& other);
+
 // Resource path of an embedded image name.
 QString ImagePath(const QString& name);

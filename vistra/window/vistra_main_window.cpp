@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -19,6 +20,8 @@
 #include <iostream>
 
 #include "data/data_dialog.h"
+#include "trackers/tracker_bar.h"
+#include "window/vistrast_file.h"
 #include "window/error_report.h"
 #include "settings/config_toolbar.h"
 #include "widgets/separator.h"
@@ -30,6 +33,7 @@ constexpr int kPollMs = 2;
 constexpr int kFramesPerTick = 48;
 constexpr int kMessageMs = 5000;
 constexpr int kButtonSpacer = 2;
+constexpr float kTrackerViewRate = 15.0f;
 
 }  // namespace
 
@@ -40,6 +44,7 @@ VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const g
     resize(800, 600);
     createMenus();
     createControls();
+    createTrackerBar();
     createDataDialog();
 
     pollTimer_ = new QTimer(this);
@@ -47,16 +52,42 @@ VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const g
     connect(pollTimer_, &QTimer::timeout, this, &VistraMainWindow::sl_VekTimerEvent);
     pollTimer_->start(kPollMs);
 
+    readWindowSettings();
     auto* toggleFreq = new QAction(QString(), this);
     toggleFreq->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
     connect(toggleFreq, &QAction::triggered, this, &VistraMainWindow::sl_ToggleFreq);
     addAction(toggleFreq);
+    for (const std::string& file : options.trackerFiles)
+        trackerBar_->AddTrackerFile(QString::fromStdString(file));
 
     if (!options.server.empty()) configToolbar()->putServerFirst(QString::fromStdString(options.server));
     view()->initialise();
     show();
     autoConnectPending_ = options.connect != 0;
     if (options.fullScreen) sl_FullScreen();
+}
+
+VistraMainWindow::~VistraMainWindow() {
+    // Full screen hides the docks for a while only: what counts is what
+    // leaving it would show again.
+    const bool configShown = fullScreen_ ? settingsShown_ : !configToolbar()->isHidden();
+    const bool trackersShown = fullScreen_ ? trackersShown_ : !trackerBar_->isHidden();
+    WriteWindowSettings(SettingsPath(),
+                        WindowSettingsText(configShown, trackersShown, trackerBar_->maxMarkersBox()->value()),
+                        std::cerr);
+}
+
+void VistraMainWindow::readWindowSettings() {
+    const WindowSettings read = ReadWindowSettings(SettingsPath(), std::cerr);
+    if (read.configVisible) configToolbar()->setVisible(*read.configVisible != 0);
+    if (read.trackersVisible) trackerBar_->setVisible(*read.trackersVisible != 0);
+    if (read.markerMax) trackerBar_->maxMarkersBox()->setValue(*read.markerMax);
+}
+
+void VistraMainWindow::createTrackerBar() {
+    trackerBar_ = new TrackerBar(this, &session(), kTrackerViewRate);
+    addDockWidget(Qt::RightDockWidgetArea, trackerBar_);
+    resizeDocks({trackerBar_}, {TrackerBar::kExtentWidth}, Qt::Horizontal);
 }
 
 void VistraMainWindow::createMenus() {
@@ -185,6 +216,7 @@ void VistraMainWindow::processFrame() {
     DetectorSession& s = session();
     DetectorWidget* v = view();
     if (!s.connected || !v) return;
+    trackerBar_->UpdateMarkersSeen();
     const int cameras = static_cast<int>(s.cameras.size());
     if (v->selectedCamera >= cameras) v->selectedCamera = 0;
     // Judged only on a rate measured while the server sent at one frequency
@@ -214,9 +246,19 @@ void VistraMainWindow::takeSettings() {
 
 void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     takeSettings();
+    // The session takes the new connection's mode now (connecting would
+    // anyway): the tracker bar must not judge by the last connection's.
+    session().flags = settings().flags;
+    if ((settings().flags & VEK_SLAVE) == 0) trackerBar_->ResyncTrackers();
     ViewerMainWindow::connectSession(startStreaming, setFrequency);
+    if (session().connected && (session().flags & VEK_SLAVE) != 0) trackerBar_->setEnabled(false);
     session().ClearTables();
     refreshConnectionState();
+}
+
+void VistraMainWindow::disconnectSession() {
+    ViewerMainWindow::disconnectSession();
+    trackerBar_->setEnabled(true);
 }
 
 void VistraMainWindow::refreshConnectionState() {
@@ -234,14 +276,8 @@ void VistraMainWindow::refreshConnectionState() {
 }
 
 bool VistraMainWindow::offerSlaveConnection(int code) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Vek Init Error"), SlaveOfferText(code),
-                    QMessageBox::NoButton, this);
-    QPushButton* connectChoice = box.addButton(QStringLiteral("&Connect"), QMessageBox::AcceptRole);
-    QPushButton* ok = box.addButton(QStringLiteral("&Ok"), QMessageBox::RejectRole);
-    box.setDefaultButton(connectChoice);
-    box.setEscapeButton(ok);
-    box.exec();
-    return box.clickedButton() == connectChoice;
+    return AskChoice(this, QStringLiteral("Vek Init Error"), SlaveOfferText(code), QStringLiteral("&Connect"),
+                     QStringLiteral("&Ok"));
 }
 
 void VistraMainWindow::initError(int code) {
@@ -305,11 +341,14 @@ void VistraMainWindow::sl_FullScreen() {
     statusBar()->setVisible(!fullScreen_);
     controls_->setVisible(!fullScreen_);
     if (fullScreen_) {
-        settingsShown_ = configToolbar()->isVisible();
+        settingsShown_ = !configToolbar()->isHidden();
+        trackersShown_ = !trackerBar_->isHidden();
         if (settingsShown_) configToolbar()->hide();
-    } else if (settingsShown_) {
-        configToolbar()->show();
+        if (trackersShown_) trackerBar_->hide();
+        return;
     }
+    if (settingsShown_) configToolbar()->show();
+    if (trackersShown_) trackerBar_->show();
 }
 
 void VistraMainWindow::sl_Camera(int) {

@@ -17,6 +17,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class QToolBar;
+class TrackerBar;
 
 // Button and action slots.
 enum ControlButton { kConnectButton = 0, kPauseButton = 1, kShowDataButton = 2, kMultiViewButton = 3 };
@@ -34,10 +35,13 @@ class VistraMainWindow : public ViewerMainWindow {
     Q_OBJECT
 public:
     VistraMainWindow(QWidget* parent, const QString& name, const glview::ViewerOptions& options);
+    // Writes the window settings file first.
+    ~VistraMainWindow() override;
 
     // Apply of the Settings dock, then its settings are the window's.
     void takeSettings() override;
     void connectSession(bool startStreaming, bool setFrequency) override;
+    void disconnectSession() override;
     void refreshConnectionState() override;
     void initError(int code) override;
 
@@ -47,6 +51,7 @@ public:
     QAction* action(int index) const { return actions_[static_cast<std::size_t>(index)]; }
     QToolBar* controls() const { return controls_; }
     DataDialog* dataDialog() const { return dataDialog_; }
+    TrackerBar* trackerBar() const { return trackerBar_; }
 
 public slots:
     void sl_Quit();
@@ -68,6 +73,8 @@ private:
     void createMenus();
     void createControls();
     void createDataDialog();
+    void createTrackerBar();
+    void readWindowSettings();
     void processFrame();
     void rebuildCameraBox();
     void showSelectedCamera();
@@ -77,6 +84,7 @@ private:
     bool paused_ = false;
     bool fullScreen_ = false;
     bool settingsShown_ = false;  // the Settings dock, when full screen began
+    bool trackersShown_ = false;  // the tracker bar, when full screen began
     int imageDelay_ = 32;
     std::vector<QPushButton*> buttons_;
     std::vector<QAction*> actions_;
@@ -84,6 +92,7 @@ private:
     QComboBox* cameraBox_ = nullptr;
     QTimer* pollTimer_ = nullptr;
     DataDialog* dataDialog_ = nullptr;  // a window of its own, owned as a child
+    TrackerBar* trackerBar_ = nullptr;  // dock, owned by the window
     uint32_t lastTableRefresh_ = 0;
     uint32_t lastLabelRefresh_ = 0;
 };
