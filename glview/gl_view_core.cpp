@@ -269,10 +269,10 @@ bool GLViewCore::zoom(const MouseState& state) {
     return true;
 }
 
-void GLViewCore::pan(const MouseState& state) {
+bool GLViewCore::panDisplacement(const MouseState& state, Vec3f& displacement) const {
     if (state.modifiers & kShift) {
-        camera.target[1] -= state.dy * camera.r / 100;
-        return;
+        displacement = {0, -state.dy * camera.r / 100, 0};
+        return true;
     }
     Vec3f previousOrigin = camera.eye, currentOrigin = camera.eye;
     if (camera.orthographic) {
@@ -280,16 +280,21 @@ void GLViewCore::pan(const MouseState& state) {
         currentOrigin = camera.rayOrigin;
         const float angle = std::acos(std::clamp(camera.rayDir[1], -1.0f, 1.0f)) * 180.0f / 3.14159265f;
         if (angle >= 89 && angle <= 91) {
-            camera.target =
-                numerics::add(camera.target, numerics::add(previousOrigin, numerics::negate(currentOrigin)));
-            return;
+            displacement = numerics::add(previousOrigin, numerics::negate(currentOrigin));
+            return true;
         }
     }
     Vec3f before, after;
     if (!hitHorizontalPlane(previousOrigin, camera.previousRayDir, 0, before) ||
         !hitHorizontalPlane(currentOrigin, camera.rayDir, 0, after))
-        return;
-    camera.target = numerics::add(camera.target, numerics::add(before, numerics::negate(after)));
+        return false;
+    displacement = numerics::add(before, numerics::negate(after));
+    return true;
+}
+
+void GLViewCore::pan(const MouseState& state) {
+    Vec3f displacement;
+    if (panDisplacement(state, displacement)) camera.target = numerics::add(camera.target, displacement);
 }
 
 bool GLViewCore::pointerInput(const MouseState& state) {

@@ -88,6 +88,8 @@ public:
     vektk::ViewSession* session = nullptr;  // not owned
 
 protected:
+    // What a left drag adds to the target; false when the drag moves nothing.
+    bool panDisplacement(const MouseState& state, Vec3f& displacement) const;
     // Keys that act on the session's markers ('a', 'g', 'l', 'L').
     bool sessionKey(int ascii);
 
