@@ -76,31 +76,6 @@ void GLViewCore::setupView() {
     for (const auto& light : lights) light.applyPosition();
 }
 
-void GLViewCore::beginPick() {
-    selectionBuffer.fill(0);
-    glSelectBuffer(kSelectionBufferSize, selectionBuffer.data());
-    const MouseState* state = mouseState();
-    const int x = state ? state->x : 0, y = state ? state->y : 0;
-    const bool band = pickMode == kPickBand || pickMode == kPickBandAdd;
-    const int dx = band ? std::max(1, static_cast<int>(std::fabs(x - anchorX))) : 5;
-    const int dy = band ? std::max(1, static_cast<int>(std::fabs(y - anchorY))) : 5;
-    const int cx = band ? static_cast<int>((x + anchorX) / 2) : x;
-    const int cy = band ? static_cast<int>((y + anchorY) / 2) : y;
-    camera.setPickProjection(width(), height(), cx, cy, dx, dy);
-    camera.applyView();
-    glInitNames();
-    glPushName(0);
-}
-
-void GLViewCore::endPick() {
-    const int hits = glRenderMode(GL_RENDER);
-    hitCount = processHits(hits);
-}
-
-int GLViewCore::processHits(int count) { return count > 0 ? count : 0; }
-
-int GLViewCore::applyHits(const GLuint*) { return 0; }
-
 bool GLViewCore::key(int ascii, bool pressed) {
     auto& rot = camera.rotation;
     auto& spin = camera.rotationVelocity[1];

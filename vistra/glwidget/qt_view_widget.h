@@ -5,6 +5,7 @@
 
 #include <GL/gl.h>
 
+#include <QColor>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -13,6 +14,7 @@
 #include <QWheelEvent>
 
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -48,7 +50,23 @@ public:
     glview::MouseState* mouseState() override { return &mouse_; }
 
     void queueText(const QPointF& position, const QString& text, const QFont& font) override {
-        texts_.push_back({position, text, font});
+        texts_.push_back({position, text, font, textColour_});
+    }
+
+    // The core's texts, in the colour GL draws with at that moment.
+    void drawText(float x, float y, float z, const std::string& text) override {
+        GLfloat c[4];
+        glGetFloatv(GL_CURRENT_COLOR, c);
+        textColour_ = QColor::fromRgbF(c[0], c[1], c[2], c[3]);
+        DrawText3D(QString::fromStdString(text), x, y, z, QStringLiteral("Helvetica"), 8);
+        textColour_ = Qt::white;
+    }
+
+    // The texts of the last frame drawn, in drawing order.
+    QStringList frameTexts() const {
+        QStringList texts;
+        for (const QueuedText& t : texts_) texts << t.text;
+        return texts;
     }
 
     const FrameRateTexts& rateTexts() const { return rateTexts_; }
@@ -137,6 +155,7 @@ private:
         QPointF position;
         QString text;
         QFont font;
+        QColor colour;
     };
 
     void pointer(QMouseEvent* e, int index, bool press) {
@@ -176,7 +195,6 @@ private:
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glColor3f(1, 1, 1);
         const GlyphAtlas* uploaded = nullptr;
         bool open = false;
         for (const QueuedText& t : texts_) {
@@ -192,6 +210,8 @@ private:
                 glBegin(GL_QUADS);
                 open = true;
             }
+            glColor4f(static_cast<GLfloat>(t.colour.redF()), static_cast<GLfloat>(t.colour.greenF()),
+                      static_cast<GLfloat>(t.colour.blueF()), static_cast<GLfloat>(t.colour.alphaF()));
             atlas.emitQuads(t.text, t.position);
         }
         if (open) glEnd();
@@ -199,8 +219,8 @@ private:
         glDisable(GL_TEXTURE_2D);
         if (others.empty()) return;
         QPainter painter(this);
-        painter.setPen(Qt::white);
         for (const QueuedText* t : others) {
+            painter.setPen(t->colour);
             painter.setFont(t->font);
             painter.drawText(t->position, t->text);
         }
@@ -216,5 +236,6 @@ private:
     int takenByOverride_ = 0;  // key already handled at its shortcut override
     FrameRateTexts rateTexts_;
     std::vector<QueuedText> texts_;
+    QColor textColour_ = Qt::white;
     std::vector<std::unique_ptr<GlyphAtlas>> atlases_;
 };

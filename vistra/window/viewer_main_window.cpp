@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimerEvent>
 
@@ -27,11 +28,17 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
     : QMainWindow(parent), session_(std::make_unique<DetectorSession>()) {
     setObjectName(name);
     setFocusPolicy(Qt::ClickFocus);
-    view_ = new DetectorWidget(this, QStringLiteral("view"), 0, 0, 800, 600);
+    views_ = new QStackedWidget(this);
+    view_ = new DetectorWidget(views_, QStringLiteral("view"), 0, 0, 800, 600);
     view_->setDetectorSession(session_.get());
     view_->setEnabled(true);
-    setCentralWidget(view_);
+    sceneView_ = new SceneWidget(views_, QStringLiteral("scene view"), 0, 0, 800, 600);
+    sceneView_->session = session_.get();
+    views_->addWidget(view_);
+    views_->addWidget(sceneView_);
+    setCentralWidget(views_);
     view_->initialise();
+    sceneView_->initialise();
     config_ = new ConfigToolbar(QStringLiteral("Settings"), this);
     config_->attach(session_.get());
     addDockWidget(Qt::RightDockWidgetArea, config_);
@@ -47,8 +54,19 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
 }
 
 ViewerMainWindow::~ViewerMainWindow() {
-    view_->setDetectorSession(nullptr);  // the view (a child) outlives the session member
+    // The views (children) outlive the session member.
+    view_->setDetectorSession(nullptr);
+    sceneView_->session = nullptr;
     if (session_->connected) session_->Done();
+}
+
+bool ViewerMainWindow::sceneViewShown() const { return views_->currentWidget() == sceneView_; }
+
+void ViewerMainWindow::showSceneView(bool shown) {
+    QWidget* wanted = shown ? static_cast<QWidget*>(sceneView_) : view_;
+    if (views_->currentWidget() == wanted) return;
+    views_->setCurrentWidget(wanted);
+    wanted->setFocus();
 }
 
 void ViewerMainWindow::createStatusLabels() {
@@ -76,13 +94,14 @@ void ViewerMainWindow::createStatusLabels() {
 void ViewerMainWindow::refreshStatusLabels() {
     if (!labels_[0]) return;
     const DetectorSession& s = *session_;
+    const FrameRateTexts& rates = sceneViewShown() ? sceneView_->rateTexts() : view_->rateTexts();
     const QString texts[6] = {
         QStringLiteral("Cameras: %1").arg(s.cameras.size()),
         QStringLiteral("Markers: %1").arg(static_cast<int>(s.markersSeenAverage.mean + 0.5f)),
         QString::number(s.lastFrame),
         QStringLiteral("%1Hz").arg(measuredRate_, 0, 'f', 1),
-        QStringLiteral("%1 fps").arg(view_->rateTexts().rate),
-        view_->rateTexts().load + QStringLiteral("%")};
+        QStringLiteral("%1 fps").arg(rates.rate),
+        rates.load + QStringLiteral("%")};
     // A label repaints only when its text or colour changes.
     for (std::size_t i = 0; i < labels_.size(); ++i)
         if (labels_[i]->text() != texts[i]) labels_[i]->setText(texts[i]);
@@ -138,7 +157,7 @@ void ViewerMainWindow::watchServerFrequency() {
 }
 
 void ViewerMainWindow::autoConnect() {
-    view_->update();
+    views_->currentWidget()->update();
     if (isHidden() || !autoConnectPending_) return;
     autoConnectPending_ = false;
     takeSettings();
@@ -167,6 +186,7 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     statusBar()->showMessage(QStringLiteral("connecting..."));
     session_->ConnectDetectors(settings_, startStreaming, setFrequency);
     view_->cameraListsDirty = 1;
+    sceneView_->cameraListsDirty = 1;
     if (session_->connected) {
         // A slave stays one until it disconnects.
         config_->slaveBox()->setEnabled((session_->flags & VEK_SLAVE) == 0);

@@ -10,10 +10,12 @@
 #include "session/detector_session.h"
 #include "detector_view/detector_view.h"
 #include "glwidget/qt_view_widget.h"
+#include "scene_view/scene_widget.h"
 #include "stopwatch.h"
 
 class ConfigToolbar;
 class QLabel;
+class QStackedWidget;
 
 using DetectorWidget = QtViewWidget<DetectorView>;
 
@@ -24,6 +26,10 @@ public:
 
     DetectorSession& session() { return *session_; }
     DetectorWidget* view() const { return view_; }
+    // The live 3D view; the central view shows it or the detector view.
+    SceneWidget* sceneView() const { return sceneView_; }
+    bool sceneViewShown() const;
+    void showSceneView(bool shown);
     // The "Settings" dock, docked right.
     ConfigToolbar* configToolbar() const { return config_; }
     vektk::ConnectionSettings& settings() { return settings_; }
@@ -66,8 +72,10 @@ private:
     vektk::ConnectionSettings settings_{"", 480.0f};
     std::unique_ptr<DetectorSession> session_;
     float measuredRate_ = 0;
-    DetectorWidget* view_ = nullptr;   // central widget, owned by the window
-    ConfigToolbar* config_ = nullptr;  // dock, owned by the window
+    QStackedWidget* views_ = nullptr;   // central widget, owned by the window
+    DetectorWidget* view_ = nullptr;    // in views_
+    SceneWidget* sceneView_ = nullptr;  // in views_
+    ConfigToolbar* config_ = nullptr;   // dock, owned by the window
     std::array<QLabel*, 6> labels_{};
     int rateFrame_ = 0;
     uint32_t rateTime_ = 0;

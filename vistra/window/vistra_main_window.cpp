@@ -76,6 +76,8 @@ void VistraMainWindow::createMenus() {
         &VistraMainWindow::sl_Reset);
     add(viewMenu, "Fullscreen", kFullScreenAction, QKeySequence(Qt::Key_F11), true,
         &VistraMainWindow::sl_FullScreen);
+    add(viewMenu, "3D View", kSceneViewAction, QKeySequence(Qt::Key_F3), true,
+        &VistraMainWindow::sl_SceneView);
     add(fillMenu, "Disable Fill", kDisableFillAction, QKeySequence(), true, &VistraMainWindow::sl_Fill);
     add(vek, "Connect", kConnectAction, QKeySequence(Qt::SHIFT | Qt::Key_Return), true,
         &VistraMainWindow::sl_Connect);
@@ -338,6 +340,11 @@ void VistraMainWindow::sl_ShowDataDialog() {
 void VistraMainWindow::sl_MultiView() {
     view()->multiView = !view()->multiView;
     SetHighlight(buttons_[kMultiViewButton], view()->multiView);
+}
+
+void VistraMainWindow::sl_SceneView() {
+    showSceneView(!sceneViewShown());
+    action(kSceneViewAction)->setChecked(sceneViewShown());
 }
 
 // Qt's main-window layout keeps the docks lined up by itself.
