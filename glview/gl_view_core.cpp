@@ -28,6 +28,9 @@ void GLViewCore::draw() {
         drawPickables();
         endPick();
         pickRequested = 0;
+        // A release that came before this pass left the mode for it.
+        const MouseState* state = mouseState();
+        if (!state || state->buttons == 0) pickMode = kPickNone;
     }
     setupView();
     drawScene();
@@ -289,7 +292,8 @@ bool GLViewCore::pointerInput(const MouseState& state) {
     if (zoom(state)) return true;
     if (state.buttons == 0 && state.previousButtons != 0) {
         camera.target = camera.center;
-        pickMode = kPickNone;
+        // A pass still to run keeps the mode it was asked with.
+        if (!pickRequested) pickMode = kPickNone;
         return true;
     }
     if (pickMode != kPickBand && pickMode != kPickBandAdd) {
