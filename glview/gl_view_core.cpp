@@ -22,6 +22,12 @@ void GLViewCore::initialise() {
     initExtra();
 }
 
+bool GLViewCore::moving() const {
+    const Vec3f none{0, 0, 0};
+    return camera.eyeVelocity != none || camera.targetVelocity != none || camera.rotationVelocity != none ||
+           camera.rVelocity != 0 || camera.fovVelocity != 0;
+}
+
 void GLViewCore::draw() {
     if (pickRequested) {
         beginPick();

@@ -156,8 +156,21 @@ void ViewerMainWindow::watchServerFrequency() {
     periodSteady_ = false;
 }
 
+void ViewerMainWindow::repaintShownView() {
+    QWidget* shown = views_->currentWidget();
+    const uint32_t now = clock_.now();
+    const bool changed = session_->lastFrame != paintedFrame_ || session_->connected != paintedConnected_ ||
+                         shown != paintedView_ || (shown == sceneView_ && sceneView_->moving());
+    if (!changed && now - paintedTime_ < 1000000u) return;
+    paintedFrame_ = session_->lastFrame;
+    paintedConnected_ = session_->connected;
+    paintedView_ = shown;
+    paintedTime_ = now;
+    shown->update();
+}
+
 void ViewerMainWindow::autoConnect() {
-    views_->currentWidget()->update();
+    repaintShownView();
     if (isHidden() || !autoConnectPending_) return;
     autoConnectPending_ = false;
     takeSettings();

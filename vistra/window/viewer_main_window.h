@@ -68,6 +68,10 @@ protected:
 private:
     void updateMeasuredRate();
     void resetMeasuredRate();
+    // Repaints the shown view when its picture may have changed: a new
+    // frame, a change of connection or view, a view that moves by itself;
+    // otherwise once a second.
+    void repaintShownView();
 
     vektk::ConnectionSettings settings_{"", 480.0f};
     std::unique_ptr<DetectorSession> session_;
@@ -85,4 +89,8 @@ private:
     float steadyFrequency_ = 0;
     int timerId_ = 0;
     int repaintPeriodMs_ = 16;
+    int paintedFrame_ = -1;
+    bool paintedConnected_ = false;
+    QWidget* paintedView_ = nullptr;
+    uint32_t paintedTime_ = 0;
 };

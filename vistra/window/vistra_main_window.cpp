@@ -292,6 +292,7 @@ void VistraMainWindow::sl_FastMode() {
 void VistraMainWindow::sl_Reset() {
     view()->zoom = 1;
     view()->panX = view()->panY = 0;
+    view()->update();
 }
 
 void VistraMainWindow::sl_Fill() {
@@ -316,6 +317,7 @@ void VistraMainWindow::sl_FullScreen() {
 
 void VistraMainWindow::sl_Camera(int) {
     const int index = cameraBox_->currentIndex();
+    view()->update();
     if (index >= 0 && index < static_cast<int>(session().cameras.size())) {
         view()->selectedCamera = index;
         dataDialog_->showCamera(index);
@@ -339,6 +341,7 @@ void VistraMainWindow::sl_ShowDataDialog() {
 
 void VistraMainWindow::sl_MultiView() {
     view()->multiView = !view()->multiView;
+    view()->update();
     SetHighlight(buttons_[kMultiViewButton], view()->multiView);
 }
 
