@@ -1,6 +1,6 @@
-// Qt adapter of a GL view core: a QOpenGLWidget that forwards paint,
-// resize, mouse, wheel and key events to the core and offers it the
-// window's size and pointer state.
+// Qt adapter of a GL view core: a widget holding a native GL window (see
+// GLSurfaceWindow) that forwards paint, resize, mouse, wheel and key events
+// to the core and offers it the window's size and pointer state.
 #pragma once
 
 #include <GL/gl.h>
@@ -9,7 +9,8 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QOpenGLWidget>
+#include <QVBoxLayout>
+#include <QWidget>
 #include <QPainter>
 #include <QWheelEvent>
 
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "glwidget/frame_rate_texts.h"
+#include "glwidget/gl_surface_window.h"
 #include "glwidget/glyph_atlas.h"
 #include "mouse_state.h"
 #include "app/qt_wrapper.h"
@@ -32,21 +34,45 @@ int CoreButtonIndex(Qt::MouseButton button);
 int CoreKey(const QKeyEvent& event);
 
 template <typename Core>
-class QtViewWidget : public Core, public QOpenGLWidget, public TextTarget {
+class QtViewWidget : public Core, public QWidget, public TextTarget {
 public:
-    QtViewWidget(QWidget* parent, const QString& name, int x, int y, int w, int h) : QOpenGLWidget(parent) {
+    QtViewWidget(QWidget* parent, const QString& name, int x, int y, int w, int h)
+        : QWidget(parent),
+          surface_(new GLSurfaceWindow(
+              this, [this] { initializeGL(); }, [this] { paintGL(); })) {
         setObjectName(name);
         setFont(QFont(QStringLiteral("SansSerif"), 8));
-        QOpenGLWidget::resize(w, h);
-        QOpenGLWidget::move(x, y);
+        // The surface fills the widget; the widget keeps the keyboard focus.
+        QWidget* container = QWidget::createWindowContainer(surface_, this);
+        container->setFocusPolicy(Qt::NoFocus);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(container);
+        QWidget::resize(w, h);
+        QWidget::move(x, y);
         setFocusPolicy(Qt::StrongFocus);
         setMouseTracking(true);
     }
 
-    int width() override { return QOpenGLWidget::width(); }
-    int height() override { return QOpenGLWidget::height(); }
-    void resize(int w, int h) override { QOpenGLWidget::resize(w, h); }
-    void move(int x, int y) override { QOpenGLWidget::move(x, y); }
+    // A frame drawn now and read back (not shown: the surface's next
+    // repaint shows the picture).
+    QImage grabFramebuffer() {
+        if (!surface_->isValid()) return {};
+        surface_->makeCurrent();
+        paintGL();
+        return surface_->grabFramebuffer();
+    }
+    // Repaints the surface (QWidget::update would not reach it).
+    void update() { surface_->update(); }
+    void makeCurrent() { surface_->makeCurrent(); }
+    void doneCurrent() { surface_->doneCurrent(); }
+    bool isValid() const { return surface_->isValid(); }
+    GLSurfaceWindow* surface() const { return surface_; }
+
+    int width() override { return QWidget::width(); }
+    int height() override { return QWidget::height(); }
+    void resize(int w, int h) override { QWidget::resize(w, h); }
+    void move(int x, int y) override { QWidget::move(x, y); }
     glview::MouseState* mouseState() override { return &mouse_; }
 
     void queueText(const QPointF& position, const QString& text, const QFont& font) override {
@@ -73,12 +99,12 @@ public:
 
 protected:
     // The lights belong to the context: set them again once it exists.
-    void initializeGL() override {
+    void initializeGL() {
         ApplyGLDefaults();
         this->initLights();
     }
 
-    void paintGL() override {
+    void paintGL() {
         if (!isEnabled()) {
             rateTexts_.disabled();
             return;
@@ -133,7 +159,7 @@ protected:
                 return true;
             }
         }
-        return QOpenGLWidget::event(e);
+        return QWidget::event(e);
     }
 
     void keyPressEvent(QKeyEvent* e) override {
@@ -183,7 +209,7 @@ private:
         std::vector<const QueuedText*> others;
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
-        glOrtho(0, QOpenGLWidget::width(), QOpenGLWidget::height(), 0, -1, 1);
+        glOrtho(0, QWidget::width(), QWidget::height(), 0, -1, 1);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glDisable(GL_DEPTH_TEST);
@@ -218,7 +244,7 @@ private:
         glDisable(GL_BLEND);
         glDisable(GL_TEXTURE_2D);
         if (others.empty()) return;
-        QPainter painter(this);
+        QPainter painter(surface_);
         for (const QueuedText* t : others) {
             painter.setPen(t->colour);
             painter.setFont(t->font);
@@ -232,6 +258,7 @@ private:
         return *atlases_.emplace_back(std::make_unique<GlyphAtlas>(font));
     }
 
+    GLSurfaceWindow* surface_;  // owned by its container, a child
     glview::MouseState mouse_;
     int takenByOverride_ = 0;  // key already handled at its shortcut override
     FrameRateTexts rateTexts_;
@@ -239,3 +266,10 @@ private:
     QColor textColour_ = Qt::white;
     std::vector<std::unique_ptr<GlyphAtlas>> atlases_;
 };
+
+// The view's surface gets the process's GL defaults (see the QOpenGLWindow
+// overload).
+template <typename Core>
+void ConfigureGLWidget(QtViewWidget<Core>* view) {
+    if (view) ConfigureGLWidget(view->surface());
+}

@@ -166,7 +166,11 @@ void ViewerMainWindow::repaintShownView() {
     paintedConnected_ = session_->connected;
     paintedView_ = shown;
     paintedTime_ = now;
-    shown->update();
+    // The views' own update() reaches their GL surfaces; QWidget's would not.
+    if (shown == sceneView_)
+        sceneView_->update();
+    else
+        view_->update();
 }
 
 void ViewerMainWindow::autoConnect() {
