@@ -7,7 +7,11 @@ GLSurfaceWindow::GLSurfaceWindow(QObject* owner, std::function<void()> initializ
     : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate),
       owner_(owner),
       initialize_(std::move(initialize)),
-      paint_(std::move(paint)) {}
+      paint_(std::move(paint)) {
+    // The keyboard stays with the owner: the main window's shortcuts and
+    // focus handling work as for any widget.
+    setFlag(Qt::WindowDoesNotAcceptFocus);
+}
 
 bool GLSurfaceWindow::event(QEvent* e) {
     switch (e->type()) {
@@ -16,9 +20,6 @@ bool GLSurfaceWindow::event(QEvent* e) {
         case QEvent::MouseButtonDblClick:
         case QEvent::MouseMove:
         case QEvent::Wheel:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
             // The window fills its owner: the positions are the owner's.
             QCoreApplication::sendEvent(owner_, e);
             return true;

@@ -185,6 +185,9 @@ private:
     };
 
     void pointer(QMouseEvent* e, int index, bool press) {
+        // A click on the surface comes here, not through the widget's own
+        // focus-on-click.
+        if (press) setFocus(Qt::MouseFocusReason);
         mouse_.modifiers = CoreModifiers(e->modifiers());
         const QPointF p = e->position();
         mouse_.update(static_cast<int>(p.x()), height() - static_cast<int>(p.y()), index, press);

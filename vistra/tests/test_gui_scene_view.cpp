@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTest>
 
 #include <cmath>
 
@@ -15,6 +16,7 @@
 #include "scene_texts.h"
 #include "scene_view/scene_widget.h"
 #include "server_process.h"
+#include "settings/config_toolbar.h"
 #include "view_session.h"
 #include "window/vistra_main_window.h"
 
@@ -286,7 +288,17 @@ TEST(VistraSceneViewLive, BodiesMoveWarningShowsAndBandPicksLiveMarkers) {
     EXPECT_FALSE(window.session().selectedMarkers.items.empty());
     for (const auto& [id, unused] : window.session().selectedMarkers.items) EXPECT_EQ(id >> 12, 1);
 
-    window.action(kSceneViewAction)->trigger();
+    // A click on the native GL surface reaches the view and gives it the
+    // keyboard; the window's shortcuts still work then.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.configToolbar()->setFocus();
+    QTest::mouseClick(view->surface(), Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+    EXPECT_EQ(view->mouseState()->x, 2);
+    EXPECT_EQ(window.focusWidget(), view);
+    QTest::keyClick(window.windowHandle(), Qt::Key_N);
+    EXPECT_TRUE(view->markerLabels);
+    QTest::keyClick(view, Qt::Key_F3);
     EXPECT_FALSE(window.sceneViewShown());
 }
 
