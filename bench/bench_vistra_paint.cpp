@@ -37,6 +37,13 @@ public:
     }
 };
 
+// The GL surface has its context once the window system has shown it.
+template <typename Widget>
+void WaitForContext(Widget& widget) {
+    for (int i = 0; i < 1000 && !widget.isValid(); ++i) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    widget.grabFramebuffer();
+}
+
 std::ostringstream sink;
 std::unique_ptr<DetectorSession> session;
 std::unique_ptr<PaintedView> view;
@@ -127,12 +134,12 @@ int main(int argc, char** argv) {
     view = std::make_unique<PaintedView>(nullptr, "view", 0, 0, 800, 600);
     view->setDetectorSession(session.get());
     view->show();
-    view->grabFramebuffer();  // context and first frame
+    WaitForContext(*view);
     view->initialise();
     scene = std::make_unique<PaintedScene>(nullptr, "scene", 0, 0, 800, 600);
     scene->session = session.get();
     scene->show();
-    scene->grabFramebuffer();
+    WaitForContext(*scene);
     scene->initialise();
 
     benchmark::Initialize(&argc, argv);

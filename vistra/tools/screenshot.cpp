@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
         window.session().selectedCameras.Select(1);
         scene->camera.rotation = {28, -35, 0};
         scene->camera.r = 7.5f;
-        for (int index = 0; index < 6; ++index) window.session().selectedMarkers.Select(vektk::MarkerId(1, index));
+        for (int index = 0; index < 6; ++index)
+            window.session().selectedMarkers.Select(vektk::MarkerId(1, index));
     }
     DataDialog* data = window.dataDialog();
     if (mode == "data") {
@@ -77,7 +78,8 @@ int main(int argc, char** argv) {
                 painter.drawImage(window.sceneView()->mapTo(&window, QPoint(0, 0)),
                                   window.sceneView()->grabFramebuffer());
             else
-                painter.drawImage(window.view()->mapTo(&window, QPoint(0, 0)), window.view()->grabFramebuffer());
+                painter.drawImage(window.view()->mapTo(&window, QPoint(0, 0)),
+                                  window.view()->grabFramebuffer());
         }
         if (window.session().connected && picture.save(out)) status = 0;
         if (status != 0) std::cerr << "error: no picture of a connected window\n";
