@@ -102,16 +102,18 @@ protected:
 TEST_F(VistraSceneViewTest, GridOfFourteenMetreCellsWithLabelsOneToSevenMetres) {
     look({0, 0, 0}, 14, 90);  // straight down
     QImage img = frame();
+    // A line of at least `grey` crosses the row within a pixel of x.
+    auto lineAt = [&](float x, int grey) {
+        const QPoint at = pixelOf({x, 0, 0.5f});
+        return CountPixels(img, QRect(at - QPoint(1, 0), QSize(3, 1)),
+                           [&](QRgb c) { return qGray(c) > grey; });
+    };
     for (int k = -7; k <= 7; ++k) {
-        const QPoint line = pixelOf({static_cast<float>(k), 0, 0.5f});
-        EXPECT_GT(
-            CountPixels(img, QRect(line - QPoint(1, 0), QSize(3, 1)), [](QRgb c) { return qGray(c) > 40; }),
-            0)
-            << "major line at " << k << " m";
+        EXPECT_GT(lineAt(static_cast<float>(k), 40), 0) << "major line at " << k << " m";
         EXPECT_LT(qGray(img.pixel(pixelOf({k + 0.1f, 0, 0.5f}))), 20) << "between lines at " << k << " m";
     }
     EXPECT_TRUE(IsBlack(img.pixel(pixelOf({7.3f, 0, 0.5f}))));  // past the grid's edge
-    EXPECT_GT(qGray(img.pixel(pixelOf({6.6f, 0, 0.5f}))), 10);  // a minor line, at 6.6 m
+    EXPECT_GT(lineAt(6.6f, 10), 0);                             // a subdivision line
 
     // The stroke labels lie on the floor just past each metre, on the +x side only.
     auto labelPixels = [&](float x) {
