@@ -1,11 +1,13 @@
 // vistra against a real vekd with the image stream on: does it keep up?
-//   bench_vistra_live [seconds=60] [hz=960] [fps=60]      (run under xvfb-run)
+//   bench_vistra_live [seconds=60] [hz=960] [fps=60] [view=2d|3d]   (run under xvfb-run)
 // Prints frames delivered, frames dropped by the library and by the
 // server, the measured server rate, the view's frame rate, the frame ages
-// the status bar showed and the CPU share of this process.
+// the status bar showed and the CPU share of this process. hz "off" starts
+// no server and leaves vistra disconnected (nothing changes on the screen).
 #include <GL/gl.h>
 #include <sys/resource.h>
 
+#include <QAction>
 #include <QLabel>
 #include <QTimer>
 
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,13 +47,18 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const std::string hz = argc > 2 ? argv[2] : "960";
     const float fps = argc > 3 ? std::strtof(argv[3], nullptr) : 60.0f;
+    const bool sceneView = argc > 4 && std::string(argv[4]) == "3d";
+    const bool connect = hz != "off";
 
-    vekd::testing::ServerProcess server({"--freq", hz});
-    if (!server.running()) {
-        std::cerr << "error: vekd did not start\n";
-        return 1;
+    std::unique_ptr<vekd::testing::ServerProcess> server;
+    if (connect) {
+        server = std::make_unique<vekd::testing::ServerProcess>(std::vector<std::string>{"--freq", hz});
+        if (!server->running()) {
+            std::cerr << "error: vekd did not start\n";
+            return 1;
+        }
+        setenv("VEK_SCAN_PORT", std::to_string(server->discoveryPort()).c_str(), 1);
     }
-    setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
 
     int qtArgc = 1;
     QTWrapper wrapper;
@@ -58,20 +66,22 @@ int main(int argc, char** argv) {
 
     std::ostringstream sink;
     glview::ViewerOptions options("Vistra Utility", sink);
-    options.connect = 1;
-    options.server = server.address();
+    options.connect = connect ? 1 : 0;
+    if (connect) options.server = server->address();
     options.fps = fps;
     VistraMainWindow window(nullptr, "Vistra Utility", options);
     ConfigureGLWidget(window.view());
+    if (sceneView) window.action(kSceneViewAction)->trigger();
 
     int firstFrame = 0;
     double cpuStart = 0;
     auto wallStart = std::chrono::steady_clock::now();
-    // The Settings dock offers up to 480 Hz: once connected at its
-    // frequency, the master sets the one asked for here.
-    QTimer::singleShot(500, [&] { vekSetFloat(VEK_FREQUENCY, std::strtof(hz.c_str(), nullptr)); });
-    // Measure from the first second of streaming on, when the connection is up.
+    // The Settings dock offers up to 480 Hz: once connected, ask for the
+    // server's rate; measure from the next half second on.
     QTimer::singleShot(1000, [&] {
+        if (connect) window.session().SetFrequency(std::strtof(hz.c_str(), nullptr));
+    });
+    QTimer::singleShot(1500, [&] {
         firstFrame = window.session().lastFrame;
         cpuStart = CpuSeconds();
         wallStart = std::chrono::steady_clock::now();
@@ -83,8 +93,8 @@ int main(int argc, char** argv) {
         const QString text = window.statusLabel(6)->text();
         if (text.endsWith(QStringLiteral(" ms"))) agesMs.push_back(text.chopped(3).toDouble());
     });
-    QTimer::singleShot(1000, [&] { ageReader.start(1000); });
-    QTimer::singleShot(1000 + seconds * 1000, [&] { QApplication::quit(); });
+    QTimer::singleShot(1500, [&] { ageReader.start(1000); });
+    QTimer::singleShot(1500 + seconds * 1000, [&] { QApplication::quit(); });
     QApplication::exec();
 
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
@@ -96,13 +106,14 @@ int main(int argc, char** argv) {
                 (s.lastFrame - firstFrame) / wall);
     std::printf("dropped by the library: %d, by the server: %d\n", Diagnostic(VEK_LIB_DROPPED),
                 Diagnostic(VEK_SERVER_DROPPED));
-    std::printf("measured server rate: %.1f Hz, view: %s fps, view load %s %%\n", window.measuredRate(),
-                window.view()->rateTexts().rate.toStdString().c_str(),
-                window.view()->rateTexts().load.toStdString().c_str());
+    const FrameRateTexts& rates = sceneView ? window.sceneView()->rateTexts() : window.view()->rateTexts();
+    std::printf("measured server rate: %.1f Hz, %s view: %s fps, view load %s %%\n", window.measuredRate(),
+                sceneView ? "3D" : "detector", rates.rate.toStdString().c_str(),
+                rates.load.toStdString().c_str());
     std::sort(agesMs.begin(), agesMs.end());
     if (!agesMs.empty())
         std::printf("frame age shown: median %.1f ms, lowest %.1f ms, highest %.1f ms (%zu readings)\n",
                     agesMs[agesMs.size() / 2], agesMs.front(), agesMs.back(), agesMs.size());
     std::printf("vistra CPU: %.1f %% of one core\n", 100.0 * cpu / wall);
-    return s.connected ? 0 : 1;
+    return s.connected == connect ? 0 : 1;
 }

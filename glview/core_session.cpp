@@ -6,19 +6,6 @@
 
 namespace glview {
 
-namespace {
-
-bool findMarker(const vektk::ViewSession& s, int id, Vec3f& position) {
-    for (const auto& m : s.markers)
-        if (m.id == id) {
-            position = {m.x, m.y, m.z};
-            return true;
-        }
-    return false;
-}
-
-}  // namespace
-
 void GLViewCore::clearSelection() {
     if (!session) return;
     session->selectedMarkers.Clear();
@@ -33,30 +20,32 @@ bool GLViewCore::sessionKey(int ascii) {
             session->SelectAllMarkers();
             return true;
         case 'g': {
-            Vec3f position;
-            if (!session->selectedMarkers.items.empty() &&
-                findMarker(*session, session->selectedMarkers.items.begin()->first, position)) {
-                measurePoints.push_back(position);
-            } else if (!session->selectedRigids.items.empty()) {
-                const auto index = static_cast<std::size_t>(session->selectedRigids.items.begin()->first);
-                if (index < session->rigids.size()) {
-                    const auto& pose = session->rigids[index].pose;
-                    measurePoints.push_back({pose[0], pose[1], pose[2]});
-                }
+            // The marker under the pointer, else the rigid body under it.
+            if (const int m = markerUnderPointer(); m >= 0) {
+                const MarkerRecord& marker = session->markers[static_cast<std::size_t>(m)];
+                measurePoints.push_back({marker.x, marker.y, marker.z});
+            } else if (const int r = rigidUnderPointer(); r >= 0) {
+                const auto& pose = session->rigids[static_cast<std::size_t>(r)].pose;
+                measurePoints.push_back({pose[0], pose[1], pose[2]});
             }
             return true;
         }
         case 'l':
-        case 'L':
-            for (auto a = session->selectedMarkers.items.begin(); a != session->selectedMarkers.items.end();
-                 ++a)
-                for (auto b = std::next(a); b != session->selectedMarkers.items.end(); ++b) {
-                    const std::pair<int, int> link{a->first, b->first};
+        case 'L': {
+            // Links join places in the marker list.
+            std::vector<int> places;
+            for (const auto& [id, unused] : session->selectedMarkers.items)
+                for (std::size_t i = 0; i < session->markers.size(); ++i)
+                    if (session->markers[i].id == id) places.push_back(static_cast<int>(i));
+            for (auto a = places.begin(); a != places.end(); ++a)
+                for (auto b = std::next(a); b != places.end(); ++b) {
+                    const std::pair<int, int> link{std::min(*a, *b), std::max(*a, *b)};
                     const auto found = std::find(sceneLinks.begin(), sceneLinks.end(), link);
                     if (ascii == 'l' && found == sceneLinks.end()) sceneLinks.push_back(link);
                     if (ascii == 'L' && found != sceneLinks.end()) sceneLinks.erase(found);
                 }
             return true;
+        }
         default:
             return false;
     }

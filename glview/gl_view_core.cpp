@@ -22,12 +22,21 @@ void GLViewCore::initialise() {
     initExtra();
 }
 
+bool GLViewCore::moving() const {
+    const Vec3f none{0, 0, 0};
+    return camera.eyeVelocity != none || camera.targetVelocity != none || camera.rotationVelocity != none ||
+           camera.rVelocity != 0 || camera.fovVelocity != 0;
+}
+
 void GLViewCore::draw() {
     if (pickRequested) {
         beginPick();
         drawPickables();
         endPick();
         pickRequested = 0;
+        // A release that came before this pass left the mode for it.
+        const MouseState* state = mouseState();
+        if (!state || state->buttons == 0) pickMode = kPickNone;
     }
     setupView();
     drawScene();
@@ -75,31 +84,6 @@ void GLViewCore::setupView() {
     if (!lights.empty()) glEnable(GL_LIGHTING);
     for (const auto& light : lights) light.applyPosition();
 }
-
-void GLViewCore::beginPick() {
-    selectionBuffer.fill(0);
-    glSelectBuffer(kSelectionBufferSize, selectionBuffer.data());
-    const MouseState* state = mouseState();
-    const int x = state ? state->x : 0, y = state ? state->y : 0;
-    const bool band = pickMode == kPickBand || pickMode == kPickBandAdd;
-    const int dx = band ? std::max(1, static_cast<int>(std::fabs(x - anchorX))) : 5;
-    const int dy = band ? std::max(1, static_cast<int>(std::fabs(y - anchorY))) : 5;
-    const int cx = band ? static_cast<int>((x + anchorX) / 2) : x;
-    const int cy = band ? static_cast<int>((y + anchorY) / 2) : y;
-    camera.setPickProjection(width(), height(), cx, cy, dx, dy);
-    camera.applyView();
-    glInitNames();
-    glPushName(0);
-}
-
-void GLViewCore::endPick() {
-    const int hits = glRenderMode(GL_RENDER);
-    hitCount = processHits(hits);
-}
-
-int GLViewCore::processHits(int count) { return count > 0 ? count : 0; }
-
-int GLViewCore::applyHits(const GLuint*) { return 0; }
 
 bool GLViewCore::key(int ascii, bool pressed) {
     auto& rot = camera.rotation;
@@ -319,7 +303,8 @@ bool GLViewCore::pointerInput(const MouseState& state) {
     if (zoom(state)) return true;
     if (state.buttons == 0 && state.previousButtons != 0) {
         camera.target = camera.center;
-        pickMode = kPickNone;
+        // A pass still to run keeps the mode it was asked with.
+        if (!pickRequested) pickMode = kPickNone;
         return true;
     }
     if (pickMode != kPickBand && pickMode != kPickBandAdd) {

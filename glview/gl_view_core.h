@@ -14,6 +14,7 @@
 
 #include "gl_view_interface.h"
 #include "light_source.h"
+#include "pick_name.h"
 #include "stopwatch.h"
 #include "view_camera.h"
 
@@ -25,6 +26,16 @@ namespace glview {
 
 // Picking modes.
 enum PickMode { kPickNone = 0, kPickBand = 1, kPickBandAdd = 2, kPickNearestAdd = 3, kPickNearest = 4 };
+
+// Slots of the shape display lists (slot 1 is never built).
+enum ShapeList {
+    kAxesList = 0,
+    kGridList = 2,
+    kSolidCubeList = 3,
+    kWireCubeList = 4,
+    kSolidSphereList = 5,
+    kWireSphereList = 6
+};
 
 constexpr uint32_t kDoubleClickMicroseconds = 200000;
 constexpr int kSelectionBufferSize = 1024;
@@ -44,20 +55,35 @@ public:
     virtual void beginOverlay();
     virtual void setupView();
     virtual void beginPick();
-    // Drawing hooks of the frame: empty in the core, filled by the views.
-    virtual void drawOverlay() {}
-    virtual void drawScene() {}
-    virtual void drawPickables() {}
+    // The default 3D scene and its overlay; views replace them.
+    virtual void drawOverlay();
+    virtual void drawScene();
+    virtual void drawPickables();
     virtual void endPick();
     // True when the event is consumed because the ray cannot be computed.
     virtual bool updatePointerRay(const MouseState& state);
     virtual bool pointerInput(const MouseState& state);
     virtual void clearSelection();
     virtual int processHits(int count);
-    virtual int applyHits(const GLuint* names);
+    virtual int applyHits(const std::vector<PickName>& names);
+    // Text at a point of the current GL matrices ("Helvetica" 8); the
+    // adapter draws it, the core alone draws no text.
+    virtual void drawText(float, float, float, const std::string&) {}
+
+    void drawCameras();
+    void buildConeLists();
+    void drawCameraWarning(float halfWidth, float halfHeight);
+    void drawBar(float top, float bottom, float left, float right);
+    // Items under the pointer ray, as an index into the session's list; -1 none.
+    int markerUnderPointer() const;
+    int rigidUnderPointer() const;
+    int cameraUnderPointer() const;
 
     // Owner's start-up once the GL context exists.
     void initialise();
+    // True while the camera moves by itself (a velocity is set), so that
+    // the view needs frames even when nothing else changes.
+    bool moving() const;
 
     Stopwatch& stopwatch() { return stopwatch_; }
 
@@ -92,8 +118,26 @@ protected:
     bool panDisplacement(const MouseState& state, Vec3f& displacement) const;
     // Keys that act on the session's markers ('a', 'g', 'l', 'L').
     bool sessionKey(int ascii);
+    // World units per millimetre: the session's, 0.001 without one.
+    float sessionScale() const;
+    // Compiles the shape lists that are still missing.
+    void buildShapeLists();
 
 private:
+    void drawGrid();
+    void drawMarkers();
+    void drawRigids();
+    void drawRulers();
+    void drawMarks();
+    void drawPivot();
+    void drawAxisGizmo();
+    void drawRubberBand();
+    void drawInfoLine();
+    void drawSelectionRing(const Vec3f& point, float radius, float width);
+    // The nearest visible item within `radius` of the pointer ray.
+    template <typename List, typename Position>
+    int itemUnderPointer(const List& items, Position position, float radius) const;
+
     // True when this left press completes a double click.
     bool doubleClick();
     bool zoom(const MouseState& state);

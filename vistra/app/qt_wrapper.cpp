@@ -3,7 +3,8 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
-#include <QOpenGLWidget>
+#include <QFont>
+#include <QOpenGLWindow>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QSurfaceFormat>
@@ -80,13 +81,13 @@ void ApplyGLDefaults() {
     glClearColor(0, 0, 0, 1);
 }
 
-void ConfigureGLWidget(QOpenGLWidget* widget) {
-    if (!widget) return;
-    if (const GLDefaults* d = GetGLDefaults(); d && !widget->isValid())
-        widget->setFormat(formatFor(d->glOptions));
-    if (widget->isValid()) {
-        widget->makeCurrent();
+void ConfigureGLWidget(QOpenGLWindow* window) {
+    if (!window) return;
+    if (const GLDefaults* d = GetGLDefaults(); d && !window->isValid())
+        window->setFormat(formatFor(d->glOptions));
+    if (window->isValid()) {
+        window->makeCurrent();
         ApplyGLDefaults();
-        widget->doneCurrent();
+        window->doneCurrent();
     }
 }

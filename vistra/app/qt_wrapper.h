@@ -6,7 +6,7 @@
 
 #include <memory>
 
-class QOpenGLWidget;
+class QOpenGLWindow;
 
 // glOptions bits.
 constexpr int kGLDoubleBuffer = 1;
@@ -45,10 +45,10 @@ private:
     std::unique_ptr<QApplication> app_;
 };
 
-// Gives the widget the defaults' surface format; applies the GL defaults at
-// once when its context exists (otherwise the widget applies them itself
-// when it initialises).
-void ConfigureGLWidget(QOpenGLWidget* widget);
+// Gives the GL window the defaults' surface format; applies the GL defaults
+// at once when its context exists (otherwise the window's owner applies
+// them itself when it initialises).
+void ConfigureGLWidget(QOpenGLWindow* window);
 // Disables and enables the defaults' capabilities and clears to black, in
 // the current GL context.
 void ApplyGLDefaults();

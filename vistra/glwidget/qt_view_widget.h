@@ -1,22 +1,26 @@
-// Qt adapter of a GL view core: a QOpenGLWidget that forwards paint,
-// resize, mouse, wheel and key events to the core and offers it the
-// window's size and pointer state.
+// Qt adapter of a GL view core: a widget holding a native GL window (see
+// GLSurfaceWindow) that forwards paint, resize, mouse, wheel and key events
+// to the core and offers it the window's size and pointer state.
 #pragma once
 
 #include <GL/gl.h>
 
+#include <QColor>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QOpenGLWidget>
+#include <QVBoxLayout>
+#include <QWidget>
 #include <QPainter>
 #include <QWheelEvent>
 
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "glwidget/frame_rate_texts.h"
+#include "glwidget/gl_surface_window.h"
 #include "glwidget/glyph_atlas.h"
 #include "mouse_state.h"
 #include "app/qt_wrapper.h"
@@ -30,37 +34,77 @@ int CoreButtonIndex(Qt::MouseButton button);
 int CoreKey(const QKeyEvent& event);
 
 template <typename Core>
-class QtViewWidget : public Core, public QOpenGLWidget, public TextTarget {
+class QtViewWidget : public Core, public QWidget, public TextTarget {
 public:
-    QtViewWidget(QWidget* parent, const QString& name, int x, int y, int w, int h) : QOpenGLWidget(parent) {
+    QtViewWidget(QWidget* parent, const QString& name, int x, int y, int w, int h)
+        : QWidget(parent),
+          surface_(new GLSurfaceWindow(
+              this, [this] { initializeGL(); }, [this] { paintGL(); })) {
         setObjectName(name);
         setFont(QFont(QStringLiteral("SansSerif"), 8));
-        QOpenGLWidget::resize(w, h);
-        QOpenGLWidget::move(x, y);
+        // The surface fills the widget; the widget keeps the keyboard focus.
+        QWidget* container = QWidget::createWindowContainer(surface_, this);
+        container->setFocusPolicy(Qt::NoFocus);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(container);
+        QWidget::resize(w, h);
+        QWidget::move(x, y);
         setFocusPolicy(Qt::StrongFocus);
         setMouseTracking(true);
     }
 
-    int width() override { return QOpenGLWidget::width(); }
-    int height() override { return QOpenGLWidget::height(); }
-    void resize(int w, int h) override { QOpenGLWidget::resize(w, h); }
-    void move(int x, int y) override { QOpenGLWidget::move(x, y); }
+    // A frame drawn now and read back (not shown: the surface's next
+    // repaint shows the picture).
+    QImage grabFramebuffer() {
+        if (!surface_->isValid()) return {};
+        surface_->makeCurrent();
+        paintGL();
+        return surface_->grabFramebuffer();
+    }
+    // Repaints the surface (QWidget::update would not reach it).
+    void update() { surface_->update(); }
+    void makeCurrent() { surface_->makeCurrent(); }
+    void doneCurrent() { surface_->doneCurrent(); }
+    bool isValid() const { return surface_->isValid(); }
+    GLSurfaceWindow* surface() const { return surface_; }
+
+    int width() override { return QWidget::width(); }
+    int height() override { return QWidget::height(); }
+    void resize(int w, int h) override { QWidget::resize(w, h); }
+    void move(int x, int y) override { QWidget::move(x, y); }
     glview::MouseState* mouseState() override { return &mouse_; }
 
     void queueText(const QPointF& position, const QString& text, const QFont& font) override {
-        texts_.push_back({position, text, font});
+        texts_.push_back({position, text, font, textColour_});
+    }
+
+    // The core's texts, in the colour GL draws with at that moment.
+    void drawText(float x, float y, float z, const std::string& text) override {
+        GLfloat c[4];
+        glGetFloatv(GL_CURRENT_COLOR, c);
+        textColour_ = QColor::fromRgbF(c[0], c[1], c[2], c[3]);
+        DrawText3D(QString::fromStdString(text), x, y, z, QStringLiteral("Helvetica"), 8);
+        textColour_ = Qt::white;
+    }
+
+    // The texts of the last frame drawn, in drawing order.
+    QStringList frameTexts() const {
+        QStringList texts;
+        for (const QueuedText& t : texts_) texts << t.text;
+        return texts;
     }
 
     const FrameRateTexts& rateTexts() const { return rateTexts_; }
 
 protected:
     // The lights belong to the context: set them again once it exists.
-    void initializeGL() override {
+    void initializeGL() {
         ApplyGLDefaults();
         this->initLights();
     }
 
-    void paintGL() override {
+    void paintGL() {
         if (!isEnabled()) {
             rateTexts_.disabled();
             return;
@@ -115,7 +159,7 @@ protected:
                 return true;
             }
         }
-        return QOpenGLWidget::event(e);
+        return QWidget::event(e);
     }
 
     void keyPressEvent(QKeyEvent* e) override {
@@ -137,9 +181,13 @@ private:
         QPointF position;
         QString text;
         QFont font;
+        QColor colour;
     };
 
     void pointer(QMouseEvent* e, int index, bool press) {
+        // A click on the surface comes here, not through the widget's own
+        // focus-on-click.
+        if (press) setFocus(Qt::MouseFocusReason);
         mouse_.modifiers = CoreModifiers(e->modifiers());
         const QPointF p = e->position();
         mouse_.update(static_cast<int>(p.x()), height() - static_cast<int>(p.y()), index, press);
@@ -164,7 +212,7 @@ private:
         std::vector<const QueuedText*> others;
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
-        glOrtho(0, QOpenGLWidget::width(), QOpenGLWidget::height(), 0, -1, 1);
+        glOrtho(0, QWidget::width(), QWidget::height(), 0, -1, 1);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         glDisable(GL_DEPTH_TEST);
@@ -176,7 +224,6 @@ private:
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glColor3f(1, 1, 1);
         const GlyphAtlas* uploaded = nullptr;
         bool open = false;
         for (const QueuedText& t : texts_) {
@@ -192,15 +239,17 @@ private:
                 glBegin(GL_QUADS);
                 open = true;
             }
+            glColor4f(static_cast<GLfloat>(t.colour.redF()), static_cast<GLfloat>(t.colour.greenF()),
+                      static_cast<GLfloat>(t.colour.blueF()), static_cast<GLfloat>(t.colour.alphaF()));
             atlas.emitQuads(t.text, t.position);
         }
         if (open) glEnd();
         glDisable(GL_BLEND);
         glDisable(GL_TEXTURE_2D);
         if (others.empty()) return;
-        QPainter painter(this);
-        painter.setPen(Qt::white);
+        QPainter painter(surface_);
         for (const QueuedText* t : others) {
+            painter.setPen(t->colour);
             painter.setFont(t->font);
             painter.drawText(t->position, t->text);
         }
@@ -212,9 +261,18 @@ private:
         return *atlases_.emplace_back(std::make_unique<GlyphAtlas>(font));
     }
 
+    GLSurfaceWindow* surface_;  // owned by its container, a child
     glview::MouseState mouse_;
     int takenByOverride_ = 0;  // key already handled at its shortcut override
     FrameRateTexts rateTexts_;
     std::vector<QueuedText> texts_;
+    QColor textColour_ = Qt::white;
     std::vector<std::unique_ptr<GlyphAtlas>> atlases_;
 };
+
+// The view's surface gets the process's GL defaults (see the QOpenGLWindow
+// overload).
+template <typename Core>
+void ConfigureGLWidget(QtViewWidget<Core>* view) {
+    if (view) ConfigureGLWidget(view->surface());
+}

@@ -1,7 +1,7 @@
 // Runs the vistra window against a server and saves a picture of it, of
-// its data dialog with the plot of three rows, or of the window with the
-// tracker bar's "Markers" page and three markers selected:
-//   vistra_screenshot SERVER OUT.png [single|multi|data|markers] [wait-ms]
+// its data dialog with the plot of three rows, of its 3D view, or of the
+// window with the tracker bar's "Markers" page and three markers selected:
+//   vistra_screenshot SERVER OUT.png [single|multi|data|3d|markers] [wait-ms]
 #include <GL/gl.h>
 
 #include <QImage>
@@ -25,7 +25,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: vistra_screenshot SERVER OUT.png [single|multi|data|markers] [wait-ms]\n";
+        std::cerr << "usage: vistra_screenshot SERVER OUT.png [single|multi|data|3d|markers] [wait-ms]\n";
         return 2;
     }
     const std::string server = argv[1];
@@ -42,6 +42,19 @@ int main(int argc, char** argv) {
     VistraMainWindow window(nullptr, QStringLiteral("Vistra Utility"), options);
     ConfigureGLWidget(window.view());
     if (mode == "multi") window.sl_MultiView();
+    if (mode == "3d") {
+        // Seen from above and aside, markers drawn larger, labels on; the
+        // first body's markers and camera 2 (with its view cone) selected.
+        window.sl_SceneView();
+        SceneWidget* scene = window.sceneView();
+        scene->scale = 5;
+        scene->markerLabels = true;
+        window.session().selectedCameras.Select(1);
+        scene->camera.rotation = {28, -35, 0};
+        scene->camera.r = 7.5f;
+        for (int index = 0; index < 6; ++index)
+            window.session().selectedMarkers.Select(vektk::MarkerId(1, index));
+    }
     DataDialog* data = window.dataDialog();
     if (mode == "data") {
         // Positions and amplitudes of both detectors; three rows plotted.
@@ -70,7 +83,12 @@ int main(int argc, char** argv) {
         QPixmap picture = mode == "data" ? data->grab() : window.grab();
         if (mode != "data") {
             QPainter painter(&picture);
-            painter.drawImage(window.view()->mapTo(&window, QPoint(0, 0)), window.view()->grabFramebuffer());
+            if (mode == "3d")
+                painter.drawImage(window.sceneView()->mapTo(&window, QPoint(0, 0)),
+                                  window.sceneView()->grabFramebuffer());
+            else
+                painter.drawImage(window.view()->mapTo(&window, QPoint(0, 0)),
+                                  window.view()->grabFramebuffer());
         }
         if (window.session().connected && picture.save(out)) status = 0;
         if (status != 0) std::cerr << "error: no picture of a connected window\n";

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimerEvent>
 
@@ -28,11 +29,17 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
     : QMainWindow(parent), session_(std::make_unique<DetectorSession>()) {
     setObjectName(name);
     setFocusPolicy(Qt::ClickFocus);
-    view_ = new DetectorWidget(this, QStringLiteral("view"), 0, 0, 800, 600);
+    views_ = new QStackedWidget(this);
+    view_ = new DetectorWidget(views_, QStringLiteral("view"), 0, 0, 800, 600);
     view_->setDetectorSession(session_.get());
     view_->setEnabled(true);
-    setCentralWidget(view_);
+    sceneView_ = new SceneWidget(views_, QStringLiteral("scene view"), 0, 0, 800, 600);
+    sceneView_->session = session_.get();
+    views_->addWidget(view_);
+    views_->addWidget(sceneView_);
+    setCentralWidget(views_);
     view_->initialise();
+    sceneView_->initialise();
     config_ = new ConfigToolbar(QStringLiteral("Settings"), this);
     config_->attach(session_.get());
     addDockWidget(Qt::RightDockWidgetArea, config_);
@@ -48,8 +55,19 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
 }
 
 ViewerMainWindow::~ViewerMainWindow() {
-    view_->setDetectorSession(nullptr);  // the view (a child) outlives the session member
+    // The views (children) outlive the session member.
+    view_->setDetectorSession(nullptr);
+    sceneView_->session = nullptr;
     if (session_->connected) session_->Done();
+}
+
+bool ViewerMainWindow::sceneViewShown() const { return views_->currentWidget() == sceneView_; }
+
+void ViewerMainWindow::showSceneView(bool shown) {
+    QWidget* wanted = shown ? static_cast<QWidget*>(sceneView_) : view_;
+    if (views_->currentWidget() == wanted) return;
+    views_->setCurrentWidget(wanted);
+    wanted->setFocus();
 }
 
 void ViewerMainWindow::createStatusLabels() {
@@ -78,13 +96,14 @@ void ViewerMainWindow::createStatusLabels() {
 void ViewerMainWindow::refreshStatusLabels() {
     if (!labels_[0]) return;
     const DetectorSession& s = *session_;
+    const FrameRateTexts& rates = sceneViewShown() ? sceneView_->rateTexts() : view_->rateTexts();
     const QString texts[7] = {
         QStringLiteral("Cameras: %1").arg(s.cameras.size()),
         QStringLiteral("Markers: %1").arg(static_cast<int>(s.markersSeenAverage.mean + 0.5f)),
         QString::number(s.lastFrame),
         QStringLiteral("%1Hz").arg(measuredRate_, 0, 'f', 1),
-        QStringLiteral("%1 fps").arg(view_->rateTexts().rate),
-        view_->rateTexts().load + QStringLiteral("%"),
+        QStringLiteral("%1 fps").arg(rates.rate),
+        rates.load + QStringLiteral("%"),
         frameAgeText_};
     // A label repaints only when its text or colour changes.
     for (std::size_t i = 0; i < labels_.size(); ++i)
@@ -152,8 +171,25 @@ void ViewerMainWindow::watchServerFrequency() {
     periodSteady_ = false;
 }
 
+void ViewerMainWindow::repaintShownView() {
+    QWidget* shown = views_->currentWidget();
+    const uint32_t now = clock_.now();
+    const bool changed = session_->lastFrame != paintedFrame_ || session_->connected != paintedConnected_ ||
+                         shown != paintedView_ || (shown == sceneView_ && sceneView_->moving());
+    if (!changed && now - paintedTime_ < 1000000u) return;
+    paintedFrame_ = session_->lastFrame;
+    paintedConnected_ = session_->connected;
+    paintedView_ = shown;
+    paintedTime_ = now;
+    // The views' own update() reaches their GL surfaces; QWidget's would not.
+    if (shown == sceneView_)
+        sceneView_->update();
+    else
+        view_->update();
+}
+
 void ViewerMainWindow::autoConnect() {
-    view_->update();
+    repaintShownView();
     if (isHidden() || !autoConnectPending_) return;
     autoConnectPending_ = false;
     takeSettings();
@@ -182,6 +218,7 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     statusBar()->showMessage(QStringLiteral("connecting..."));
     session_->ConnectDetectors(settings_, startStreaming, setFrequency);
     view_->cameraListsDirty = 1;
+    sceneView_->cameraListsDirty = 1;
     if (session_->connected) {
         // Frame ages are shown only when the server's clock is this machine's.
         sameClock_ = session_->SameClockAsServer();

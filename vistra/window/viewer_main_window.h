@@ -11,10 +11,12 @@
 #include "session/frame_age_meter.h"
 #include "detector_view/detector_view.h"
 #include "glwidget/qt_view_widget.h"
+#include "scene_view/scene_widget.h"
 #include "stopwatch.h"
 
 class ConfigToolbar;
 class QLabel;
+class QStackedWidget;
 
 using DetectorWidget = QtViewWidget<DetectorView>;
 
@@ -25,6 +27,10 @@ public:
 
     DetectorSession& session() { return *session_; }
     DetectorWidget* view() const { return view_; }
+    // The live 3D view; the central view shows it or the detector view.
+    SceneWidget* sceneView() const { return sceneView_; }
+    bool sceneViewShown() const;
+    void showSceneView(bool shown);
     // The "Settings" dock, docked right.
     ConfigToolbar* configToolbar() const { return config_; }
     vektk::ConnectionSettings& settings() { return settings_; }
@@ -64,12 +70,18 @@ private:
     void updateMeasuredRate();
     void resetMeasuredRate();
     void sampleFrameAge();
+    // Repaints the shown view when its picture may have changed: a new
+    // frame, a change of connection or view, a view that moves by itself;
+    // otherwise once a second.
+    void repaintShownView();
 
     vektk::ConnectionSettings settings_{"", 480.0f};
     std::unique_ptr<DetectorSession> session_;
     float measuredRate_ = 0;
-    DetectorWidget* view_ = nullptr;   // central widget, owned by the window
-    ConfigToolbar* config_ = nullptr;  // dock, owned by the window
+    QStackedWidget* views_ = nullptr;   // central widget, owned by the window
+    DetectorWidget* view_ = nullptr;    // in views_
+    SceneWidget* sceneView_ = nullptr;  // in views_
+    ConfigToolbar* config_ = nullptr;   // dock, owned by the window
     // The six status labels, then the age of the frame on screen.
     std::array<QLabel*, 7> labels_{};
     bool sameClock_ = false;  // the server's frame times are on this machine's clock
@@ -83,4 +95,8 @@ private:
     float steadyFrequency_ = 0;
     int timerId_ = 0;
     int repaintPeriodMs_ = 16;
+    int paintedFrame_ = -1;
+    bool paintedConnected_ = false;
+    QWidget* paintedView_ = nullptr;
+    uint32_t paintedTime_ = 0;
 };

@@ -107,6 +107,8 @@ void VistraMainWindow::createMenus() {
         &VistraMainWindow::sl_Reset);
     add(viewMenu, "Fullscreen", kFullScreenAction, QKeySequence(Qt::Key_F11), true,
         &VistraMainWindow::sl_FullScreen);
+    add(viewMenu, "3D View", kSceneViewAction, QKeySequence(Qt::Key_F3), true,
+        &VistraMainWindow::sl_SceneView);
     add(fillMenu, "Disable Fill", kDisableFillAction, QKeySequence(), true, &VistraMainWindow::sl_Fill);
     add(vek, "Connect", kConnectAction, QKeySequence(Qt::SHIFT | Qt::Key_Return), true,
         &VistraMainWindow::sl_Connect);
@@ -326,6 +328,7 @@ void VistraMainWindow::sl_FastMode() {
 void VistraMainWindow::sl_Reset() {
     view()->zoom = 1;
     view()->panX = view()->panY = 0;
+    view()->update();
 }
 
 void VistraMainWindow::sl_Fill() {
@@ -353,6 +356,7 @@ void VistraMainWindow::sl_FullScreen() {
 
 void VistraMainWindow::sl_Camera(int) {
     const int index = cameraBox_->currentIndex();
+    view()->update();
     if (index >= 0 && index < static_cast<int>(session().cameras.size())) {
         view()->selectedCamera = index;
         dataDialog_->showCamera(index);
@@ -376,7 +380,13 @@ void VistraMainWindow::sl_ShowDataDialog() {
 
 void VistraMainWindow::sl_MultiView() {
     view()->multiView = !view()->multiView;
+    view()->update();
     SetHighlight(buttons_[kMultiViewButton], view()->multiView);
+}
+
+void VistraMainWindow::sl_SceneView() {
+    showSceneView(!sceneViewShown());
+    action(kSceneViewAction)->setChecked(sceneViewShown());
 }
 
 // Qt's main-window layout keeps the docks lined up by itself.

@@ -28,7 +28,8 @@ enum VistraAction {
     kDisableFillAction = 3,
     kConnectAction = 5,
     kPauseAction = 6,
-    kFastModeAction = 7
+    kFastModeAction = 7,
+    kSceneViewAction = 8
 };
 
 class VistraMainWindow : public ViewerMainWindow {
@@ -65,6 +66,7 @@ public slots:
     void sl_ImageDelay(int delay);
     void sl_ShowDataDialog();
     void sl_MultiView();
+    void sl_SceneView();
     void sl_LineUp(QDockWidget*);
     void sl_VekTimerEvent();
     void sl_ToggleFreq();
