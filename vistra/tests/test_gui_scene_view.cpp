@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 #include "gl_matrix.h"
@@ -17,6 +18,7 @@
 #include "scene_view/scene_widget.h"
 #include "server_process.h"
 #include "settings/config_toolbar.h"
+#include "trackers/tracker_bar.h"
 #include "view_session.h"
 #include "window/vistra_main_window.h"
 
@@ -262,7 +264,7 @@ glview::ViewerOptions LiveOptions(const std::string& server) {
     return options;
 }
 
-TEST(VistraSceneViewLive, BodiesMoveWarningShowsAndBandPicksLiveMarkers) {
+TEST(VistraSceneViewLive, BodiesMoveWarningShowsAndBandPickedMarkersBecomeATracker) {
     vekd::testing::ServerProcess server({"--freq", "100", "--uncalibrated", "1,4"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
@@ -288,7 +290,30 @@ TEST(VistraSceneViewLive, BodiesMoveWarningShowsAndBandPicksLiveMarkers) {
     view->grabFramebuffer();
     send(QEvent::MouseButtonRelease, {view->width() - 2, view->height() - 2}, Qt::MiddleButton, Qt::NoButton);
     EXPECT_FALSE(window.session().selectedMarkers.items.empty());
-    for (const auto& [id, unused] : window.session().selectedMarkers.items) EXPECT_EQ(id >> 12, 1);
+    std::vector<int> pickedLeds;
+    for (const auto& [id, unused] : window.session().selectedMarkers.items) {
+        EXPECT_EQ(id >> 12, 1);
+        pickedLeds.push_back(8 + (id & 0xfff));  // tracker 1 is on LEDs 8 ... 13
+    }
+
+    // The tracker bar's "Selected" makes a tracker of the markers picked
+    // here, and the server streams its markers.
+    const std::size_t before = window.session().trackers.size();
+    window.trackerBar()->sl_SelectionTracker();
+    ASSERT_EQ(window.session().trackers.size(), before + 1);
+    const vektk::Tracker& made = window.session().trackers.back();
+    std::vector<int> madeLeds;
+    for (const vektk::MarkerDef& m : made.markers) madeLeds.push_back(m.led);
+    std::sort(pickedLeds.begin(), pickedLeds.end());
+    std::sort(madeLeds.begin(), madeLeds.end());
+    EXPECT_EQ(madeLeds, pickedLeds);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            for (const auto& marker : window.session().markers)
+                if ((marker.id >> 12) == made.id) return true;
+            return false;
+        },
+        2000));
 
     // A click on the native GL surface reaches the view and gives it the
     // keyboard; the window's shortcuts still work then.
