@@ -8,8 +8,6 @@
 //   build/bench/bench_max_scene idle [SECONDS] [HZ]          (default 10 960)
 //
 // VEKD=path runs another vekd; VEK_SCENE=file another scene.
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "client_processes.h"
 #include "server_process.h"
 #include "veksock.h"
 
@@ -97,45 +96,27 @@ double cpuShare(const vekd::testing::ServerProcess& server, int seconds) {
 
 int clients(int count, int seconds, float hz) {
     vekd::testing::ServerProcess server({"--scene", sceneFile(), "--freq", "0"});
-    std::vector<pid_t> children;
-    std::vector<int> pipes;
-    for (int i = 0; i < count; ++i) {
-        int fds[2];
-        if (pipe(fds) != 0) return 1;
-        const pid_t pid = fork();
-        if (pid == 0) {
-            close(fds[0]);
-            if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(300));  // after the master
-            Counts c;
-            const bool ok = runClient(server.address(), i == 0, seconds, hz, c);
-            char line[400];
-            std::snprintf(
-                line, sizeof line,
-                "client %2d: %s %ld frames, %ld lost (gaps %ld, library drops %d, server drops %d); "
-                "per frame %.0f markers, %.0f peaks, %.0f detector records\n",
-                i, ok ? "  " : "FAILED", c.frames, c.gaps + c.libDropped, c.gaps, c.libDropped,
-                c.serverDropped, c.frames ? double(c.markers) / c.frames : 0.0,
-                c.frames ? double(c.peaks) / c.frames : 0.0, c.frames ? double(c.detectors) / c.frames : 0.0);
-            if (write(fds[1], line, std::strlen(line)) < 0) _exit(1);
-            _exit(ok ? 0 : 1);
-        }
-        close(fds[1]);
-        children.push_back(pid);
-        pipes.push_back(fds[0]);
-    }
+    vekd::testing::ClientProcesses processes(count, [&](int i, std::string& sent) {
+        Counts c;
+        const bool ok = runClient(server.address(), i == 0, seconds, hz, c);
+        char line[400];
+        std::snprintf(line, sizeof line,
+                      "client %2d: %s %ld frames, %ld lost (gaps %ld, library drops %d, server drops %d); "
+                      "per frame %.0f markers, %.0f peaks, %.0f detector records\n",
+                      i, ok ? "  " : "FAILED", c.frames, c.gaps + c.libDropped, c.gaps, c.libDropped,
+                      c.serverDropped, c.frames ? double(c.markers) / c.frames : 0.0,
+                      c.frames ? double(c.peaks) / c.frames : 0.0,
+                      c.frames ? double(c.detectors) / c.frames : 0.0);
+        sent = line;
+        return ok;
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // all connected, counting
     const double share = cpuShare(server, seconds - 1);
     const double load = loadAverage();
     int failed = 0;
-    for (size_t i = 0; i < children.size(); ++i) {
-        char buf[512];
-        const ssize_t got = read(pipes[i], buf, sizeof buf - 1);
-        buf[got > 0 ? got : 0] = '\0';
-        std::fputs(buf, stdout);
-        int status = 0;
-        waitpid(children[i], &status, 0);
-        failed += !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        close(pipes[i]);
+    for (const auto& outcome : processes.collect()) {
+        std::fputs(outcome.sent.c_str(), stdout);
+        failed += !outcome.succeeded;
     }
     std::printf("vekd: %.1f%% of a core with %d clients at %g Hz (load average %.2f)\n", share, count, hz,
                 load);

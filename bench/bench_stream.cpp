@@ -11,10 +11,7 @@
 //   build/bench/bench_stream latency SECONDS          busy-polling client
 //   build/bench/bench_stream poll1ms SECONDS          client polling every 1 ms
 //   build/bench/bench_stream clients N SECONDS        N clients polling every 1 ms
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "client_processes.h"
 #include "server_process.h"
 #include "session.h"
 #include "veksock.h"
@@ -141,15 +139,17 @@ std::string percentiles(std::vector<long long>& us) {
     return text;
 }
 
-void report(const char* what, Result& r) {
-    std::printf(
-        "%s: %ld frames, %ld lost (gaps %ld, library drops %ld, server drops %ld), "
-        "latency of the newest frame per fetch %s, client CPU %.2f%% of a core",
-        what, r.frames, r.gaps + r.libDropped, r.gaps, r.libDropped, r.serverDropped,
-        percentiles(r.latencies).c_str(), r.cpuPercent);
+std::string report(const char* what, Result& r) {
+    char line[512];
+    std::snprintf(line, sizeof line,
+                  "%s: %ld frames, %ld lost (gaps %ld, library drops %ld, server drops %ld), "
+                  "latency of the newest frame per fetch %s, client CPU %.2f%% of a core",
+                  what, r.frames, r.gaps + r.libDropped, r.gaps, r.libDropped, r.serverDropped,
+                  percentiles(r.latencies).c_str(), r.cpuPercent);
+    std::string text = line;
     if (!r.everyFrameAges.empty())
-        std::printf("; every frame when read off the socket %s", percentiles(r.everyFrameAges).c_str());
-    std::printf("; load %s\n", loadAverage().c_str());
+        text += "; every frame when read off the socket " + percentiles(r.everyFrameAges);
+    return text + "; load " + loadAverage() + "\n";
 }
 
 }  // namespace
@@ -160,38 +160,17 @@ int main(int argc, char** argv) {
     if (mode == "clients") {
         const int n = argc > 2 ? std::atoi(argv[2]) : 8;
         const int seconds = argc > 3 ? std::atoi(argv[3]) : 10;
-        std::vector<pid_t> children;
-        std::vector<int> pipes;
-        for (int i = 0; i < n; ++i) {
-            int fds[2];
-            if (pipe(fds) != 0) return 1;
-            const pid_t pid = fork();
-            if (pid == 0) {
-                close(fds[0]);
-                if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                Result r = runClient(server.address(), i == 0, false, seconds);
-                char line[512];
-                std::snprintf(line, sizeof line, "client %d", i);
-                dup2(fds[1], 1);
-                report(line, r);
-                std::fflush(stdout);
-                _exit(0);
-            }
-            close(fds[1]);
-            children.push_back(pid);
-            pipes.push_back(fds[0]);
-        }
-        for (size_t i = 0; i < children.size(); ++i) {
-            char buf[1024];
-            const ssize_t got = read(pipes[i], buf, sizeof buf - 1);
-            buf[got > 0 ? got : 0] = '\0';
-            std::fputs(buf, stdout);
-            waitpid(children[i], nullptr, 0);
-        }
+        vekd::testing::ClientProcesses processes(n, [&](int i, std::string& sent) {
+            Result r = runClient(server.address(), i == 0, false, seconds);
+            sent = report(("client " + std::to_string(i)).c_str(), r);
+            return true;
+        });
+        for (const auto& outcome : processes.collect()) std::fputs(outcome.sent.c_str(), stdout);
         return 0;
     }
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
     Result r = runClient(server.address(), true, mode == "latency", seconds);
-    report(mode == "latency" ? "busy-polling client" : "client polling every 1 ms", r);
+    std::fputs(report(mode == "latency" ? "busy-polling client" : "client polling every 1 ms", r).c_str(),
+               stdout);
     return 0;
 }

@@ -122,6 +122,9 @@ protected:
     float sessionScale() const;
     // Compiles the shape lists that are still missing.
     void buildShapeLists();
+    // The rotation centre: its point on the floor, a line up to it, and a
+    // ring of `ringRadius` world units around it on the floor.
+    void drawPivot(float ringRadius);
 
 private:
     void drawGrid();
@@ -129,7 +132,6 @@ private:
     void drawRigids();
     void drawRulers();
     void drawMarks();
-    void drawPivot();
     void drawAxisGizmo();
     void drawRubberBand();
     void drawInfoLine();

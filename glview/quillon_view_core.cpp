@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "scene_shapes.h"
 #include "view_session.h"
 
 namespace glview {
@@ -22,33 +23,6 @@ constexpr int kOverlayFont = 4;
 
 bool pressedNow(const MouseState& s, int bit) { return (s.buttons & bit) && !(s.previousButtons & bit); }
 bool held(const MouseState& s, int buttons) { return s.buttons == buttons && s.previousButtons == buttons; }
-
-// X red, Y green, Z blue, from 0.01 of the length to the length.
-void drawAxes(float length) {
-    const float start = 0.01f * length;
-    glLineWidth(2);
-    glBegin(GL_LINES);
-    glColor3f(1, 0, 0);
-    glVertex3f(start, 0, 0);
-    glVertex3f(length, 0, 0);
-    glColor3f(0, 1, 0);
-    glVertex3f(0, start, 0);
-    glVertex3f(0, length, 0);
-    glColor3f(0, 0, 1);
-    glVertex3f(0, 0, start);
-    glVertex3f(0, 0, length);
-    glEnd();
-    glLineWidth(1);
-}
-
-void drawCircle(float radius, int segments) {
-    glBegin(GL_LINE_LOOP);
-    for (int i = 0; i < segments; ++i) {
-        const float a = 2 * kPi * static_cast<float>(i) / static_cast<float>(segments);
-        glVertex3f(radius * std::cos(a), radius * std::sin(a), 0);
-    }
-    glEnd();
-}
 
 void drawWireSphere(float radius) {
     GLUquadric* quadric = gluNewQuadric();
@@ -199,8 +173,8 @@ void QuillonViewCore::drawScene() {
     if (showGrid) drawGrid();
     if (session && showMarkers) drawMarkers();
     const MouseState* state = mouseState();
-    if (state && state->buttons) drawPivot();
-    drawAxes(300);
+    if (state && state->buttons) drawPivot(25);  // millimetres
+    drawAxisTripod(300);
     glPopMatrix();
 }
 
@@ -220,7 +194,7 @@ void QuillonViewCore::drawGrid() {
     drawText("1m", -kStep, 0, 0, kOverlayFont);
     glPushMatrix();
     glTranslatef(-kHalf, 50, -kHalf);
-    drawAxes(300);
+    drawAxisTripod(300);
     glPopMatrix();
 }
 
@@ -239,31 +213,13 @@ void QuillonViewCore::drawMarkers() {
     }
 }
 
-void QuillonViewCore::drawPivot() {
-    const Vec3f& c = camera.center;
-    if (c[1] >= 0)
-        glColor3f(1, 1, 0);
-    else
-        glColor3f(0.5f, 0.5f, 0);
-    glPushMatrix();
-    glTranslatef(c[0], 0, c[2]);
-    glNormal3f(0, 1, 0);
-    glBegin(c[1] == 0 ? GL_POINTS : GL_LINES);
-    glVertex3f(0, 0, 0);
-    if (c[1] != 0) glVertex3f(0, c[1], 0);
-    glEnd();
-    glRotatef(90, 1, 0, 0);
-    drawCircle(25, 16);
-    glPopMatrix();
-}
-
 void QuillonViewCore::drawAxisGizmo() {
     glPushMatrix();
     glTranslatef(25 - width() / 2.0f, 25 - height() / 2.0f, 0);
     glRotatef(camera.rotation[0], 1, 0, 0);
     glRotatef(camera.rotation[1], 0, 1, 0);
     glRotatef(camera.rotation[2], 0, 0, 1);
-    drawAxes(20);
+    drawAxisTripod(20);
     glPopMatrix();
 }
 

@@ -46,7 +46,6 @@ private:
     void turnPose(float degrees, float x, float y, float z);
     void drawGrid();
     void drawMarkers();
-    void drawPivot();
     void drawAxisGizmo();
     void measureDataRate();
 

@@ -124,7 +124,7 @@ void GLViewCore::drawScene() {
         if (showRigids) drawRigids();
         drawMarks();
         const MouseState* pointer = mouseState();
-        if (pointer && pointer->buttons != 0) drawPivot();
+        if (pointer && pointer->buttons != 0) drawPivot(25 * sessionScale());
     } else {
         std::cout << "!vek\n";
     }
@@ -274,9 +274,8 @@ void GLViewCore::drawSelectionRing(const Vec3f& point, float radius, float width
     glPopMatrix();
 }
 
-void GLViewCore::drawPivot() {
+void GLViewCore::drawPivot(float ringRadius) {
     const Vec3f& c = camera.center;
-    const float s = sessionScale();
     if (c[1] >= 0)
         glColor3f(1, 1, 0);
     else
@@ -289,7 +288,7 @@ void GLViewCore::drawPivot() {
     if (c[1] != 0) glVertex3f(0, c[1], 0);
     glEnd();
     glRotatef(90, 1, 0, 0);
-    drawCircle(25 * s, 16);
+    drawCircle(ringRadius, 16);
     glPopMatrix();
 }
 

@@ -9,17 +9,16 @@
 //   veksoak [seconds=600] [clients=8] [hz=960]
 // Exit status 1 when a client lost a frame, a client or the server grew by
 // more than kGrowthLimit, or a client could not connect.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "client_processes.h"
 #include "server_process.h"
 #include "veksock.h"
 
@@ -126,31 +125,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "veksoak: vekd did not start\n");
         return 1;
     }
-    std::vector<pid_t> children;
-    std::vector<int> pipes;
-    for (int i = 0; i < clients; ++i) {
-        int fds[2];
-        if (pipe(fds) != 0) return 1;
-        const pid_t pid = fork();
-        if (pid == 0) {
-            close(fds[0]);
-            // The slaves join once the master has set the server up.
-            if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            const ClientReport r = runClient(server.address(), i == 0, hz, seconds);
-            const ssize_t written = write(fds[1], &r, sizeof r);
-            _exit(written == sizeof r ? 0 : 1);
-        }
-        close(fds[1]);
-        children.push_back(pid);
-        pipes.push_back(fds[0]);
-    }
+    vekd::testing::ClientProcesses processes(clients, [&](int i, std::string& sent) {
+        const ClientReport r = runClient(server.address(), i == 0, hz, seconds);
+        sent.assign(reinterpret_cast<const char*>(&r), sizeof r);
+        return true;
+    });
     std::this_thread::sleep_for(std::chrono::seconds(seconds) / 3);
     const long serverStart = server.residentBytes();
-    std::vector<ClientReport> reports(children.size());
-    for (std::size_t i = 0; i < children.size(); ++i) {
-        if (read(pipes[i], &reports[i], sizeof reports[i]) != sizeof reports[i]) reports[i] = ClientReport{};
-        close(pipes[i]);
-        waitpid(children[i], nullptr, 0);
+    std::vector<ClientReport> reports;
+    for (const auto& outcome : processes.collect()) {
+        ClientReport r;
+        if (outcome.sent.size() == sizeof r) std::memcpy(&r, outcome.sent.data(), sizeof r);
+        reports.push_back(r);
     }
     const long serverEnd = server.residentBytes();
 
