@@ -186,7 +186,7 @@ vektk::Tracker& TrackerBar::appendTracker(vektk::Tracker tracker) {
 }
 
 TrackerItem* TrackerBar::AddRow(const QString& info, int id, int kind) {
-    auto* row = new TrackerItem(list_, this);
+    auto* row = new TrackerItem(list_, [this](int id, bool on) { SetTrackerEnabled(id, on); });
     row->setText(0, QStringLiteral("[%1:%2]").arg(tagOf(kind)).arg(id));
     row->setText(1, info);
     row->trackerId = id;

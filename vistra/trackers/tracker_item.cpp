@@ -1,8 +1,9 @@
 #include "trackers/tracker_item.h"
 
-#include "trackers/tracker_bar.h"
+#include <utility>
 
-TrackerItem::TrackerItem(QTreeWidget* list, TrackerBar* owner) : QTreeWidgetItem(list), owner_(owner) {
+TrackerItem::TrackerItem(QTreeWidget* list, Toggled toggled)
+    : QTreeWidgetItem(list), toggled_(std::move(toggled)) {
     setFlags(flags() | Qt::ItemIsUserCheckable);
     setCheckState(0, Qt::Checked);
 }
@@ -10,5 +11,5 @@ TrackerItem::TrackerItem(QTreeWidget* list, TrackerBar* owner) : QTreeWidgetItem
 void TrackerItem::setData(int column, int role, const QVariant& value) {
     const bool checkChange = role == Qt::CheckStateRole && column == 0 && data(column, role) != value;
     QTreeWidgetItem::setData(column, role, value);
-    if (checkChange && owner_) owner_->SetTrackerEnabled(trackerId, checkState(0) == Qt::Checked);
+    if (checkChange && toggled_) toggled_(trackerId, checkState(0) == Qt::Checked);
 }

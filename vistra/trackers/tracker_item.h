@@ -4,7 +4,7 @@
 
 #include <QTreeWidgetItem>
 
-class TrackerBar;
+#include <functional>
 
 // How a row's tracker was made.
 enum TrackerKind {
@@ -16,10 +16,14 @@ enum TrackerKind {
 
 class TrackerItem : public QTreeWidgetItem {
 public:
-    // Created checked; `owner` hears of every change of the check box.
-    TrackerItem(QTreeWidget* list, TrackerBar* owner);
+    // Called with the row's tracker id and the new state whenever the
+    // check box changes.
+    using Toggled = std::function<void(int trackerId, bool on)>;
 
-    // Tells the owner when the check box changes.
+    // Created checked.
+    TrackerItem(QTreeWidget* list, Toggled toggled);
+
+    // Calls `toggled` when the check box changes.
     void setData(int column, int role, const QVariant& value) override;
 
     bool isRigid() const { return kind == kRigidFileTracker; }
@@ -29,5 +33,5 @@ public:
     QString fileName;  // full path of the file it was loaded from
 
 private:
-    TrackerBar* owner_;
+    Toggled toggled_;
 };
