@@ -1,16 +1,21 @@
-# One test program per module: vek_add_test(NAME SOURCES... LIBS ... [LABELS ...])
+# One test program per module: vek_add_test(NAME SOURCES... LIBS ... [LABELS ...] [SERIAL])
 # Tests labelled "gui" need a display (run under xvfb-run); the sanitizer
 # build runs every test that is not.
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
+# SERIAL: the program's tests run with no other test beside them (for
+# tests that look at the whole shared screen).
 function(vek_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   set(props TIMEOUT 120)
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  if(T_SERIAL)
+    list(APPEND props RUN_SERIAL TRUE)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
