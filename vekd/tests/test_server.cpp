@@ -175,7 +175,10 @@ TEST(Server, FramesAreAFunctionOfSeedAndFrameNumberAlsoAfterNobodyStreamed) {
 TEST(RateWatch, TellsTheRateHeldOnceWhenItFallsShort) {
     vekd::RateWatch watch;
     double told = 0;
-    for (long long us = 0; us <= 3000000; us += 1042) told += watch.frameMade(us, 960);  // 960 Hz kept
+    for (long long us = 0; us <= 3000000; us += 1042) {  // 960 Hz kept but for one slow second
+        const bool slowSecond = us > 1000000 && us < 2000000 && us % 3 != 0;
+        if (!slowSecond) told += watch.frameMade(us, 960);
+    }
     EXPECT_EQ(told, 0);
     std::vector<double> shortfalls;
     for (long long us = 3000000; us <= 6000000; us += 2000)  // 500 Hz
