@@ -1,6 +1,7 @@
 // The Settings dock's files and lists without a window: ".tavrix" read and
 // written, discovery answers turned into server entries, the file's place.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <stdlib.h>
 
@@ -21,11 +22,13 @@ struct Read {
 };
 
 Read ReadText(const std::string& text) {
-    const std::string path = testing::TempDir() + "tavrix_read";
+    // One file per test process: the tests of this program run side by side.
+    const std::string path = testing::TempDir() + "tavrix_read_" + std::to_string(getpid());
     std::ofstream(path) << text;
     std::ostringstream out, err;
     Read r;
     r.result = ReadTavrix(path, r.read, out, err);
+    std::remove(path.c_str());
     r.out = out.str();
     r.err = err.str();
     for (std::size_t at; (at = r.err.find(path)) != std::string::npos;)
