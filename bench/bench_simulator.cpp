@@ -35,10 +35,10 @@ static vekd::TrackerTable defaultTrackers(const vekd::Scene& scene) {
     return trackers;
 }
 
-static void BM_GenerateDefaultScene(benchmark::State& state) {
-    const vekd::Scene scene = vekd::defaultScene();
+// One simulated frame after another at 960 Hz.
+static void GenerateFrames(benchmark::State& state, const vekd::Scene& scene,
+                           const vekd::TrackerTable& trackers) {
     vekd::Simulator sim(scene, 1);
-    const vekd::TrackerTable trackers = defaultTrackers(scene);
     vekd::FrameData frame;
     int32_t n = 0;
     for (auto _ : state) {
@@ -46,6 +46,11 @@ static void BM_GenerateDefaultScene(benchmark::State& state) {
         sim.generate(n, n / 960.0, trackers, frame);
         benchmark::DoNotOptimize(frame.markers.data());
     }
+}
+
+static void BM_GenerateDefaultScene(benchmark::State& state) {
+    const vekd::Scene scene = vekd::defaultScene();
+    GenerateFrames(state, scene, defaultTrackers(scene));
 }
 BENCHMARK(BM_GenerateDefaultScene);
 
@@ -61,14 +66,7 @@ static void BM_GenerateMaxScene(benchmark::State& state) {
     for (size_t i = 0; i < scene.leds.size(); ++i)
         trackers.setMarkerLed(static_cast<int>(i), VEK_MARKER_LED, scene.leds[i].id);
     trackers.operate(0, VEK_ON);
-    vekd::Simulator sim(scene, 1);
-    vekd::FrameData frame;
-    int32_t n = 0;
-    for (auto _ : state) {
-        ++n;
-        sim.generate(n, n / 960.0, trackers, frame);
-        benchmark::DoNotOptimize(frame.markers.data());
-    }
+    GenerateFrames(state, scene, trackers);
 }
 BENCHMARK(BM_GenerateMaxScene);
 

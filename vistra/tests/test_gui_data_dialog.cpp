@@ -224,19 +224,11 @@ TEST_F(DataDialogTest, PlotDrawsSelectedShownRowsInTheirColours) {
     EXPECT_EQ(plot->history().samples(0)->size(), 1u);
 }
 
-glview::ViewerOptions Options(const std::string& server) {
-    static std::ostringstream sink;
-    glview::ViewerOptions options("Vistra Utility", sink);
-    options.server = server;
-    options.connect = 1;
-    return options;
-}
-
 TEST(DataDialogLive, ShowDataFillsTheSelectedCameraAndPlotsARow) {
     vekd::testing::ServerProcess server({"--freq", "480"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
-    VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address()));
+    VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), true));
     window.session().trackers.emplace_back(vektk::kPointTracker, 1, 14);
     DataDialog* dialog = window.dataDialog();
     EXPECT_FALSE(dialog->isVisible());

@@ -38,14 +38,6 @@
 
 namespace {
 
-glview::ViewerOptions Options(const std::string& server, bool connect) {
-    static std::ostringstream sink;
-    glview::ViewerOptions options("Vistra Utility", sink);
-    options.server = server;
-    options.connect = connect ? 1 : 0;
-    return options;
-}
-
 int ColouredPixels(const QImage& img) {
     return CountPixels(img, img.rect(), [](QRgb c) { return IsGreen(c) || IsRed(c); });
 }
@@ -54,7 +46,7 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     vekd::testing::ServerProcess server({"--freq", "480"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
-    VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address(), true));
+    VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), true));
     ConfigureGLWidget(window.view());
     // Two trackers, on the two moving bodies' LEDs.
     window.session().trackers.emplace_back(vektk::kPointTracker, 1, 6);
@@ -185,7 +177,7 @@ TEST(VistraMainWindow, AutoConnectFailureSaysWhatWasAskedWhere) {
     for (const Case& c :
          {Case{nobody, nobody, "127.0.0.1"}, Case{server.address(), server.address(), "127.0.0.1"},
           Case{"", "localhost", "localhost"}}) {
-        VistraMainWindow window(nullptr, "Vistra Utility", Options(c.given, true));
+        VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(c.given, true));
         ASSERT_TRUE(WaitFor(
             [&] { return window.statusBar()->currentMessage().startsWith("auto connect failed"); }, 3000));
         EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
@@ -207,7 +199,7 @@ void AnswerNextMessageBox(Answer answer) {
 
 TEST(VistraMainWindow, ConnectionRefusedShowsInitErrorBox) {
     const std::string address = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
-    VistraMainWindow window(nullptr, "Vistra Utility", Options(address, false));
+    VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(address, false));
     QString title, text;
     AnswerNextMessageBox([&](QMessageBox* box) {
         title = box->windowTitle();
@@ -235,7 +227,7 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
         _exit(127);
     }
     usleep(400000);
-    VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address(), false));
+    VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), false));
     QString title, text;
     AnswerNextMessageBox([&](QMessageBox* box) {
         title = box->windowTitle();
@@ -281,7 +273,7 @@ TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     const QString address = QString::fromStdString(server.address());
     {
-        VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address(), false));
+        VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), false));
         ConfigToolbar* dock = window.configToolbar();
         EXPECT_EQ(window.dockWidgetArea(dock), Qt::RightDockWidgetArea);
         EXPECT_EQ(dock->width(), ConfigToolbar::kExtentWidth);
@@ -309,7 +301,7 @@ TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
     }
     // Started again, connecting at once, with no server named.
     testing::internal::CaptureStdout();
-    VistraMainWindow window(nullptr, "Vistra Utility", Options("", true));
+    VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions("", true));
     ConfigToolbar* dock = window.configToolbar();
     EXPECT_EQ(dock->serverBox()->currentText(), address);
     EXPECT_EQ(dock->modeBox()->currentText(), "2");
@@ -328,7 +320,7 @@ TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
     unsetenv("VEK_SCAN_PORT");
 
     // A server named with -s that the file holds too is not listed twice.
-    VistraMainWindow third(nullptr, "Vistra Utility", Options("localhost", false));
+    VistraMainWindow third(nullptr, "Vistra Utility", WindowOptions("localhost", false));
     EXPECT_EQ(ComboItems(third.configToolbar()->serverBox()),
               QStringList({"localhost", address, "<find servers>"}));
 }
@@ -336,7 +328,7 @@ TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
 // Exit ends the program whatever a window answers to being closed (the
 // data dialog, for one, only hides itself).
 TEST(VistraMainWindow, ExitEndsTheProgramEvenWhenAWindowRefusesToClose) {
-    VistraMainWindow window(nullptr, "Vistra Utility", Options("", false));
+    VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions("", false));
     window.sl_ShowDataDialog();
     ASSERT_TRUE(window.dataDialog()->isVisible());
     struct Refusing : QWidget {
@@ -360,7 +352,7 @@ TEST(VistraMainWindow, ReadsTheOrientationFileOfTheWorkingDirectory) {
         std::ofstream file(".orientation");
         file << "1 2 3\n0 0 1 0 0 1 0 0 1 0 0 0 5 6 7 1\n";
     }
-    VistraMainWindow window(nullptr, "Vistra Utility", Options("", false));
+    VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions("", false));
     EXPECT_EQ(chdir(previous.c_str()), 0);
     const std::array<float, 16> expected{0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 5, 6, 7, 1};
     EXPECT_EQ(glview::worldOrientation(), expected);
@@ -368,7 +360,7 @@ TEST(VistraMainWindow, ReadsTheOrientationFileOfTheWorkingDirectory) {
 }
 
 TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
-    VistraMainWindow window(nullptr, "Vistra Utility", Options("", false));
+    VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions("", false));
     EXPECT_EQ(window.windowTitle(), "Vistra Utility");
     EXPECT_EQ(window.repaintPeriodMs(), 16);  // 1000 / 60
     EXPECT_EQ(window.cameraBox()->itemText(0), "Camera --");
@@ -443,7 +435,7 @@ TEST(VistraMainWindow, AServerKilledAndStartedAgainIsConnectedToAgain) {
     auto server = std::make_unique<vekd::testing::ServerProcess>(std::vector<std::string>{"--freq", "480"});
     ASSERT_TRUE(server->running());
     const std::string port = std::to_string(server->port());
-    VistraMainWindow window(nullptr, "Vistra Utility", Options(server->address(), false));
+    VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server->address(), false));
     ConfigureGLWidget(window.view());
     window.show();
     window.sl_Connect();

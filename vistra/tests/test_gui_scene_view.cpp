@@ -256,19 +256,11 @@ TEST_F(VistraSceneViewTest, ClicksBandsAndDoubleClickFillTheSelectionSets) {
     EXPECT_TRUE(session.selectedCameras.items.empty());
 }
 
-glview::ViewerOptions LiveOptions(const std::string& server) {
-    static std::ostringstream sink;
-    glview::ViewerOptions options("Vistra Utility", sink);
-    options.server = server;
-    options.connect = 1;
-    return options;
-}
-
 TEST(VistraSceneViewLive, BodiesMoveWarningShowsAndBandPickedMarkersBecomeATracker) {
     vekd::testing::ServerProcess server({"--freq", "100", "--uncalibrated", "1,4"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
-    VistraMainWindow window(nullptr, "Vistra Utility", LiveOptions(server.address()));
+    VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), true));
     window.session().trackers.emplace_back(vektk::kPointTracker, 1, std::vector<int>{8, 9, 10, 11, 12, 13});
     window.action(kSceneViewAction)->trigger();
     ASSERT_TRUE(window.sceneViewShown());

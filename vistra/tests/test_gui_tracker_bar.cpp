@@ -302,9 +302,7 @@ TEST(TrackerBar, GridCellsShowStatesAndTurnClicksAndDragsIntoMarkerIds) {
 }
 
 glview::ViewerOptions Options(const std::string& server, std::vector<std::string> trackerFiles = {}) {
-    static std::ostringstream sink;
-    glview::ViewerOptions options("Vistra Utility", sink);
-    options.server = server;
+    glview::ViewerOptions options = WindowOptions(server, false);
     options.trackerFiles = std::move(trackerFiles);
     return options;
 }
