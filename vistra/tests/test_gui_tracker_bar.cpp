@@ -208,6 +208,32 @@ TEST(TrackerBar, SavesThroughTheAtomicWriterAndReportsWhatWasSaved) {
     EXPECT_EQ(lines[4].count(", ") + 1, 7);
     EXPECT_EQ(FileText(points.toStdString()).substr(0, 8), "100\n101\n");
 
+    // Saving over that file through "Save" asks once, in the window's own
+    // words (answered "&No": the file stays as it was).
+    std::ofstream(points.toStdString()) << "kept\n";
+    SelectOnly(bar, 0);
+    QStringList asked;
+    QTimer boxes;
+    QObject::connect(&boxes, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        asked << box->windowTitle();
+        const QString answer = box->windowTitle() == "Overwrite File?" ? "&No" : "&Yes";
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == answer) b->click();
+    });
+    boxes.start(20);
+    AnswerNextDialog<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->selectFile(points);
+        static_cast<QDialog*>(dialog)->accept();  // as the dialog's Save button does
+    });
+    testing::internal::CaptureStdout();
+    bar.saveButton()->click();
+    testing::internal::GetCapturedStdout();
+    boxes.stop();
+    EXPECT_EQ(asked.join(" | ").toStdString(), "Overwrite File?");
+    EXPECT_EQ(FileText(points.toStdString()), "kept\n");
+
     std::ofstream(home.file("body.rb")) << "0, 1 2 3\n";
     bar.AddTrackerFile(QString::fromStdString(home.file("body.rb")));
     const auto [rigidTitle, rigidText] = BoxOf([&] { bar.SaveTrackerFile(points + ".rb", 1); });
