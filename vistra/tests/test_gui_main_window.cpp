@@ -32,6 +32,7 @@
 #include "window/error_report.h"
 #include "gui_test_app.h"
 #include "settings/config_toolbar.h"
+#include "trackers/tracker_bar.h"
 #include "server_process.h"
 #include "window/vistra_main_window.h"
 #include "world_orientation.h"
@@ -242,6 +243,10 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "connected");
     EXPECT_EQ(window.session().flags & VEK_SLAVE, VEK_SLAVE);
     EXPECT_FALSE(window.action(kDisableFillAction)->isEnabled());
+    // The refused master attempt had a max-markers tracker made for it; the
+    // slave has no tracker of its own.
+    EXPECT_TRUE(window.session().trackers.empty());
+    EXPECT_TRUE(window.trackerBar()->rows().empty());
     EXPECT_TRUE(window.button(kConnectButton)->isChecked());
     // The Settings dock says slave, and stays so while connected.
     QCheckBox* slaveBox = window.configToolbar()->slaveBox();

@@ -251,7 +251,12 @@ void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     // The session takes the new connection's mode now (connecting would
     // anyway): the tracker bar must not judge by the last connection's.
     session().flags = settings().flags;
-    if ((settings().flags & VEK_SLAVE) == 0) trackerBar_->ResyncTrackers();
+    madeTrackerToConnect_ = false;
+    if ((settings().flags & VEK_SLAVE) == 0) {
+        const bool none = session().trackers.empty();
+        trackerBar_->ResyncTrackers();
+        madeTrackerToConnect_ = none && !session().trackers.empty();
+    }
     ViewerMainWindow::connectSession(startStreaming, setFrequency);
     if (session().connected && (session().flags & VEK_SLAVE) != 0) trackerBar_->setEnabled(false);
     session().ClearTables();
@@ -285,6 +290,8 @@ bool VistraMainWindow::offerSlaveConnection(int code) {
 void VistraMainWindow::initError(int code) {
     if (code >= 1 && LibraryHasText(code)) {
         if (offerSlaveConnection(code)) {
+            // A slave uses the master's trackers and makes none of its own.
+            if (madeTrackerToConnect_) trackerBar_->RemoveMaxMarkersTracker();
             configToolbar()->slaveBox()->setChecked(true);
             configToolbar()->sl_Slave();
             connectSession(true, true);

@@ -84,6 +84,9 @@ private:
     bool offerSlaveConnection(int code);
 
     bool paused_ = false;
+    // The tracker bar made its max-markers tracker for the connection being
+    // tried (the session had no tracker).
+    bool madeTrackerToConnect_ = false;
     bool fullScreen_ = false;
     bool settingsShown_ = false;  // the Settings dock, when full screen began
     bool trackersShown_ = false;  // the tracker bar, when full screen began
