@@ -145,6 +145,7 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     window.sl_Pause();
     EXPECT_FALSE(window.paused());
 
+    EXPECT_NE(window.trackerBar()->seenLabel()->text(), "0 / 0");
     testing::internal::CaptureStdout();
     server.stop();
     const bool gone = WaitFor([&] { return !window.session().connected; }, 3000);
@@ -158,6 +159,7 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_EQ(window.statusLabel(2)->text().toStdString(), "0");
     EXPECT_EQ(window.statusLabel(3)->text().toStdString(), "0.0Hz");
     EXPECT_EQ(window.statusLabel(6)->text().toStdString(), "");
+    EXPECT_EQ(window.trackerBar()->seenLabel()->text().toStdString(), "0 / 0");
     EXPECT_TRUE(WaitFor([&] { return ColouredPixels(window.view()->grabFramebuffer()) == 0; }, 1000));
     // Reported once, not on every tick.
     EXPECT_LE(std::count(out.begin(), out.end(), '\n'), 2) << out;

@@ -266,6 +266,11 @@ void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
 void VistraMainWindow::disconnectSession() {
     ViewerMainWindow::disconnectSession();
     trackerBar_->setEnabled(true);
+    // Nothing of the ended connection stays on show: the marker list is
+    // empty now, and so are the statistics.
+    trackerBar_->UpdateMarkersSeen();
+    session().ClearTables();
+    dataDialog_->Fill(view()->selectedCamera);
 }
 
 void VistraMainWindow::refreshConnectionState() {
