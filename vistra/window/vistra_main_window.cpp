@@ -221,14 +221,6 @@ void VistraMainWindow::processFrame() {
     trackerBar_->UpdateMarkersSeen();
     const int cameras = static_cast<int>(s.cameras.size());
     if (v->selectedCamera >= cameras) v->selectedCamera = 0;
-    // Judged only on a rate measured while the server sent at one frequency
-    // for a whole period: a period holding a stop or a change of frequency
-    // (or the first second of a connection) says nothing about this client.
-    if (s.connected && steadyRate() > 0 && steadyFrequency() * 0.9f > steadyRate() && s.lastFrame > 1000 &&
-        !action(kFastModeAction)->isChecked()) {
-        statusBar()->showMessage(QStringLiteral("auto-enabling fast mode"), kMessageMs);
-        sl_FastMode();
-    }
     s.CollectPeaks(v->selectedCamera);
     if (cameras != s.tables.tableCameras()) {
         v->selectedCamera = 0;
@@ -239,6 +231,17 @@ void VistraMainWindow::processFrame() {
         if (dataDialog_->isVisible()) dataDialog_->Fill(v->selectedCamera);
         lastTableRefresh_ = now;
     }
+}
+
+// Judged only on rates measured while the server sent at one frequency for
+// a whole period: a period holding a stop or a change of frequency (or the
+// first second of a connection) says nothing about this client.
+void VistraMainWindow::rateMeasured() {
+    const DetectorSession& s = session();
+    if (!autoFastMode_.periodEnded(steadyRate(), steadyFrequency(), s.lastFrame, s.fastMode) || !s.connected)
+        return;
+    statusBar()->showMessage(QStringLiteral("auto-enabling fast mode"), kMessageMs);
+    sl_FastMode();
 }
 
 void VistraMainWindow::takeSettings() {
