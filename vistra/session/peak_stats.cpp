@@ -22,10 +22,12 @@ void PeakStats::add(double x) {
     sum += added - removed;
     sumSq += added * added - removed * removed;
     mean = count <= 0 ? kNoPeak : sum / count;
+    // A deviation needs two samples; it never outlives the mean.
+    if (count <= 1) stddev = 0;
 }
 
 double PeakStats::updateDeviation() {
-    if (count <= 1) return 0;
+    if (count <= 1) return stddev = 0;
     const double variance = (sumSq - sum * sum / count) / (count - 1);
     stddev = std::sqrt(variance > 0 ? variance : 0);
     return stddev;

@@ -10,7 +10,7 @@ public:
     static constexpr int window = 40;
 
     void add(double x);
-    // Recomputes stddev; returns it, or 0 (stddev untouched) with fewer than two samples.
+    // Recomputes stddev and returns it; 0 with fewer than two valid samples.
     double updateDeviation();
 
     double last = kNoPeak;

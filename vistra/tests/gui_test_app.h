@@ -8,7 +8,9 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QImage>
+#include <QPainter>
 
 #include <memory>
 #include <QRect>
@@ -113,6 +115,25 @@ int CountPixels(const QImage& image, const QRect& area, Test test) {
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) n += test(image.pixel(x, y)) ? 1 : 0;
     return n;
+}
+
+// White pixels (as IsWhite counts them) of `text` in `font` over black, the
+// text drawn white with its baseline at the image's ascent as the views'
+// glyph atlas draws it: what a label shows with the fonts this machine has.
+// Only the rows above the baseline count when `aboveBaseline`.
+inline int WhitePixelsOfText(const QString& text, const QFont& font, bool aboveBaseline = false) {
+    const QFontMetrics metrics(font);
+    QImage image(metrics.horizontalAdvance(text) + 1, metrics.height(), QImage::Format_RGBA8888);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QPointF(0, metrics.ascent()), text);
+    painter.end();
+    // The views blend the atlas over the picture: over black, a pixel is
+    // as bright as the glyph's coverage.
+    const QRect rows(0, 0, image.width(), aboveBaseline ? metrics.ascent() : image.height());
+    return CountPixels(image, rows, [](QRgb c) { return qAlpha(c) > 200; });
 }
 
 // The items of a combo box, in order.

@@ -270,6 +270,17 @@ TEST(DataDialogLive, ShowDataFillsTheSelectedCameraAndPlotsARow) {
     QTest::keyClick(window.view(), Qt::Key_Tab);
     EXPECT_TRUE(WaitFor([&] { return dialog->windowTitle() == "Camera 5"; }, 1000));
 
+    // A disconnect leaves nothing of the connection in the table.
+    ASSERT_FALSE(Text(table, row, 0).isEmpty());
+    window.sl_Connect();
+    ASSERT_FALSE(window.session().connected);
+    QStringList left;
+    for (int r = 0; r < table->rowCount(); ++r)
+        for (int c = 0; c < table->columnCount(); ++c)
+            if (!Text(table, r, c).isEmpty())
+                left << QStringLiteral("(%1, %2) %3").arg(r).arg(c).arg(Text(table, r, c));
+    EXPECT_EQ(left.join("; ").toStdString(), "");
+
     dialog->delaySlider()->setValue(100);
     EXPECT_EQ(dialog->delayLabel()->text(), "100");
 

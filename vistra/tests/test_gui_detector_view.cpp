@@ -98,8 +98,15 @@ TEST_F(VistraDetectorViewTest, MarkerCrossingGetsSquareAndLabel) {
     const QImage img = frame();
     // Square of half-size 0.005: 4 pixels across, 3 up and down, around (400, row 450).
     EXPECT_GE(CountPixels(img, QRect(395, 452, 4, 3), IsWhite), 2);
-    // Label "3" right of and above the point.
-    EXPECT_GE(CountPixels(img, QRect(405, 434, 10, 12), IsWhite), 4);
+    // Label "3" right of and above the point: its baseline 3 pixels above
+    // the point's row, on the square's top edge, from column 403 on.
+    const QFont font(QStringLiteral("Helvetica"), 8);
+    const QFontMetrics metrics(font);
+    const int ascent = metrics.ascent();
+    const QRect label(403, 447 - ascent, metrics.horizontalAdvance("3") + 1, ascent);
+    const int white = WhitePixelsOfText("3", font, true);
+    ASSERT_GT(white, 0);
+    EXPECT_EQ(CountPixels(img, label, IsWhite), white);
     // Nothing white far from it.
     EXPECT_EQ(CountPixels(img, QRect(0, 0, 300, 600), IsWhite), 0);
 }
@@ -179,8 +186,9 @@ TEST(VistraMultiViewDrawing, FiveCamerasIn810x610FormThreeColumnsTwoRowsOf266) {
     EXPECT_EQ(greyNear(671 + 126, 438), 0);              // no sixth cell
     // Inner green square of half-size 0.2 r.
     EXPECT_GT(CountPixels(img, QRect(139 + 22, 169, 6, 7), IsGreen), 0);
-    // Camera labels are drawn.
-    EXPECT_GT(CountPixels(img, QRect(40, 30, 60, 60), IsWhite), 3);
+    // Camera labels are drawn: "1" near the first cell's top left corner.
+    EXPECT_EQ(CountPixels(img, QRect(40, 30, 60, 60), IsWhite),
+              WhitePixelsOfText("1", QFont(QStringLiteral("Helvetica"), 8)));
 }
 
 }  // namespace

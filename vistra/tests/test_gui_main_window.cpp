@@ -32,6 +32,7 @@
 #include "window/error_report.h"
 #include "gui_test_app.h"
 #include "settings/config_toolbar.h"
+#include "trackers/tracker_bar.h"
 #include "server_process.h"
 #include "window/vistra_main_window.h"
 #include "world_orientation.h"
@@ -144,6 +145,7 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     window.sl_Pause();
     EXPECT_FALSE(window.paused());
 
+    EXPECT_NE(window.trackerBar()->seenLabel()->text(), "0 / 0");
     testing::internal::CaptureStdout();
     server.stop();
     const bool gone = WaitFor([&] { return !window.session().connected; }, 3000);
@@ -157,6 +159,7 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_EQ(window.statusLabel(2)->text().toStdString(), "0");
     EXPECT_EQ(window.statusLabel(3)->text().toStdString(), "0.0Hz");
     EXPECT_EQ(window.statusLabel(6)->text().toStdString(), "");
+    EXPECT_EQ(window.trackerBar()->seenLabel()->text().toStdString(), "0 / 0");
     EXPECT_TRUE(WaitFor([&] { return ColouredPixels(window.view()->grabFramebuffer()) == 0; }, 1000));
     // Reported once, not on every tick.
     EXPECT_LE(std::count(out.begin(), out.end(), '\n'), 2) << out;
@@ -242,6 +245,10 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "connected");
     EXPECT_EQ(window.session().flags & VEK_SLAVE, VEK_SLAVE);
     EXPECT_FALSE(window.action(kDisableFillAction)->isEnabled());
+    // The refused master attempt had a max-markers tracker made for it; the
+    // slave has no tracker of its own.
+    EXPECT_TRUE(window.session().trackers.empty());
+    EXPECT_TRUE(window.trackerBar()->rows().empty());
     EXPECT_TRUE(window.button(kConnectButton)->isChecked());
     // The Settings dock says slave, and stays so while connected.
     QCheckBox* slaveBox = window.configToolbar()->slaveBox();

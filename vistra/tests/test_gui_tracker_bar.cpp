@@ -208,6 +208,32 @@ TEST(TrackerBar, SavesThroughTheAtomicWriterAndReportsWhatWasSaved) {
     EXPECT_EQ(lines[4].count(", ") + 1, 7);
     EXPECT_EQ(FileText(points.toStdString()).substr(0, 8), "100\n101\n");
 
+    // Saving over that file through "Save" asks once, in the window's own
+    // words (answered "&No": the file stays as it was).
+    std::ofstream(points.toStdString()) << "kept\n";
+    SelectOnly(bar, 0);
+    QStringList asked;
+    QTimer boxes;
+    QObject::connect(&boxes, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        asked << box->windowTitle();
+        const QString answer = box->windowTitle() == "Overwrite File?" ? "&No" : "&Yes";
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == answer) b->click();
+    });
+    boxes.start(20);
+    AnswerNextDialog<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->selectFile(points);
+        static_cast<QDialog*>(dialog)->accept();  // as the dialog's Save button does
+    });
+    testing::internal::CaptureStdout();
+    bar.saveButton()->click();
+    testing::internal::GetCapturedStdout();
+    boxes.stop();
+    EXPECT_EQ(asked.join(" | ").toStdString(), "Overwrite File?");
+    EXPECT_EQ(FileText(points.toStdString()), "kept\n");
+
     std::ofstream(home.file("body.rb")) << "0, 1 2 3\n";
     bar.AddTrackerFile(QString::fromStdString(home.file("body.rb")));
     const auto [rigidTitle, rigidText] = BoxOf([&] { bar.SaveTrackerFile(points + ".rb", 1); });
@@ -238,11 +264,6 @@ TEST(TrackerBar, GridCellsShowStatesAndTurnClicksAndDragsIntoMarkerIds) {
     EXPECT_EQ(order, (std::vector<int>{0, 2}));
     TrackerView* view = bar.views()->views()[1];
 
-    // Ten cells in a box 230 wide with a 28 pixel "0000": 7 columns, 205 x 40.
-    QFont font = view->grid()->font();
-    font.setPixelSize(11);
-    view->grid()->setFont(font);
-
     // Marker 0 seen, 1 seen and selected, 2 selected, 3 seen then lost, 4 never seen.
     session.connected = true;  // only read: lost markers show while connected
     for (int i = 0; i < 10; ++i)
@@ -253,9 +274,14 @@ TEST(TrackerBar, GridCellsShowStatesAndTurnClicksAndDragsIntoMarkerIds) {
     bar.views()->Update(session);
     view->resize(230, view->height());
     view->grid()->layoutCells();
-    ASSERT_EQ(view->grid()->fontMetrics().horizontalAdvance("0000"), 28);
-    EXPECT_EQ(view->grid()->gridLayout().columns, 7);
-    EXPECT_EQ(view->grid()->size(), QSize(205, 40));
+    // Ten cells in a box 230 wide: as many columns of cells as wide as
+    // "0000" in the grid's font as fit 200 pixels; rows of 15, 205 wide.
+    const int cell = view->grid()->fontMetrics().horizontalAdvance("0000");
+    const int columns = 200 / cell;
+    ASSERT_GE(columns, 2);
+    EXPECT_EQ(view->grid()->gridLayout().columns, columns);
+    EXPECT_EQ(view->grid()->size(), QSize(205, (10 + columns - 1) / columns * 15 + 10));
+    EXPECT_EQ(view->grid()->cellRect(columns + 1), QRect(2 + cell, 2 + 15, cell, 15));
     session.markers[3].cond = -1;
     fakeNow += 5000000;
     bar.views()->Update(session);

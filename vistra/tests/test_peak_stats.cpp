@@ -17,7 +17,7 @@ TEST(VistraPeakStats, MeanAndDeviationOfValidSamples) {
     s.stddev = 5;
     s.add(1);
     EXPECT_EQ(s.updateDeviation(), 0.0);
-    EXPECT_EQ(s.stddev, 5.0);  // fewer than two samples: untouched
+    EXPECT_EQ(s.stddev, 0.0);  // fewer than two samples: no deviation
     s.add(kNoPeak);
     s.add(2);
     s.add(3);
@@ -38,9 +38,15 @@ TEST(VistraPeakStats, RingOfFortyForgetsOldestAndMissingSamples) {
     EXPECT_DOUBLE_EQ(s.sum, 39);
     EXPECT_DOUBLE_EQ(s.mean, 1);
     EXPECT_EQ(s.next, 1);
+    s.add(3);
+    s.updateDeviation();
+    ASSERT_GT(s.stddev, 0);
+    // A marker no longer seen: once its mean is gone, so is its deviation,
+    // without waiting for the next recomputation.
     for (int i = 0; i < PeakStats::window; ++i) s.add(kNoPeak);
     EXPECT_EQ(s.count, 0);
     EXPECT_DOUBLE_EQ(s.mean, -1.0);
+    EXPECT_EQ(s.stddev, 0.0);
     EXPECT_DOUBLE_EQ(s.sum, 0);
     s.add(4);  // replaces a missing sample
     EXPECT_EQ(s.count, 1);

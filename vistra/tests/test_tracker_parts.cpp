@@ -108,6 +108,10 @@ TEST(CellStates, SeenSelectedAndLostAfterTheTimeOutOnlyWhileConnected) {
     session.markers.push_back(Marker(MarkerId(3, 0), 1));
     EXPECT_EQ(TrackerCellStates(t, session, 2000 + timeOut, lastSeen),
               (std::vector<int>{kCellIdle, kCellSelected, kCellIdle, kCellIdle}));
+    // A marker index beyond the tracker's cells is passed over, not the end of the list.
+    session.markers = {Marker(MarkerId(2, 9), 1), Marker(MarkerId(2, 3), 1)};
+    EXPECT_EQ(TrackerCellStates(t, session, 3000 + timeOut, lastSeen),
+              (std::vector<int>{kCellIdle, kCellIdle, kCellIdle, kCellSeen}));
 }
 
 TEST(SeenMarkers, WindowOfThreeSecondsOfFramesThatFollowsTheList) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "window/auto_fast_mode.h"
 #include "window/error_report.h"
 #include "glwidget/frame_rate_texts.h"
 #include "detector_view/marker_points.h"
@@ -78,6 +79,35 @@ TEST(VistraMarkerPoints, OnePointPerIdAndOnePerUnassignedPeak) {
     EXPECT_EQ(points[1].flags, kPointX);
     EXPECT_EQ(points[2].flags, kPointY);
     EXPECT_EQ(points[2].id, -1);
+}
+
+TEST(VistraAutoFastMode, OnlyAfterThreeSlowPeriodsInARowPastTheFirstThousandFrames) {
+    AutoFastMode rule;
+    auto period = [&](float rate, int frame = 5000, bool on = false, float hz = 480) {
+        return rule.periodEnded(rate, hz, frame, on);
+    };
+    // Busy for a moment: one slow period, then the queued frames drained.
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_FALSE(period(300));
+        EXPECT_FALSE(period(660));
+    }
+    // Two slow periods, one that says nothing (a stop or a new frequency),
+    // then two slow ones: never three in a row.
+    EXPECT_FALSE(period(400));
+    EXPECT_FALSE(period(400));
+    EXPECT_FALSE(period(0, 5000, false, 0));
+    EXPECT_FALSE(period(400));
+    EXPECT_FALSE(period(400));
+    EXPECT_TRUE(period(400));  // the third in a row
+    // Not within the first 1000 frames, not when fast mode is on, not at
+    // 90 % of the frequency.
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(period(400, 1000));
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(period(400, 5000, true));
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(period(432));
+    // Off again (the user's choice) while still slow: three periods more.
+    EXPECT_FALSE(period(400));
+    EXPECT_FALSE(period(400));
+    EXPECT_TRUE(period(400));
 }
 
 TEST(VistraErrorReport, HandlerLinesAndMessages) {
@@ -181,7 +211,7 @@ TEST(VistraFrameAgeMeter, MedianOfAPeriodWithoutFramesNotYetComeOrFromAhead) {
     EXPECT_FALSE(meter.takeMedianMs());
     for (int64_t age : {900, 40'000, 1'200, 1'100, 1'000}) meter.sample(100'000, 100'000 - age);
     EXPECT_DOUBLE_EQ(*meter.takeMedianMs(), 1.1);  // one late frame does not move it
-    EXPECT_FALSE(meter.takeMedianMs());             // the next period starts empty
+    EXPECT_FALSE(meter.takeMedianMs());            // the next period starts empty
 }
 
 TEST(VistraFrameRateTexts, RebuiltOncePerSecond) {

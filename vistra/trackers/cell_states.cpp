@@ -23,7 +23,7 @@ std::vector<int> TrackerCellStates(const vektk::Tracker& tracker, const vektk::V
                 lost = last != 0 && now - last > lastSeen.lostTimeout;
         }
         const std::size_t i = static_cast<std::size_t>(m.id & 0xfff);
-        if (i >= states.size()) break;
+        if (i >= states.size()) continue;  // an index the tracker does not have
         states[i] = seen       ? kCellSeen + selected
                     : lost     ? kCellLost + selected
                     : selected ? kCellSelected

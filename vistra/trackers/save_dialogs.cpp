@@ -12,6 +12,8 @@ QString AskSavePath(QWidget* parent, const QString& extension) {
                        QStringLiteral("tracker (*%1)").arg(extension));
     dialog.setObjectName(QStringLiteral("save file dialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // MayWrite asks before a file is replaced; Qt's own question would come first.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     QString path = dialog.selectedFiles().constFirst();
     if (path.isEmpty()) return {};

@@ -270,7 +270,7 @@ void TrackerBar::CreatePointTracker(const std::vector<int>& leds, int id, bool s
 
 void TrackerBar::CreateMaxMarkersTracker() {
     session_->ClearFrame();
-    if (TrackerItem* row = maxMarkersRow()) removeRow(row);
+    RemoveMaxMarkersTracker();
     const int id = NextTrackerId(session_->trackers);
     const int count = maxMarkers_->value();
     vektk::Tracker& added = appendTracker(vektk::Tracker(vektk::kPointTracker, id, count));
@@ -280,6 +280,10 @@ void TrackerBar::CreateMaxMarkersTracker() {
         session_->CreateTracker(added);
         ResyncTrackers();
     }
+}
+
+void TrackerBar::RemoveMaxMarkersTracker() {
+    if (TrackerItem* row = maxMarkersRow()) removeRow(row);
 }
 
 int TrackerBar::ResyncTrackers() {

@@ -46,6 +46,9 @@ public:
 
     void CreatePointTracker(const std::vector<int>& leds, int id, bool skipServer);
     void CreateMaxMarkersTracker();
+    // Takes the max-markers tracker, if there is one, out of the list, the
+    // views and the session.
+    void RemoveMaxMarkersTracker();
     // Writes the trackers of `id` to `path` and reports what was saved.
     void SaveTrackerFile(const QString& path, int id);
     // A row's check box: switches the tracker `id` on or off.

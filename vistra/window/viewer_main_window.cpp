@@ -154,6 +154,7 @@ void ViewerMainWindow::updateMeasuredRate() {
     periodSteady_ = true;
     rateFrame_ = frame;
     rateTime_ = now;
+    rateMeasured();
 }
 
 void ViewerMainWindow::resetMeasuredRate() {

@@ -62,6 +62,8 @@ protected:
     // stream is off); the polling loop calls it so that a short stop inside
     // a measuring period is seen.
     void watchServerFrequency();
+    // A measuring period has ended: the rates above are new.
+    virtual void rateMeasured() {}
 
     bool autoConnectPending_ = false;
     glview::Stopwatch clock_;

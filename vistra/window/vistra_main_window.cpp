@@ -221,14 +221,6 @@ void VistraMainWindow::processFrame() {
     trackerBar_->UpdateMarkersSeen();
     const int cameras = static_cast<int>(s.cameras.size());
     if (v->selectedCamera >= cameras) v->selectedCamera = 0;
-    // Judged only on a rate measured while the server sent at one frequency
-    // for a whole period: a period holding a stop or a change of frequency
-    // (or the first second of a connection) says nothing about this client.
-    if (s.connected && steadyRate() > 0 && steadyFrequency() * 0.9f > steadyRate() && s.lastFrame > 1000 &&
-        !action(kFastModeAction)->isChecked()) {
-        statusBar()->showMessage(QStringLiteral("auto-enabling fast mode"), kMessageMs);
-        sl_FastMode();
-    }
     s.CollectPeaks(v->selectedCamera);
     if (cameras != s.tables.tableCameras()) {
         v->selectedCamera = 0;
@@ -241,6 +233,17 @@ void VistraMainWindow::processFrame() {
     }
 }
 
+// Judged only on rates measured while the server sent at one frequency for
+// a whole period: a period holding a stop or a change of frequency (or the
+// first second of a connection) says nothing about this client.
+void VistraMainWindow::rateMeasured() {
+    const DetectorSession& s = session();
+    if (!autoFastMode_.periodEnded(steadyRate(), steadyFrequency(), s.lastFrame, s.fastMode) || !s.connected)
+        return;
+    statusBar()->showMessage(QStringLiteral("auto-enabling fast mode"), kMessageMs);
+    sl_FastMode();
+}
+
 void VistraMainWindow::takeSettings() {
     configToolbar()->Apply();
     settings() = configToolbar()->settings();
@@ -251,7 +254,12 @@ void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     // The session takes the new connection's mode now (connecting would
     // anyway): the tracker bar must not judge by the last connection's.
     session().flags = settings().flags;
-    if ((settings().flags & VEK_SLAVE) == 0) trackerBar_->ResyncTrackers();
+    madeTrackerToConnect_ = false;
+    if ((settings().flags & VEK_SLAVE) == 0) {
+        const bool none = session().trackers.empty();
+        trackerBar_->ResyncTrackers();
+        madeTrackerToConnect_ = none && !session().trackers.empty();
+    }
     ViewerMainWindow::connectSession(startStreaming, setFrequency);
     if (session().connected && (session().flags & VEK_SLAVE) != 0) trackerBar_->setEnabled(false);
     session().ClearTables();
@@ -261,6 +269,11 @@ void VistraMainWindow::connectSession(bool startStreaming, bool setFrequency) {
 void VistraMainWindow::disconnectSession() {
     ViewerMainWindow::disconnectSession();
     trackerBar_->setEnabled(true);
+    // Nothing of the ended connection stays on show: the marker list is
+    // empty now, and so are the statistics.
+    trackerBar_->UpdateMarkersSeen();
+    session().ClearTables();
+    dataDialog_->Fill(view()->selectedCamera);
 }
 
 void VistraMainWindow::refreshConnectionState() {
@@ -285,6 +298,8 @@ bool VistraMainWindow::offerSlaveConnection(int code) {
 void VistraMainWindow::initError(int code) {
     if (code >= 1 && LibraryHasText(code)) {
         if (offerSlaveConnection(code)) {
+            // A slave uses the master's trackers and makes none of its own.
+            if (madeTrackerToConnect_) trackerBar_->RemoveMaxMarkersTracker();
             configToolbar()->slaveBox()->setChecked(true);
             configToolbar()->sl_Slave();
             connectSession(true, true);

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "window/auto_fast_mode.h"
 #include "window/viewer_main_window.h"
 #include "viewer_options.h"
 
@@ -78,16 +79,22 @@ private:
     void createTrackerBar();
     void readWindowSettings();
     void processFrame();
+    // Switches fast mode on when this client keeps falling behind.
+    void rateMeasured() override;
     void rebuildCameraBox();
     void showSelectedCamera();
     // Asks whether to connect as a slave; true when the user chose to.
     bool offerSlaveConnection(int code);
 
     bool paused_ = false;
+    // The tracker bar made its max-markers tracker for the connection being
+    // tried (the session had no tracker).
+    bool madeTrackerToConnect_ = false;
     bool fullScreen_ = false;
     bool settingsShown_ = false;  // the Settings dock, when full screen began
     bool trackersShown_ = false;  // the tracker bar, when full screen began
     int imageDelay_ = 32;
+    AutoFastMode autoFastMode_;
     std::vector<QPushButton*> buttons_;
     std::vector<QAction*> actions_;
     QToolBar* controls_ = nullptr;
