@@ -301,7 +301,9 @@ bool GLViewCore::pointerInput(const MouseState& state) {
         return true;
     }
     if (zoom(state)) return true;
-    if (state.buttons == 0 && state.previousButtons != 0) {
+    // The end of a wheel step releases no button that was held: a zoom
+    // toward the pointer keeps the target it moved.
+    if (state.buttons == 0 && (state.previousButtons & ~(kWheelForward | kWheelBackward)) != 0) {
         camera.target = camera.center;
         // A pass still to run keeps the mode it was asked with.
         if (!pickRequested) pickMode = kPickNone;

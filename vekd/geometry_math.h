@@ -78,17 +78,28 @@ inline Quat fromBasis(Vec3 x, Vec3 y, Vec3 z) {
 }
 
 // Orientation (camera -> world) of a camera at `eye` looking at `target`:
-// it looks along its -z axis with +y as close to world +z as possible.
-// Returns false when eye and target coincide.
+// it looks along its -z axis with +y as close to world +y (up) as possible;
+// a camera looking straight down or up has +y along world -z. Returns false
+// when eye and target coincide.
 inline bool lookAt(Vec3 eye, Vec3 target, Quat& out) {
     const Vec3 back = eye - target;
     if (norm(back) <= 0) return false;
     const Vec3 z = normalized(back);
-    Vec3 x = cross(Vec3{0, 0, 1}, z);
-    if (norm(x) < 1e-9) x = cross(Vec3{0, 1, 0}, z);  // looking straight up or down
+    Vec3 x = cross(Vec3{0, 1, 0}, z);
+    if (norm(x) < 1e-9) x = cross(Vec3{0, 0, -1}, z);  // looking straight up or down
     x = normalized(x);
     out = fromBasis(x, cross(z, x), z);
     return true;
+}
+
+// The world is y-up (the floor is y = 0). A point or direction of a z-up
+// world, as older scene files and takes give them, in the y-up world: a
+// quarter turn about x, (x, y, z) -> (x, z, -y).
+inline Vec3 zUpToYUp(Vec3 v) { return {v.x, v.z, 0.0 - v.y}; }
+// The same quarter turn applied after a rotation into the z-up world.
+inline Quat zUpToYUp(Quat q) {
+    const double h = std::sqrt(0.5);
+    return Quat{h, -h, 0, 0} * q;
 }
 
 // Rigid transform body -> world: world = rotation * body + position.

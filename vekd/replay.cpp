@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "world_up.h"
+
 namespace vekd {
 
 namespace {
@@ -36,10 +38,12 @@ ReplayFrames::ReplayFrames(vektake::Summary summary, bool loop)
     : summary_(std::move(summary)),
       loop_(loop),
       rebuilds_((summary_.session.flags & vektake::kPeaksCarryLeds) && summary_.peakSections),
+      zUp_(!(summary_.session.flags & vektake::kWorldYUp)),
       reconstruction_(summary_.leds) {
     for (const vektake::Camera& c : summary_.cameras) {
         cameras_.push_back(c.record);
-        calibration_.push_back(calibratedModel(c.record, c.fov));
+        if (zUp_) zUpToYUp(cameras_.back());
+        calibration_.push_back(calibratedModel(cameras_.back(), c.fov));
     }
 }
 
@@ -79,6 +83,10 @@ bool ReplayFrames::generate(int32_t frame, double, const TrackerTable& trackers,
     } else {
         copyRecords(f, VEK_MARKERS, frame, out.markers);
         copyRecords(f, VEK_RIGIDS, frame, out.rigids);
+        if (zUp_) {
+            for (MarkerRecord& m : out.markers) zUpToYUp(m);
+            for (RigidRecord& r : out.rigids) zUpToYUp(r);
+        }
     }
     return true;
 }

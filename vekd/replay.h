@@ -3,8 +3,9 @@
 // the peaks carry LED ids, markers and rigid poses are rebuilt from them
 // for the trackers defined now, through the same reconstruction as the
 // simulator's, so trackers made on a replay get markers. Otherwise the
-// recorded markers and rigids are served as they were. Frame numbers are
-// the server's own.
+// recorded markers and rigids are served as they were. A take recorded in a
+// z-up world is served turned to the y-up world. Frame numbers are the
+// server's own.
 #pragma once
 
 #include <memory>
@@ -42,6 +43,7 @@ private:
     vektake::Summary summary_;
     bool loop_;
     bool rebuilds_;  // peaks carry LED ids: markers are rebuilt from them
+    bool zUp_;       // recorded in a z-up world: cameras, markers and poses are turned
     vektake::TakeFile file_;
     std::vector<VEKCamera> cameras_;
     std::vector<CameraModel> calibration_;

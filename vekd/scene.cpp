@@ -6,7 +6,7 @@ namespace vekd {
 
 Pose bodyPose(const SceneBody& body, double t) {
     double shift[3] = {0, 0, 0};
-    double angle[3] = {0, 0, body.spinDegreesPerSecond * t};
+    double angle[3] = {0, body.spinDegreesPerSecond * t, 0};
     for (const MotionTerm& term : body.terms) {
         const double value =
             term.amplitude * std::sin(2.0 * kPi * term.frequencyHz * t + radians(term.phaseDegrees));
@@ -14,7 +14,7 @@ Pose bodyPose(const SceneBody& body, double t) {
     }
     Pose pose;
     pose.position = body.center + Vec3{shift[0], shift[1], shift[2]};
-    pose.rotation = axisAngle({0, 0, 1}, radians(angle[2])) * axisAngle({0, 1, 0}, radians(angle[1])) *
+    pose.rotation = axisAngle({0, 1, 0}, radians(angle[1])) * axisAngle({0, 0, 1}, radians(angle[2])) *
                     axisAngle({1, 0, 0}, radians(angle[0]));
     return pose;
 }
@@ -39,12 +39,12 @@ bool ledPosition(const Scene& scene, int led, double t, float out[3]) {
 namespace {
 
 void addCameraRing(Scene& scene) {
-    const Vec3 target{0, 0, 1000};
+    const Vec3 target{0, 1000, 0};
     for (int i = 0; i < 8; ++i) {
         const double azimuth = radians(22.5 + 45.0 * i);
         SceneCamera camera;
         camera.id = i + 1;
-        camera.position = {3000.0 * std::cos(azimuth), 3000.0 * std::sin(azimuth), 2200};
+        camera.position = {3000.0 * std::cos(azimuth), 2200, -3000.0 * std::sin(azimuth)};
         lookAt(camera.position, target, camera.orientation);
         scene.cameras.push_back(camera);
     }
@@ -65,19 +65,19 @@ void addLed(Scene& scene, int id, int body, Vec3 position, Vec3 direction) {
 void addWand(Scene& scene) {
     SceneBody body;
     body.name = "wand";
-    body.center = {0, 0, 1000};
+    body.center = {0, 1000, 0};
     body.terms = {
-        {false, 0, 150, 0.11, 0}, {false, 0, 40, 0.31, 0}, {false, 1, 120, 0.07, 90},
-        {false, 2, 80, 0.13, 30}, {true, 2, 60, 0.05, 0},  {true, 0, 18, 0.09, 0},
-        {true, 1, 18, 0.06, 45},
+        {false, 0, 150, 0.11, 0}, {false, 0, 40, 0.31, 0}, {false, 2, -120, 0.07, 90},
+        {false, 1, 80, 0.13, 30}, {true, 1, 60, 0.05, 0},  {true, 0, 18, 0.09, 0},
+        {true, 2, -18, 0.06, 45},
     };
     const int index = static_cast<int>(scene.bodies.size());
     scene.bodies.push_back(body);
-    const Vec3 positions[6] = {{-70, -45, 0}, {70, -45, 0}, {75, 50, 15},
-                               {-60, 55, 25}, {0, 0, 70},   {15, -80, 40}};
+    const Vec3 positions[6] = {{-70, 0, 45},   {70, 0, 45}, {75, 15, -50},
+                               {-60, 25, -55}, {0, 70, 0},  {15, 40, 80}};
     for (int i = 0; i < 6; ++i) {
         const Vec3 p = positions[i];
-        addLed(scene, i, index, p, {p.x * 0.002, p.y * 0.002, 1});
+        addLed(scene, i, index, p, {p.x * 0.002, 1, p.z * 0.002});
     }
 }
 
@@ -86,23 +86,23 @@ void addWand(Scene& scene) {
 void addPuck(Scene& scene) {
     SceneBody body;
     body.name = "puck";
-    body.center = {700, -500, 900};
+    body.center = {700, 900, 500};
     body.spinDegreesPerSecond = 40;
-    body.terms = {{false, 1, 150, 0.08, 0}, {false, 2, 60, 0.17, 0}, {true, 0, 10, 0.2, 0}};
+    body.terms = {{false, 2, -150, 0.08, 0}, {false, 1, 60, 0.17, 0}, {true, 0, 10, 0.2, 0}};
     const int index = static_cast<int>(scene.bodies.size());
     scene.bodies.push_back(body);
     for (int i = 0; i < 6; ++i) {
         const double a = radians(60.0 * i);
         const double c = std::cos(a), s = std::sin(a);
-        addLed(scene, 8 + i, index, {80 * c, 80 * s, i % 2 ? 30.0 : 0.0},
-               {c * std::cos(radians(25)), s * std::cos(radians(25)), std::sin(radians(25))});
+        addLed(scene, 8 + i, index, {80 * c, i % 2 ? 30.0 : 0.0, -80 * s},
+               {c * std::cos(radians(25)), std::sin(radians(25)), -s * std::cos(radians(25))});
     }
 }
 
 // LEDs 16-31: a 4 x 4 grid on the floor, facing up.
 void addFloorGrid(Scene& scene) {
     for (int i = 0; i < 16; ++i)
-        addLed(scene, 16 + i, -1, {-900.0 + 600.0 * (i % 4), -900.0 + 600.0 * (i / 4), 0}, {0, 0, 1});
+        addLed(scene, 16 + i, -1, {-900.0 + 600.0 * (i % 4), 0, 900.0 - 600.0 * (i / 4)}, {0, 1, 0});
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // What the simulator films: cameras with two linear detectors each, rigid
 // bodies moving on sums of sines, and LEDs on the bodies or fixed in the room.
-// Units: millimetres, seconds, degrees. World +z is up.
+// Units: millimetres, seconds, degrees. World +y is up: the floor is y = 0.
 #pragma once
 
 #include <cstddef>
@@ -34,7 +34,7 @@ struct MotionTerm {
 struct SceneBody {
     std::string name;
     Vec3 center;                      // body origin at rest
-    double spinDegreesPerSecond = 0;  // steady turn about world z
+    double spinDegreesPerSecond = 0;  // steady turn about world y (up)
     std::vector<MotionTerm> terms;
 };
 
@@ -59,7 +59,8 @@ struct Scene {
 };
 
 // Pose body -> world at time t: translation sines added to the centre,
-// rotation Rz(spin t + z terms) * Ry(y terms) * Rx(x terms).
+// rotation Ry(spin t + y terms) * Rz(z terms) * Rx(x terms): the turn about
+// the up axis comes last.
 Pose bodyPose(const SceneBody& body, double t);
 
 // Index of the LED with this id in scene.leds, or -1.
@@ -72,7 +73,8 @@ bool ledPosition(const Scene& scene, int led, double t, float out[3]);
 Scene defaultScene();
 
 // Reads a scene file; false with a one-line message in `error`
-// (file:line: what) on any problem.
+// (file:line: what) on any problem. A file of a z-up world (`up z`, or no
+// `up` statement: files written before it) is turned to the y-up world.
 bool loadScene(const std::string& path, Scene& out, std::string& error);
 // The same, from memory (for tests and fuzzing).
 bool parseScene(const char* text, size_t length, Scene& out, std::string& error);

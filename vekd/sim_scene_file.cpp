@@ -47,9 +47,11 @@ public:
     bool parse(const char* text, size_t length, std::string& error);
 
 private:
+    void finish();
     bool fail(const std::string& what);
     bool splitLine(const char* line, size_t length);
     bool statement();
+    bool parseUp();
     bool parseNoise();
     bool parseCamera();
     bool parseBody();
@@ -69,6 +71,9 @@ private:
     Field fields_[kMaxFields];
     size_t count_ = 0;
     std::string error_;
+    size_t upLine_ = 0;          // line of the `up` statement, 0 when none
+    bool yUp_ = false;           // without `up` a file is z-up
+    std::vector<Vec3> targets_;  // what each camera looks at
 };
 
 bool SceneParser::fail(const std::string& what) {
@@ -90,7 +95,39 @@ bool SceneParser::parse(const char* text, size_t length, std::string& error) {
         }
         start = end + 1;
     }
+    finish();
     return true;
+}
+
+// A z-up file is turned to the y-up world as a whole (a quarter turn about
+// x), so that a file may give `up` anywhere; then the cameras are aimed.
+void SceneParser::finish() {
+    if (!yUp_) {
+        for (size_t c = 0; c < scene_.cameras.size(); ++c) {
+            scene_.cameras[c].position = zUpToYUp(scene_.cameras[c].position);
+            targets_[c] = zUpToYUp(targets_[c]);
+        }
+        for (SceneBody& body : scene_.bodies) {
+            body.center = zUpToYUp(body.center);
+            // Shifts and turns along y become along -z, along z along y;
+            // the spin stays about the up axis.
+            for (MotionTerm& term : body.terms) {
+                if (term.axis == 1) {
+                    term.axis = 2;
+                    term.amplitude = -term.amplitude;
+                } else if (term.axis == 2) {
+                    term.axis = 1;
+                }
+            }
+        }
+        for (SceneLed& led : scene_.leds) {
+            led.position = zUpToYUp(led.position);
+            led.direction = zUpToYUp(led.direction);
+        }
+    }
+    // Each camera's target differs from its position (checked on its line).
+    for (size_t c = 0; c < scene_.cameras.size(); ++c)
+        lookAt(scene_.cameras[c].position, targets_[c], scene_.cameras[c].orientation);
 }
 
 bool SceneParser::splitLine(const char* line, size_t length) {
@@ -119,6 +156,7 @@ bool SceneParser::splitLine(const char* line, size_t length) {
 
 bool SceneParser::statement() {
     const Field& keyword = fields_[0];
+    if (keyword.is("up")) return parseUp();
     if (keyword.is("noise")) return parseNoise();
     if (keyword.is("camera")) return parseCamera();
     if (keyword.is("body")) return parseBody();
@@ -163,6 +201,17 @@ int SceneParser::bodyIndex(const Field& name) const {
     return -1;
 }
 
+bool SceneParser::parseUp() {
+    if (!expectFields(2, 2, "up y|z")) return false;
+    if (upLine_ != 0)
+        return fail("second 'up' statement (the first is on line " + std::to_string(upLine_) + ")");
+    if (!fields_[1].is("y") && !fields_[1].is("z"))
+        return fail("up must be y or z, not " + quoted(fields_[1]));
+    upLine_ = lineNumber_;
+    yUp_ = fields_[1].is("y");
+    return true;
+}
+
 bool SceneParser::parseNoise() {
     if (!expectFields(2, 2, "noise SIGMA_PIXELS")) return false;
     return number(1, 0, 100, scene_.noisePixels);
@@ -183,8 +232,9 @@ bool SceneParser::parseCamera() {
         if (!fields_[10].is("uncalibrated")) return fail("unknown camera option " + quoted(fields_[10]));
         camera.calibrated = false;
     }
-    if (!lookAt(camera.position, target, camera.orientation)) return fail("camera looks at its own position");
+    if (norm(target - camera.position) <= 0) return fail("camera looks at its own position");
     scene_.cameras.push_back(camera);
+    targets_.push_back(target);
     return true;
 }
 

@@ -197,7 +197,9 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
     }
 
     Recording rec;
-    rec.info.flags = (peakLeds ? vektake::kPeaksCarryLeds : 0) | (master ? vektake::kRecordedAsMaster : 0);
+    // Every vekd serves a y-up world.
+    rec.info.flags = vektake::kWorldYUp | (peakLeds ? vektake::kPeaksCarryLeds : 0) |
+                     (master ? vektake::kRecordedAsMaster : 0);
     rec.info.startUnixUs = std::chrono::duration_cast<std::chrono::microseconds>(
                                std::chrono::system_clock::now().time_since_epoch())
                                .count();

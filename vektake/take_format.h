@@ -33,7 +33,9 @@ enum class Kind : uint16_t {
 // Session flags.
 constexpr uint32_t kPeaksCarryLeds = 1;    // peak ids are LED ids: markers can be rebuilt for any tracker
 constexpr uint32_t kRecordedAsMaster = 2;  // the recorder was master, with a point tracker on LEDs 0..n-1
-constexpr uint32_t kKnownFlags = kPeaksCarryLeds | kRecordedAsMaster;
+// The world's +y axis points up; a take without it holds a z-up world.
+constexpr uint32_t kWorldYUp = 4;
+constexpr uint32_t kKnownFlags = kPeaksCarryLeds | kRecordedAsMaster | kWorldYUp;
 
 struct Session {
     uint32_t flags = 0;

@@ -171,6 +171,12 @@ int VEK::EnabledStreams() const {
     return enabled;
 }
 
+bool VEK::Streaming() const {
+    int on = 0;
+    // An unanswered query counts as streaming.
+    return vekGetIntegerv(VEK_STREAMING, &on) <= 0 || on != 0;
+}
+
 int VEK::CurrentFrame() const {
     int current = 0;
     // An unanswered query means no newer frame.
@@ -219,6 +225,10 @@ int VEK::AssembleFrame() {
     FrameSet& next = next_;
     next.Clear();
     const int enabled = EnabledStreams();
+    // Paused: no stream is on and nothing is fetched, so no frame can be
+    // complete; the last one stays (an empty frame made of the frames
+    // still queued would blank the views).
+    if (enabled == 0 && !Streaming()) return 0;
     const int current = CurrentFrame();
     if (current < lastFrame) {
         std::cout << "resetting frame...\n";

@@ -95,6 +95,8 @@ protected:
 private:
     bool Slave() const { return (flags & VEK_SLAVE) != 0; }
     int EnabledStreams() const;
+    // False while the stream is paused (VEK_STREAMING off).
+    bool Streaming() const;
     int CurrentFrame() const;
     void FetchStreams(int enabled, FrameSet& next);
     // True for records of a frame that was already delivered or discarded.

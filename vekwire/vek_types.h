@@ -90,7 +90,8 @@ enum {
     VEK_FETCH_BYTES = 16384
 };
 
-/* ---- records (little-endian on the wire, same layout in memory) ------- */
+/* ---- records (little-endian on the wire, same layout in memory) -------
+ * World positions and poses: millimetres, +y up (the floor is y = 0). */
 typedef struct MarkerRecord {
     int32_t id; /* vek_marker_id(tracker id, marker index) */
     int32_t frame;

@@ -1,5 +1,7 @@
 #include "simulated_take.h"
 
+#include <cmath>
+
 #include "simulator.h"
 #include "take_writer.h"
 
@@ -33,19 +35,44 @@ std::string payload(int32_t number, double rate, const FrameData& d, bool peakLe
     return message.substr(vekwire::kHeaderSize) + sections;
 }
 
+// The inverse of zUpToYUp: a y-up pose back in the z-up world.
+void poseYUpToZUp(float pose[7]) {
+    const float y = pose[1];
+    pose[1] = 0.0f - pose[2];
+    pose[2] = y;
+    const double h = std::sqrt(0.5);
+    const Quat q = normalized(Quat{h, h, 0, 0} * Quat{pose[3], pose[4], pose[5], pose[6]});
+    const double values[4] = {q.w, q.x, q.y, q.z};
+    for (int i = 0; i < 4; ++i) pose[3 + i] = static_cast<float>(values[i]);
+}
+
+void toZUp(FrameData& d) {
+    for (MarkerRecord& m : d.markers) {
+        const float y = m.y;
+        m.y = 0.0f - m.z;
+        m.z = y;
+    }
+    for (RigidRecord& r : d.rigids)
+        if (r.cond > 0) poseYUpToZUp(r.pose);
+}
+
 }  // namespace
 
 std::string simulatedTake(const Scene& scene, uint64_t seed, const TrackerTable& trackers, int frames,
-                          double rate, bool peakLeds) {
+                          double rate, bool peakLeds, bool zUpWorld) {
     Simulator sim(scene, seed);
     vektake::Session session;
-    session.flags = peakLeds ? vektake::kPeaksCarryLeds : 0;
+    session.flags = (zUpWorld ? 0 : vektake::kWorldYUp) | (peakLeds ? vektake::kPeaksCarryLeds : 0);
     session.frequency = static_cast<float>(rate);
-    vektake::Writer writer(session, sim.cameras());
+    std::vector<VEKCamera> cameras = sim.cameras();
+    if (zUpWorld)
+        for (VEKCamera& c : cameras) poseYUpToZUp(c.pose);
+    vektake::Writer writer(session, cameras);
     std::string bytes, why;
     FrameData d;
     for (int f = 1; f <= frames; ++f) {
         sim.generate(f, f / rate, trackers, d);
+        if (zUpWorld) toZUp(d);
         const std::string p = payload(f, rate, d, peakLeds);
         const auto* data = reinterpret_cast<const uint8_t*>(p.data());
         vekwire::FrameView view;

@@ -11,8 +11,10 @@
 namespace vekd::testing {
 
 // The take's bytes. With `peakLeds` the peaks carry LED ids (as vekrec
-// asks for), else the recording's marker ids.
+// asks for), else the recording's marker ids. With `zUpWorld` the take is
+// one recorded when vekd's world was z-up: cameras, markers and poses
+// turned back to z-up, and no y-up flag.
 std::string simulatedTake(const Scene& scene, uint64_t seed, const TrackerTable& trackers, int frames,
-                          double rate, bool peakLeds);
+                          double rate, bool peakLeds, bool zUpWorld = false);
 
 }  // namespace vekd::testing

@@ -173,4 +173,47 @@ TEST(Replay, WithoutLedIdsItServesTheRecordedMarkersAndBrokenTakesAreRefused) {
     std::filesystem::remove(path);
 }
 
+// A take recorded when vekd's world was z-up (no y-up flag) is served in
+// the y-up world: the cameras, and the markers and poses rebuilt from its
+// peaks or served as recorded, are those of the same scene recorded now.
+TEST(Replay, ATakeOfAZUpWorldIsServedUpright) {
+    const Scene scene = oddScene();
+    TrackerTable recorded;
+    addTracker(recorded, 1, VEK_RIGID_TRACKER, scene, {0, 1, 2, 3, 4, 5});
+    addTracker(recorded, 2, VEK_POINT_TRACKER, scene, {8, 9, 10, 11, 12, 13});
+    Simulator sim(scene, 3);
+    for (const bool peakLeds : {true, false}) {
+        SCOPED_TRACE(peakLeds ? "markers rebuilt" : "markers as recorded");
+        const std::string path = tempPath("z-up.vektake");
+        std::ofstream(path, std::ios::binary)
+            << testing::simulatedTake(scene, 3, recorded, kFrames, kRate, peakLeds, true);
+        std::string error, note;
+        auto replay = ReplayFrames::open(path, false, error, note);
+        ASSERT_TRUE(replay) << error;
+        ASSERT_EQ(replay->cameras().size(), sim.cameras().size());
+        for (size_t c = 0; c < sim.cameras().size(); ++c)
+            for (int k = 0; k < 7; ++k)
+                EXPECT_NEAR(replay->cameras()[c].pose[k], sim.cameras()[c].pose[k], 1e-6) << c << " " << k;
+        FrameData got, want;
+        for (int f = 1; f <= 5; ++f) {
+            ASSERT_TRUE(replay->generate(f, 0, recorded, got));
+            sim.generate(f, f / kRate, recorded, want);
+            EXPECT_EQ(bytesOf(got.images), bytesOf(want.images)) << "peaks as recorded";
+            ASSERT_EQ(got.markers.size(), want.markers.size());
+            for (size_t i = 0; i < want.markers.size(); ++i) {
+                const MarkerRecord &g = got.markers[i], &w = want.markers[i];
+                EXPECT_EQ(g.id, w.id);
+                EXPECT_NEAR(g.cond, w.cond, 0.01);
+                EXPECT_NEAR(g.x, w.x, 0.01);
+                EXPECT_NEAR(g.y, w.y, 0.01);
+                EXPECT_NEAR(g.z, w.z, 0.01);
+            }
+            ASSERT_EQ(got.rigids.size(), 1u);
+            EXPECT_GT(got.rigids[0].cond, 0);
+            for (int k = 0; k < 7; ++k) EXPECT_NEAR(got.rigids[0].pose[k], want.rigids[0].pose[k], 0.01) << k;
+        }
+        std::filesystem::remove(path);
+    }
+}
+
 }  // namespace vekd

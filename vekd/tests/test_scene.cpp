@@ -37,13 +37,20 @@ TEST(DefaultScene, CamerasRingTheRoomAndLookAtItsCentre) {
     ASSERT_EQ(scene.cameras.size(), 8u);
     for (const SceneCamera& c : scene.cameras) {
         EXPECT_TRUE(c.calibrated);
-        EXPECT_NEAR(std::hypot(c.position.x, c.position.y), 3000, 1e-6);
-        EXPECT_NEAR(c.position.z, 2200, 1e-6);
+        EXPECT_NEAR(std::hypot(c.position.x, c.position.z), 3000, 1e-6);
+        EXPECT_NEAR(c.position.y, 2200, 1e-6) << "above the floor";
         const Vec3 view = rotate(c.orientation, {0, 0, -1});
-        const Vec3 toCentre = normalized(Vec3{0, 0, 1000} - c.position);
+        const Vec3 toCentre = normalized(Vec3{0, 1000, 0} - c.position);
         EXPECT_NEAR(dot(view, toCentre), 1.0, 1e-12);
-        EXPECT_GT(rotate(c.orientation, {0, 1, 0}).z, 0.9) << "image +y is up";
+        EXPECT_GT(rotate(c.orientation, {0, 1, 0}).y, 0.9) << "image +y is up";
     }
+    // The world is y-up: floor LEDs lie on y = 0 facing up, bodies rest above.
+    for (int led = 16; led < 32; ++led) {
+        const SceneLed& l = scene.leds[findLed(scene, led)];
+        EXPECT_EQ(l.position.y, 0);
+        EXPECT_EQ(l.direction.y, 1);
+    }
+    for (const SceneBody& body : scene.bodies) EXPECT_GT(body.center.y, 800) << body.name;
 }
 
 TEST(DefaultScene, WandHasSixSpreadNonCoplanarLedsAndEverythingFitsTheLimits) {
@@ -83,7 +90,7 @@ TEST(DefaultScene, BodiesMoveAtRealisticSpeeds) {
             const Pose a = bodyPose(body, t), b = bodyPose(body, t + dt);
             fastest = std::max(fastest, norm(b.position - a.position) / dt);
             farthest = std::max(farthest, norm(a.position - body.center));
-            widestTilt = std::max(widestTilt, degrees(std::acos(rotate(a.rotation, {0, 0, 1}).z)));
+            widestTilt = std::max(widestTilt, degrees(std::acos(rotate(a.rotation, {0, 1, 0}).y)));
         }
         EXPECT_LT(fastest, 500) << body.name << ": mm/s";
         EXPECT_LT(farthest, 320) << body.name;
@@ -92,52 +99,64 @@ TEST(DefaultScene, BodiesMoveAtRealisticSpeeds) {
     }
 }
 
+// The example file (y-up) and the same scene as an older z-up file (no
+// `up`, or `up z`), which is turned upright on reading.
 TEST(DefaultScene, ExampleFileDescribesTheDefaultScene) {
-    Scene loaded;
-    std::string error;
-    ASSERT_TRUE(loadScene(sourceDir() + "/scenes/example.scene", loaded, error)) << error;
+    std::ifstream old(sourceDir() + "/tests/example-z-up.scene");
+    const std::string zUp((std::istreambuf_iterator<char>(old)), std::istreambuf_iterator<char>());
+    const std::string sources[] = {"/scenes/example.scene", "/tests/example-z-up.scene", "up z\n" + zUp};
     const Scene builtIn = defaultScene();
-    ASSERT_EQ(loaded.cameras.size(), builtIn.cameras.size());
-    ASSERT_EQ(loaded.leds.size(), builtIn.leds.size());
-    EXPECT_EQ(loaded.noisePixels, builtIn.noisePixels);
-    for (size_t c = 0; c < loaded.cameras.size(); ++c) {
-        EXPECT_EQ(loaded.cameras[c].id, builtIn.cameras[c].id);
-        EXPECT_LT(norm(loaded.cameras[c].position - builtIn.cameras[c].position), 1e-3);
-        EXPECT_LT(angleBetween(loaded.cameras[c].orientation, builtIn.cameras[c].orientation), 1e-6);
-    }
-    for (double t : {0.0, 1.7, 12.3}) {
-        for (const SceneLed& led : builtIn.leds) {
-            float a[3], b[3];
-            ASSERT_TRUE(ledPosition(loaded, led.id, t, a));
-            ASSERT_TRUE(ledPosition(builtIn, led.id, t, b));
-            for (int k = 0; k < 3; ++k) EXPECT_NEAR(a[k], b[k], 1e-3) << "LED " << led.id;
+    for (const std::string& source : sources) {
+        SCOPED_TRACE(source.substr(0, 30));
+        Scene loaded;
+        std::string error;
+        ASSERT_TRUE(source[0] == '/' ? loadScene(sourceDir() + source, loaded, error)
+                                     : parse(source, loaded, error))
+            << error;
+        ASSERT_EQ(loaded.cameras.size(), builtIn.cameras.size());
+        ASSERT_EQ(loaded.leds.size(), builtIn.leds.size());
+        EXPECT_EQ(loaded.noisePixels, builtIn.noisePixels);
+        for (size_t c = 0; c < loaded.cameras.size(); ++c) {
+            EXPECT_EQ(loaded.cameras[c].id, builtIn.cameras[c].id);
+            EXPECT_LT(norm(loaded.cameras[c].position - builtIn.cameras[c].position), 1e-3);
+            EXPECT_LT(angleBetween(loaded.cameras[c].orientation, builtIn.cameras[c].orientation), 1e-6);
         }
+        for (double t : {0.0, 1.7, 12.3}) {
+            for (const SceneLed& led : builtIn.leds) {
+                float a[3], b[3];
+                ASSERT_TRUE(ledPosition(loaded, led.id, t, a));
+                ASSERT_TRUE(ledPosition(builtIn, led.id, t, b));
+                for (int k = 0; k < 3; ++k) EXPECT_NEAR(a[k], b[k], 1e-3) << "LED " << led.id;
+            }
+        }
+        for (size_t i = 0; i < loaded.leds.size(); ++i)
+            EXPECT_GT(dot(loaded.leds[i].direction, builtIn.leds[i].direction), 1 - 1e-9);
     }
-    for (size_t i = 0; i < loaded.leds.size(); ++i)
-        EXPECT_GT(dot(loaded.leds[i].direction, builtIn.leds[i].direction), 1 - 1e-9);
 }
 
-TEST(BodyMotion, SinesAddToTheCentreAndTurnInZYXOrder) {
+TEST(BodyMotion, SinesAddToTheCentreAndTurnInYZXOrder) {
     Scene scene;
     std::string error;
-    ASSERT_TRUE(parse(kTwoCameras + "body b 100 200 300 spin 10\n"
-                                    "motion b translate x 50 0.25\n"
-                                    "motion b translate x 5 0.5 90\n"
-                                    "motion b rotate x 90 0.25\n"
-                                    "led 4 b 10 0 0 0 0 1\n"
-                                    "led 5 static 1 2 3 0 1 0\n",
+    ASSERT_TRUE(parse("up y\n" + kTwoCameras +
+                          "body b 100 200 300 spin 10\n"
+                          "motion b translate x 50 0.25\n"
+                          "motion b translate x 5 0.5 90\n"
+                          "motion b rotate x 90 0.25\n"
+                          "led 4 b 10 0 0 0 1 0\n"
+                          "led 5 static 1 2 3 0 1 0\n",
                       scene, error))
         << error;
-    // t = 1: x shift 50 + 5 cos(pi) = 45; rotations: 90 about x, then 10 about z.
+    // t = 1: x shift 50 + 5 cos(pi) = 45; rotations: 90 about x, then 10
+    // about y (up).
     const Pose pose = bodyPose(scene.bodies[0], 1.0);
     EXPECT_NEAR(pose.position.x, 145, 1e-9);
     EXPECT_NEAR(pose.position.y, 200, 1e-9);
-    const Vec3 up = rotate(pose.rotation, {0, 0, 1});
-    EXPECT_NEAR(up.x, std::sin(radians(10)), 1e-9) << "x turn first, then z";
-    EXPECT_NEAR(up.y, -std::cos(radians(10)), 1e-9);
+    const Vec3 up = rotate(pose.rotation, {0, 1, 0});
+    EXPECT_NEAR(up.x, std::sin(radians(10)), 1e-9) << "x turn first, then y";
+    EXPECT_NEAR(up.z, std::cos(radians(10)), 1e-9);
     const Vec3 side = rotate(pose.rotation, {1, 0, 0});
     EXPECT_NEAR(side.x, std::cos(radians(10)), 1e-9);
-    EXPECT_NEAR(side.y, std::sin(radians(10)), 1e-9);
+    EXPECT_NEAR(side.z, -std::sin(radians(10)), 1e-9);
 
     float p[3];
     ASSERT_TRUE(ledPosition(scene, 4, 1.0, p));
@@ -155,12 +174,13 @@ TEST(SceneParser, ReadsEveryStatementAndOption) {
         "# a comment\r\n"
         "\r\n"
         "noise 0.25   # trailing comment\r\n"
-        "camera 7\t0 0 3000   0 0 0   70 +50 uncalibrated\r\n"
-        "camera 9 3000 0 2000 0 0 1000 60 60\n"
-        "body arm-1 0 0 500\n"
+        "camera 7\t0 3000 0   0 0 0   70 +50 uncalibrated\r\n"
+        "camera 9 3000 2000 0 0 1000 0 60 60\n"
+        "body arm-1 0 500 0\n"
         "motion arm-1 rotate y 30 0.5 -45\n"
-        "led 3 arm-1 1 2 3 0 0 2 cone 40\n"
-        "led 11 static 0 0 0 1 0 0";
+        "led 3 arm-1 1 2 3 0 2 0 cone 40\n"
+        "led 11 static 0 0 0 1 0 0\n"
+        "up y";
     ASSERT_TRUE(parse(text, scene, error)) << error;
     EXPECT_EQ(scene.noisePixels, 0.25);
     ASSERT_EQ(scene.cameras.size(), 2u);
@@ -169,7 +189,12 @@ TEST(SceneParser, ReadsEveryStatementAndOption) {
     EXPECT_FALSE(down.calibrated);
     EXPECT_EQ(down.hfovDegrees, 70);
     EXPECT_EQ(down.vfovDegrees, 50);
-    EXPECT_NEAR(rotate(down.orientation, {0, 0, -1}).z, -1, 1e-12) << "looks straight down";
+    EXPECT_NEAR(rotate(down.orientation, {0, 0, -1}).y, -1, 1e-12) << "looks straight down";
+    EXPECT_NEAR(rotate(down.orientation, {0, 1, 0}).z, -1, 1e-12) << "image +y along world -z";
+    // The same camera in a z-up file: turned upright, the same orientation.
+    Scene zUp;
+    ASSERT_TRUE(parse("camera 7 0 0 3000 0 0 0 70 50", zUp, error)) << error;
+    EXPECT_LT(angleBetween(zUp.cameras[0].orientation, down.orientation), 1e-12);
     EXPECT_TRUE(scene.cameras[1].calibrated);
     ASSERT_EQ(scene.bodies.size(), 1u);
     EXPECT_EQ(scene.bodies[0].name, "arm-1");
@@ -181,7 +206,7 @@ TEST(SceneParser, ReadsEveryStatementAndOption) {
     ASSERT_EQ(scene.leds.size(), 2u);
     EXPECT_EQ(scene.leds[0].body, 0);
     EXPECT_EQ(scene.leds[0].coneDegrees, 40);
-    EXPECT_NEAR(scene.leds[0].direction.z, 1, 1e-12) << "direction is normalised";
+    EXPECT_NEAR(scene.leds[0].direction.y, 1, 1e-12) << "direction is normalised";
     EXPECT_EQ(scene.leds[1].body, -1);
     EXPECT_EQ(scene.leds[1].coneDegrees, 75);
 }
@@ -190,6 +215,9 @@ TEST(SceneParser, ErrorsNameTheLineAndTheProblem) {
     const std::string bodyLine = "body b 0 0 0\n";
     const std::pair<std::string, std::string> cases[] = {
         {"cam 1 2 3", "<scene>:1: unknown statement 'cam'"},
+        {"up", "<scene>:1: expected: up y|z"},
+        {"up x", "<scene>:1: up must be y or z, not 'x'"},
+        {"up y\n# c\nup y", "<scene>:3: second 'up' statement (the first is on line 1)"},
         {"# c\nnoise", "<scene>:2: expected: noise SIGMA_PIXELS"},
         {"noise abc", "<scene>:1: not a number: 'abc'"},
         {"noise nan", "<scene>:1: not a number: 'nan'"},

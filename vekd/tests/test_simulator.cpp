@@ -449,12 +449,13 @@ TEST(SimulatorDeterminism, FrameDependsOnlyOnSeedFrameAndTime) {
 TEST(SimulatorCameras, UncalibratedCamerasGivePeaksButNoMarkers) {
     // LED 1 is seen by cameras 1 and 2, LED 2 by cameras 2 and 3 (cones).
     const Scene scene = sceneFromText(
+        "up y\n"
         "noise 0\n"
-        "camera 1 -3000 0 1000 0 0 1000 60 60 uncalibrated\n"
-        "camera 2 0 -3000 1000 0 0 1000 60 60\n"
-        "camera 3 3000 0 1000 0 0 1000 60 60\n"
-        "led 1 static 0 0 1000 -1 -1 0 cone 60\n"
-        "led 2 static 0 0 1050 1 -1 0 cone 60\n");
+        "camera 1 -3000 1000 0 0 1000 0 60 60 uncalibrated\n"
+        "camera 2 0 1000 3000 0 1000 0 60 60\n"
+        "camera 3 3000 1000 0 0 1000 0 60 60\n"
+        "led 1 static 0 1000 0 -1 0 1 cone 60\n"
+        "led 2 static 0 1050 0 1 0 1 cone 60\n");
     Simulator sim(scene, 1);
     ASSERT_EQ(sim.cameras().size(), 3u);
     EXPECT_LT(sim.cameras()[0].cond, 0);
@@ -471,7 +472,7 @@ TEST(SimulatorCameras, UncalibratedCamerasGivePeaksButNoMarkers) {
     ASSERT_EQ(frame.markers.size(), 2u);
     EXPECT_EQ(frame.markers[0].cond, 0.0f) << "one calibrated camera only";
     EXPECT_GT(frame.markers[1].cond, 0.0f);
-    EXPECT_NEAR(frame.markers[1].z, 1050, 1e-3);
+    EXPECT_NEAR(frame.markers[1].y, 1050, 1e-3);
     EXPECT_EQ(frame.detectors[0].peaks, 1);
 }
 

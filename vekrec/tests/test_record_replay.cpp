@@ -170,7 +170,7 @@ TEST(RecordAndReplay, EveryFrameComesBackAndTrackersMadeOnTheReplayGetMarkers) {
     ASSERT_GT(summary.frames, 700u);
     EXPECT_EQ(summary.cutShort, "");
     EXPECT_EQ(summary.cameras.size(), 8u);
-    EXPECT_EQ(summary.session.flags, vektake::kPeaksCarryLeds);
+    EXPECT_EQ(summary.session.flags, vektake::kWorldYUp | vektake::kPeaksCarryLeds);
 
     // The replay waits (0 Hz) until its master has made its trackers: the
     // recording's two and a point tracker on the floor LEDs 16-31.

@@ -51,7 +51,7 @@ std::vector<VEKCamera> twoCameras() {
 
 Session sampleSession() {
     Session s;
-    s.flags = kPeaksCarryLeds;
+    s.flags = kWorldYUp | kPeaksCarryLeds;
     s.startUnixUs = 1700000000123456;
     s.frequency = 480;
     s.serverName = "lab";
@@ -133,7 +133,7 @@ TEST(Take, WhatTheWriterMakesComesBackWholeInPiecesOfAnySize) {
     const ReadResult r = readAll(bytes, bytes.size());
     const Session& s = r.items[0].session;
     EXPECT_EQ(r.items[0].offset, kFileHeaderSize);
-    EXPECT_EQ(s.flags, kPeaksCarryLeds);
+    EXPECT_EQ(s.flags, kWorldYUp | kPeaksCarryLeds);
     EXPECT_EQ(s.startUnixUs, 1700000000123456);
     EXPECT_EQ(s.serverName, "lab");
     EXPECT_EQ(s.server, "127.0.0.1:8998");

@@ -153,6 +153,29 @@ TEST_F(FrameTest, NoStreamEnabledGivesOneEmptyFramePerStep) {
     EXPECT_EQ(fakevek::CountCalls("vekGetMarkers"), 0);
 }
 
+// Paused, the library answers every stream off and nothing is fetched: the
+// last frame stays, neither a half frame nor an empty one replaces it.
+TEST_F(FrameTest, APausedStreamKeepsTheLastFrame) {
+    fakevek::SetFrame(1);
+    QueueMarkers(1);
+    QueueRigids(1);
+    EXPECT_EQ(session.Poll(), 1);
+    fakevek::SetFrame(2);
+    QueueMarkers(2, 4);
+    EXPECT_EQ(session.Poll(), 0);  // frame 2's rigids still to come
+    fake().integers[VEK_STREAMING] = 0;
+    fakevek::EnableStreams(0);
+    fakevek::SetFrame(4);  // frames 3 and 4 came before the pause took effect
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(session.Poll(), 0);
+    ExpectFrame(1, 3, 2);
+    // Resumed: frame 2 completes with its rigids.
+    fake().integers[VEK_STREAMING] = 1;
+    fakevek::EnableStreams(1 | 2);
+    QueueRigids(2);
+    EXPECT_EQ(session.Poll(), 1);
+    ExpectFrame(2, 4, 2);
+}
+
 TEST_F(FrameTest, FlushMakesNoFramesUp) {
     // Connected to a server far into its run whose marker stream has not
     // brought anything yet: one empty frame with the server's number, not

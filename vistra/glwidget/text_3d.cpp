@@ -39,7 +39,8 @@ void DrawText3D(const QString& text, float x, float y, float z, const QString& f
     const glview::Matrix4 m = glview::multiply(projection, modelview);
     double clip[4];
     for (int r = 0; r < 4; ++r) clip[r] = m[r] * x + m[r + 4] * y + m[r + 8] * z + m[r + 12];
-    if (clip[3] == 0) return;
+    // A point behind the eye (w <= 0) would land mirrored on the window.
+    if (!(clip[3] > 0)) return;
     const double winX = viewport[0] + (clip[0] / clip[3] + 1) / 2 * viewport[2];
     const double winY = viewport[1] + (clip[1] / clip[3] + 1) / 2 * viewport[3];
     currentTarget->queueText(QPointF(winX, viewport[3] - winY), text, QFont(family, pointSize));

@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "data/data_dialog.h"
 #include "window/error_report.h"
@@ -138,12 +139,26 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     EXPECT_EQ(window.view()->selectedCamera, 4);
     EXPECT_TRUE(WaitFor([&] { return window.cameraBox()->currentIndex() == 4; }, 1000));
 
-    // Pause stops the stream, resume restarts it.
-    window.sl_Pause();
-    EXPECT_TRUE(window.paused());
-    EXPECT_TRUE(window.action(kPauseAction)->isChecked());
-    window.sl_Pause();
-    EXPECT_FALSE(window.paused());
+    // Pause stops the stream and keeps the last frame shown, also when
+    // frames were still queued as it came (here: 20 ms of frames left
+    // unread, as on a busy machine); resume restarts it.
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(WaitFor([&] { return !window.session().markers.empty(); }, 1000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        window.sl_Pause();
+        EXPECT_TRUE(window.paused());
+        EXPECT_TRUE(window.action(kPauseAction)->isChecked());
+        const int shown = window.session().lastFrame;
+        const std::size_t markers = window.session().markers.size();
+        WaitFor([] { return false; }, 100);
+        EXPECT_EQ(window.session().lastFrame, shown);
+        EXPECT_EQ(window.session().markers.size(), markers);
+        EXPECT_NE(window.trackerBar()->seenLabel()->text(), "0 / 0");
+        window.sl_Pause();
+        EXPECT_FALSE(window.paused());
+        EXPECT_TRUE(WaitFor([&] { return window.session().lastFrame > shown; }, 1000));
+    }
 
     EXPECT_NE(window.trackerBar()->seenLabel()->text(), "0 / 0");
     testing::internal::CaptureStdout();

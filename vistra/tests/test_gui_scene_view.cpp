@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -134,7 +135,7 @@ TEST_F(VistraSceneViewTest, MarkersByConditionLabelsLinksAndInformationLine) {
     session.trackers.emplace_back(vektk::kPointTracker, 3, 6);
     session.trackers.emplace_back(vektk::kPointTracker, 1, 6);
     session.markers = {Marker(0x3005, -1, 0.5f, 0, 100), Marker(0x1002, 1, 0.5f, 0, 101),
-                       Marker(0x1003, 0, 1.5f, 0, 0)};
+                       Marker(0x1003, 0, 1.5f, 0, 0), Marker(0x1004, 0, 0.5f, 5)};  // the last behind the eye
     session.markerNames = {"name", "", "hidden"};
     view->sceneLinks = {{0, 1}, {0, 2}};
     view->markerLabels = true;
@@ -160,6 +161,7 @@ TEST_F(VistraSceneViewTest, MarkersByConditionLabelsLinksAndInformationLine) {
     EXPECT_TRUE(texts.contains("3:5 (name)"));
     EXPECT_TRUE(texts.contains("1:2"));
     EXPECT_FALSE(texts.filter("hidden").size());
+    EXPECT_FALSE(texts.contains("1:4")) << "a label behind the eye";
     session.trackers.pop_back();
     frame();
     EXPECT_TRUE(view->frameTexts().contains("5 (name)"));
@@ -170,6 +172,21 @@ TEST_F(VistraSceneViewTest, MarkersByConditionLabelsLinksAndInformationLine) {
     frame();
     EXPECT_TRUE(view->frameTexts().contains("02:02  [ 1000.0  500.0  0.0  50.0 ]"))
         << view->frameTexts().join('|').toStdString();
+}
+
+// Ctrl + wheel through the widget (a press and a release reach the core):
+// the floor point under the pointer stays under it.
+TEST_F(VistraSceneViewTest, CtrlWheelZoomsTowardThePointer) {
+    look({0, 0, 0}, 6, 45);
+    const glview::Vec3f floor{1.5f, 0, 0.5f};
+    const QPoint at = pixelOf(floor);
+    QWheelEvent wheel(QPointF(at), view->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.get(), &wheel);
+    frame();
+    EXPECT_FLOAT_EQ(view->camera.r, 4);
+    EXPECT_GT(view->camera.center[0], 0.3f);
+    EXPECT_LE((pixelOf(floor) - at).manhattanLength(), 2) << "moved from the pointer";
 }
 
 TEST_F(VistraSceneViewTest, CameraWarningBarAndConesOfSelectedCameras) {

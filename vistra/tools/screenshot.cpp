@@ -43,17 +43,22 @@ int main(int argc, char** argv) {
     ConfigureGLWidget(window.view());
     if (mode == "multi") window.sl_MultiView();
     if (mode == "3d") {
-        // Seen from above and aside, markers drawn larger, labels on; the
-        // first body's markers and camera 2 (with its view cone) selected.
+        // Seen from above and aside, markers drawn larger, labels and
+        // camera stands on; once connected (connecting clears the
+        // selection), the wand's markers and camera 2 (with its view cone)
+        // selected.
         window.sl_SceneView();
         SceneWidget* scene = window.sceneView();
         scene->scale = 5;
         scene->markerLabels = true;
-        window.session().selectedCameras.Select(1);
+        scene->showCameraStands = true;
         scene->camera.rotation = {28, -35, 0};
         scene->camera.r = 7.5f;
-        for (int index = 0; index < 6; ++index)
-            window.session().selectedMarkers.Select(vektk::MarkerId(1, index));
+        QTimer::singleShot(waitMs / 2, [&] {
+            window.session().selectedCameras.Select(1);
+            for (int index = 0; index < 6; ++index)
+                window.session().selectedMarkers.Select(vektk::MarkerId(0, index));
+        });
     }
     DataDialog* data = window.dataDialog();
     if (mode == "data") {
