@@ -25,7 +25,6 @@ int LiveSession::connect(const std::string& server, bool slave, int timeoutMs) {
     sameClock_ = integer(VEK_SAME_CLOCK) != 0;
     clientId_ = integer(VEK_CLIENT_ID);
     streaming_ = false;
-    streams_ = VEK_DEFAULT_STREAMS;
     lost_ = 0;
     restarted_ = true;
     leds_.clear();
@@ -129,7 +128,6 @@ int LiveSession::setStreams(int mask) {
         if (const int code = request(Op::SetInteger, 0, vek_stream_key(s), on ? VEK_ON : VEK_OFF))
             return code;
     }
-    streams_ = mask;
     return 0;
 }
 

@@ -48,7 +48,6 @@ public:
     int freeTrackerId() const;  // the lowest id this program has not used
     bool slave() const { return slave_; }
     bool streaming() const { return streaming_; }
-    int streams() const { return streams_; }
     float frequency();
     int clientId() const { return clientId_; }
     bool sameClock() const { return sameClock_; }
@@ -73,7 +72,6 @@ private:
     bool sameClock_ = false;
     int clientId_ = 0;
     bool streaming_ = false;
-    int streams_ = VEK_DEFAULT_STREAMS;
     int lost_ = 0;
     bool restarted_ = true;  // no frame came since streaming started
     int32_t lastNumber_ = 0;

@@ -113,6 +113,7 @@ public:
     }
 
     void start(bool markers, bool rigids, bool peaks, bool detectors) {
+        started_ = true;
         const int mask = (markers ? VEK_MARKER_BIT : 0) | (rigids ? VEK_RIGID_BIT : 0) |
                          (peaks ? VEK_IMAGE_BIT : 0) | (detectors ? VEK_DETECTOR_BIT : 0);
         requireOpen();
@@ -124,6 +125,7 @@ public:
     }
 
     void stop() {
+        started_ = true;
         requireOpen();
         check(locked([](LiveSession& s) { return s.setStreaming(false); }),
               server_ + ": stopping the streams");
@@ -133,11 +135,7 @@ public:
     // `newest` and none came within the timeout.
     py::object next(std::optional<double> timeout, bool newest) {
         requireOpen();
-        if (!locked([](LiveSession& s) { return s.streaming(); })) {
-            const int streams = locked([](LiveSession& s) { return s.streams(); });
-            start(streams & VEK_MARKER_BIT, streams & VEK_RIGID_BIT, streams & VEK_IMAGE_BIT,
-                  streams & VEK_DETECTOR_BIT);
-        }
+        if (!started_) start(true, true, false, false);
         const auto begin = std::chrono::steady_clock::now();
         FrameRows rows;
         for (;;) {
@@ -209,6 +207,7 @@ private:
     LiveSession live_;
     std::string server_;
     CameraArrays cameras_;
+    bool started_ = false;  // by start() or stop(): frames() leaves the streams alone
 };
 
 struct FrameIterator {

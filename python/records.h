@@ -12,7 +12,8 @@
 
 namespace vekpy {
 
-struct MarkerRow {
+// Packed: no padding (of unknown content) in the array's items.
+struct __attribute__((packed)) MarkerRow {
     int32_t id;   // tracker id * 4096 + marker index
     int32_t led;  // -1 when this program did not define the marker's tracker
     float x, y, z;
