@@ -16,6 +16,10 @@ def run(example, *args, cwd):
 
 
 def test_examples(vekd, tmp_path):
+    readme = open(os.path.join(os.environ["VEK_EXAMPLES"], "..", "..", "README.md")).read()
+    with open(os.path.join(os.environ["VEK_EXAMPLES"], "print_markers.py")) as example:
+        assert "```python\n" + example.read() + "```" in readme, "the README shows print_markers.py as it is"
+
     server = vekd()
     lines = run("print_markers.py", server.address, cwd=tmp_path)
     assert len(lines) == 10
