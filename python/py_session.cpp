@@ -219,18 +219,13 @@ struct FrameIterator {
 }  // namespace
 
 void bindSession(py::module_& m) {
-    py::class_<Session>(m, "Session",
-                        "One connection to a vekd server, made by veksock.connect(). As master it\n"
-                        "defines trackers and sets the frequency; master or slave, it streams\n"
-                        "frames. Closed by close(), by leaving a `with` block, or when the object\n"
-                        "goes away.")
-        .def("close", &Session::close, "Closes the connection (the server removes a master's trackers).")
-        .def("__enter__", [](py::object self) { return self; })
-        .def("__exit__",
-             [](Session& s, const py::args&) {
-                 s.close();
-                 return false;
-             })
+    py::class_<Session> session(m, "Session",
+                                "One connection to a vekd server, made by veksock.connect(). As master it\n"
+                                "defines trackers and sets the frequency; master or slave, it streams\n"
+                                "frames. Closed by close(), by leaving a `with` block, or when the object\n"
+                                "goes away.");
+    closedByWith(session);
+    session.def("close", &Session::close, "Closes the connection (the server removes a master's trackers).")
         .def("load_tracker", &Session::loadTracker, py::arg("path"), py::arg("id") = py::none(),
              "Defines a tracker from a tracker file: a point tracker from a .pt file, a\n"
              "rigid body from a .rb file (LED, x y z lines in millimetres). Answers its\n"
@@ -301,9 +296,8 @@ void bindSession(py::module_& m) {
             return "<veksock.Session " + s.server() + (open ? "" : " (closed)") + ">";
         });
 
-    py::class_<FrameIterator>(m, "FrameIterator", "Frames as they come: see Session.frames().")
-        .def("__iter__", [](py::object self) { return self; })
-        .def("__next__", [](FrameIterator& it) { return it.session->next(it.timeout, false); });
+    bindIterator<FrameIterator>(m, "FrameIterator", "Frames as they come: see Session.frames().",
+                                [](FrameIterator& it) { return it.session->next(it.timeout, false); });
 
     m.def(
         "connect",

@@ -113,12 +113,13 @@ py::array_t<T> array(const std::vector<T>& v) {
 }  // namespace
 
 void bindTake(py::module_& m) {
-    py::class_<Take>(m, "Take",
-                     "A take recorded by vekrec, opened by veksock.open_take(). Opening reads it\n"
-                     "once from end to end; read() and chunks() then give its frames as arrays\n"
-                     "(FrameBlock). Reading forward is cheap; a range before the last one read\n"
-                     "reads the take again from its start.")
-        .def("read", &Take::read, py::arg("start") = 0, py::arg("stop") = py::none(),
+    py::class_<Take> take(m, "Take",
+                          "A take recorded by vekrec, opened by veksock.open_take(). Opening reads it\n"
+                          "once from end to end; read() and chunks() then give its frames as arrays\n"
+                          "(FrameBlock). Reading forward is cheap; a range before the last one read\n"
+                          "reads the take again from its start.");
+    closedByWith(take);
+    take.def("read", &Take::read, py::arg("start") = 0, py::arg("stop") = py::none(),
              "Frames start to stop (not included; negative counts from the end) as one\n"
              "FrameBlock; the whole take by default.")
         .def(
@@ -130,12 +131,6 @@ void bindTake(py::module_& m) {
             py::arg("size") = 1000,
             "The whole take as FrameBlocks of `size` frames (the last may be shorter).")
         .def("close", &Take::close, "Closes the file.")
-        .def("__enter__", [](py::object self) { return self; })
-        .def("__exit__",
-             [](Take& t, const py::args&) {
-                 t.close();
-                 return false;
-             })
         .def("__len__", [](const Take& t) { return t.frames().frames(); })
         .def_property_readonly("path", &Take::path)
         .def_property_readonly(
@@ -187,15 +182,14 @@ void bindTake(py::module_& m) {
                    (t.isOpen() ? "" : " (closed)") + ">";
         });
 
-    py::class_<ChunkIterator>(m, "ChunkIterator", "FrameBlocks one after another: see Take.chunks().")
-        .def("__iter__", [](py::object self) { return self; })
-        .def("__next__", [](ChunkIterator& it) {
-            const py::ssize_t n = it.take->frames().frames();
-            if (it.next >= n) throw py::stop_iteration();
-            const py::ssize_t start = it.next;
-            it.next = std::min(n, start + it.size);
-            return it.take->read(start, it.next);
-        });
+    bindIterator<ChunkIterator>(m, "ChunkIterator", "FrameBlocks one after another: see Take.chunks().",
+                                [](ChunkIterator& it) {
+                                    const py::ssize_t n = it.take->frames().frames();
+                                    if (it.next >= n) throw py::stop_iteration();
+                                    const py::ssize_t start = it.next;
+                                    it.next = std::min(n, start + it.size);
+                                    return it.take->read(start, it.next);
+                                });
 
     m.def(
         "open_take", [](const std::string& path) { return std::make_unique<Take>(path); }, py::arg("path"),

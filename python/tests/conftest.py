@@ -66,6 +66,12 @@ def vekd():
         server.stop()
 
 
+@pytest.fixture(scope="session")
+def vekrec():
+    """The recorder's path (the tests that need a take skip without it)."""
+    return os.environ.get("VEKREC") or pytest.skip("vekrec is not built")
+
+
 def body_positions(session, leds=range(6)):
     """The moving body's shape as a rigid body needs it: its LEDs' positions in
     one frame where all are seen, about their mean (millimetres)."""

@@ -15,7 +15,7 @@ def run(example, *args, cwd):
     return result.stdout.splitlines()
 
 
-def test_examples(vekd, tmp_path):
+def test_examples(vekd, vekrec, tmp_path):
     readme = open(os.path.join(os.environ["VEK_EXAMPLES"], "..", "..", "README.md")).read()
     with open(os.path.join(os.environ["VEK_EXAMPLES"], "print_markers.py")) as example:
         assert "```python\n" + example.read() + "```" in readme, "the README shows print_markers.py as it is"
@@ -30,7 +30,7 @@ def test_examples(vekd, tmp_path):
     assert found and int(found[1]) >= 100 and int(found[2]) > 0.9 * int(found[1])
     assert plt.imread(tmp_path / "body.png").shape == (420, 1000, 4)
 
-    recorded = subprocess.run([os.environ["VEKREC"], "-s", server.address, "-o", "room", "-t", "1"], cwd=tmp_path,
+    recorded = subprocess.run([vekrec, "-s", server.address, "-o", "room", "-t", "1"], cwd=tmp_path,
                               capture_output=True, text=True)
     assert recorded.returncode == 0, recorded.stderr
     lines = run("take_spread.py", "room.vektake", cwd=tmp_path)

@@ -2,8 +2,6 @@
 arrays vekd --replay serves for the same trackers; chunks, ranges and
 broken takes."""
 
-import os
-import shutil
 import subprocess
 
 import numpy as np
@@ -18,7 +16,7 @@ def define_trackers(session, body):
 
 
 @pytest.fixture(scope="module")
-def recorded(tmp_path_factory):
+def recorded(tmp_path_factory, vekrec):
     """A take of 2 s at 480 Hz, recorded as a slave beside a master with
     two trackers; the body's shape as the master defined it."""
     folder = tmp_path_factory.mktemp("take")
@@ -27,7 +25,7 @@ def recorded(tmp_path_factory):
         with veksock.connect(server.address) as master:
             body = body_positions(master)
             define_trackers(master, body)
-            run = subprocess.run([os.environ["VEKREC"], "-s", server.address, "-o", str(folder / "session"), "-t", "2"],
+            run = subprocess.run([vekrec, "-s", server.address, "-o", str(folder / "session"), "-t", "2"],
                                  capture_output=True, text=True)
             assert run.returncode == 0, run.stderr
             assert "as a slave" in run.stdout
