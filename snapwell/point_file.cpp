@@ -1,5 +1,6 @@
 #include "point_file.h"
 
+#include <printable_text.h>
 #include <text_scan.h>
 
 #include <fstream>
@@ -25,16 +26,14 @@ bool readPointFile(const std::string& path, std::vector<int>& leds, std::ostream
         return false;
     }
     std::string line;
-    int lineNumber = 0;
-    while (std::getline(in, line)) {
+    for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
         if (!line.empty() && line[0] == '#') continue;
         int led = 0;
         if (line.size() > kPointLineMax || !parsePointLine(line.data(), line.size(), led)) {
-            err << path << ':' << lineNumber << ": invalid string: " << line << '\n';
+            err << path << ':' << lineNumber << ": invalid string: " << vekwire::printable(line) << '\n';
             return false;
         }
         leds.push_back(led);
-        ++lineNumber;
     }
     return true;
 }

@@ -30,7 +30,9 @@ UniqueFd openRegularFile(const std::string& path, std::string& why) {
         return {};
     }
     if (!S_ISREG(st.st_mode)) {
+        fd.reset();
         why = std::string(kindOf(st.st_mode)) + ", not a regular file";
+        errno = 0;
         return {};
     }
     const int flags = ::fcntl(fd.get(), F_GETFL);

@@ -14,7 +14,8 @@ namespace vekwire {
 
 // The open descriptor, or an empty one with `why` set: the system's reason
 // ("No such file or directory") or what the path names instead ("a FIFO,
-// not a regular file"). Symbolic links are followed.
+// not a regular file"); errno is then the system's error, or 0 for a path
+// that names no regular file. Symbolic links are followed.
 UniqueFd openRegularFile(const std::string& path, std::string& why);
 
 struct FileCloser {
