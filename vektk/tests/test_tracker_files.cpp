@@ -321,6 +321,31 @@ TEST(AtomicFile, WritesAndReplacesKeepingPermissions) {
     EXPECT_EQ(
         std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
         1);
+
+    // Owner and group stay as well, where the process may give them: as
+    // root, a file of nobody's stays nobody's. So for the writer of streams.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    const uid_t owner = st.st_uid;
+    const gid_t group = st.st_gid;
+    const auto expectKept = [&](mode_t mode, const std::string& content) {
+        EXPECT_EQ(TempDir::Read(path), content);
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_EQ(st.st_uid, owner);
+        EXPECT_EQ(st.st_gid, group);
+    };
+    ::chmod(path.c_str(), 0604);
+    EXPECT_EQ(vektk::WriteFileAtomically(path, "newer\n").status, vektk::AtomicWriteStatus::Written);
+    expectKept(0604, "newer\n");
+    ::chmod(path.c_str(), 0620);
+    vektk::AtomicFileStream stream;
+    ASSERT_EQ(stream.Open(path).status, vektk::AtomicWriteStatus::Written);
+    ASSERT_TRUE(stream.Append("take\n"));
+    ASSERT_EQ(stream.Commit().status, vektk::AtomicWriteStatus::Written);
+    expectKept(0620, "take\n");
 }
 
 TEST(AtomicFile, FailuresLeaveTheTargetAndNoTemporaryFile) {
