@@ -1,9 +1,12 @@
 #include "point_file.h"
 
 #include <printable_text.h>
+#include <regular_file.h>
 #include <text_scan.h>
 
-#include <fstream>
+#include <cerrno>
+#include <cstring>
+#include <sstream>
 
 namespace snapwell {
 
@@ -20,11 +23,14 @@ bool parsePointLine(const char* text, std::size_t length, int& led) {
 }
 
 bool readPointFile(const std::string& path, std::vector<int>& leds, std::ostream& err) {
-    std::ifstream in(path);
-    if (!in) {
-        err << "error opening " << path << '\n';
+    // Only a regular file: a FIFO is refused, never waited on.
+    std::string text, why;
+    const vekwire::UniqueFd file = vekwire::openRegularFile(path, why);
+    if (!file.valid() || !vekwire::readAll(file.get(), text)) {
+        err << "error opening " << path << ": " << (file.valid() ? std::strerror(errno) : why) << '\n';
         return false;
     }
+    std::istringstream in(text);
     std::string line;
     for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
         if (!line.empty() && line[0] == '#') continue;

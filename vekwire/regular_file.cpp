@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -53,6 +54,19 @@ FileHandle openRegularFileStream(const std::string& path, std::string& why) {
     }
     fd.release();  // the stream owns it now
     return file;
+}
+
+bool readAll(int fd, std::string& out) {
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n == 0) return true;
+        if (n > 0) {
+            out.append(chunk, static_cast<size_t>(n));
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
 }
 
 }  // namespace vekwire

@@ -26,4 +26,8 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // The same as a stdio stream for reading; null with `why` set.
 FileHandle openRegularFileStream(const std::string& path, std::string& why);
 
+// Appends what is left to read of `fd` to `out`; false (errno set) on a
+// read error.
+bool readAll(int fd, std::string& out);
+
 }  // namespace vekwire

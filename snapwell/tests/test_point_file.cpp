@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace snapwell;
@@ -87,5 +88,10 @@ TEST_F(SnapwellPointFile, OverlongLineFailsInsteadOfDroppingTheRest) {
 
 TEST_F(SnapwellPointFile, MissingFile) {
     EXPECT_FALSE(readPointFile(path + ".none", leds, err));
-    EXPECT_EQ(err.str(), "error opening " + path + ".none\n");
+    EXPECT_EQ(err.str(), "error opening " + path + ".none: No such file or directory\n");
+    // A FIFO is refused at once instead of waiting for a writer.
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    err.str("");
+    EXPECT_FALSE(read());
+    EXPECT_EQ(err.str(), "error opening " + path + ": a FIFO, not a regular file\n");
 }

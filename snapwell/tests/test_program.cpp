@@ -308,7 +308,7 @@ TEST_F(SnapwellProgram, FailuresBeforeTheCapture) {
 
     const RunResult missing = run(address() + "4 none.pt");
     EXPECT_NE(missing.status, 0);
-    EXPECT_EQ(missing.err, "error opening none.pt\n");
+    EXPECT_EQ(missing.err, "error opening none.pt: No such file or directory\n");
     EXPECT_EQ(missing.out.find("point tracker:"), std::string::npos);  // no tracker made
 
     std::ofstream(dir / "empty.pt") << "# nothing\n";
