@@ -1,11 +1,12 @@
 #include "take_file.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "regular_file.h"
 
 namespace vektake {
 
@@ -33,9 +34,10 @@ bool collectLeds(const vekwire::FrameView& f, std::vector<int>& leds) {
 
 bool TakeFile::open(const std::string& path, std::string& error) {
     path_ = path;
-    fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string why;
+    fd_ = vekwire::openRegularFile(path, why);
     if (!fd_.valid()) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + why;
         return false;
     }
     reader_.reset();
@@ -81,7 +83,10 @@ std::string TakeFile::cutShort() const {
 
 bool scanTake(const std::string& path, Summary& out, std::string& error) {
     TakeFile file;
-    if (!file.open(path, error)) return false;
+    return file.open(path, error) && scanTake(file, out, error);
+}
+
+bool scanTake(TakeFile& file, Summary& out, std::string& error) {
     out = Summary{};
     Item item;
     int r;
@@ -91,8 +96,9 @@ bool scanTake(const std::string& path, Summary& out, std::string& error) {
         if (out.frames++ == 0) out.frequency = item.frame.header.frequency;
         out.peakSections |= (item.frame.header.mask & VEK_IMAGE_BIT) != 0;
         if ((file.reader().session().flags & kPeaksCarryLeds) && !collectLeds(item.frame, out.leds)) {
-            error = path + ": byte " + std::to_string(item.offset) + " (frame " + std::to_string(out.frames) +
-                    "): peaks name more than " + std::to_string(kMaxLeds) + " LEDs";
+            error = file.path() + ": byte " + std::to_string(item.offset) + " (frame " +
+                    std::to_string(out.frames) + "): peaks name more than " + std::to_string(kMaxLeds) +
+                    " LEDs";
             return false;
         }
     }

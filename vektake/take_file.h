@@ -13,7 +13,8 @@ namespace vektake {
 
 class TakeFile {
 public:
-    // False with "path: why" when the file cannot be opened.
+    // False with "path: why" when the file cannot be opened or is no
+    // regular file (a FIFO is refused, never waited on).
     bool open(const std::string& path, std::string& error);
     // 1: `item` holds the next record; 0: the file is over (cutShort()
     // says whether the take ended cleanly); -1: the take is broken or the
@@ -57,5 +58,9 @@ constexpr size_t kMaxLeds = VEK_MAX_MARKERS;
 // A take cut short is read up to its last whole frame and says so in
 // `cutShort`.
 bool scanTake(const std::string& path, Summary& out, std::string& error);
+// The same from an open take file, read from where it stands to its end.
+// A replay scans and plays one descriptor: what it checked is what it plays,
+// whatever happens to the path meanwhile.
+bool scanTake(TakeFile& file, Summary& out, std::string& error);
 
 }  // namespace vektake
