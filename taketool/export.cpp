@@ -161,6 +161,8 @@ int exportCsv(const Options& o, std::ostream& out, std::ostream& err, bool termi
     warnCutShort(walk, o.input, err);
     if (s.frames == 0) return failure(err, "no frame of " + o.input + " lies in that stretch; nothing written");
     if (o.leds) warnUnseen(*o.leds, s.seen, namingOf(walk.session().flags), err);
+    if (markerLines == 0 && o.leds)
+        return failure(err, "no marker of --leds " + o.leds->text + " in the take; nothing written");
     if ((poseLines && !rigids.commit(error)) || !markers.commit(error)) return failure(err, error);
     out << "vektake: wrote " << o.output << ": " << markerLines << " marker lines of " << s.frames << " frames, "
         << seconds(s.lastUs - s.firstUs) << std::endl;
