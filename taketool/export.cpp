@@ -74,6 +74,11 @@ int exportC3d(const Options& o, std::ostream& out, std::ostream& err, bool termi
         return failure(err, error);
     warnCutShort(walk, o.input, err);
     if (s.frames == 0) return failure(err, "no frame of " + o.input + " lies in that stretch; nothing written");
+    // Missed frames are written as frames with no point seen; a take that
+    // misses more than it holds is no steady recording.
+    if (s.missed > s.frames)
+        return failure(err, "the recorder missed " + std::to_string(s.missed) + " frames and kept " +
+                                std::to_string(s.frames) + "; C3D needs a steady rate (export to CSV)");
     const Naming naming = namingOf(walk.session().flags);
     std::vector<int> ids;
     if (!choosePoints(o, s, naming, ids, err, error)) return failure(err, error + "; nothing written");

@@ -3,13 +3,16 @@
 // where; nothing may crash, hang or read out of bounds. An input that
 // starts with '#' is taken as records to seal with valid checksums (u16
 // kind, u16 length, payload, ...), so that the fuzzer reaches the checks
-// of the records' content behind the checksum.
+// of the records' content behind the checksum. The LEDs the peaks name are
+// gathered as vekd --replay and vektake info gather them.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "crc32.h"
+#include "take_file.h"
 #include "take_reader.h"
 
 namespace {
@@ -47,13 +50,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size = records.size();
     }
     vektake::Reader reader;
+    std::vector<int> leds;
     const size_t split = size ? data[size - 1] % (size + 1) : 0;
     int r = 0;
     for (const auto& [from, len] : {std::pair{size_t{0}, split}, std::pair{split, size - split}}) {
         reader.feed(data + from, len);
         vektake::Item item;
         while ((r = reader.next(item)) == 1) {
+            if (reader.version() != vektake::kVersion) __builtin_trap();  // a record came: the header was read
             if (item.kind != vektake::Kind::Frame) continue;
+            // The LEDs the peaks name: sorted, unique, within the limit.
+            if (!vektake::collectPeakLeds(item.frame, leds) && leds.size() != vektake::kMaxLeds) __builtin_trap();
+            if (!std::is_sorted(leds.begin(), leds.end()) ||
+                std::adjacent_find(leds.begin(), leds.end()) != leds.end())
+                __builtin_trap();
             volatile uint8_t sink = 0;  // touch every record byte
             for (int s = 0; s < vekwire::kStreamCount; ++s)
                 for (size_t b = 0; b < item.frame.count[s] * vekwire::kRecordSize[s]; ++b)
