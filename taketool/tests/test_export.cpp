@@ -358,8 +358,13 @@ TEST(Export, GapsPlacedMarkersMissedFramesAndStretchesOfASlaveTake) {
               "frame,time_s,tracker,x,y,z,qw,qx,qy,qz\n"
               "1,0.000000,1,,,,,,,\n2,0.010000,1,2,0,0,1,0,0,0\n3,0.020000,1,,,,,,,\n6,0.050000,1,6,0,0,1,0,0,0\n"
               "7,0.060000,1,,,,,,,\n8,0.070000,1,8,0,0,1,0,0,0\n9,0.080000,1,,,,,,,\n10,0.090000,1,10,0,0,1,0,0,0\n");
-    EXPECT_EQ(dir.files(), (std::vector<std::string>{"all.c3d", "all.csv", "all_rigids.csv", "one.c3d",
-                                                     "part.c3d", "slave.vektake"}));
+    TakeFrame late = frames[1];
+    late.number = 50;
+    tooltest::writeFile(dir.path / "gaps.vektake", makeTake(0, 100, {frames[0], late}));
+    EXPECT_EQ(dir.vektake("export gaps.vektake -o gaps.c3d").err,
+              "vektake: error: the recorder missed 48 frames and kept 2; C3D needs a steady rate (export to CSV)\n");
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"all.c3d", "all.csv", "all_rigids.csv", "gaps.vektake",
+                                                     "one.c3d", "part.c3d", "slave.vektake"}));
 }
 
 TEST(Export, TakesOfMoreThan65535FramesCountThemAsTheFormatSays) {
