@@ -60,12 +60,18 @@ std::string payload(int32_t number, double hz, int leds, int peaks) {
     rigid.word = 6;
     std::vector<ImageRecord> images(peaks);
     for (int k = 0; k < peaks; ++k)
-        images[k] = {k % leds, number, k % kCameras, (k / kCameras) % 2, 3, 0,
-                     static_cast<float>((k * 37 % 1000) / 1000.0), 500.0f};
+        images[k] = {k % leds,
+                     number,
+                     k % kCameras,
+                     (k / kCameras) % 2,
+                     3,
+                     0,
+                     static_cast<float>((k * 37 % 1000) / 1000.0),
+                     500.0f};
     std::vector<DetectorRecord> detectors(2 * kCameras);
     for (int d = 0; d < 2 * kCameras; ++d)
-        detectors[d] = {d, number, d / 2, d % 2, peaks / (2 * kCameras), VEK_DETECTOR_PIXELS, 100, 0.05f, 900,
-                        60000};
+        detectors[d] = {d,   number, d / 2, d % 2, peaks / (2 * kCameras), VEK_DETECTOR_PIXELS,
+                        100, 0.05f,  900,   60000};
     std::string sections;
     vekwire::encodeSection(sections, markers.data(), leds, sizeof(MarkerRecord));
     vekwire::encodeSection(sections, &rigid, 1, sizeof rigid);
@@ -94,7 +100,8 @@ bool makeTake(const std::string& path, int frames, double hz, int leds, int peak
         const std::string p = payload(f, hz, leds, peaks);
         const auto* data = reinterpret_cast<const uint8_t*>(p.data());
         vekwire::FrameView view;
-        if (!vekwire::decodeFrame(data, p.size(), view, why) || !writer.frame(data, p.size(), view, out, why)) {
+        if (!vekwire::decodeFrame(data, p.size(), view, why) ||
+            !writer.frame(data, p.size(), view, out, why)) {
             std::fprintf(stderr, "bench_take_export: frame %d: %s\n", f, why.c_str());
             return false;
         }
@@ -145,8 +152,8 @@ int main(int argc, char** argv) {
     const std::string take = (dir / "take.vektake").string();
     int status = 0;
     if (!makeTake(take, frames, hz, leds, peaks)) status = 1;
-    std::printf("take: %d frames at %g Hz (%g s), %d LEDs, %d peaks per frame, %.0f MB\n", frames, hz, seconds,
-                leds, peaks, status ? 0.0 : static_cast<double>(fs::file_size(take)) / 1e6);
+    std::printf("take: %d frames at %g Hz (%g s), %d LEDs, %d peaks per frame, %.0f MB\n", frames, hz,
+                seconds, leds, peaks, status ? 0.0 : static_cast<double>(fs::file_size(take)) / 1e6);
     for (const char* ending : {"c3d", "csv"}) {
         if (status) break;
         const std::string out = (dir / (std::string("take.") + ending)).string();

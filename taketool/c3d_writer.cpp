@@ -13,7 +13,7 @@ static_assert(std::endian::native == std::endian::little, "C3D here is written i
 namespace {
 
 constexpr size_t kBlock = 512;
-constexpr uint8_t kIntel = 84;         // 83 + processor type 1
+constexpr uint8_t kIntel = 84;  // 83 + processor type 1
 constexpr size_t kMaxParameterBlocks = 255;
 constexpr size_t kPerParameter = 255;  // strings in one LABELS or DESCRIPTIONS parameter
 constexpr int64_t kMaxWord = 65535;

@@ -38,25 +38,29 @@ int runCut(const Options& o, std::ostream& out, std::ostream& err, bool terminal
     Progress progress(out, terminal);
     progress.stage("cutting " + o.input);
     Cut cut;
-    const bool read = walk.run({o.fromUs, o.toUs}, progress, [&](const WalkedFrame& f, std::string& why) {
-        std::string& b = file.buffer();
-        const size_t before = b.size();
-        if (cut.frames++ == 0) {
-            begin(walk, f.timeUs, b);
-            cut.firstNumber = f.number;
-            cut.firstUs = f.timeUs;
-        } else {
-            cut.dropped += static_cast<uint64_t>(f.number - cut.lastNumber - 1);
-        }
-        vektake::appendFrame(b, f.payload, f.size);
-        cut.lastNumber = f.number;
-        cut.lastUs = f.timeUs;
-        cut.bytes += b.size() - before;
-        return file.flush(why);
-    }, error);
+    const bool read = walk.run(
+        {o.fromUs, o.toUs}, progress,
+        [&](const WalkedFrame& f, std::string& why) {
+            std::string& b = file.buffer();
+            const size_t before = b.size();
+            if (cut.frames++ == 0) {
+                begin(walk, f.timeUs, b);
+                cut.firstNumber = f.number;
+                cut.firstUs = f.timeUs;
+            } else {
+                cut.dropped += static_cast<uint64_t>(f.number - cut.lastNumber - 1);
+            }
+            vektake::appendFrame(b, f.payload, f.size);
+            cut.lastNumber = f.number;
+            cut.lastUs = f.timeUs;
+            cut.bytes += b.size() - before;
+            return file.flush(why);
+        },
+        error);
     progress.finish();
     if (!read) return failure(err, error);
-    if (cut.frames == 0) return failure(err, "no frame of " + o.input + " lies in that stretch; nothing written");
+    if (cut.frames == 0)
+        return failure(err, "no frame of " + o.input + " lies in that stretch; nothing written");
     const int64_t duration = since(cut.lastUs, cut.firstUs);
     const size_t before = file.buffer().size();
     vektake::appendEnd(file.buffer(), {cut.frames, static_cast<uint32_t>(cut.dropped), duration});

@@ -67,13 +67,17 @@ int exportC3d(const Options& o, std::ostream& out, std::ostream& err, bool termi
     const Stretch stretch{o.fromUs, o.toUs};
     Survey s;
     progress.stage("reading " + o.input + " (1 of 2)");
-    if (!walk.run(stretch, progress, [&](const WalkedFrame& f, std::string&) {
-            s.add(f, false);
-            return true;
-        }, error))
+    if (!walk.run(
+            stretch, progress,
+            [&](const WalkedFrame& f, std::string&) {
+                s.add(f, false);
+                return true;
+            },
+            error))
         return failure(err, error);
     warnCutShort(walk, o.input, err);
-    if (s.frames == 0) return failure(err, "no frame of " + o.input + " lies in that stretch; nothing written");
+    if (s.frames == 0)
+        return failure(err, "no frame of " + o.input + " lies in that stretch; nothing written");
     // Missed frames are written as frames with no point seen; a take that
     // misses more than it holds is no steady recording.
     if (s.missed > s.frames)
@@ -93,8 +97,8 @@ int exportC3d(const Options& o, std::ostream& out, std::ostream& err, bool termi
     layout.firstNumber = s.firstNumber;
     layout.lastNumber = s.lastNumber;
     if (s.rateChangesAt)
-        warning(err, "the rate changes at frame " + std::to_string(s.rateChangesAt) + " to " + hertz(s.otherRate) +
-                         "; POINT:RATE is the first, " + hertz(layout.rate));
+        warning(err, "the rate changes at frame " + std::to_string(s.rateChangesAt) + " to " +
+                         hertz(s.otherRate) + "; POINT:RATE is the first, " + hertz(layout.rate));
     if (!c3d::head(layout, file.buffer(), error)) return failure(err, error + "; nothing written");
 
     // Frames the recorder missed are frames of the file too, with no point seen.
@@ -102,22 +106,25 @@ int exportC3d(const Options& o, std::ostream& out, std::ostream& err, bool termi
     const std::vector<c3d::Point> gap(ids.size());
     int64_t next = s.firstNumber;
     progress.stage("writing " + o.output + " (2 of 2)");
-    const bool written = walk.run(stretch, progress, [&](const WalkedFrame& f, std::string& why) {
-        if (f.number < next || f.number > s.lastNumber) {
-            why = o.input + " changed while it was read";
-            return false;
-        }
-        for (; next < f.number; ++next) c3d::appendFrame(file.buffer(), gap);
-        std::fill(points.begin(), points.end(), c3d::Point{});
-        for (uint32_t i = 0; i < f.frame.count[vek_stream_index(VEK_MARKERS)]; ++i) {
-            const MarkerRecord m = markerAt(f, i);
-            const auto at = std::lower_bound(ids.begin(), ids.end(), m.id);
-            if (at != ids.end() && *at == m.id) points[at - ids.begin()] = c3d::pointOf(m, layout.scale);
-        }
-        c3d::appendFrame(file.buffer(), points);
-        ++next;
-        return file.flush(why);
-    }, error);
+    const bool written = walk.run(
+        stretch, progress,
+        [&](const WalkedFrame& f, std::string& why) {
+            if (f.number < next || f.number > s.lastNumber) {
+                why = o.input + " changed while it was read";
+                return false;
+            }
+            for (; next < f.number; ++next) c3d::appendFrame(file.buffer(), gap);
+            std::fill(points.begin(), points.end(), c3d::Point{});
+            for (uint32_t i = 0; i < f.frame.count[vek_stream_index(VEK_MARKERS)]; ++i) {
+                const MarkerRecord m = markerAt(f, i);
+                const auto at = std::lower_bound(ids.begin(), ids.end(), m.id);
+                if (at != ids.end() && *at == m.id) points[at - ids.begin()] = c3d::pointOf(m, layout.scale);
+            }
+            c3d::appendFrame(file.buffer(), points);
+            ++next;
+            return file.flush(why);
+        },
+        error);
     progress.finish();
     if (written && next != s.lastNumber + 1) error = o.input + " changed while it was read";
     if (!written || next != s.lastNumber + 1 || !file.commit(error)) return failure(err, error);
@@ -137,41 +144,47 @@ int exportCsv(const Options& o, std::ostream& out, std::ostream& err, bool termi
     markers.buffer() += csv::kMarkerHeader;
     Survey s;
     uint64_t markerLines = 0, poseLines = 0;
-    const bool written = walk.run({o.fromUs, o.toUs}, progress, [&](const WalkedFrame& f, std::string& why) {
-        if (s.frames == 0 && o.leds && !selectionFits(*o.leds, namingOf(walk.session().flags), why))
-            return false;
-        s.add(f, false);
-        const Naming naming = namingOf(walk.session().flags);
-        const std::string prefix = csv::framePrefix(f.number, f.timeUs);
-        for (uint32_t i = 0; i < f.frame.count[vek_stream_index(VEK_MARKERS)]; ++i) {
-            const MarkerRecord m = markerAt(f, i);
-            if (o.leds && !selects(*o.leds, m.id, naming)) continue;
-            csv::appendMarker(markers.buffer(), prefix, csvName(m.id, naming), m);
-            ++markerLines;
-        }
-        const int rigidStream = vek_stream_index(VEK_RIGIDS);
-        if (f.frame.count[rigidStream] && poseLines == 0) {
-            if (!rigids.open(csv::rigidsPath(o.output), walk, why)) return false;
-            rigids.buffer() += csv::kRigidHeader;
-        }
-        for (uint32_t i = 0; i < f.frame.count[rigidStream]; ++i, ++poseLines) {
-            RigidRecord r;
-            std::memcpy(&r, f.frame.records[rigidStream] + size_t{i} * sizeof r, sizeof r);
-            csv::appendRigid(rigids.buffer(), prefix, r);
-        }
-        return markers.flush(why) && (poseLines == 0 || rigids.flush(why));
-    }, error);
+    const bool written = walk.run(
+        {o.fromUs, o.toUs}, progress,
+        [&](const WalkedFrame& f, std::string& why) {
+            if (s.frames == 0 && o.leds && !selectionFits(*o.leds, namingOf(walk.session().flags), why))
+                return false;
+            s.add(f, false);
+            const Naming naming = namingOf(walk.session().flags);
+            const std::string prefix = csv::framePrefix(f.number, f.timeUs);
+            for (uint32_t i = 0; i < f.frame.count[vek_stream_index(VEK_MARKERS)]; ++i) {
+                const MarkerRecord m = markerAt(f, i);
+                if (o.leds && !selects(*o.leds, m.id, naming)) continue;
+                csv::appendMarker(markers.buffer(), prefix, csvName(m.id, naming), m);
+                ++markerLines;
+            }
+            const int rigidStream = vek_stream_index(VEK_RIGIDS);
+            if (f.frame.count[rigidStream] && poseLines == 0) {
+                if (!rigids.open(csv::rigidsPath(o.output), walk, why)) return false;
+                rigids.buffer() += csv::kRigidHeader;
+            }
+            for (uint32_t i = 0; i < f.frame.count[rigidStream]; ++i, ++poseLines) {
+                RigidRecord r;
+                std::memcpy(&r, f.frame.records[rigidStream] + size_t{i} * sizeof r, sizeof r);
+                csv::appendRigid(rigids.buffer(), prefix, r);
+            }
+            return markers.flush(why) && (poseLines == 0 || rigids.flush(why));
+        },
+        error);
     progress.finish();
     if (!written) return failure(err, error);
     warnCutShort(walk, o.input, err);
-    if (s.frames == 0) return failure(err, "no frame of " + o.input + " lies in that stretch; nothing written");
+    if (s.frames == 0)
+        return failure(err, "no frame of " + o.input + " lies in that stretch; nothing written");
     if (o.leds) warnUnseen(*o.leds, s.seen, namingOf(walk.session().flags), err);
     if (markerLines == 0 && o.leds)
         return failure(err, "no marker of --leds " + o.leds->text + " in the take; nothing written");
     if ((poseLines && !rigids.commit(error)) || !markers.commit(error)) return failure(err, error);
-    out << "vektake: wrote " << o.output << ": " << markerLines << " marker lines of " << s.frames << " frames, "
-        << seconds(s.lastUs - s.firstUs) << std::endl;
-    if (poseLines) out << "vektake: wrote " << csv::rigidsPath(o.output) << ": " << poseLines << " pose lines" << std::endl;
+    out << "vektake: wrote " << o.output << ": " << markerLines << " marker lines of " << s.frames
+        << " frames, " << seconds(s.lastUs - s.firstUs) << std::endl;
+    if (poseLines)
+        out << "vektake: wrote " << csv::rigidsPath(o.output) << ": " << poseLines << " pose lines"
+            << std::endl;
     return kExitSuccess;
 }
 

@@ -37,7 +37,8 @@ bool FrameWalk::open(const std::string& path, std::string& error) {
     return true;
 }
 
-bool FrameWalk::run(const Stretch& stretch, Progress& progress, const FrameVisitor& visit, std::string& error) {
+bool FrameWalk::run(const Stretch& stretch, Progress& progress, const FrameVisitor& visit,
+                    std::string& error) {
     if (started_ && !file_.rewind()) {
         error = file_.error();
         return false;
@@ -66,7 +67,8 @@ bool FrameWalk::run(const Stretch& stretch, Progress& progress, const FrameVisit
         if (!inside && timeUs >= *stretch.fromUs) inside = true;
         if (inside && stretch.toUs && timeUs >= *stretch.toUs) return true;
         if (!inside) continue;
-        const WalkedFrame walked{item.frame, item.payload, item.size, int64_t{h.frame} - firstNumber + 1, timeUs};
+        const WalkedFrame walked{item.frame, item.payload, item.size, int64_t{h.frame} - firstNumber + 1,
+                                 timeUs};
         if (!visit(walked, error)) return false;
     }
     if (r < 0) {

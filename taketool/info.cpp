@@ -14,7 +14,8 @@ std::string utc(int64_t unixUs) {
     const time_t t = static_cast<time_t>(unixUs / 1000000);
     struct tm parts {};
     char text[40];
-    if (!gmtime_r(&t, &parts) || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts)) return "?";
+    if (!gmtime_r(&t, &parts) || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts))
+        return "?";
     return text;
 }
 
@@ -35,7 +36,8 @@ std::string numbers(const std::vector<int>& ids) {
     for (size_t i = 0; i < ids.size();) {
         size_t j = i;
         while (j + 1 < ids.size() && ids[j + 1] == ids[j] + 1) ++j;
-        out += (out.empty() ? "" : ", ") + std::to_string(ids[i]) + (j > i ? "-" + std::to_string(ids[j]) : "");
+        out +=
+            (out.empty() ? "" : ", ") + std::to_string(ids[i]) + (j > i ? "-" + std::to_string(ids[j]) : "");
         i = j + 1;
     }
     return out;
@@ -63,11 +65,14 @@ int runInfo(const Options& o, std::ostream& out, std::ostream& err, bool termina
     progress.stage("reading " + o.input);
     Survey s;
     bool peakLeds = false;
-    const bool read = walk.run({}, progress, [&](const WalkedFrame& f, std::string&) {
-        peakLeds = walk.session().flags & vektake::kPeaksCarryLeds;
-        s.add(f, peakLeds);
-        return true;
-    }, error);
+    const bool read = walk.run(
+        {}, progress,
+        [&](const WalkedFrame& f, std::string&) {
+            peakLeds = walk.session().flags & vektake::kPeaksCarryLeds;
+            s.add(f, peakLeds);
+            return true;
+        },
+        error);
     progress.finish();
     if (!read) return failure(err, error);
 
@@ -86,9 +91,11 @@ int runInfo(const Options& o, std::ostream& out, std::ostream& err, bool termina
     out << ", " << s.missed << " dropped at recording\n";
     out << "streams:      " << streams(s.streams, peakLeds) << '\n';
     printMarkers(s, naming, out);
-    out << "rigid bodies: " << s.rigids.size() << (s.rigids.empty() ? "" : " (trackers " + numbers(s.rigids) + ")")
-        << '\n';
-    if (peakLeds) out << "peak LEDs:    " << s.peakLeds.size() << (s.peakLeds.empty() ? "" : " (" + numbers(s.peakLeds) + ")") << '\n';
+    out << "rigid bodies: " << s.rigids.size()
+        << (s.rigids.empty() ? "" : " (trackers " + numbers(s.rigids) + ")") << '\n';
+    if (peakLeds)
+        out << "peak LEDs:    " << s.peakLeds.size()
+            << (s.peakLeds.empty() ? "" : " (" + numbers(s.peakLeds) + ")") << '\n';
     if (s.moreIds) out << "              (more ids than " << kMaxIds << "; the lists stop there)\n";
     const std::string cut = walk.cutShort();
     out << "end:          " << (cut.empty() ? "complete" : cut) << std::flush;

@@ -18,7 +18,8 @@ bool endsWith(const std::string& s, const char* ending) {
     return true;
 }
 
-bool readSeconds(const std::string& name, const std::string& v, std::optional<int64_t>& out, std::string& error) {
+bool readSeconds(const std::string& name, const std::string& v, std::optional<int64_t>& out,
+                 std::string& error) {
     double s = -1;  // read whatever the locale: "." is the decimal separator
     const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), s);
     if (ec != std::errc() || end != v.data() + v.size() || !(s >= 0 && s <= kMaxSeconds)) {

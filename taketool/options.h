@@ -16,7 +16,7 @@ enum class Format { C3d, Csv };
 struct Options {
     Command command = Command::Info;
     std::string input;
-    std::string output;  // -o: cut and export
+    std::string output;           // -o: cut and export
     Format format = Format::C3d;  // export: from the ending of -o
     // --from / --to: microseconds from the take's first frame.
     std::optional<int64_t> fromUs, toUs;

@@ -11,7 +11,9 @@ namespace {
 
 constexpr int kMaxTracker = 65535;
 
-bool isLed(int markerId, Naming naming) { return naming == Naming::Leds && vek_marker_tracker(markerId) == 0; }
+bool isLed(int markerId, Naming naming) {
+    return naming == Naming::Leds && vek_marker_tracker(markerId) == 0;
+}
 
 std::string trackerIndex(int markerId) {
     return std::to_string(vek_marker_tracker(markerId)) + ":" + std::to_string(vek_marker_index(markerId));
@@ -45,7 +47,8 @@ Naming namingOf(uint32_t sessionFlags) {
 }
 
 std::string pointLabel(int markerId, Naming naming) {
-    return isLed(markerId, naming) ? "LED" + std::to_string(vek_marker_index(markerId)) : trackerIndex(markerId);
+    return isLed(markerId, naming) ? "LED" + std::to_string(vek_marker_index(markerId))
+                                   : trackerIndex(markerId);
 }
 
 std::string pointDescription(int markerId, Naming naming) {
@@ -96,8 +99,9 @@ bool selectionFits(const PointSelection& selection, Naming naming, std::string& 
     if (naming == Naming::Leds) return true;
     for (const PointSelection::Range& r : selection.ranges) {
         if (r.tracker < 0) {
-            error = "--leds " + selection.text +
-                    ": this take was recorded as a slave; its markers are named tracker:index (see vektake info)";
+            error =
+                "--leds " + selection.text +
+                ": this take was recorded as a slave; its markers are named tracker:index (see vektake info)";
             return false;
         }
     }

@@ -46,8 +46,9 @@ public:
     const std::string& error() const { return error_; }
     bool ended() const { return stage_ == Stage::Ended; }
     uint32_t frames() const { return frames_; }  // whole frames read so far
-    uint16_t version() const { return version_; }  // the file header's, once read (else 0)
     uint64_t offset() const { return offset_; }  // where the next record starts
+    // The file header's version, once read (else 0).
+    uint16_t version() const { return version_; }
     const Session& session() const { return session_; }
     const std::vector<Camera>& cameras() const { return cameras_; }
     void reset();

@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::vector<const char*> argv = {"vektake"};
         for (const std::string& a : args) argv.push_back(a.c_str());
         std::ostringstream stdout_, stderr_;
-        const int status = taketool::runVektake(static_cast<int>(argv.size()), argv.data(), stdout_, stderr_, false);
+        const int status =
+            taketool::runVektake(static_cast<int>(argv.size()), argv.data(), stdout_, stderr_, false);
         const std::string err = stderr_.str();
         if (status != 0 && status != 1) __builtin_trap();
         if (status == 1 && err.find("vektake: error: ") == std::string::npos) __builtin_trap();

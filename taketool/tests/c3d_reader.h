@@ -25,7 +25,8 @@ public:
     // False with the reason when the bytes are not a C3D file this reads.
     bool read(std::string bytes, std::string& why) {
         bytes_ = std::move(bytes);
-        if (bytes_.size() < 512 || static_cast<uint8_t>(bytes_[1]) != 0x50) return fail("not a C3D header", why);
+        if (bytes_.size() < 512 || static_cast<uint8_t>(bytes_[1]) != 0x50)
+            return fail("not a C3D header", why);
         const size_t start = (static_cast<uint8_t>(bytes_[0]) - size_t{1}) * 512;
         if (start + 4 > bytes_.size()) return fail("no parameter section", why);
         blocks = static_cast<uint8_t>(bytes_[start + 2]);

@@ -73,7 +73,8 @@ std::map<int, std::string> servedMarkers(vekd::testing::RawClient& c) {
 std::string markersOf(const std::string& payload) {
     vekwire::FrameView f;
     std::string error;
-    EXPECT_TRUE(vekwire::decodeFrame(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(), f, error));
+    EXPECT_TRUE(
+        vekwire::decodeFrame(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(), f, error));
     std::string markers(reinterpret_cast<const char*>(f.records[0]), f.count[0] * sizeof(MarkerRecord));
     for (size_t at = 4; at < markers.size(); at += sizeof(MarkerRecord)) std::memset(&markers[at], 0, 4);
     return markers;
@@ -86,7 +87,8 @@ TEST(Cut, ACutHoldsExactlyTheFramesAskedForAndReplays) {
     writeFile(dir.path / "take.vektake", simulatedTake());
     const RunResult r = dir.vektake("cut take.vektake -o cut.vektake --from 0.25 --to 0.5");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("vektake: wrote cut.vektake: 120 frames (121 to 240 of the take), ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("vektake: wrote cut.vektake: 120 frames (121 to 240 of the take), ", 0), 0u)
+        << r.out;
 
     // Frames 121-240: those from 0.25 s after the first frame to before 0.5 s.
     const Frames take = framesOf((dir.path / "take.vektake").string());
@@ -96,7 +98,8 @@ TEST(Cut, ACutHoldsExactlyTheFramesAskedForAndReplays) {
     EXPECT_LT(take.times[119] - take.times[0], 250000);
     EXPECT_LT(take.times[239] - take.times[0], 500000);
     EXPECT_GE(take.times[240] - take.times[0], 500000);
-    EXPECT_EQ(cut.payloads, std::vector<std::string>(take.payloads.begin() + 120, take.payloads.begin() + 240))
+    EXPECT_EQ(cut.payloads,
+              std::vector<std::string>(take.payloads.begin() + 120, take.payloads.begin() + 240))
         << "the frame records byte for byte";
     EXPECT_EQ(cut.session.flags, take.session.flags);
     ASSERT_EQ(cut.cameras.size(), take.cameras.size());
@@ -142,7 +145,8 @@ TEST(Cut, BrokenTakesWritingOverTheTakeAndBadCommandLinesAreRefusedClearly) {
     }
     EXPECT_EQ(dir.vektake("export foreign.txt -o f.csv").err,
               "vektake: error: foreign.txt: byte 0: not a take file\n");
-    EXPECT_EQ(dir.vektake("info missing.vektake").err, "vektake: error: missing.vektake: No such file or directory\n");
+    EXPECT_EQ(dir.vektake("info missing.vektake").err,
+              "vektake: error: missing.vektake: No such file or directory\n");
 
     // A take cut short: info says where; a cut of it is a whole take.
     const RunResult info = dir.vektake("info short.vektake");
@@ -173,8 +177,9 @@ TEST(Cut, BrokenTakesWritingOverTheTakeAndBadCommandLinesAreRefusedClearly) {
               "vektake: error: no frame of take.vektake lies in that stretch; nothing written\n");
     EXPECT_EQ(dir.vektake("export take.vektake -o nowhere/x.csv").err,
               "vektake: error: cannot write nowhere/x.csv: No such file or directory\n");
-    EXPECT_EQ(dir.files(), (std::vector<std::string>{"damaged.vektake", "foreign.txt", "linked.c3d", "short.vektake",
-                                                     "symbolic.vektake", "take.vektake", "whole.vektake"}))
+    EXPECT_EQ(dir.files(),
+              (std::vector<std::string>{"damaged.vektake", "foreign.txt", "linked.c3d", "short.vektake",
+                                        "symbolic.vektake", "take.vektake", "whole.vektake"}))
         << "no file, temporary or not, from a refusal";
 
     const std::map<std::string, std::string> usage = {
@@ -184,7 +189,8 @@ TEST(Cut, BrokenTakesWritingOverTheTakeAndBadCommandLinesAreRefusedClearly) {
         {"info take.vektake other.vektake", "one take file only: other.vektake"},
         {"info take.vektake -o x.csv", "info takes the take file only"},
         {"cut take.vektake", "-o FILE is needed"},
-        {"cut take.vektake -o c.vektake --leds 1", "--leds is for export only (a cut keeps every stream whole)"},
+        {"cut take.vektake -o c.vektake --leds 1",
+         "--leds is for export only (a cut keeps every stream whole)"},
         {"cut take.vektake -o c.vektake --from 2 --to 1", "--to must come after --from"},
         {"cut take.vektake -o c.vektake --from -1", "--from needs a number of seconds from 0: -1"},
         {"cut take.vektake -o c.vektake --to 1,5", "--to needs a number of seconds from 0: 1,5"},

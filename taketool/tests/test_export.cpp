@@ -156,7 +156,8 @@ void expectLayout(const c3dtest::File& c3d, size_t points, int64_t first, int64_
     EXPECT_EQ(c3d.list("LABELS").size(), points);
     EXPECT_EQ(c3d.list("DESCRIPTIONS").size(), points);
     EXPECT_EQ(c3d.frames(), frames);
-    EXPECT_EQ(c3d.dataBytes(), static_cast<size_t>(frames) * points * 16) << "frames of 16-byte points, nothing else";
+    EXPECT_EQ(c3d.dataBytes(), static_cast<size_t>(frames) * points * 16)
+        << "frames of 16-byte points, nothing else";
     EXPECT_EQ(c3d.number("POINT:RATE"), rate);
     EXPECT_EQ(c3d.headerFloat(11), rate);
     EXPECT_LT(c3d.number("POINT:SCALE"), 0) << "floating-point data";
@@ -167,10 +168,12 @@ void expectLayout(const c3dtest::File& c3d, size_t points, int64_t first, int64_
     EXPECT_EQ(c3d.integers("ANALOG:USED"), std::vector<uint16_t>{0});
     EXPECT_EQ(c3d.word(3), 0) << "no analog measurements";
     const int64_t last = first + frames - 1;
-    EXPECT_EQ(c3d.integers("TRIAL:ACTUAL_START_FIELD"),
-              (std::vector<uint16_t>{static_cast<uint16_t>(first & 0xFFFF), static_cast<uint16_t>(first >> 16)}));
-    EXPECT_EQ(c3d.integers("TRIAL:ACTUAL_END_FIELD"),
-              (std::vector<uint16_t>{static_cast<uint16_t>(last & 0xFFFF), static_cast<uint16_t>(last >> 16)}));
+    EXPECT_EQ(
+        c3d.integers("TRIAL:ACTUAL_START_FIELD"),
+        (std::vector<uint16_t>{static_cast<uint16_t>(first & 0xFFFF), static_cast<uint16_t>(first >> 16)}));
+    EXPECT_EQ(
+        c3d.integers("TRIAL:ACTUAL_END_FIELD"),
+        (std::vector<uint16_t>{static_cast<uint16_t>(last & 0xFFFF), static_cast<uint16_t>(last >> 16)}));
     if (last <= 65535) {
         EXPECT_EQ(c3d.word(4), first);
         EXPECT_EQ(c3d.word(5), last);
@@ -181,7 +184,8 @@ void expectLayout(const c3dtest::File& c3d, size_t points, int64_t first, int64_
 }
 
 // A point of the file against the marker record it came from.
-void expectPoint(const std::array<float, 4>& p, const MarkerRecord* m, float scale, const std::string& where) {
+void expectPoint(const std::array<float, 4>& p, const MarkerRecord* m, float scale,
+                 const std::string& where) {
     if (!m || !(m->cond > 0)) {
         EXPECT_EQ(p, (std::array<float, 4>{0, 0, 0, -1})) << where << ": not seen";
         return;
@@ -224,13 +228,15 @@ TEST(Export, ARecordedTakeComesBackWholeFromC3dAndCsv) {
 
     const RunResult info = dir.vektake("info take.vektake");
     EXPECT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.out.find("markers:      " + std::to_string(seen.size()) + " seen of 32: LEDs "), std::string::npos)
+    EXPECT_NE(info.out.find("markers:      " + std::to_string(seen.size()) + " seen of 32: LEDs "),
+              std::string::npos)
         << info.out;
     EXPECT_NE(info.out.find("named by LED (recorded as master"), std::string::npos) << info.out;
 
     const RunResult exported = dir.vektake("export take.vektake -o take.c3d");
     ASSERT_EQ(exported.status, 0) << exported.err;
-    EXPECT_EQ(exported.out.rfind("vektake: wrote take.c3d: " + std::to_string(seen.size()) + " points, ", 0), 0u)
+    EXPECT_EQ(exported.out.rfind("vektake: wrote take.c3d: " + std::to_string(seen.size()) + " points, ", 0),
+              0u)
         << exported.out;
     const c3dtest::File c3d = readC3d(dir.path / "take.c3d");
     const int64_t frames = take.back().number;
@@ -319,11 +325,13 @@ TEST(Export, GapsPlacedMarkersMissedFramesAndStretchesOfASlaveTake) {
     EXPECT_EQ(c3d.list("DESCRIPTIONS").at(2), "tracker 2, marker 0");
     EXPECT_EQ(c3d.number("POINT:SCALE"), -0.2f) << "the largest coordinate over 32000";
     for (const int missed : {3, 4})
-        for (int j = 0; j < 3; ++j) expectPoint(c3d.point(missed, j), nullptr, -0.2f, "a frame the recorder missed");
+        for (int j = 0; j < 3; ++j)
+            expectPoint(c3d.point(missed, j), nullptr, -0.2f, "a frame the recorder missed");
     for (const TakeFrame& f : take) {
         int j = 0;
         for (const int id : {a, b, d})
-            expectPoint(c3d.point(f.number - 1, j++), find(f, id), -0.2f, "frame " + std::to_string(f.number));
+            expectPoint(c3d.point(f.number - 1, j++), find(f, id), -0.2f,
+                        "frame " + std::to_string(f.number));
     }
     EXPECT_EQ(c3d.point(2, 1), (std::array<float, 4>{0, 0, 0, -1})) << "never the old position";
     EXPECT_EQ(c3d.point(5, 1), (std::array<float, 4>{10, 20, 30, 0})) << "placed: residual 0";
@@ -332,7 +340,8 @@ TEST(Export, GapsPlacedMarkersMissedFramesAndStretchesOfASlaveTake) {
     ASSERT_EQ(dir.vektake("export slave.vektake -o part.c3d --from 0.02 --to 0.075").status, 0);
     c3d = readC3d(dir.path / "part.c3d");
     expectLayout(c3d, 2, 3, 6, 100);
-    EXPECT_EQ(c3d.list("LABELS"), (std::vector<std::string>{"1:0", "1:1"})) << "2:0 is not seen in the stretch";
+    EXPECT_EQ(c3d.list("LABELS"), (std::vector<std::string>{"1:0", "1:1"}))
+        << "2:0 is not seen in the stretch";
     EXPECT_EQ(c3d.number("POINT:SCALE"), -0.01f);
     expectPoint(c3d.point(5, 0), find(take[5], a), -0.01f, "frame 8");
 
@@ -340,29 +349,35 @@ TEST(Export, GapsPlacedMarkersMissedFramesAndStretchesOfASlaveTake) {
     EXPECT_EQ(readC3d(dir.path / "one.c3d").list("LABELS"), (std::vector<std::string>{"1:0", "2:0"}));
     RunResult refused = dir.vektake("export slave.vektake -o leds.c3d --leds 0-3");
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err,
-              "vektake: error: --leds 0-3: this take was recorded as a slave; its markers are named tracker:index "
-              "(see vektake info); nothing written\n");
+    EXPECT_EQ(
+        refused.err,
+        "vektake: error: --leds 0-3: this take was recorded as a slave; its markers are named tracker:index "
+        "(see vektake info); nothing written\n");
     refused = dir.vektake("export slave.vektake -o leds.csv --leds 3:0");
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "vektake: warning: --leds 3:0: not seen in the take\n"
-                           "vektake: error: no marker of --leds 3:0 in the take; nothing written\n");
+    EXPECT_EQ(refused.err,
+              "vektake: warning: --leds 3:0: not seen in the take\n"
+              "vektake: error: no marker of --leds 3:0 in the take; nothing written\n");
 
     ASSERT_EQ(dir.vektake("export slave.vektake -o all.csv").status, 0);
     const std::string csv = readFile(dir.path / "all.csv");
     EXPECT_EQ(lines(csv).size(), 1 + 8 * 4u);
-    for (const char* line : {"1,0.000000,1:0,1,2,3.5,51\n", "3,0.020000,1:1,,,,0\n", "6,0.050000,1:1,10,20,30,0\n",
-                             "10,0.090000,1:2,,,,-1\n", "2,0.010000,2:0,6400,0,0,4\n"})
+    for (const char* line :
+         {"1,0.000000,1:0,1,2,3.5,51\n", "3,0.020000,1:1,,,,0\n", "6,0.050000,1:1,10,20,30,0\n",
+          "10,0.090000,1:2,,,,-1\n", "2,0.010000,2:0,6400,0,0,4\n"})
         EXPECT_NE(csv.find(line), std::string::npos) << line;
-    EXPECT_EQ(readFile(dir.path / "all_rigids.csv"),
-              "frame,time_s,tracker,x,y,z,qw,qx,qy,qz\n"
-              "1,0.000000,1,,,,,,,\n2,0.010000,1,2,0,0,1,0,0,0\n3,0.020000,1,,,,,,,\n6,0.050000,1,6,0,0,1,0,0,0\n"
-              "7,0.060000,1,,,,,,,\n8,0.070000,1,8,0,0,1,0,0,0\n9,0.080000,1,,,,,,,\n10,0.090000,1,10,0,0,1,0,0,0\n");
+    EXPECT_EQ(
+        readFile(dir.path / "all_rigids.csv"),
+        "frame,time_s,tracker,x,y,z,qw,qx,qy,qz\n"
+        "1,0.000000,1,,,,,,,\n2,0.010000,1,2,0,0,1,0,0,0\n3,0.020000,1,,,,,,,\n6,0.050000,1,6,0,0,1,0,0,0\n"
+        "7,0.060000,1,,,,,,,\n8,0.070000,1,8,0,0,1,0,0,0\n9,0.080000,1,,,,,,,\n10,0.090000,1,10,0,0,1,0,0,"
+        "0\n");
     TakeFrame late = frames[1];
     late.number = 50;
     tooltest::writeFile(dir.path / "gaps.vektake", makeTake(0, 100, {frames[0], late}));
     EXPECT_EQ(dir.vektake("export gaps.vektake -o gaps.c3d").err,
-              "vektake: error: the recorder missed 48 frames and kept 2; C3D needs a steady rate (export to CSV)\n");
+              "vektake: error: the recorder missed 48 frames and kept 2; C3D needs a steady rate (export to "
+              "CSV)\n");
     EXPECT_EQ(dir.files(), (std::vector<std::string>{"all.c3d", "all.csv", "all_rigids.csv", "gaps.vektake",
                                                      "one.c3d", "part.c3d", "slave.vektake"}));
 }

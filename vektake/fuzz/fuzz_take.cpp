@@ -57,10 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         reader.feed(data + from, len);
         vektake::Item item;
         while ((r = reader.next(item)) == 1) {
-            if (reader.version() != vektake::kVersion) __builtin_trap();  // a record came: the header was read
+            // A record came out: the file header was read.
+            if (reader.version() != vektake::kVersion) __builtin_trap();
             if (item.kind != vektake::Kind::Frame) continue;
             // The LEDs the peaks name: sorted, unique, within the limit.
-            if (!vektake::collectPeakLeds(item.frame, leds) && leds.size() != vektake::kMaxLeds) __builtin_trap();
+            if (!vektake::collectPeakLeds(item.frame, leds) && leds.size() != vektake::kMaxLeds)
+                __builtin_trap();
             if (!std::is_sorted(leds.begin(), leds.end()) ||
                 std::adjacent_find(leds.begin(), leds.end()) != leds.end())
                 __builtin_trap();

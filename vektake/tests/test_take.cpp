@@ -134,7 +134,8 @@ TEST(Take, WhatTheWriterMakesComesBackWholeInPiecesOfAnySize) {
         }
         const size_t n = std::min(length, noise.size() - at), half = n / 2;
         EXPECT_EQ(crc32(0, &noise[at], n), ~bitwise) << length << " bytes at " << at;
-        EXPECT_EQ(crc32(crc32(0, &noise[at], half), &noise[at + half], n - half), ~bitwise) << "in two pieces";
+        EXPECT_EQ(crc32(crc32(0, &noise[at], half), &noise[at + half], n - half), ~bitwise)
+            << "in two pieces";
     }
     const std::vector<std::string> frames = {frame(1), frame(2), frame(5)};
     const std::string bytes = take(frames);
