@@ -1,18 +1,37 @@
 #include "csv_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 
 namespace taketool::csv {
 
 namespace {
 
-// Shortest text that reads back as the same float; "." whatever the locale.
-void appendFloat(std::string& out, float v) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, v).ptr;
-    out.append(text, end);
-}
+// A line is formatted whole on the stack, then appended once.
+class Line {
+public:
+    void text(std::string_view t) {
+        const size_t n = std::min(t.size(), kRoom - used());
+        std::memcpy(end_, t.data(), n);
+        end_ += n;
+    }
+    void comma() { text(","); }
+    // Shortest text that reads back as the same float; "." whatever the locale.
+    void number(float v) { end_ = std::to_chars(end_, text_ + kRoom, v).ptr; }
+    void integer(int v) { end_ = std::to_chars(end_, text_ + kRoom, v).ptr; }
+    void appendTo(std::string& out) {
+        *end_ = '\n';
+        out.append(text_, used() + 1);
+    }
+
+private:
+    static constexpr size_t kRoom = 255;  // a prefix, a name and ten floats fit
+    size_t used() const { return static_cast<size_t>(end_ - text_); }
+    char text_[kRoom + 1];
+    char* end_ = text_;
+};
 
 }  // namespace
 
@@ -30,30 +49,32 @@ std::string framePrefix(int64_t number, int64_t timeUs) {
 }
 
 void appendMarker(std::string& out, std::string_view prefix, std::string_view name, const MarkerRecord& m) {
-    out += prefix;
-    out += name;
-    out += ',';
+    Line line;
+    line.text(prefix);
+    line.text(name);
+    line.comma();
     const bool seen = m.cond > 0, filled = seen && (m.flags & VEK_MARKER_FILLED);
     if (seen) {
         for (const float v : {m.x, m.y, m.z}) {
-            appendFloat(out, v);
-            out += ',';
+            line.number(v);
+            line.comma();
         }
     } else {
-        out += ",,,";
+        line.text(",,,");
     }
-    appendFloat(out, filled ? 0.0f : m.cond);
-    out += '\n';
+    line.number(filled ? 0.0f : m.cond);
+    line.appendTo(out);
 }
 
 void appendRigid(std::string& out, std::string_view prefix, const RigidRecord& r) {
-    out += prefix;
-    out += std::to_string(r.id);
+    Line line;
+    line.text(prefix);
+    line.integer(r.id);
     for (const float v : r.pose) {
-        out += ',';
-        if (r.cond > 0) appendFloat(out, v);
+        line.comma();
+        if (r.cond > 0) line.number(v);
     }
-    out += '\n';
+    line.appendTo(out);
 }
 
 }  // namespace taketool::csv

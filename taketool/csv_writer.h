@@ -1,5 +1,6 @@
 // CSV of a take: one line per frame and marker in one file, one line per
-// frame and rigid body in a second (OUT_rigids.csv beside OUT.csv).
+// frame and rigid body in a second (OUT_rigids.csv beside OUT.csv, written
+// with it, only its header when the take holds no rigid body).
 // Numbers with every digit a float needs to read back the same, "." as the
 // decimal separator whatever the locale. A marker not seen has empty
 // coordinates and its cond as recorded (0 or less); a marker placed by

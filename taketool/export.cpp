@@ -73,8 +73,11 @@ int exportC3d(const Options& o, std::ostream& out, std::ostream& err, bool termi
                 s.add(f, false);
                 return true;
             },
-            error))
+            error)) {
+        progress.finish();
         return failure(err, error);
+    }
+    progress.finish();
     warnCutShort(walk, o.input, err);
     if (s.frames == 0)
         return failure(err, "no frame of " + o.input + " lies in that stretch; nothing written");
@@ -130,7 +133,7 @@ int exportC3d(const Options& o, std::ostream& out, std::ostream& err, bool termi
     if (!written || next != s.lastNumber + 1 || !file.commit(error)) return failure(err, error);
     out << "vektake: wrote " << o.output << ": " << ids.size() << " points, " << next - s.firstNumber
         << " frames (" << s.missed << " dropped at recording, written with no point seen), "
-        << seconds(s.lastUs - s.firstUs) << std::endl;
+        << seconds(since(s.lastUs, s.firstUs)) << std::endl;
     return kExitSuccess;
 }
 
@@ -138,37 +141,41 @@ int exportCsv(const Options& o, std::ostream& out, std::ostream& err, bool termi
     FrameWalk walk;
     OutputFile markers, rigids;
     std::string error;
-    if (!walk.open(o.input, error) || !markers.open(o.output, walk, error)) return failure(err, error);
+    const std::string rigidsPath = csv::rigidsPath(o.output);
+    if (!walk.open(o.input, error) || !markers.open(o.output, walk, error) ||
+        !rigids.open(rigidsPath, walk, error))
+        return failure(err, error);
     Progress progress(out, terminal);
     progress.stage("reading " + o.input);
     markers.buffer() += csv::kMarkerHeader;
+    rigids.buffer() += csv::kRigidHeader;
     Survey s;
     uint64_t markerLines = 0, poseLines = 0;
+    // The names of the markers at each place of the last frame: frames
+    // mostly list the same markers in the same order.
+    std::vector<std::pair<int, std::string>> names;
     const bool written = walk.run(
         {o.fromUs, o.toUs}, progress,
         [&](const WalkedFrame& f, std::string& why) {
-            if (s.frames == 0 && o.leds && !selectionFits(*o.leds, namingOf(walk.session().flags), why))
-                return false;
-            s.add(f, false);
             const Naming naming = namingOf(walk.session().flags);
+            if (s.frames == 0 && o.leds && !selectionFits(*o.leds, naming, why)) return false;
+            s.add(f, false);
             const std::string prefix = csv::framePrefix(f.number, f.timeUs);
             for (uint32_t i = 0; i < f.frame.count[vek_stream_index(VEK_MARKERS)]; ++i) {
                 const MarkerRecord m = markerAt(f, i);
                 if (o.leds && !selects(*o.leds, m.id, naming)) continue;
-                csv::appendMarker(markers.buffer(), prefix, csvName(m.id, naming), m);
+                if (names.size() <= i) names.resize(i + 1, {m.id, csvName(m.id, naming)});
+                if (names[i].first != m.id) names[i] = {m.id, csvName(m.id, naming)};
+                csv::appendMarker(markers.buffer(), prefix, names[i].second, m);
                 ++markerLines;
             }
             const int rigidStream = vek_stream_index(VEK_RIGIDS);
-            if (f.frame.count[rigidStream] && poseLines == 0) {
-                if (!rigids.open(csv::rigidsPath(o.output), walk, why)) return false;
-                rigids.buffer() += csv::kRigidHeader;
-            }
             for (uint32_t i = 0; i < f.frame.count[rigidStream]; ++i, ++poseLines) {
                 RigidRecord r;
                 std::memcpy(&r, f.frame.records[rigidStream] + size_t{i} * sizeof r, sizeof r);
                 csv::appendRigid(rigids.buffer(), prefix, r);
             }
-            return markers.flush(why) && (poseLines == 0 || rigids.flush(why));
+            return markers.flush(why) && rigids.flush(why);
         },
         error);
     progress.finish();
@@ -179,12 +186,11 @@ int exportCsv(const Options& o, std::ostream& out, std::ostream& err, bool termi
     if (o.leds) warnUnseen(*o.leds, s.seen, namingOf(walk.session().flags), err);
     if (markerLines == 0 && o.leds)
         return failure(err, "no marker of --leds " + o.leds->text + " in the take; nothing written");
-    if ((poseLines && !rigids.commit(error)) || !markers.commit(error)) return failure(err, error);
+    // Both files or neither: a pair from two exports would not match.
+    if (!rigids.commit(error) || !markers.commit(error)) return failure(err, error);
     out << "vektake: wrote " << o.output << ": " << markerLines << " marker lines of " << s.frames
-        << " frames, " << seconds(s.lastUs - s.firstUs) << std::endl;
-    if (poseLines)
-        out << "vektake: wrote " << csv::rigidsPath(o.output) << ": " << poseLines << " pose lines"
-            << std::endl;
+        << " frames, " << seconds(since(s.lastUs, s.firstUs)) << std::endl;
+    out << "vektake: wrote " << rigidsPath << ": " << poseLines << " pose lines" << std::endl;
     return kExitSuccess;
 }
 

@@ -19,6 +19,13 @@ std::string utc(int64_t unixUs) {
     return text;
 }
 
+// A name from the take as one printable line.
+std::string printable(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return text;
+}
+
 std::string streams(uint32_t mask, bool peaksCarryLeds) {
     static const char* names[] = {"markers", "rigid bodies", "peaks", "detectors"};
     std::string out;
@@ -64,12 +71,10 @@ int runInfo(const Options& o, std::ostream& out, std::ostream& err, bool termina
     Progress progress(out, terminal);
     progress.stage("reading " + o.input);
     Survey s;
-    bool peakLeds = false;
     const bool read = walk.run(
         {}, progress,
         [&](const WalkedFrame& f, std::string&) {
-            peakLeds = walk.session().flags & vektake::kPeaksCarryLeds;
-            s.add(f, peakLeds);
+            s.add(f, walk.session().flags & vektake::kPeaksCarryLeds);
             return true;
         },
         error);
@@ -77,16 +82,18 @@ int runInfo(const Options& o, std::ostream& out, std::ostream& err, bool termina
     if (!read) return failure(err, error);
 
     const vektake::Session& session = walk.session();
+    const bool peakLeds = session.flags & vektake::kPeaksCarryLeds;
     const Naming naming = namingOf(session.flags);
     size_t calibrated = 0;
     for (const vektake::Camera& c : walk.cameras()) calibrated += c.record.cond >= 0;
     out << o.input << '\n';
     out << "format:       take version " << walk.version() << ", " << megabytes(walk.bytes()) << '\n';
-    out << "recorded:     " << utc(session.startUnixUs) << " from \"" << session.serverName << "\" ("
-        << session.server << ") as " << (naming == Naming::Leds ? "master" : "a slave") << '\n';
+    out << "recorded:     " << utc(session.startUnixUs) << " from \"" << printable(session.serverName)
+        << "\" (" << printable(session.server) << ") as " << (naming == Naming::Leds ? "master" : "a slave")
+        << '\n';
     out << "cameras:      " << walk.cameras().size() << ", " << calibrated << " calibrated\n";
     out << "frames:       " << s.frames;
-    if (s.frames) out << " in " << seconds(s.lastUs - s.firstUs) << " at " << hertz(s.rate);
+    if (s.frames) out << " in " << seconds(since(s.lastUs, s.firstUs)) << " at " << hertz(s.rate);
     if (s.rateChangesAt) out << " (" << hertz(s.otherRate) << " from frame " << s.rateChangesAt << ")";
     out << ", " << s.missed << " dropped at recording\n";
     out << "streams:      " << streams(s.streams, peakLeds) << '\n';
