@@ -99,7 +99,10 @@ int runInfo(const Options& o, std::ostream& out, std::ostream& err, bool termina
     out << "streams:      " << streams(s.streams, peakLeds) << '\n';
     printMarkers(s, naming, out);
     out << "rigid bodies: " << s.rigids.size()
-        << (s.rigids.empty() ? "" : " (trackers " + numbers(s.rigids) + ")") << '\n';
+        << (s.rigids.empty()
+                ? ""
+                : (s.rigids.size() == 1 ? " (tracker " : " (trackers ") + numbers(s.rigids) + ")")
+        << '\n';
     if (peakLeds)
         out << "peak LEDs:    " << s.peakLeds.size()
             << (s.peakLeds.empty() ? "" : " (" + numbers(s.peakLeds) + ")") << '\n';

@@ -1,7 +1,10 @@
 // Fuzz target: any bytes as a take file, through every command of vektake
 // (info, a cut, exports to C3D and CSV; what they write goes to
 // /dev/null). Each ends with 0, or with 1 and one "vektake: error: "
-// line that says why; nothing may crash, hang or read out of bounds.
+// line that says why; nothing may crash, hang or read out of bounds. As
+// for the take reader's target, an input that starts with '#' is records
+// to seal with valid checksums, so that hostile content reaches the
+// commands.
 #include <fuzz_input.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -11,6 +14,7 @@
 #include <string>
 
 #include "program.h"
+#include "sealed_take.h"
 
 namespace {
 
@@ -38,6 +42,12 @@ const std::string& sinkFolder() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string records;
+    if (size > 0 && data[0] == '#') {
+        records = vektake::sealedTake(data + 1, size - 1);
+        data = reinterpret_cast<const uint8_t*>(records.data());
+        size = records.size();
+    }
     vekfuzz::MemoryFile take(data, size);
     if (!take.ok() || sinkFolder().empty()) return 0;
     const std::string input = take.path(), out = sinkFolder() + "/out.";

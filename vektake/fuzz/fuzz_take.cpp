@@ -11,41 +11,14 @@
 #include <cstring>
 #include <string>
 
-#include "crc32.h"
+#include "sealed_take.h"
 #include "take_file.h"
 #include "take_reader.h"
-
-namespace {
-
-std::string sealed(const uint8_t* data, size_t size) {
-    std::string out;
-    out.append(vektake::kMagic, sizeof vektake::kMagic);
-    out.append("\1\0\x10\0\0\0\0\0", 8);
-    for (size_t at = 0; at + 4 <= size;) {
-        uint16_t kind, length;
-        std::memcpy(&kind, data + at, 2);
-        std::memcpy(&length, data + at + 2, 2);
-        at += 4;
-        length = static_cast<uint16_t>(std::min<size_t>(length, size - at));
-        char header[12] = {};
-        const uint32_t n = length;
-        std::memcpy(header, &n, 4);
-        std::memcpy(header + 4, &kind, 2);
-        const uint32_t crc = vektake::crc32(vektake::crc32(0, header, 8), data + at, length);
-        std::memcpy(header + 8, &crc, 4);
-        out.append(header, sizeof header);
-        out.append(reinterpret_cast<const char*>(data + at), length);
-        at += length;
-    }
-    return out;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string records;
     if (size > 0 && data[0] == '#') {
-        records = sealed(data + 1, size - 1);
+        records = vektake::sealedTake(data + 1, size - 1);
         data = reinterpret_cast<const uint8_t*>(records.data());
         size = records.size();
     }
