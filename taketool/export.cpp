@@ -116,7 +116,10 @@ int exportC3d(const Options& o, std::ostream& out, std::ostream& err, bool termi
                 why = o.input + " changed while it was read";
                 return false;
             }
-            for (; next < f.number; ++next) c3d::appendFrame(file.buffer(), gap);
+            for (; next < f.number; ++next) {
+                c3d::appendFrame(file.buffer(), gap);
+                if (!file.flush(why)) return false;
+            }
             std::fill(points.begin(), points.end(), c3d::Point{});
             for (uint32_t i = 0; i < f.frame.count[vek_stream_index(VEK_MARKERS)]; ++i) {
                 const MarkerRecord m = markerAt(f, i);
@@ -132,8 +135,9 @@ int exportC3d(const Options& o, std::ostream& out, std::ostream& err, bool termi
     if (written && next != s.lastNumber + 1) error = o.input + " changed while it was read";
     if (!written || next != s.lastNumber + 1 || !file.commit(error)) return failure(err, error);
     out << "vektake: wrote " << o.output << ": " << ids.size() << " points, " << next - s.firstNumber
-        << " frames (" << s.missed << " dropped at recording, written with no point seen), "
-        << seconds(since(s.lastUs, s.firstUs)) << std::endl;
+        << " frames, " << seconds(since(s.lastUs, s.firstUs));
+    if (s.missed) out << " (" << s.missed << " frames dropped at recording, there with no point seen)";
+    out << std::endl;
     return kExitSuccess;
 }
 
