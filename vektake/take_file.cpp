@@ -14,9 +14,9 @@ namespace {
 
 constexpr size_t kChunk = 1 << 20;
 
-// Adds the LED ids a frame's peaks name to the sorted list; false when
-// there would be more than kMaxLeds.
-bool collectLeds(const vekwire::FrameView& f, std::vector<int>& leds) {
+}  // namespace
+
+bool collectPeakLeds(const vekwire::FrameView& f, std::vector<int>& leds) {
     const int images = vek_stream_index(VEK_IMAGES);
     for (uint32_t i = 0; i < f.count[images]; ++i) {
         ImageRecord r;
@@ -29,8 +29,6 @@ bool collectLeds(const vekwire::FrameView& f, std::vector<int>& leds) {
     }
     return true;
 }
-
-}  // namespace
 
 bool TakeFile::open(const std::string& path, std::string& error) {
     path_ = path;
@@ -95,7 +93,7 @@ bool scanTake(TakeFile& file, Summary& out, std::string& error) {
         if (item.kind != Kind::Frame) continue;
         if (out.frames++ == 0) out.frequency = item.frame.header.frequency;
         out.peakSections |= (item.frame.header.mask & VEK_IMAGE_BIT) != 0;
-        if ((file.reader().session().flags & kPeaksCarryLeds) && !collectLeds(item.frame, out.leds)) {
+        if ((file.reader().session().flags & kPeaksCarryLeds) && !collectPeakLeds(item.frame, out.leds)) {
             error = file.path() + ": byte " + std::to_string(item.offset) + " (frame " +
                     std::to_string(out.frames) + "): peaks name more than " + std::to_string(kMaxLeds) +
                     " LEDs";

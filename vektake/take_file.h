@@ -29,6 +29,7 @@ public:
     std::string cutShort() const;
     const Reader& reader() const { return reader_; }
     const std::string& path() const { return path_; }
+    int descriptor() const { return fd_.get(); }  // for fstat: what the file is
 
 private:
     std::string path_;
@@ -53,6 +54,10 @@ struct Summary {
 
 // Peaks name at most this many LEDs: every LED can be a marker.
 constexpr size_t kMaxLeds = VEK_MAX_MARKERS;
+
+// Adds the LED ids a frame's peaks name (with kPeaksCarryLeds) to the
+// sorted list; false when there would be more than kMaxLeds.
+bool collectPeakLeds(const vekwire::FrameView& f, std::vector<int>& leds);
 
 // Reads and checks the whole take; false with "path: byte N (frame K): why".
 // A take cut short is read up to its last whole frame and says so in
