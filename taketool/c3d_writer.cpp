@@ -127,6 +127,9 @@ std::string parameters(const Layout& l, int64_t frames, int dataStart) {
     p.number(1, "SCALE", l.scale, "negative: floating-point data; residuals in units of its magnitude");
     p.number(1, "RATE", l.rate, "frames per second");
     p.text(1, "UNITS", "mm", "units of the coordinates");
+    // How a viewer shows the room upright: +X to the right, the up axis up.
+    p.text(1, "X_SCREEN", "+X", "axis to the right on screen");
+    p.text(1, "Y_SCREEN", l.yUp ? "+Y" : "+Z", "axis up on screen");
     for (size_t at = 0, n = 1; at < l.labels.size(); at += kPerParameter, ++n) {
         const std::string suffix = n == 1 ? "" : std::to_string(n);
         p.texts(1, "LABELS" + suffix, slice(l.labels, at), "point labels");

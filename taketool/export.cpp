@@ -96,6 +96,7 @@ int exportC3d(const Options& o, std::ostream& out, std::ostream& err, bool termi
         layout.descriptions.push_back(pointDescription(id, naming));
     }
     layout.rate = s.rate > 0 ? s.rate : walk.session().frequency;
+    layout.yUp = (walk.session().flags & vektake::kWorldYUp) != 0;
     layout.scale = c3d::scaleFor(s.maxCoordinate);
     layout.firstNumber = s.firstNumber;
     layout.lastNumber = s.lastNumber;

@@ -241,6 +241,7 @@ TEST(Export, ARecordedTakeComesBackWholeFromC3dAndCsv) {
     const c3dtest::File c3d = readC3d(dir.path / "take.c3d");
     const int64_t frames = take.back().number;
     expectLayout(c3d, seen.size(), 1, frames, 480);
+    EXPECT_EQ(c3d.strings("POINT:Y_SCREEN"), std::vector<std::string>{"+Y"}) << "vekd's room has y up";
     std::vector<std::string> labels;
     for (const int id : seen) labels.push_back("LED" + std::to_string(vek_marker_index(id)));
     EXPECT_EQ(c3d.list("LABELS"), labels);
@@ -321,6 +322,7 @@ TEST(Export, GapsPlacedMarkersMissedFramesAndStretchesOfASlaveTake) {
     ASSERT_EQ(dir.vektake("export slave.vektake -o all.c3d").status, 0);
     c3dtest::File c3d = readC3d(dir.path / "all.c3d");
     expectLayout(c3d, 3, 1, 10, 100);
+    EXPECT_EQ(c3d.strings("POINT:Y_SCREEN"), std::vector<std::string>{"+Z"}) << "a take of a z-up room";
     EXPECT_EQ(c3d.list("LABELS"), (std::vector<std::string>{"1:0", "1:1", "2:0"})) << "1:2 was never seen";
     EXPECT_EQ(c3d.list("DESCRIPTIONS").at(2), "tracker 2, marker 0");
     EXPECT_EQ(c3d.number("POINT:SCALE"), -0.2f) << "the largest coordinate over 32000";
