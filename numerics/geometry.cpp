@@ -1,10 +1,11 @@
 #include "geometry.h"
 
+#include "regular_file.h"
 #include "text_scan.h"
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 
 namespace numerics {
 
@@ -66,7 +67,11 @@ bool parseOrientationLine(const char* text, std::size_t length, float m[16]) {
 }
 
 bool readOrientationFile(const std::string& path, float m[16]) {
-    std::ifstream in(path);
+    // Only a regular file: a FIFO is refused, never waited on.
+    std::string text, why;
+    const vekwire::UniqueFd file = vekwire::openRegularFile(path, why);
+    if (!file.valid() || !vekwire::readAll(file.get(), text)) return false;
+    std::istringstream in(text);
     bool found = false;
     std::string line;
     while (std::getline(in, line)) {

@@ -3,10 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "atomic_file.h"
 #include "line_reader.h"
+#include "printable_text.h"
+#include "regular_file.h"
 #include "tracker_line.h"
 
 namespace {
@@ -14,22 +15,19 @@ namespace {
 // A line holds at most this many characters before its break.
 constexpr std::size_t kMaxLineLength = 255;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 int ReadRigidBodyFile(const std::string& path, std::vector<MarkerRecord>& markers, std::ostream& err) {
     markers.clear();
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
+    std::string why;
+    const vekwire::FileHandle file = vekwire::openRegularFileStream(path, why);
     if (!file) {
-        err << "error opening " << path << '\n';
+        err << "error opening " << path << ": " << why << '\n';
         return 0;
     }
     vektk::LineReader reader(file.get(), kMaxLineLength);
     std::string text;
-    for (;;) {
+    for (int number = 1;; ++number) {
         const vektk::LineReader::Result result = reader.Next(text);
         if (result == vektk::LineReader::Result::End) break;
         if (result == vektk::LineReader::Result::ReadError) {
@@ -48,7 +46,7 @@ int ReadRigidBodyFile(const std::string& path, std::vector<MarkerRecord>& marker
         } else if (line.kind == vektk::TrackerLine::Kind::LedPosition) {
             markers.push_back({n, line.led, line.pos[0], line.pos[1], line.pos[2], 1.0f, 0});
         } else {
-            err << path << ":" << n << ": invalid string: " << text << '\n';
+            err << path << ":" << number << ": invalid string: " << vekwire::printable(text) << '\n';
             markers.clear();
             return 0;
         }

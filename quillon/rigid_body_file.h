@@ -10,8 +10,9 @@
 
 // Reads the file's markers: id = the data line's number, frame = the LED,
 // cond 1 with a position and 0 without. Returns their number; 0 with a
-// message on `err` when the file cannot be read or holds an invalid line
-// (the markers are then empty).
+// message on `err` when the file cannot be read, is no regular file (a
+// FIFO is refused, never waited on) or holds an invalid line, named by its
+// line number in the file (the markers are then empty).
 int ReadRigidBodyFile(const std::string& path, std::vector<MarkerRecord>& markers, std::ostream& err);
 
 // Writes "id, x y z" for each marker (ids are LEDs here) through a

@@ -1,7 +1,10 @@
 #include "config.h"
 
+#include <regular_file.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 
 namespace snapwell {
 
@@ -15,8 +18,12 @@ std::variant<std::string, ConfigPathTooLong> configPath(const char* home) {
 }
 
 ConfigStatus readConfigPose(const std::string& path, numerics::Pose& pose) {
-    std::ifstream in(path);
-    if (!in) return ConfigStatus::Missing;
+    // Only a regular file: a FIFO is refused, never waited on.
+    std::string text, why;
+    const vekwire::UniqueFd file = vekwire::openRegularFile(path, why);
+    if (!file.valid()) return errno == 0 ? ConfigStatus::ReadError : ConfigStatus::Missing;
+    if (!vekwire::readAll(file.get(), text)) return ConfigStatus::ReadError;
+    std::istringstream in(text);
     numerics::Pose read{};
     for (float& v : read) in >> v;
     if (in.bad()) return ConfigStatus::ReadError;

@@ -1,8 +1,12 @@
 #include "point_file.h"
 
+#include <printable_text.h>
+#include <regular_file.h>
 #include <text_scan.h>
 
-#include <fstream>
+#include <cerrno>
+#include <cstring>
+#include <sstream>
 
 namespace snapwell {
 
@@ -19,22 +23,23 @@ bool parsePointLine(const char* text, std::size_t length, int& led) {
 }
 
 bool readPointFile(const std::string& path, std::vector<int>& leds, std::ostream& err) {
-    std::ifstream in(path);
-    if (!in) {
-        err << "error opening " << path << '\n';
+    // Only a regular file: a FIFO is refused, never waited on.
+    std::string text, why;
+    const vekwire::UniqueFd file = vekwire::openRegularFile(path, why);
+    if (!file.valid() || !vekwire::readAll(file.get(), text)) {
+        err << "error opening " << path << ": " << (file.valid() ? std::strerror(errno) : why) << '\n';
         return false;
     }
+    std::istringstream in(text);
     std::string line;
-    int lineNumber = 0;
-    while (std::getline(in, line)) {
+    for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
         if (!line.empty() && line[0] == '#') continue;
         int led = 0;
         if (line.size() > kPointLineMax || !parsePointLine(line.data(), line.size(), led)) {
-            err << path << ':' << lineNumber << ": invalid string: " << line << '\n';
+            err << path << ':' << lineNumber << ": invalid string: " << vekwire::printable(line) << '\n';
             return false;
         }
         leds.push_back(led);
-        ++lineNumber;
     }
     return true;
 }

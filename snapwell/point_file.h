@@ -16,7 +16,8 @@ bool parsePointLine(const char* text, std::size_t length, int& led);
 
 // Appends the LEDs of the file's marker lines to `leds`. On an unreadable
 // file, an invalid line or a line longer than kPointLineMax, prints the
-// message to `err` and returns false.
+// message to `err` (a line named by its number in the file, from 1) and
+// returns false.
 bool readPointFile(const std::string& path, std::vector<int>& leds, std::ostream& err);
 
 }  // namespace snapwell

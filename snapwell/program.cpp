@@ -114,7 +114,8 @@ int writeResult(const Options& o, const numerics::CaptureState& capture,
         return kExitSuccess;
     }
     if (written.status == vektk::AtomicWriteStatus::OpenFailed)
-        std::cerr << "unable to open " << *o.output << std::endl;
+        std::cerr << "error: unable to open " << *o.output << ": " << std::strerror(written.error)
+                  << std::endl;
     else
         std::cerr << "error: unable to write " << *o.output << ": " << std::strerror(written.error)
                   << std::endl;

@@ -1,5 +1,6 @@
 #include "replay.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "world_up.h"
@@ -20,25 +21,31 @@ void copyRecords(const vekwire::FrameView& f, int key, int32_t frame, std::vecto
 
 }  // namespace
 
+// The whole take is checked, then played, through one descriptor: a take
+// renamed over the path meanwhile is not what plays.
 std::unique_ptr<ReplayFrames> ReplayFrames::open(const std::string& path, bool loop, std::string& error,
                                                  std::string& note) {
+    vektake::TakeFile file;
     vektake::Summary summary;
-    if (!vektake::scanTake(path, summary, error)) return nullptr;
+    if (!file.open(path, error) || !vektake::scanTake(file, summary, error)) return nullptr;
     if (summary.frames == 0) {
         error = summary.cutShort.empty() ? path + ": the take holds no frame" : summary.cutShort;
         return nullptr;
     }
+    if (!file.rewind()) {
+        error = file.error();
+        return nullptr;
+    }
     note = summary.cutShort;
-    std::unique_ptr<ReplayFrames> replay(new ReplayFrames(std::move(summary), loop));
-    if (!replay->file_.open(path, error)) return nullptr;
-    return replay;
+    return std::unique_ptr<ReplayFrames>(new ReplayFrames(std::move(file), std::move(summary), loop));
 }
 
-ReplayFrames::ReplayFrames(vektake::Summary summary, bool loop)
+ReplayFrames::ReplayFrames(vektake::TakeFile file, vektake::Summary summary, bool loop)
     : summary_(std::move(summary)),
       loop_(loop),
       rebuilds_((summary_.session.flags & vektake::kPeaksCarryLeds) && summary_.peakSections),
       zUp_(!(summary_.session.flags & vektake::kWorldYUp)),
+      file_(std::move(file)),
       reconstruction_(summary_.leds) {
     for (const vektake::Camera& c : summary_.cameras) {
         cameras_.push_back(c.record);
@@ -47,10 +54,30 @@ ReplayFrames::ReplayFrames(vektake::Summary summary, bool loop)
     }
 }
 
+// Whether a session record or camera list read again (after a rewind) is
+// the one checked at the start. The file itself may have been rewritten in
+// place since; its frames would then name cameras this replay does not have.
+bool ReplayFrames::unchanged(const vektake::Item& item) const {
+    if (item.kind == vektake::Kind::Session)
+        return item.session.flags == summary_.session.flags &&
+               item.session.startUnixUs == summary_.session.startUnixUs;
+    if (item.kind != vektake::Kind::Cameras) return true;
+    const auto same = [](const vektake::Camera& a, const vektake::Camera& b) {
+        return std::memcmp(&a.record, &b.record, sizeof a.record) == 0 && a.fov[0] == b.fov[0] &&
+               a.fov[1] == b.fov[1];
+    };
+    return std::equal(item.cameras.begin(), item.cameras.end(), summary_.cameras.begin(),
+                      summary_.cameras.end(), same);
+}
+
 bool ReplayFrames::nextFrame(vektake::Item& item) {
     for (bool rewound = false;;) {
         const int r = file_.next(item);
         if (r == 1 && item.kind == vektake::Kind::Frame) return true;
+        if (r == 1 && !unchanged(item)) {
+            endMessage_ = "replay stopped: " + file_.path() + ": the take changed while it played";
+            return false;
+        }
         if (r == 1) continue;
         if (r < 0) {
             endMessage_ = "replay stopped: " + file_.error();
@@ -103,9 +130,13 @@ void ReplayFrames::servePeaks(int32_t frame, const vekwire::FrameView& f, FrameD
         const int led = image.id >= 0 ? reconstruction_.ledIndex(image.id) : -1;
         out.imageLeds[i] = image.id;
         image.id = led >= 0 ? reconstruction_.markerId(led) : -1;
-        if (led >= 0 && cameras_[image.camera].cond >= 0)
+        // The reader checked the camera against the take's list, which is
+        // this replay's; checked here all the same before indexing.
+        const auto camera = static_cast<size_t>(image.camera);
+        if (led >= 0 && image.camera >= 0 && camera < cameras_.size() && camera < calibration_.size() &&
+            cameras_[camera].cond >= 0)
             reconstruction_.addReading(led, image.camera,
-                                       calibration_[image.camera].readingPlane(image.detector, image.pos));
+                                       calibration_[camera].readingPlane(image.detector, image.pos));
     }
 }
 

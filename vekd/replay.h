@@ -21,9 +21,12 @@ namespace vekd {
 
 class ReplayFrames final : public FrameSource {
 public:
-    // Reads the whole take once to check it. Null with a message that says
-    // where the take went wrong (byte and frame) when it cannot be played;
-    // a take cut short plays up to its last whole frame and `note` says so.
+    // Reads the whole take once to check it, then plays it from the same
+    // descriptor. Null with a message that says where the take went wrong
+    // (byte and frame) when it cannot be played, or why the path is no
+    // regular file; a take cut short plays up to its last whole frame and
+    // `note` says so. A take rewritten in place while it plays stops the
+    // replay (endMessage() says so).
     static std::unique_ptr<ReplayFrames> open(const std::string& path, bool loop, std::string& error,
                                               std::string& note);
 
@@ -35,7 +38,8 @@ public:
     const vektake::Summary& summary() const { return summary_; }
 
 private:
-    ReplayFrames(vektake::Summary summary, bool loop);
+    ReplayFrames(vektake::TakeFile file, vektake::Summary summary, bool loop);
+    bool unchanged(const vektake::Item& item) const;
     // The next recorded frame, rewinding at the end of a take that loops.
     bool nextFrame(vektake::Item& item);
     void servePeaks(int32_t frame, const vekwire::FrameView& f, FrameData& out);

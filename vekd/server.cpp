@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "printable_text.h"
+
 namespace vekd {
 
 namespace {
@@ -42,27 +44,6 @@ long long nowUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-// A client's label as it may appear in the log: control characters and
-// the backslash escaped, so that no label can end a line or forge one.
-std::string printable(const std::string& text) {
-    std::string out;
-    for (const char ch : text) {
-        const auto u = static_cast<unsigned char>(ch);
-        if (ch == '\\') {
-            out += "\\\\";
-        } else if (ch == '\n') {
-            out += "\\n";
-        } else if (u < 0x20 || u == 0x7f) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02x", u);
-            out += hex;
-        } else {
-            out += ch;
-        }
-    }
-    return out;
 }
 
 uint64_t tag(Tag kind, uint32_t id = 0) { return (uint64_t{kind} << 32) | id; }
@@ -348,7 +329,7 @@ void Server::admit(ClientConn& c, const vekwire::Hello& hello, std::string& out)
         w.result = VEK_ERR_MASTER_BUSY;
 
     vekwire::encodeWelcome(out, w);
-    const std::string label = printable(hello.label);
+    const std::string label = vekwire::printable(hello.label);
     if (w.result != 0) {
         std::printf("client %u refused: flags 0x%x %s (code 0x%x)\n", c.id, hello.flags, label.c_str(),
                     w.result);

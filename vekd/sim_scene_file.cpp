@@ -1,13 +1,16 @@
 // The scene text format (docs/scene-format.md): one statement per line,
 // fields separated by blanks, '#' starts a comment.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
+#include "regular_file.h"
 #include "scene.h"
 
 namespace vekd {
@@ -328,23 +331,28 @@ bool parseScene(const char* text, size_t length, Scene& out, std::string& error)
 }
 
 bool loadScene(const std::string& path, Scene& out, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = path + ":0: cannot open the file";
+    // Only a regular file: a FIFO is refused, never waited on.
+    std::string why;
+    const vekwire::UniqueFd file = vekwire::openRegularFile(path, why);
+    if (!file.valid()) {
+        error = path + ":0: " + (errno == 0 ? why : "cannot open the file");
         return false;
     }
     std::string text;
     char chunk[4096];
-    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
-        text.append(chunk, static_cast<size_t>(file.gcount()));
+    for (;;) {
+        const ssize_t n = ::read(file.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = path + ":0: read error";
+            return false;
+        }
+        if (n == 0) break;
+        text.append(chunk, static_cast<size_t>(n));
         if (text.size() > kMaxFileBytes) {
             error = path + ":0: file larger than " + std::to_string(kMaxFileBytes) + " bytes";
             return false;
         }
-    }
-    if (file.bad()) {
-        error = path + ":0: read error";
-        return false;
     }
     return parseNamed(path, text.data(), text.size(), out, error);
 }

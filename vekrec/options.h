@@ -19,7 +19,8 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
 std::string usageText();
 
 // The take's file name: `name`, with ".vektake" added when it has another
-// ending (a device or FIFO is taken as it is).
+// ending (a device or FIFO keeps its name, and is refused: a take goes to
+// a regular file).
 std::string takePath(const std::string& name);
 
 }  // namespace vekrec

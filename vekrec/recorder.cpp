@@ -167,7 +167,11 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
 
     vektk::AtomicFileStream file;
     if (const auto opened = file.Open(path); opened.status != vektk::AtomicWriteStatus::Written) {
-        err << "vekrec: cannot write " << path << ": " << std::strerror(opened.error) << std::endl;
+        err << "vekrec: cannot write " << path << ": "
+            << (opened.status == vektk::AtomicWriteStatus::NotRegularFile
+                    ? "not a regular file (a take is written beside its file and renamed over it)"
+                    : std::strerror(opened.error))
+            << std::endl;
         return kExitFailure;
     }
     veksock::Session session;

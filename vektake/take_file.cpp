@@ -1,11 +1,12 @@
 #include "take_file.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "regular_file.h"
 
 namespace vektake {
 
@@ -13,9 +14,9 @@ namespace {
 
 constexpr size_t kChunk = 1 << 20;
 
-// Adds the LED ids a frame's peaks name to the sorted list; false when
-// there would be more than kMaxLeds.
-bool collectLeds(const vekwire::FrameView& f, std::vector<int>& leds) {
+}  // namespace
+
+bool collectPeakLeds(const vekwire::FrameView& f, std::vector<int>& leds) {
     const int images = vek_stream_index(VEK_IMAGES);
     for (uint32_t i = 0; i < f.count[images]; ++i) {
         ImageRecord r;
@@ -29,13 +30,12 @@ bool collectLeds(const vekwire::FrameView& f, std::vector<int>& leds) {
     return true;
 }
 
-}  // namespace
-
 bool TakeFile::open(const std::string& path, std::string& error) {
     path_ = path;
-    fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string why;
+    fd_ = vekwire::openRegularFile(path, why);
     if (!fd_.valid()) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + why;
         return false;
     }
     reader_.reset();
@@ -81,7 +81,10 @@ std::string TakeFile::cutShort() const {
 
 bool scanTake(const std::string& path, Summary& out, std::string& error) {
     TakeFile file;
-    if (!file.open(path, error)) return false;
+    return file.open(path, error) && scanTake(file, out, error);
+}
+
+bool scanTake(TakeFile& file, Summary& out, std::string& error) {
     out = Summary{};
     Item item;
     int r;
@@ -90,9 +93,10 @@ bool scanTake(const std::string& path, Summary& out, std::string& error) {
         if (item.kind != Kind::Frame) continue;
         if (out.frames++ == 0) out.frequency = item.frame.header.frequency;
         out.peakSections |= (item.frame.header.mask & VEK_IMAGE_BIT) != 0;
-        if ((file.reader().session().flags & kPeaksCarryLeds) && !collectLeds(item.frame, out.leds)) {
-            error = path + ": byte " + std::to_string(item.offset) + " (frame " + std::to_string(out.frames) +
-                    "): peaks name more than " + std::to_string(kMaxLeds) + " LEDs";
+        if ((file.reader().session().flags & kPeaksCarryLeds) && !collectPeakLeds(item.frame, out.leds)) {
+            error = file.path() + ": byte " + std::to_string(item.offset) + " (frame " +
+                    std::to_string(out.frames) + "): peaks name more than " + std::to_string(kMaxLeds) +
+                    " LEDs";
             return false;
         }
     }

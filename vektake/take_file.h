@@ -13,7 +13,8 @@ namespace vektake {
 
 class TakeFile {
 public:
-    // False with "path: why" when the file cannot be opened.
+    // False with "path: why" when the file cannot be opened or is no
+    // regular file (a FIFO is refused, never waited on).
     bool open(const std::string& path, std::string& error);
     // 1: `item` holds the next record; 0: the file is over (cutShort()
     // says whether the take ended cleanly); -1: the take is broken or the
@@ -28,6 +29,7 @@ public:
     std::string cutShort() const;
     const Reader& reader() const { return reader_; }
     const std::string& path() const { return path_; }
+    int descriptor() const { return fd_.get(); }  // for fstat: what the file is
 
 private:
     std::string path_;
@@ -53,9 +55,17 @@ struct Summary {
 // Peaks name at most this many LEDs: every LED can be a marker.
 constexpr size_t kMaxLeds = VEK_MAX_MARKERS;
 
+// Adds the LED ids a frame's peaks name (with kPeaksCarryLeds) to the
+// sorted list; false when there would be more than kMaxLeds.
+bool collectPeakLeds(const vekwire::FrameView& f, std::vector<int>& leds);
+
 // Reads and checks the whole take; false with "path: byte N (frame K): why".
 // A take cut short is read up to its last whole frame and says so in
 // `cutShort`.
 bool scanTake(const std::string& path, Summary& out, std::string& error);
+// The same from an open take file, read from where it stands to its end.
+// A replay scans and plays one descriptor: what it checked is what it plays,
+// whatever happens to the path meanwhile.
+bool scanTake(TakeFile& file, Summary& out, std::string& error);
 
 }  // namespace vektake

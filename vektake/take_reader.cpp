@@ -53,6 +53,7 @@ int Reader::readFileHeader() {
         return fail("", "take format version " + std::to_string(version) + "; this program reads version " +
                             std::to_string(kVersion));
     if (size != kFileHeaderSize || zero != 0) return fail("", "damaged file header");
+    version_ = version;
     bytes_.consume(kFileHeaderSize);
     offset_ += kFileHeaderSize;
     stage_ = Stage::Session;

@@ -47,6 +47,8 @@ public:
     bool ended() const { return stage_ == Stage::Ended; }
     uint32_t frames() const { return frames_; }  // whole frames read so far
     uint64_t offset() const { return offset_; }  // where the next record starts
+    // The file header's version, once read (else 0).
+    uint16_t version() const { return version_; }
     const Session& session() const { return session_; }
     const std::vector<Camera>& cameras() const { return cameras_; }
     void reset();
@@ -66,6 +68,7 @@ private:
     vekwire::ByteBuffer bytes_;
     uint64_t offset_ = 0;  // file offset of bytes_.data()
     Stage stage_ = Stage::FileHeader;
+    uint16_t version_ = 0;
     uint32_t frames_ = 0;
     int32_t lastFrame_ = 0;
     Session session_;

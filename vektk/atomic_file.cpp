@@ -71,12 +71,41 @@ AtomicWriteResult WriteToSpecialFile(const std::string& path, std::string_view c
               : AtomicWriteResult{AtomicWriteStatus::WriteFailed, error};
 }
 
-AtomicWriteResult ReplaceRegularFile(const std::string& path, mode_t mode, std::string_view content) {
+// What the temporary file takes over from the file it replaces.
+struct Replaced {
+    mode_t mode;          // permission bits
+    bool exists = false;  // else a new file: no owner to keep
+    uid_t owner = 0;
+    gid_t group = 0;
+};
+
+Replaced NewFile() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return {0666 & ~mask};
+}
+
+Replaced Existing(const struct stat& st) { return {st.st_mode & 07777, true, st.st_uid, st.st_gid}; }
+
+// Gives the temporary file the replaced file's owner, group and mode. A
+// process that may not give a file away (EPERM) keeps what it may: the
+// group alone, or its own owner and group. The mode comes last, as a
+// change of owner clears the set-user-ID and set-group-ID bits.
+bool TakeOver(int fd, const Replaced& r) {
+    if (r.exists && ::fchown(fd, r.owner, r.group) != 0) {
+        if (errno != EPERM) return false;
+        if (::fchown(fd, static_cast<uid_t>(-1), r.group) != 0 && errno != EPERM) return false;
+    }
+    return ::fchmod(fd, r.mode) == 0;
+}
+
+AtomicWriteResult ReplaceRegularFile(const std::string& path, const Replaced& replaced,
+                                     std::string_view content) {
     std::string temp = path + ".tmpXXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return {AtomicWriteStatus::OpenFailed, errno};
 
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
+    bool ok = TakeOver(fd, replaced) && WriteAll(fd, content) && ::fsync(fd) == 0;
     int error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -93,23 +122,17 @@ AtomicWriteResult ReplaceRegularFile(const std::string& path, mode_t mode, std::
     return {AtomicWriteStatus::Written, 0};
 }
 
-mode_t NewFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 }  // namespace
 
 AtomicWriteResult WriteFileAtomically(const std::string& requested, std::string_view content) {
     std::string path = requested;
     if (!FollowLinks(path)) return {AtomicWriteStatus::OpenFailed, errno};
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return ReplaceRegularFile(path, NewFileMode(), content);
+    if (::stat(path.c_str(), &st) != 0) return ReplaceRegularFile(path, NewFile(), content);
     if (S_ISDIR(st.st_mode)) return {AtomicWriteStatus::WriteFailed, EISDIR};
     if (!HasWritePermission(path, st)) return {AtomicWriteStatus::OpenFailed, EACCES};
     if (!S_ISREG(st.st_mode)) return WriteToSpecialFile(path, content);
-    return ReplaceRegularFile(path, st.st_mode & 07777, content);
+    return ReplaceRegularFile(path, Existing(st), content);
 }
 
 AtomicFileStream::~AtomicFileStream() {
@@ -120,27 +143,21 @@ AtomicWriteResult AtomicFileStream::Open(const std::string& requested) {
     std::string path = requested;
     if (!FollowLinks(path)) return {AtomicWriteStatus::OpenFailed, errno};
     struct stat st {};
-    mode_t mode = NewFileMode();
+    Replaced replaced = NewFile();
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return {AtomicWriteStatus::OpenFailed, EISDIR};
+        if (!S_ISREG(st.st_mode)) return {AtomicWriteStatus::NotRegularFile, 0};
         if (!HasWritePermission(path, st)) return {AtomicWriteStatus::OpenFailed, EACCES};
-        special_ = !S_ISREG(st.st_mode);
-        mode = st.st_mode & 07777;
+        replaced = Existing(st);
     }
     target_ = path;
-    if (special_) {
-        temp_ = path;
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        return fd_ >= 0 ? AtomicWriteResult{AtomicWriteStatus::Written, 0}
-                        : AtomicWriteResult{AtomicWriteStatus::OpenFailed, errno};
-    }
     temp_ = path + ".tmpXXXXXX";
     fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
     if (fd_ < 0) {
         temp_.clear();
         return {AtomicWriteStatus::OpenFailed, errno};
     }
-    if (::fchmod(fd_, mode) != 0) {
+    if (!TakeOver(fd_, replaced)) {
         const int error = errno;
         Discard();
         return {AtomicWriteStatus::OpenFailed, error};
@@ -152,14 +169,14 @@ bool AtomicFileStream::Append(std::string_view piece) { return fd_ >= 0 && Write
 
 AtomicWriteResult AtomicFileStream::Commit() {
     if (fd_ < 0) return {AtomicWriteStatus::WriteFailed, EBADF};
-    bool ok = special_ || ::fsync(fd_) == 0;
+    bool ok = ::fsync(fd_) == 0;
     int error = ok ? 0 : errno;
     if (::close(fd_) != 0 && ok) {
         ok = false;
         error = errno;
     }
     fd_ = -1;
-    if (ok && !special_ && std::rename(temp_.c_str(), target_.c_str()) != 0) {
+    if (ok && std::rename(temp_.c_str(), target_.c_str()) != 0) {
         ok = false;
         error = errno;
     }
@@ -170,7 +187,7 @@ AtomicWriteResult AtomicFileStream::Commit() {
 void AtomicFileStream::Discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!special_ && !temp_.empty()) ::unlink(temp_.c_str());
+    if (!temp_.empty()) ::unlink(temp_.c_str());
     temp_.clear();
 }
 

@@ -6,7 +6,10 @@
 // the file it points to is replaced (its folder holds the temporary file);
 // a device or FIFO is written directly, never replaced by a regular file;
 // a file that is not writable (no write permission bit, or refused by
-// access(2)) is refused, as a plain open would refuse it.
+// access(2)) is refused, as a plain open would refuse it. A replaced file
+// keeps its owner, group and mode where the process may give them (the
+// owner needs root), but becomes a new inode: a hard link to the old one
+// keeps the old content, as with editors that save atomically.
 #pragma once
 
 #include <string>
@@ -16,8 +19,9 @@ namespace vektk {
 
 enum class AtomicWriteStatus {
     Written,
-    OpenFailed,  // the target cannot be written or the temporary file not created
-    WriteFailed  // writing, syncing or renaming failed; the target is untouched
+    OpenFailed,     // the target cannot be written or the temporary file not created
+    WriteFailed,    // writing, syncing or renaming failed; the target is untouched
+    NotRegularFile  // a stream's target is a device, FIFO or socket (error 0)
 };
 
 struct AtomicWriteResult {
@@ -26,15 +30,17 @@ struct AtomicWriteResult {
 };
 
 // A new file gets the permissions a plain open would give it; an existing
-// file keeps its own. No temporary file is left behind.
+// file keeps its own, and its owner and group. No temporary file is left
+// behind.
 AtomicWriteResult WriteFileAtomically(const std::string& path, std::string_view content);
 
 // The same guarantees for a file written piece by piece over a long time
 // (a recording): the pieces go to a temporary file beside the target,
 // which Commit() syncs and renames over it. Until then the target is
 // untouched; a writer that is killed, or that fails, leaves the temporary
-// file (TempPath()) with every piece appended so far. A device or FIFO is
-// written directly.
+// file (TempPath()) with every piece appended so far. Only a regular file
+// (or none yet) is a target: a device, FIFO or socket is refused
+// (NotRegularFile), never opened (a FIFO would wait for a reader).
 class AtomicFileStream {
 public:
     AtomicFileStream() = default;
@@ -54,7 +60,6 @@ public:
 
 private:
     int fd_ = -1;
-    bool special_ = false;
     std::string target_, temp_;
 };
 

@@ -8,20 +8,19 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <memory>
+#include <iterator>
+#include <sstream>
 
 #include "hex_text.h"
 #include "line_reader.h"
+#include "printable_text.h"
+#include "regular_file.h"
 #include "tracker_line.h"
 
 namespace vektk {
 namespace {
 
 constexpr std::size_t kLineBufferSize = 256;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 std::string FormatFixed2(float value) {
     const int length = std::snprintf(nullptr, 0, "%.2f", static_cast<double>(value));
@@ -54,7 +53,13 @@ Tracker::Tracker(int type, int id, const std::vector<MarkerDef>& source, float s
     }
 }
 
-Tracker::Tracker(int type, int id, const std::string& path) : type(type), id(id) { Load(type, path); }
+std::optional<Tracker> Tracker::FromFile(int type, int id, const std::string& path, std::ostream& err) {
+    std::optional<Tracker> tracker(std::in_place, type, id, 0);
+    std::ostringstream why;
+    if (tracker->Load(type, path, why) > 0) return tracker;
+    err << (why.str().empty() ? "error: " + path + ": no markers\n" : why.str()) << std::flush;
+    return std::nullopt;
+}
 
 bool Tracker::RequestFailed() const { return reportErrors && vekGetStatus() == 0; }
 
@@ -124,22 +129,26 @@ int Tracker::RemoveMarker(int index) {
 int Tracker::Load(int type, const std::string& path) { return Load(type, path, std::cerr); }
 
 int Tracker::Load(int type, const std::string& path, std::ostream& err) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
+    std::string why;
+    const vekwire::FileHandle file = vekwire::openRegularFileStream(path, why);
     if (!file) {
-        err << "error: open(" << path << "): " << std::strerror(errno) << '\n';
+        err << "error: open(" << path << "): " << why << '\n';
         return 0;
     }
+    // Markers go in only when the whole file has been read.
+    std::vector<MarkerDef> read;
     LineReader reader(file.get(), kLineBufferSize - 1);
     std::string text;
     float scale = 1.0f;
-    int count = 0;
-    for (;;) {
+    for (int number = 1;; ++number) {
         const LineReader::Result result = reader.Next(text);
         if (result == LineReader::Result::End) break;
         if (result == LineReader::Result::ReadError) {
             err << "error: read(" << path << "): " << std::strerror(errno) << '\n';
             return 0;
         }
+        const std::string where = path + ":" + std::to_string(number) + ": ";
+        const int count = static_cast<int>(read.size());
         TrackerLine line;
         if (result == LineReader::Result::Line) line = ParseTrackerLine(text.data(), text.size());
         switch (line.kind) {
@@ -152,32 +161,33 @@ int Tracker::Load(int type, const std::string& path, std::ostream& err) {
             case TrackerLine::Kind::Led:
             case TrackerLine::Kind::LedPosition:
                 if (line.led < 0) {
-                    err << path << ":" << count << ": invalid LED: " << text << '\n';
+                    err << where << "invalid LED: " << vekwire::printable(text) << '\n';
                     return 0;
                 }
                 if (count == kMaxMarkersPerTracker) {
-                    err << path << ":" << count << ": too many markers (a tracker holds at most "
-                        << kMaxMarkersPerTracker << "): " << text << '\n';
+                    err << where << "too many markers (a tracker holds at most " << kMaxMarkersPerTracker
+                        << "): " << vekwire::printable(text) << '\n';
                     return 0;
                 }
                 if (line.kind == TrackerLine::Kind::Led || type == kPointTracker) {
-                    markers.push_back({count++, line.led, {}});
+                    read.push_back({count, line.led, {}});
                     continue;
                 }
                 {
                     std::vector<float> pos = {line.pos[0] * scale, line.pos[1] * scale, line.pos[2] * scale};
                     // A scale that takes a position past float's range is no position.
                     if (!std::all_of(pos.begin(), pos.end(), [](float v) { return std::isfinite(v); })) break;
-                    markers.push_back({count++, line.led, std::move(pos)});
+                    read.push_back({count, line.led, std::move(pos)});
                 }
                 continue;
             case TrackerLine::Kind::Invalid:
                 break;
         }
-        err << path << ":" << count << ": invalid string: " << text << '\n';
+        err << where << "invalid string: " << vekwire::printable(text) << '\n';
         return 0;
     }
-    return count;
+    markers.insert(markers.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
+    return static_cast<int>(read.size());
 }
 
 void Tracker::WriteMarkers(std::ostream& out, float scale) const {

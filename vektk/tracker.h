@@ -5,6 +5,8 @@
 
 #include <veksock.h>
 
+#include <iostream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -36,8 +38,10 @@ public:
     Tracker(int type, int id, const std::vector<int>& leds);
     // Indexes and LEDs of `source`, positions multiplied by `scale`.
     Tracker(int type, int id, const std::vector<MarkerDef>& source, float scale);
-    // Markers read from a tracker file.
-    Tracker(int type, int id, const std::string& path);
+    // The tracker of a tracker file; none when the file fails to load or
+    // holds no marker, with the reason written to `err`.
+    static std::optional<Tracker> FromFile(int type, int id, const std::string& path,
+                                           std::ostream& err = std::cerr);
 
     // Defines the tracker on the server; 1, or -1 when creation failed
     // (only detected with reportErrors on).
@@ -49,9 +53,11 @@ public:
     void SetOption(int parameter, float value, bool replace);
     // The LED of the removed marker, or -1 when no marker has that index.
     int RemoveMarker(int index);
-    // Appends the markers of a tracker file; their number, 0 on failure.
-    // A negative LED or a marker beyond kMaxMarkersPerTracker fails the
-    // file with a message naming the line, written to `err`.
+    // Appends the markers of a tracker file; their number, 0 on failure,
+    // when nothing is appended. Only a regular file is read. A negative LED,
+    // a marker beyond kMaxMarkersPerTracker or a line of no known form
+    // fails the whole file with a message "path:N: ..." naming its line
+    // (counted from 1, comments and blank lines included), written to `err`.
     int Load(int type, const std::string& path, std::ostream& err);
     int Load(int type, const std::string& path);
     // Marker lines in the file form, positions divided by `scale`.

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace numerics;
@@ -60,6 +61,9 @@ protected:
 
 TEST_F(OrientationFile, MissingFileLeavesIdentity) {
     EXPECT_FALSE(readOrientationFile(path + ".missing", m));
+    // So does a FIFO, refused at once instead of waited on.
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_FALSE(readOrientationFile(path, m));
     EXPECT_EQ(m[0], 1.0f);
     EXPECT_EQ(m[12], 0.0f);
     EXPECT_EQ(m[15], 1.0f);

@@ -22,8 +22,9 @@ deb=$(ls "$work"/*.deb)
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 
-for path in usr/bin/vekd usr/bin/snapwell usr/bin/vekrec usr/bin/vekwatch usr/include/veksock/veksock.h \
-            usr/include/veksock/vek_types.h usr/share/man/man1/vekd.1 usr/share/man/man1/snapwell.1; do
+for path in usr/bin/vekd usr/bin/snapwell usr/bin/vekrec usr/bin/vekwatch usr/bin/vektake \
+            usr/include/veksock/veksock.h usr/include/veksock/vek_types.h usr/share/man/man1/vekd.1 \
+            usr/share/man/man1/snapwell.1 usr/share/man/man1/vektake.1; do
     [ -e "$root/$path" ] || { echo "missing in the package: $path"; exit 1; }
 done
 if [ -e "$root/usr/bin/vistra" ]; then
@@ -37,6 +38,9 @@ for page in $(command -v man >/dev/null && ls "$root"/usr/share/man/man1/*.1); d
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
     [ -z "$warnings" ] || { echo "$page: $warnings"; exit 1; }
 done
+
+# The packaged take tool runs.
+"$root/usr/bin/vektake" -h | grep -q "^usage: vektake info FILE" || { echo "the packaged vektake does not run"; exit 1; }
 
 pc_dir=$(dirname "$(find "$root" -name veksock.pc)")
 flags=$(PKG_CONFIG_LIBDIR=$pc_dir pkg-config --cflags --libs veksock)

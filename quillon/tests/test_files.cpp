@@ -76,14 +76,22 @@ TEST(QuillonFiles, LedOnlyLinesCommentsAndRefusedLines) {
     ReadResult scale = Read(path);
     EXPECT_EQ(scale.count, 0);
     EXPECT_TRUE(scale.markers.empty());
-    EXPECT_EQ(scale.errors, path + ":1: invalid string: s, 1.0\n");
+    EXPECT_EQ(scale.errors, path + ":2: invalid string: s, 1.0\n");
     for (const std::string& content : {std::string("1, 0 0 0\n\n"), std::string("0, 0 0 0\n1, 2 3\n"),
                                        "1, 0 0 0\n2, 1 1 1" + std::string(300, ' ') + "\n3, 0 0 0\n"}) {
         ReadResult bad = Read(dir.Write("bad.rb", content));
         EXPECT_EQ(bad.count, 0) << content;
-        EXPECT_NE(bad.errors.find(":1: invalid string: "), std::string::npos) << bad.errors;
+        EXPECT_NE(bad.errors.find(":2: invalid string: "), std::string::npos) << bad.errors;
     }
-    EXPECT_EQ(Read(dir.File("missing.rb")).errors, "error opening " + dir.File("missing.rb") + "\n");
+    // The line number is the file's, comments counted; the line is printed escaped.
+    EXPECT_EQ(Read(dir.Write("late.rb", "# a\n# b\n# c\n1, 0 0 0\n\x1b]0;x\x07\n")).errors,
+              dir.File("late.rb") + ":5: invalid string: \\x1b]0;x\\x07\n");
+    EXPECT_EQ(Read(dir.File("missing.rb")).errors,
+              "error opening " + dir.File("missing.rb") + ": No such file or directory\n");
+    // A FIFO is refused at once instead of waiting for a writer.
+    ASSERT_EQ(mkfifo(dir.File("fifo.rb").c_str(), 0600), 0);
+    EXPECT_EQ(Read(dir.File("fifo.rb")).errors,
+              "error opening " + dir.File("fifo.rb") + ": a FIFO, not a regular file\n");
 }
 
 TEST(QuillonFiles, LastLineWithoutBreakSurvivesARoundTrip) {
@@ -98,7 +106,7 @@ TEST(QuillonFiles, LastLineWithoutBreakSurvivesARoundTrip) {
     EXPECT_EQ(out.str(), "wrote to " + path + "\n");
     EXPECT_EQ(TempDir::Read(path), "3, 1.0 2.0 3.0\n4, 10.0 20.0 30.2\n");
     // The saved body loads as a rigid tracker of the session toolkit.
-    const vektk::Tracker rigid(vektk::kRigidTracker, 0, path);
+    const vektk::Tracker rigid = vektk::Tracker::FromFile(vektk::kRigidTracker, 0, path).value();
     ASSERT_EQ(rigid.markers.size(), 2u);
     EXPECT_EQ(rigid.markers[1].led, 4);
     EXPECT_EQ(rigid.markers[1].pos, (std::vector<float>{10, 20, 30.2f}));

@@ -64,7 +64,7 @@ TEST(QuillonProgram, CommandLineMessagesAndStatuses) {
     // The last file wins: here the one with the scale line, which is refused.
     Outcome last = Quillon(good + " " + scaled);
     EXPECT_NE(last.status, 0);
-    EXPECT_EQ(last.output, scaled + ":0: invalid string: s, 2.0\nno markers\n");
+    EXPECT_EQ(last.output, scaled + ":1: invalid string: s, 2.0\nno markers\n");
 }
 
 // Something to do with the running editor once its window is up (checked

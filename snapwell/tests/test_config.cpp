@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace snapwell;
@@ -46,4 +47,8 @@ TEST_F(SnapwellConfigFile, MissingOrIncompleteFileKeepsThePose) {
     write("1 2 3 1 0 0");
     EXPECT_EQ(readConfigPose(path, pose), ConfigStatus::Incomplete);
     EXPECT_EQ(pose, numerics::kIdentityPose);
+    // A FIFO is refused at once (an error), never waited on.
+    std::remove(path.c_str());
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(readConfigPose(path, pose), ConfigStatus::ReadError);
 }

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace snapwell;
@@ -59,19 +60,25 @@ TEST_F(SnapwellPointFile, ReadsLedsSkippingComments) {
 TEST_F(SnapwellPointFile, InvalidLineFailsWithItsNumber) {
     write("# c\n1\n2\n\n4\n");
     EXPECT_FALSE(read());
-    EXPECT_EQ(err.str(), path + ":2: invalid string: \n");
+    EXPECT_EQ(err.str(), path + ":4: invalid string: \n");
 
     err.str("");
     write("0\ns, 2.0\n");
     EXPECT_FALSE(read());
-    EXPECT_EQ(err.str(), path + ":1: invalid string: s, 2.0\n");
+    EXPECT_EQ(err.str(), path + ":2: invalid string: s, 2.0\n");
+
+    // Printed escaped: the file's bytes never reach the terminal as they are.
+    err.str("");
+    write("# c\n\x1b[2J\n");
+    EXPECT_FALSE(read());
+    EXPECT_EQ(err.str(), path + ":2: invalid string: \\x1b[2J\n");
 }
 
 TEST_F(SnapwellPointFile, OverlongLineFailsInsteadOfDroppingTheRest) {
     const std::string longLine = "1" + std::string(kPointLineMax, ' ');
     write("0\n" + longLine + "\n2\n");
     EXPECT_FALSE(read());
-    EXPECT_EQ(err.str(), path + ":1: invalid string: " + longLine + "\n");
+    EXPECT_EQ(err.str(), path + ":2: invalid string: " + longLine + "\n");
     // A line of exactly the limit is fine.
     leds.clear();
     write("0\n" + longLine.substr(0, kPointLineMax) + "\n");
@@ -81,5 +88,10 @@ TEST_F(SnapwellPointFile, OverlongLineFailsInsteadOfDroppingTheRest) {
 
 TEST_F(SnapwellPointFile, MissingFile) {
     EXPECT_FALSE(readPointFile(path + ".none", leds, err));
-    EXPECT_EQ(err.str(), "error opening " + path + ".none\n");
+    EXPECT_EQ(err.str(), "error opening " + path + ".none: No such file or directory\n");
+    // A FIFO is refused at once instead of waiting for a writer.
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    err.str("");
+    EXPECT_FALSE(read());
+    EXPECT_EQ(err.str(), "error opening " + path + ": a FIFO, not a regular file\n");
 }

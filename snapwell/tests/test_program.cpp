@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <csignal>
 #include <unistd.h>
@@ -307,7 +308,7 @@ TEST_F(SnapwellProgram, FailuresBeforeTheCapture) {
 
     const RunResult missing = run(address() + "4 none.pt");
     EXPECT_NE(missing.status, 0);
-    EXPECT_EQ(missing.err, "error opening none.pt\n");
+    EXPECT_EQ(missing.err, "error opening none.pt: No such file or directory\n");
     EXPECT_EQ(missing.out.find("point tracker:"), std::string::npos);  // no tracker made
 
     std::ofstream(dir / "empty.pt") << "# nothing\n";
@@ -339,7 +340,10 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
     const RunResult noFolder = run(address() + "-m 6 -o missing/body.rb 6");
     EXPECT_NE(noFolder.status, 0);
     // The quality report follows on standard error, away from the body.
-    EXPECT_EQ(noFolder.err.rfind("unable to open missing/body.rb\ncapture quality", 0), 0u) << noFolder.err;
+    EXPECT_EQ(noFolder.err.rfind(
+                  "error: unable to open missing/body.rb: No such file or directory\ncapture quality", 0),
+              0u)
+        << noFolder.err;
     EXPECT_EQ(noFolder.out.find("wrote to"), std::string::npos);
     EXPECT_EQ(parseBody(noFolder.out.substr(noFolder.out.rfind('\r') + 1)).size(), 6u);
 
@@ -347,7 +351,8 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
     fs::permissions(dir / "body.rb", fs::perms::owner_read | fs::perms::group_read);
     const RunResult readOnly = run(address() + "-m 6 -o body.rb 6");
     EXPECT_NE(readOnly.status, 0);
-    EXPECT_EQ(readOnly.err.rfind("unable to open body.rb\n", 0), 0u) << readOnly.err;
+    EXPECT_EQ(readOnly.err.rfind("error: unable to open body.rb: Permission denied\n", 0), 0u)
+        << readOnly.err;
     EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
 
     // A full disk: the capture fails and the old body stays whole, with no
@@ -367,6 +372,12 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
     EXPECT_EQ(device.status, 0) << device.err;
     EXPECT_TRUE(fs::is_symlink(dir / "null"));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    // A FIFO without a reader is refused at once, and says why.
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const RunResult fifo = run(address() + "-m 6 -o pipe 6");
+    EXPECT_NE(fifo.status, 0);
+    EXPECT_EQ(fifo.err.rfind("error: unable to open pipe: No such device or address\n", 0), 0u) << fifo.err;
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
 }
 
 TEST_F(SnapwellProgram, AServerThatStopsIsKilledOrFallsSilentMidCaptureIsAFailure) {

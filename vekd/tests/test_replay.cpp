@@ -2,6 +2,7 @@
 // it: the same records, byte for byte, for the recording's trackers and for
 // trackers made only on the replay.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -170,6 +171,46 @@ TEST(Replay, WithoutLedIdsItServesTheRecordedMarkersAndBrokenTakesAreRefused) {
     EXPECT_FALSE(ReplayFrames::open(path, false, error, note));
     EXPECT_EQ(error, path + ": byte " + std::to_string(cameras) +
                          " (frame 1): cut short, no end record; 0 whole frames before it");
+    std::filesystem::remove(path);
+
+    // Only a regular file plays: a FIFO is refused at once, never waited on.
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_FALSE(ReplayFrames::open(path, false, error, note));
+    EXPECT_EQ(error, path + ": a FIFO, not a regular file");
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    EXPECT_FALSE(ReplayFrames::open(path, false, error, note));
+    EXPECT_EQ(error, path + ": a folder, not a regular file");
+    std::filesystem::remove(path);
+}
+
+TEST(Replay, ATakeRewrittenWhileItPlaysStopsTheReplayInsteadOfServingCamerasItDoesNotHave) {
+    // A take, then one of three times its cameras written over the same
+    // file, in place: the frames read after the rewind name cameras the
+    // replay does not have.
+    const Scene small = defaultScene();
+    Scene large = small;
+    for (int i = 0; i < 2; ++i)
+        large.cameras.insert(large.cameras.end(), small.cameras.begin(), small.cameras.end());
+    TrackerTable trackers;
+    addTracker(trackers, 1, VEK_POINT_TRACKER, small, {0, 1, 2, 3, 4, 5});
+    const std::string path = record(small, trackers, true, "rewritten.vektake");
+    std::string error, note;
+    auto replay = ReplayFrames::open(path, true, error, note);
+    ASSERT_TRUE(replay) << error;
+    ASSERT_TRUE(replay->knowsPeakLeds());
+    const int cameras = static_cast<int>(small.cameras.size());
+    ASSERT_EQ(replay->cameras().size(), small.cameras.size());
+
+    std::ofstream(path, std::ios::binary) << testing::simulatedTake(large, 3, trackers, kFrames, kRate, true);
+    FrameData got;
+    int served = 0;
+    while (served < 3 * kFrames && replay->generate(served + 1, 0, trackers, got)) {
+        ++served;
+        for (const ImageRecord& image : got.images) ASSERT_LT(image.camera, cameras) << "frame " << served;
+    }
+    EXPECT_LE(served, kFrames);
+    EXPECT_EQ(replay->endMessage(), "replay stopped: " + path + ": the take changed while it played");
     std::filesystem::remove(path);
 }
 

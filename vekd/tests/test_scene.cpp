@@ -1,8 +1,10 @@
 // Scenes: the built-in default scene, body motion, and the scene file parser
 // (accepted statements, exact error messages, limits, hostile input).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <string>
@@ -305,6 +307,13 @@ TEST(SceneFile, ErrorsCarryThePath) {
     std::ofstream(big) << std::string((1 << 20) + 1, '#');
     EXPECT_FALSE(loadScene(big, scene, error));
     EXPECT_EQ(error, big + ":0: file larger than 1048576 bytes");
+
+    // A FIFO is refused at once, never waited on.
+    const std::string fifo = ::testing::TempDir() + "/fifo.scene";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(loadScene(fifo, scene, error));
+    std::remove(fifo.c_str());
+    EXPECT_EQ(error, fifo + ":0: a FIFO, not a regular file");
 }
 
 // Mutated copies of a valid file: every outcome is a scene or a located error.

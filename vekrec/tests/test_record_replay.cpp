@@ -2,6 +2,7 @@
 // vekd --replay of the take, watched by a raw client and by snapwell.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -337,4 +338,17 @@ TEST(RecordAndReplay, StoppedRecordersLeaveTakesThatReplayAndBrokenTakesAreRefus
     for (const auto& e : fs::directory_iterator(dir.path))
         EXPECT_NE(e.path().filename().string().rfind("none", 0), 0u);
     EXPECT_EQ(dir.run(VEKREC_PATH, "-o x -t 0").status, 2);
+
+    // A FIFO is refused at once by both, never waited on.
+    ASSERT_EQ(::mkfifo((dir.path / "pipe").c_str(), 0600), 0);
+    const RunResult toFifo = dir.run(std::string("timeout 10 ") + VEKREC_PATH, "-s " + nowhere + " -o pipe");
+    EXPECT_EQ(toFifo.status, 1);
+    EXPECT_EQ(toFifo.err,
+              "vekrec: cannot write pipe: not a regular file (a take is written beside its file and renamed "
+              "over it)\n");
+    EXPECT_TRUE(fs::is_fifo(dir.path / "pipe"));
+    const RunResult fromFifo =
+        dir.run("timeout 10 " + vekd::testing::ServerProcess::programPath(), "--port 0 --replay pipe");
+    EXPECT_EQ(fromFifo.status, 1);
+    EXPECT_EQ(fromFifo.err, "vekd: cannot replay pipe: a FIFO, not a regular file\n");
 }

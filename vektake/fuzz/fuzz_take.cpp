@@ -3,57 +3,42 @@
 // where; nothing may crash, hang or read out of bounds. An input that
 // starts with '#' is taken as records to seal with valid checksums (u16
 // kind, u16 length, payload, ...), so that the fuzzer reaches the checks
-// of the records' content behind the checksum.
+// of the records' content behind the checksum. The LEDs the peaks name are
+// gathered as vekd --replay and vektake info gather them.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
-#include "crc32.h"
+#include "sealed_take.h"
+#include "take_file.h"
 #include "take_reader.h"
-
-namespace {
-
-std::string sealed(const uint8_t* data, size_t size) {
-    std::string out;
-    out.append(vektake::kMagic, sizeof vektake::kMagic);
-    out.append("\1\0\x10\0\0\0\0\0", 8);
-    for (size_t at = 0; at + 4 <= size;) {
-        uint16_t kind, length;
-        std::memcpy(&kind, data + at, 2);
-        std::memcpy(&length, data + at + 2, 2);
-        at += 4;
-        length = static_cast<uint16_t>(std::min<size_t>(length, size - at));
-        char header[12] = {};
-        const uint32_t n = length;
-        std::memcpy(header, &n, 4);
-        std::memcpy(header + 4, &kind, 2);
-        const uint32_t crc = vektake::crc32(vektake::crc32(0, header, 8), data + at, length);
-        std::memcpy(header + 8, &crc, 4);
-        out.append(header, sizeof header);
-        out.append(reinterpret_cast<const char*>(data + at), length);
-        at += length;
-    }
-    return out;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string records;
     if (size > 0 && data[0] == '#') {
-        records = sealed(data + 1, size - 1);
+        records = vektake::sealedTake(data + 1, size - 1);
         data = reinterpret_cast<const uint8_t*>(records.data());
         size = records.size();
     }
     vektake::Reader reader;
+    std::vector<int> leds;
     const size_t split = size ? data[size - 1] % (size + 1) : 0;
     int r = 0;
     for (const auto& [from, len] : {std::pair{size_t{0}, split}, std::pair{split, size - split}}) {
         reader.feed(data + from, len);
         vektake::Item item;
         while ((r = reader.next(item)) == 1) {
+            // A record came out: the file header was read.
+            if (reader.version() != vektake::kVersion) __builtin_trap();
             if (item.kind != vektake::Kind::Frame) continue;
+            // The LEDs the peaks name: sorted, unique, within the limit.
+            if (!vektake::collectPeakLeds(item.frame, leds) && leds.size() != vektake::kMaxLeds)
+                __builtin_trap();
+            if (!std::is_sorted(leds.begin(), leds.end()) ||
+                std::adjacent_find(leds.begin(), leds.end()) != leds.end())
+                __builtin_trap();
             volatile uint8_t sink = 0;  // touch every record byte
             for (int s = 0; s < vekwire::kStreamCount; ++s)
                 for (size_t b = 0; b < item.frame.count[s] * vekwire::kRecordSize[s]; ++b)

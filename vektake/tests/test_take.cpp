@@ -121,6 +121,22 @@ std::string error(const std::string& bytes) { return readAll(bytes, 7).error; }
 
 TEST(Take, WhatTheWriterMakesComesBackWholeInPiecesOfAnySize) {
     EXPECT_EQ(crc32(0, "123456789", 9), 0xCBF43926u) << "the IEEE CRC-32";
+    // Long pieces are folded 64 bytes at a time, short ones and the rest
+    // go through the tables: every length and alignment gives the CRC.
+    std::string noise(3000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 2654435761u >> 13);
+    for (size_t length = 0; length <= noise.size(); length += length < 300 ? 1 : 541) {
+        const size_t at = length % 13;
+        uint32_t bitwise = ~0u;
+        for (size_t i = at; i < at + length && i < noise.size(); ++i) {
+            bitwise ^= static_cast<uint8_t>(noise[i]);
+            for (int k = 0; k < 8; ++k) bitwise = (bitwise >> 1) ^ (0xEDB88320u & (0u - (bitwise & 1)));
+        }
+        const size_t n = std::min(length, noise.size() - at), half = n / 2;
+        EXPECT_EQ(crc32(0, &noise[at], n), ~bitwise) << length << " bytes at " << at;
+        EXPECT_EQ(crc32(crc32(0, &noise[at], half), &noise[at + half], n - half), ~bitwise)
+            << "in two pieces";
+    }
     const std::vector<std::string> frames = {frame(1), frame(2), frame(5)};
     const std::string bytes = take(frames);
     for (size_t chunk = 1; chunk <= bytes.size(); chunk += chunk < 64 ? 1 : 997) {

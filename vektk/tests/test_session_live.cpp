@@ -25,8 +25,10 @@ constexpr char kPoints[] = "8\n9\n10\n11\n12\n13\n# floor\n16\n17\n18\n19\n";
 class LiveSession : public testing::Test {
 protected:
     void SetUp() override {
-        session.trackers.emplace_back(vektk::kRigidTracker, 1, dir.Write("wand.rb", kWand));
-        session.trackers.emplace_back(vektk::kPointTracker, 2, dir.Write("points.pt", kPoints));
+        session.trackers.push_back(
+            vektk::Tracker::FromFile(vektk::kRigidTracker, 1, dir.Write("wand.rb", kWand)).value());
+        session.trackers.push_back(
+            vektk::Tracker::FromFile(vektk::kPointTracker, 2, dir.Write("points.pt", kPoints)).value());
         ASSERT_EQ(session.trackers[0].markers.size(), 6u);
         ASSERT_EQ(session.trackers[1].markers.size(), 10u);
     }

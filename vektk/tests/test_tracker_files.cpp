@@ -131,32 +131,40 @@ TEST(TrackerLoad, ScaleAppliesToRigidPositionsOnly) {
 
 TEST(TrackerLoad, InvalidLinesStopWithTheirIndex) {
     TempDir dir;
+    // The whole file fails: nothing read before the bad line is kept, and
+    // the message names the file's line, comments and blank lines counted.
     const Loaded three = LoadText(dir, kRigidTracker, "4\n0, 1 2\n5\n");
     EXPECT_EQ(three.count, 0);
-    EXPECT_EQ(Leds(three.tracker), std::vector<int>{4});  // read before the error
-    EXPECT_EQ(three.errors, dir.File("t.rb") + ":1: invalid string: 0, 1 2\n");
+    EXPECT_TRUE(three.tracker.markers.empty());
+    EXPECT_EQ(three.errors, dir.File("t.rb") + ":2: invalid string: 0, 1 2\n");
 
     const Loaded blank = LoadText(dir, kRigidTracker, "4\n\n5\n");
     EXPECT_EQ(blank.count, 0);
-    EXPECT_EQ(blank.errors, dir.File("t.rb") + ":1: invalid string: \n");
+    EXPECT_EQ(blank.errors, dir.File("t.rb") + ":2: invalid string: \n");
 
     // What the server would refuse, or what would run into the next
     // tracker's marker ids, fails at load.
     const Loaded negative = LoadText(dir, kPointTracker, "4\n-1\n");
     EXPECT_EQ(negative.count, 0);
-    EXPECT_EQ(negative.errors, dir.File("t.rb") + ":1: invalid LED: -1\n");
+    EXPECT_EQ(negative.errors, dir.File("t.rb") + ":2: invalid LED: -1\n");
+    const Loaded commented = LoadText(dir, kRigidTracker, "# wand\n#\n# mm\n0, 0 0 0\n-1, 1 0 0\n");
+    EXPECT_TRUE(commented.tracker.markers.empty());
+    EXPECT_EQ(commented.errors, dir.File("t.rb") + ":5: invalid LED: -1, 1 0 0\n");
+    // The line is printed escaped: no control character reaches the terminal.
+    EXPECT_EQ(LoadText(dir, kRigidTracker, "1\n0, 1 2\x1b[2J\\\n").errors,
+              dir.File("t.rb") + ":2: invalid string: 0, 1 2\\x1b[2J\\\\\n");
     std::string many;
     for (int i = 0; i <= 4096; ++i) many += std::to_string(i) + "\n";
     const Loaded tooMany = LoadText(dir, kPointTracker, many);
     EXPECT_EQ(tooMany.count, 0);
     EXPECT_EQ(tooMany.errors,
-              dir.File("t.rb") + ":4096: too many markers (a tracker holds at most 4096): 4096\n");
+              dir.File("t.rb") + ":4097: too many markers (a tracker holds at most 4096): 4096\n");
     EXPECT_EQ(LoadText(dir, kPointTracker, many.substr(0, many.rfind("4096"))).count, 4096);
 
     // A scale that takes a position past float's range.
     const Loaded huge = LoadText(dir, kRigidTracker, "s,1e30\n1, 1 0 0\n2, 1e30 0 0\n");
     EXPECT_EQ(huge.count, 0);
-    EXPECT_EQ(huge.errors, dir.File("t.rb") + ":1: invalid string: 2, 1e30 0 0\n");
+    EXPECT_EQ(huge.errors, dir.File("t.rb") + ":3: invalid string: 2, 1e30 0 0\n");
 }
 
 TEST(TrackerLoad, ReadsALastLineWithoutLineBreak) {
@@ -179,8 +187,8 @@ TEST(TrackerLoad, TooLongLineIsAnInvalidString) {
     const std::string longLine = "1, 1 2 3" + std::string(300, ' ');
     const Loaded r = LoadText(dir, kRigidTracker, "0\n" + longLine + "\n2\n");
     EXPECT_EQ(r.count, 0);
-    EXPECT_EQ(Leds(r.tracker), std::vector<int>{0});
-    EXPECT_EQ(r.errors, dir.File("t.rb") + ":1: invalid string: " + longLine.substr(0, 255) + "\n");
+    EXPECT_TRUE(r.tracker.markers.empty());
+    EXPECT_EQ(r.errors, dir.File("t.rb") + ":2: invalid string: " + longLine.substr(0, 255) + "\n");
 
     // 255 characters still fit the 256-byte buffer.
     const std::string fits = "1, 1 2 3" + std::string(247, ' ');
@@ -201,8 +209,31 @@ TEST(TrackerLoad, UnreadableFileIsAnErrorNotAnEmptyFile) {
     TempDir dir;
     Tracker t(kPointTracker, 1, 0);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(t.Load(kPointTracker, dir.path()), 0);  // a folder opens but cannot be read
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "error: read(" + dir.path() + "): Is a directory\n");
+    EXPECT_EQ(t.Load(kPointTracker, dir.path()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "error: open(" + dir.path() + "): a folder, not a regular file\n");
+    // A FIFO is refused at once instead of waiting for a writer.
+    const std::string fifo = dir.File("fifo.pt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::ostringstream err;
+    EXPECT_EQ(t.Load(kPointTracker, fifo, err), 0);
+    EXPECT_EQ(err.str(), "error: open(" + fifo + "): a FIFO, not a regular file\n");
+}
+
+TEST(TrackerLoad, AFileThatFailsMakesNoTracker) {
+    TempDir dir;
+    std::ostringstream err;
+    EXPECT_FALSE(
+        Tracker::FromFile(kRigidTracker, 1, dir.Write("bad.rb", "0, 0 0 0\n1, 5 0 0\n-1, 0 5 0\n"), err));
+    EXPECT_EQ(err.str(), dir.File("bad.rb") + ":3: invalid LED: -1, 0 5 0\n");
+    err.str("");
+    EXPECT_FALSE(Tracker::FromFile(kRigidTracker, 1, dir.Write("empty.rb", "# nothing yet\n"), err));
+    EXPECT_EQ(err.str(), "error: " + dir.File("empty.rb") + ": no markers\n");
+    const std::optional<Tracker> good =
+        Tracker::FromFile(kPointTracker, 3, dir.Write("good.pt", "# two\n4\n9\n"), err);
+    ASSERT_TRUE(good);
+    EXPECT_EQ(good->id, 3);
+    EXPECT_EQ(Leds(*good), (std::vector<int>{4, 9}));
 }
 
 TEST(TrackerLoad, SurvivesBinaryGarbage) {
@@ -247,7 +278,7 @@ TEST(TrackerFiles, EveryWriterLoadsBackToTheSameMarkers) {
     const std::vector<MarkerDef> source{{0, 3, {1.25f, -2.5f, 100.0f}}, {1, 11, {0, 0.75f, -3}}};
     Tracker rigid(kRigidTracker, 4, source, 1.0f);
     ASSERT_TRUE(vektk::SaveTrackerFile(rigid, dir.File("w.rb"), 1.0f));
-    Tracker back(kRigidTracker, 4, dir.File("w.rb"));
+    const Tracker back = Tracker::FromFile(kRigidTracker, 4, dir.File("w.rb")).value();
     ASSERT_EQ(back.markers.size(), 2u);
     for (size_t i = 0; i < source.size(); ++i) {
         EXPECT_EQ(back.markers[i].led, source[i].led);
@@ -255,18 +286,20 @@ TEST(TrackerFiles, EveryWriterLoadsBackToTheSameMarkers) {
     }
 
     const std::string editor = dir.Write("e.rb", "3, 1.2 -2.5 100.0\n11, 0.0 0.8 -3.0\n");
-    EXPECT_EQ(Tracker(kRigidTracker, 1, editor).markers[1].pos, (std::vector<float>{0, 0.8f, -3}));
+    EXPECT_EQ(Tracker::FromFile(kRigidTracker, 1, editor).value().markers[1].pos,
+              (std::vector<float>{0, 0.8f, -3}));
 
     std::ostringstream capture;
     capture << 0 << ", " << 1e-05f << " " << -123456.0f << " " << 1500000.0f << "\n";
     const std::string captured = dir.Write("c.rb", capture.str());
-    const Tracker c(kRigidTracker, 1, captured);
+    const Tracker c = Tracker::FromFile(kRigidTracker, 1, captured).value();
     ASSERT_EQ(c.markers.size(), 1u);
     EXPECT_EQ(c.markers[0].pos, (std::vector<float>{1e-05f, -123456.0f, 1500000.0f}));
 
     Tracker point(kPointTracker, 2, std::vector<int>{7, 1, 30});
     ASSERT_TRUE(vektk::SaveTrackerFile(point, dir.File("p.pt"), 1.0f));
-    EXPECT_EQ(Leds(Tracker(kPointTracker, 2, dir.File("p.pt"))), (std::vector<int>{7, 1, 30}));
+    EXPECT_EQ(Leds(Tracker::FromFile(kPointTracker, 2, dir.File("p.pt")).value()),
+              (std::vector<int>{7, 1, 30}));
 }
 
 TEST(AtomicFile, WritesAndReplacesKeepingPermissions) {
@@ -288,6 +321,31 @@ TEST(AtomicFile, WritesAndReplacesKeepingPermissions) {
     EXPECT_EQ(
         std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
         1);
+
+    // Owner and group stay as well, where the process may give them: as
+    // root, a file of nobody's stays nobody's. So for the writer of streams.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    const uid_t owner = st.st_uid;
+    const gid_t group = st.st_gid;
+    const auto expectKept = [&](mode_t mode, const std::string& content) {
+        EXPECT_EQ(TempDir::Read(path), content);
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+        EXPECT_EQ(st.st_uid, owner);
+        EXPECT_EQ(st.st_gid, group);
+    };
+    ::chmod(path.c_str(), 0604);
+    EXPECT_EQ(vektk::WriteFileAtomically(path, "newer\n").status, vektk::AtomicWriteStatus::Written);
+    expectKept(0604, "newer\n");
+    ::chmod(path.c_str(), 0620);
+    vektk::AtomicFileStream stream;
+    ASSERT_EQ(stream.Open(path).status, vektk::AtomicWriteStatus::Written);
+    ASSERT_TRUE(stream.Append("take\n"));
+    ASSERT_EQ(stream.Commit().status, vektk::AtomicWriteStatus::Written);
+    expectKept(0620, "take\n");
 }
 
 TEST(AtomicFile, FailuresLeaveTheTargetAndNoTemporaryFile) {

@@ -6,16 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <ostream>
 
 #include "line_reader.h"
+#include "regular_file.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
@@ -23,8 +19,13 @@ bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; 
 
 int ForEachSettingLine(const std::string& path, std::size_t maxLength, std::ostream& err,
                        const std::function<void(const std::string&)>& use) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
-    if (!file) return -1;
+    std::string why;
+    const vekwire::FileHandle file = vekwire::openRegularFileStream(path, why);
+    if (!file) {
+        // No file yet is the usual first start; anything else is worth a word.
+        if (errno != ENOENT) err << "error: open(" << path << "): " << why << std::endl;
+        return -1;
+    }
     vektk::LineReader reader(file.get(), maxLength);
     std::string line;
     for (int number = 1;; ++number) {

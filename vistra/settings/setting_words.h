@@ -10,7 +10,8 @@
 // Hands every line of `path` that is neither empty nor a comment ('#') to
 // `use`, in order. A line longer than maxLength is reported to `err` and
 // skipped; a read error is reported and ends the reading. -1 when the file
-// cannot be opened, else 0.
+// cannot be opened, which is reported unless there is no such file; only a
+// regular file is read (a FIFO is refused, never waited on). Else 0.
 int ForEachSettingLine(const std::string& path, std::size_t maxLength, std::ostream& err,
                        const std::function<void(const std::string&)>& use);
 

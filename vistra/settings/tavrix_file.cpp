@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "printable_text.h"
 #include "settings/setting_words.h"
 
 namespace {
@@ -45,7 +46,7 @@ void readOption(const std::string& key, const std::string& value, const std::str
     } else if (key == "interpolate:") {
         read.interpolate = ToInt(value);
     } else {
-        err << "unknown token: " << key << " in " << path << std::endl;
+        err << "unknown token: " << vekwire::printable(key) << " in " << path << std::endl;
     }
 }
 
@@ -57,13 +58,14 @@ int ReadTavrix(const std::string& path, TavrixRead& read, std::ostream& out, std
         if (words.size() == 3) {
             if (words[0] != "server:") return;
             const ServerAlias alias = aliasOf(line);
-            out << "loading alias: " << alias.name << "(" << alias.address << ")" << std::endl;
+            out << "loading alias: " << vekwire::printable(alias.name) << "("
+                << vekwire::printable(alias.address) << ")" << std::endl;
             read.servers.aliases.push_back(alias);
             read.servers.entries.push_back(alias.name);
         } else if (words.size() == 2) {
             readOption(words[0], words[1], path, read, err);
         } else {
-            err << "unknown configuration: " << line << std::endl;
+            err << "unknown configuration: " << vekwire::printable(line) << std::endl;
         }
     });
 }

@@ -152,7 +152,7 @@ TEST(TrackerBar, MakesTrackersFromUnusedLedsTheSelectionAndFiles) {
     testing::internal::CaptureStderr();
     const auto [title, text] =
         BoxOf([&] { bar.AddTrackerFile(QString::fromStdString(home.file("bad.pt"))); });
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), home.file("bad.pt") + ":1: invalid LED: -4\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), home.file("bad.pt") + ":2: invalid LED: -4\n");
     EXPECT_EQ(title, "Tracker File Error");
     EXPECT_TRUE(text.contains("invalid LED: -4")) << text.toStdString();
     EXPECT_EQ(session.trackers.size(), 2u);

@@ -1,6 +1,7 @@
 // The Settings dock's files and lists without a window: ".tavrix" read and
 // written, discovery answers turned into server entries, the file's place.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <stdlib.h>
@@ -84,6 +85,24 @@ TEST(Tavrix, ReadsAliasesPlainEntriesAndOptionsLineByLine) {
     TavrixRead untouched;
     std::ostringstream out, err;
     EXPECT_EQ(ReadTavrix(testing::TempDir() + "no_such_folder/.tavrix", untouched, out, err), -1);
+    EXPECT_EQ(err.str(), "");  // no file yet: nothing to say
+
+    // A FIFO is refused at once, never waited on (the window would not show).
+    const std::string fifo = testing::TempDir() + "tavrix_fifo_" + std::to_string(getpid());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(ReadTavrix(fifo, untouched, out, err), -1);
+    std::remove(fifo.c_str());
+    EXPECT_EQ(err.str(), "error: open(" + fifo + "): a FIFO, not a regular file\n");
+    EXPECT_EQ(out.str(), "");
+}
+
+TEST(Tavrix, PrintsWhatItReadEscaped) {
+    const Read r = ReadText("server: 10.0.0.1\x1b[2J lab\x1b]0;owned\x07\nkey\x1b[31m: 1\nodd\\line\n");
+    EXPECT_EQ(r.out, "loading alias: lab\\x1b]0;owned\\x07(10.0.0.1\\x1b[2J)\n");
+    EXPECT_EQ(r.err, "unknown token: key\\x1b[31m: in PATH\nunknown configuration: odd\\\\line\n");
+    // The alias itself is kept as written.
+    ASSERT_EQ(r.read.servers.aliases.size(), 1u);
+    EXPECT_EQ(r.read.servers.aliases[0].name, "lab\x1b]0;owned\x07");
 }
 
 TEST(Tavrix, WritesTheCurrentServerFirstAndNoServerWhileFindServersIsChosen) {

@@ -6,7 +6,9 @@
 #include <QStringList>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -152,6 +154,17 @@ TEST(Vistrast, ReadsTheThreeKeysAndReportsWhatItCannotUse) {
                        "\n");
     EXPECT_EQ(WindowSettingsText(true, false, 100),
               "configVisible: 1\ntrackersVisible: 0\nmarker_max: 100\n");
+
+    // What it cannot use is printed escaped; a FIFO is refused, never waited on.
+    read("\x1b[2J: 1\n", err);
+    EXPECT_EQ(err, "unknown token: \\x1b[2J: in " + path + "\n");
+    std::remove(path.c_str());
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    std::ostringstream refused;
+    s = ReadWindowSettings(path, refused);
+    std::remove(path.c_str());
+    EXPECT_FALSE(s.configVisible || s.trackersVisible || s.markerMax);
+    EXPECT_EQ(refused.str(), "error: open(" + path + "): a FIFO, not a regular file\n");
 
     // Without HOME the file is the working directory's.
     const std::string home = getenv("HOME") ? getenv("HOME") : "";

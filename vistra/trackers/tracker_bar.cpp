@@ -238,18 +238,17 @@ int TrackerBar::AddTrackerFile(const QString& path) {
         return 0;
     }
     const int id = NextTrackerId(session_->trackers);
-    vektk::Tracker tracker(type, id, 0);
     std::ostringstream why;
-    if (tracker.Load(type, path.toStdString(), why) == 0) {
+    std::optional<vektk::Tracker> tracker = vektk::Tracker::FromFile(type, id, path.toStdString(), why);
+    if (!tracker) {
         // A file that cannot be read makes no tracker; the window says why.
-        if (why.str().empty()) why << "error: " << path.toStdString() << ": no markers\n";
         std::cerr << why.str() << std::flush;
         QMessageBox::warning(this, QStringLiteral("Tracker File Error"),
                              QStringLiteral("No tracker was made from %1:\n%2")
                                  .arg(path, QString::fromStdString(why.str()).trimmed()));
         return -1;
     }
-    vektk::Tracker& added = appendTracker(std::move(tracker));
+    vektk::Tracker& added = appendTracker(std::move(*tracker));
     AddTrackerView(
         id, QStringLiteral("[%1:%2] : %3").arg(tagOf(kind)).arg(id).arg(ElideLeft(path, kTitleLength, true)));
     TrackerItem* row = AddRow(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1), id, kind);

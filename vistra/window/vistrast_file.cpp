@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "atomic_file.h"
+#include "printable_text.h"
 #include "settings/setting_words.h"
 #include "settings/user_file.h"
 
@@ -15,7 +16,7 @@ void applyLine(const std::string& line, const std::string& path, WindowSettings&
                std::ostream& err) {
     const std::vector<std::string> words = FirstWords(line, 2);
     if (words.size() < 2 || words[0].size() > kVistrastWordLength || words[1].size() > kVistrastWordLength) {
-        err << "unknown configuration: " << line << std::endl;
+        err << "unknown configuration: " << vekwire::printable(line) << std::endl;
         return;
     }
     const int value = ToInt(words[1]);
@@ -26,7 +27,7 @@ void applyLine(const std::string& line, const std::string& path, WindowSettings&
     } else if (words[0] == "marker_max:") {
         settings.markerMax = value;
     } else {
-        err << "unknown token: " << words[0] << " in " << path << std::endl;
+        err << "unknown token: " << vekwire::printable(words[0]) << " in " << path << std::endl;
     }
 }
 
