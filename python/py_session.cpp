@@ -26,9 +26,10 @@ namespace {
 
 constexpr int kSliceMs = 50;
 
-std::string seconds(double s) {
+// "2", "0.25": as a person writes it.
+std::string number(double v) {
     std::ostringstream text;
-    text << s << " s";
+    text << v;
     return text.str();
 }
 
@@ -109,7 +110,7 @@ public:
     void setFrequency(float hz) {
         requireOpen();
         check(locked([&](LiveSession& s) { return s.setFrequency(hz); }),
-              server_ + ": frequency " + std::to_string(hz) + " Hz");
+              server_ + ": frequency " + number(hz) + " Hz");
     }
 
     void start(bool markers, bool rigids, bool peaks, bool detectors) {
@@ -154,8 +155,8 @@ public:
             if (PyErr_CheckSignals() != 0) throw py::error_already_set();
             if (timeout && elapsed >= *timeout) {
                 if (newest) return py::none();
-                throw VekError(VEK_ERR_TIMED_OUT, server_ + ": no frame came within " + seconds(*timeout) +
-                                                      " (is the server's frequency 0?)");
+                throw VekError(VEK_ERR_TIMED_OUT, server_ + ": no frame came within " + number(*timeout) +
+                                                      " s (is the server's frequency 0?)");
             }
         }
     }
