@@ -144,8 +144,10 @@ bool Server::start(std::string& error) {
         ev.data.u64 = tag(kind);
         epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd, &ev);
     }
-    std::printf("vekd: serving \"%s\" on %s:%d, discovery on udp port %d, %g Hz\n", options_.name.c_str(),
-                options_.bind.c_str(), port_, discoveryPort_, frequency_);
+    const std::string discovery =
+        discoveryPort_ >= 0 ? "discovery on udp port " + std::to_string(discoveryPort_) : "discovery off";
+    std::printf("vekd: serving \"%s\" on %s:%d, %s, %g Hz\n", options_.name.c_str(), options_.bind.c_str(),
+                port_, discovery.c_str(), frequency_);
     std::fflush(stdout);
     schedule();
     return true;

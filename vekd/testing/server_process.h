@@ -23,7 +23,7 @@ public:
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
     int port() const { return port_; }
-    int discoveryPort() const { return discoveryPort_; }
+    int discoveryPort() const { return discoveryPort_; }  // -1: discovery off
     std::string address() const;  // "127.0.0.1:PORT" (the bound address)
 
     // Sends a signal and waits for the exit; returns the exit status

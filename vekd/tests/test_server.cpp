@@ -337,4 +337,11 @@ TEST(Server, DiscoveryAnswersWellFormedQueriesOnlyAndNeverWithMoreBytes) {
     ASSERT_GT(poll(&p, 1, 2000), 0);
     EXPECT_EQ(recv(fd, buf, sizeof buf, 0), static_cast<ssize_t>(kScanAnswerSize));
     EXPECT_EQ(poll(&p, 1, 300), 0);
+
+    // Discovery switched off says so, not "udp port -1".
+    ServerProcess silent({"--discovery-port", "-1"});
+    EXPECT_EQ(silent.discoveryPort(), -1);
+    EXPECT_NE(silent.output().find(":" + std::to_string(silent.port()) + ", discovery off, 100 Hz\n"),
+              std::string::npos)
+        << silent.output();
 }

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -453,10 +454,24 @@ TEST(LibraryServerEnd, StoppedOrKilledServerGivesCodeOneWithoutHanging) {
 }
 
 TEST(LibraryCameras, UncalibratedCamerasReportANegativeCondition) {
-    ServerProcess server({"--uncalibrated", "2,5"});
+    // Cameras are numbered from 1 on the command line, as every window numbers them.
+    ServerProcess server({"--uncalibrated", "3,6"});
     ASSERT_EQ(vekInit(server.address().c_str(), VEK_SLAVE), 0);
     VEKCamera cams[VEK_MAX_CAMERAS];
     ASSERT_EQ(vekGetCameras(cams, VEK_MAX_CAMERAS), 8);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(cams[i].cond < 0, i == 2 || i == 5) << "camera " << i;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(cams[i].cond < 0, i + 1 == 3 || i + 1 == 6) << "camera " << i + 1;
     vekDone();
+    for (const char* list : {"0", "1,9"}) {
+        const std::string command = "timeout 5 " + ServerProcess::programPath() +
+                                    " --port 0 --discovery-port -1 --uncalibrated " + list + " 2>&1";
+        FILE* vekd = popen(command.c_str(), "r");
+        ASSERT_NE(vekd, nullptr);
+        char line[256] = {};
+        EXPECT_NE(std::fgets(line, sizeof line, vekd), nullptr) << list;
+        const int status = pclose(vekd);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << list;
+        EXPECT_STREQ(line, std::string(list) == "0"
+                               ? "vekd: invalid value for --uncalibrated: 0\n"
+                               : "vekd: no camera 9 to mark uncalibrated (cameras 1 to 8)\n");
+    }
 }
