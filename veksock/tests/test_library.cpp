@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <thread>
 
 #include "net.h"
@@ -424,6 +425,15 @@ TEST(LibraryScan, FindsTheServerByItsNameAndTheEntryConnects) {
     EXPECT_EQ(vekInit(entries[0].host, 0), 0);
     vekDone();
     unsetenv("VEK_SCAN_PORT");
+
+    // Two servers on one host, told apart by their ports, both answer one scan.
+    ServerProcess second({"--name", "lab two"});
+    const std::string targets = "127.0.0.1:" + std::to_string(server.discoveryPort()) +
+                                ",127.0.0.1:" + std::to_string(second.discoveryPort());
+    setenv("VEK_SCAN_TARGETS", targets.c_str(), 1);
+    ASSERT_EQ(vek_scan(nullptr, VEK_DISCOVERY_PORT, "test", 1000000, entries, 256), 2);
+    std::set<std::string> hosts = {entries[0].host, entries[1].host};
+    EXPECT_EQ(hosts, (std::set<std::string>{server.address(), second.address()}));
     unsetenv("VEK_SCAN_TARGETS");
 
     // Nobody answers: the wait ends at its limit with no entries.
