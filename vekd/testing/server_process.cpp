@@ -76,6 +76,22 @@ int ServerProcess::stop(int signal) {
     return 128 + WTERMSIG(status);
 }
 
+bool ServerProcess::suspend() {
+    if (pid_ <= 0 || kill(pid_, SIGSTOP) != 0) return false;
+    for (int i = 0; i < 5000; ++i) {
+        std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        const auto close = text.rfind(") ");  // the name may hold blanks
+        if (close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'T') return true;
+        usleep(1000);
+    }
+    return false;
+}
+
+void ServerProcess::resume() {
+    if (pid_ > 0) kill(pid_, SIGCONT);
+}
+
 double ServerProcess::cpuSeconds() const {
     std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
     std::string text((std::istreambuf_iterator<char>(in)), {});
