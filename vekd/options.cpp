@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "vek_types.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -100,7 +102,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             size_t start = 0;
             while (ok && start <= v.size()) {
                 const size_t comma = v.find(',', start);
-                ok = toLong(v.substr(start, comma - start), 1, 64, n);
+                ok = toLong(v.substr(start, comma - start), 1, VEK_MAX_CAMERAS, n);
                 o.uncalibrated.push_back(static_cast<int>(n));
                 if (comma == std::string::npos) break;
                 start = comma + 1;
