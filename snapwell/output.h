@@ -22,9 +22,13 @@ void printReport(std::ostream& out, const std::vector<numerics::CaptureRecord>& 
 
 // Why the settled records cannot be written as a body: none settled, a
 // position that is not finite or beyond kMaxCoordinate (mm), or markers
-// that all coincide; empty when the body is usable.
+// that cannot define a frame at the capture's own noise level `noise` (mm,
+// the markers' mean spread): all at one point or on one line to within
+// kFrameNoise times the noise, or fewer than three. Empty when the body is
+// usable.
 constexpr double kMaxCoordinate = 1e6;
-std::string unusableBody(const std::vector<numerics::CaptureRecord>& records, int frames);
+constexpr double kFrameNoise = 5;
+std::string unusableBody(const std::vector<numerics::CaptureRecord>& records, int frames, double noise);
 
 // One "index, x y z" line per settled record, relative to record 0's average
 // (or to the world origin with global coordinates), in the stream's format.

@@ -138,7 +138,9 @@ int capture(const Options& o) {
     const LoopResult result = runCaptureLoop(state, quality, markers, o, std::cout, std::cerr);
     if (result.end != LoopEnd::Settled) return kExitFailure;
     // An empty or degenerate capture is never written, nor reported as done.
-    if (const std::string why = unusableBody(state.records(), o.frames); !why.empty()) {
+    if (const std::string why =
+            unusableBody(state.records(), o.frames, quality.meanSpread(state.records(), o.frames));
+        !why.empty()) {
         std::cout << '\n';
         std::cerr << "error: " << why << "; nothing written" << std::endl;
         return kExitFailure;

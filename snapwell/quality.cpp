@@ -52,23 +52,30 @@ double CaptureQuality::fitResidual() const {
     return residualCount_ > 0 ? std::sqrt(residualSquares_ / static_cast<double>(residualCount_)) : 0.0;
 }
 
+double CaptureQuality::meanSpread(const std::vector<numerics::CaptureRecord>& records, int frames) const {
+    double sum = 0;
+    int markers = 0;
+    for (std::size_t i = 0; i < records.size() && i < samples_.size(); ++i) {
+        if (records[i].updates <= frames) continue;
+        sum += spread(i);
+        ++markers;
+    }
+    return markers > 0 ? sum / markers : 0.0;
+}
+
 void CaptureQuality::print(std::ostream& out, const std::vector<numerics::CaptureRecord>& records,
                            const std::vector<int>& leds, int frames) const {
     const auto flags = out.flags();
     const auto precision = out.precision();
     out << std::fixed << std::setprecision(3) << "capture quality (body-frame spread, RMS):\n";
-    double sum = 0;
-    int markers = 0;
     std::vector<std::size_t> wobbling;
     for (std::size_t i = 0; i < records.size() && i < samples_.size() && i < leds.size(); ++i) {
         if (records[i].updates <= frames) continue;
         out << "  LED " << leds[i] << ": " << samples_[i].n << " frames, spread " << spread(i) << " mm\n";
-        sum += spread(i);
-        ++markers;
         if (spread(i) > kSpreadWarning) wobbling.push_back(i);
     }
-    out << "  body: mean spread " << (markers > 0 ? sum / markers : 0.0) << " mm, fit RMS residual "
-        << fitResidual() << " mm\n";
+    out << "  body: mean spread " << meanSpread(records, frames) << " mm, fit RMS residual " << fitResidual()
+        << " mm\n";
     for (const std::size_t i : wobbling) {
         out << "warning: LED " << leds[i] << " spread " << spread(i) << " mm exceeds " << kSpreadWarning
             << " mm: it wobbled, was partly occluded or belongs to another body\n";

@@ -27,6 +27,9 @@ public:
     // 0 before two samples.
     double spread(std::size_t i) const;
     int samples(std::size_t i) const { return samples_[i].n; }
+    // The mean spread of the markers whose update count exceeds `frames`:
+    // the capture's own noise level; 0 when there are none.
+    double meanSpread(const std::vector<numerics::CaptureRecord>& records, int frames) const;
     // RMS distance (mm) of the fitted markers from where their averages
     // put them, over every fitted frame; 0 when nothing was fitted.
     double fitResidual() const;

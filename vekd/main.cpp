@@ -20,13 +20,14 @@ std::unique_ptr<vekd::FrameSource> simulation(const vekd::Options& options, int&
         status = 1;
         return nullptr;
     }
-    for (int index : options.uncalibrated) {
-        if (index >= static_cast<int>(scene.cameras.size())) {
-            std::fprintf(stderr, "vekd: no camera %d to mark uncalibrated\n", index);
+    for (int number : options.uncalibrated) {
+        if (number > static_cast<int>(scene.cameras.size())) {
+            std::fprintf(stderr, "vekd: no camera %d to mark uncalibrated (cameras 1 to %zu)\n", number,
+                         scene.cameras.size());
             status = 2;
             return nullptr;
         }
-        scene.cameras[index].calibrated = false;
+        scene.cameras[number - 1].calibrated = false;
     }
     return std::make_unique<vekd::SimulatedFrames>(std::move(scene), options.seed);
 }

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "vek_types.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -35,7 +37,8 @@ std::string usageText() {
            "  --seed N            noise seed (default 1)\n"
            "  --name NAME         server name shown to discovery (default vekd)\n"
            "  --scene FILE        scene file (default: the built-in scene)\n"
-           "  --uncalibrated LIST camera indexes to report as not calibrated, e.g. 2,5\n"
+           "  --uncalibrated LIST cameras to report as not calibrated, numbered from 1 as\n"
+           "                      the windows show them, e.g. 3,6\n"
            "  --max-clients N     clients served at once (default 16)\n"
            "  --queue-bytes N     per-client send queue before frames are dropped\n"
            "                      for that client (default 4194304)\n"
@@ -99,7 +102,7 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             size_t start = 0;
             while (ok && start <= v.size()) {
                 const size_t comma = v.find(',', start);
-                ok = toLong(v.substr(start, comma - start), 0, 63, n);
+                ok = toLong(v.substr(start, comma - start), 1, VEK_MAX_CAMERAS, n);
                 o.uncalibrated.push_back(static_cast<int>(n));
                 if (comma == std::string::npos) break;
                 start = comma + 1;

@@ -15,7 +15,7 @@ struct Options {
     float frequency = 100.0f;
     std::string name = "vekd";
     std::string sceneFile;
-    std::vector<int> uncalibrated;  // camera indexes
+    std::vector<int> uncalibrated;  // camera numbers, from 1 (as every window counts)
     int maxClients = 16;
     size_t queueBytes = 4 << 20;  // per client, beyond it frames are dropped for it
     std::string replayFile;       // serve this take instead of the simulation

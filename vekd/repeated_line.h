@@ -1,7 +1,7 @@
 // A log line that can repeat fast (a frequency flipped in a loop, an accept
-// that keeps failing): printed when it first happens; repeats within the
-// interval after a printed line are counted and told in one line once the
-// interval is over.
+// that keeps failing, frames skipped): printed when it first happens;
+// repeats within the interval after a printed line are counted (each by its
+// amount) and told in one line once the interval is over.
 #pragma once
 
 #include <climits>
@@ -13,16 +13,17 @@ class RepeatedLine {
 public:
     explicit RepeatedLine(long long intervalMs) : intervalMs_(intervalMs) {}
 
-    // True when this occurrence is to be printed now; otherwise it is counted.
-    bool occur(long long nowMs) {
+    // True when this occurrence is to be printed now; otherwise its amount
+    // is counted.
+    bool occur(long long nowMs, long long amount = 1) {
         if (counted_ == 0 && nowMs - printedMs_ >= intervalMs_) {
             printedMs_ = nowMs;
             return true;
         }
-        ++counted_;
+        counted_ += amount;
         return false;
     }
-    // The repeats to tell now (the interval is over), or 0.
+    // The amount counted to tell now (the interval is over), or 0.
     long long takeRepeats(long long nowMs) {
         if (counted_ == 0 || nowMs - printedMs_ < intervalMs_) return 0;
         printedMs_ = nowMs;

@@ -31,7 +31,7 @@ constexpr long long kHelloLimitMs = 5000;
 constexpr size_t kReadPerTurn = 4096;
 constexpr int kQueriesPerTurn = 16;  // discovery queries answered per turn
 // A frame schedule this late (the process was stopped, the machine was
-// overloaded) starts afresh instead of sending every frame it missed.
+// overloaded) skips the frames it missed instead of sending them all.
 constexpr long long kStallUs = 100000;
 // Frames made in one turn of the loop at most, when frames take longer
 // than their period: between them the loop answers its clients.
@@ -125,8 +125,10 @@ bool Server::start(std::string& error) {
         ev.data.u64 = tag(kind);
         epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd, &ev);
     }
-    std::printf("vekd: serving \"%s\" on %s:%d, discovery on udp port %d, %g Hz\n", options_.name.c_str(),
-                options_.bind.c_str(), port_, discoveryPort_, frequency_);
+    const std::string discovery =
+        discoveryPort_ >= 0 ? "discovery on udp port " + std::to_string(discoveryPort_) : "discovery off";
+    std::printf("vekd: serving \"%s\" on %s:%d, %s, %g Hz\n", options_.name.c_str(), options_.bind.c_str(),
+                port_, discovery.c_str(), frequency_);
     std::fflush(stdout);
     schedule();
     return true;
@@ -194,13 +196,16 @@ void Server::logRepeats(long long nowMs) {
         std::printf("frequency %g Hz (%lld changes)\n", frequency_, n);
     if (const long long n = acceptFailures_.takeRepeats(nowMs))
         std::printf("vekd: cannot accept clients: %lld more failures\n", n);
+    if (const long long n = skippedFrames_.takeRepeats(nowMs))
+        std::printf("vekd: warning: %lld more frames skipped: not made in time\n", n);
     std::fflush(stdout);
 }
 
 int Server::waitMs() const {
     long long wait = 1000;
     const long long nowMs = nowUs() / 1000;
-    for (const long long at : {acceptResumeMs_, frequencyChanges_.dueMs(), acceptFailures_.dueMs()})
+    for (const long long at :
+         {acceptResumeMs_, frequencyChanges_.dueMs(), acceptFailures_.dueMs(), skippedFrames_.dueMs()})
         if (at >= 0) wait = std::min(wait, std::max(0LL, at - nowMs));
     return static_cast<int>(wait);
 }
@@ -428,7 +433,11 @@ int Server::setFrequency(ClientConn& c, float hz) {
     if (!c.master) return VEK_INVALID_OPERATION;
     if (!validFrequency(hz)) return VEK_INVALID_VALUE;
     if (hz == frequency_) return 0;
-    if (resting_) passDueFrames();  // at the rate they were due at
+    // Frames due so far are passed or skipped at the rate they were due at.
+    if (resting_ || idle())
+        passDueFrames();
+    else
+        skipStalledFrames(nowUs());
     frequency_ = hz;
     rate_.rateSet();
     if (frequencyChanges_.occur(nowUs() / 1000)) {
@@ -510,14 +519,9 @@ void Server::onTimer() {
     }
     const double periodUs = 1e6 / frequency_;
     const long long now = nowUs();
-    // Every frame that is due, so the rate holds on average; a schedule that
-    // fell far behind starts afresh from now, without the frames it missed.
-    long long due = static_cast<long long>(std::floor((now - scheduleStartUs_) / periodUs)) + 1;
-    if (now - scheduleStartUs_ - framesScheduled_ * periodUs > kStallUs) {
-        scheduleStartUs_ = now;
-        framesScheduled_ = 0;
-        due = 1;
-    }
+    // Every frame that is due, so the rate holds on average.
+    skipStalledFrames(now);
+    const long long due = static_cast<long long>(std::floor((now - scheduleStartUs_) / periodUs)) + 1;
     for (long long made = 0; framesScheduled_ < due && made < kFramesPerTurn && !sourceEnded_; ++made) {
         generateFrame();
         ++framesScheduled_;
@@ -526,6 +530,25 @@ void Server::onTimer() {
     const long long nextUs =
         scheduleStartUs_ + static_cast<long long>(std::ceil(framesScheduled_ * periodUs));
     armTimer(nextUs);
+}
+
+void Server::skipStalledFrames(long long now) {
+    if (frequency_ <= 0) return;
+    const double periodUs = 1e6 / frequency_;
+    if (now - scheduleStartUs_ - framesScheduled_ * periodUs <= kStallUs) return;
+    if (!source_->makesFramesOnDemand()) {
+        scheduleStartUs_ = now;
+        framesScheduled_ = 0;
+        return;
+    }
+    const long long dueNow = static_cast<long long>(std::floor((now - scheduleStartUs_) / periodUs));
+    const long long skipped = dueNow - framesScheduled_;
+    for (; framesScheduled_ < dueNow; ++framesScheduled_) passFrame();
+    framesSkipped_ += skipped;
+    if (skippedFrames_.occur(now / 1000, skipped)) {
+        std::printf("vekd: warning: %lld frames skipped: not made in time\n", skipped);
+        std::fflush(stdout);
+    }
 }
 
 bool Server::idle() const {
@@ -658,6 +681,8 @@ void Server::stopAll() {
         drop(*c, "server stopping");
     }
     logRepeats(LLONG_MAX / 2);  // whatever is still counted, told now
+    if (framesSkipped_ > 0)
+        std::printf("vekd: %lld frames skipped in all: not made in time\n", framesSkipped_);
     std::printf("vekd: stopped\n");
     std::fflush(stdout);
 }

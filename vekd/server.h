@@ -50,6 +50,11 @@ private:
     int waitMs() const;  // how long the loop may sleep
 
     void onTimer();
+    // A schedule that fell more than kStallUs behind (the process was
+    // stopped, the machine was busy) skips the frames it missed but the one
+    // due now: numbered and timed as if made, never made, and counted. A
+    // take is served whole instead: after a stall it goes on where it was.
+    void skipStalledFrames(long long nowUs);
     void schedule();
     void armTimer(long long atUs);  // steady-clock microseconds; < 0 stops
     // Whether frames need not be made now: nobody streams, and the source
@@ -77,6 +82,8 @@ private:
     long long acceptResumeMs_ = -1;  // the listening socket rests until then
     RepeatedLine acceptFailures_{10000};
     RepeatedLine frequencyChanges_{1000};
+    RepeatedLine skippedFrames_{1000};
+    long long framesSkipped_ = 0;  // frames not made in time, told at the end
     std::vector<std::unique_ptr<ClientConn>> clients_;
     uint32_t nextClientId_ = 1;
 

@@ -85,6 +85,30 @@ bool switchStreamsOn(veksock::Session& session, bool& peakLeds, std::ostream& ou
     return true;
 }
 
+// Time without frames: a gap between frames longer than kStallSeconds (or
+// than four frame periods, at low rates) is a server that stalled. While
+// the frequency is 0 no frame is due, and waiting is no stall.
+class Stalls {
+public:
+    explicit Stalls(Clock::time_point now) : last_(now) {}
+    void frame(Clock::time_point now, float hz) {
+        seconds_ += stalled(now, hz);
+        last_ = now;
+    }
+    void noneDue(Clock::time_point now) { last_ = now; }
+    // Seconds without frames so far, the stall going on now included.
+    double seconds(Clock::time_point now, float hz) const { return seconds_ + stalled(now, hz); }
+
+private:
+    static constexpr double kStallSeconds = 0.5;
+    double stalled(Clock::time_point now, float hz) const {
+        const double gap = std::chrono::duration<double>(now - last_).count();
+        return hz > 0 && gap > std::max(kStallSeconds, 4.0 / hz) ? gap : 0;
+    }
+    Clock::time_point last_;
+    double seconds_ = 0;
+};
+
 // What came and what is written: the take's records wait in `pending`
 // until the loop writes them.
 struct Recording {
@@ -93,6 +117,14 @@ struct Recording {
     std::string pending;
     uint32_t leftOut = 0;
     std::string firstLeftOut;
+    int notMade = 0;           // frames the server did not make (VEK_SERVER_SKIPPED)
+    double withoutFrames = 0;  // seconds the server stalled
+
+    // Gaps in the frame numbers but those the server never made.
+    uint32_t dropped() const {
+        const uint32_t gaps = writer ? writer->dropped() : 0;
+        return gaps - std::min(gaps, static_cast<uint32_t>(notMade));
+    }
 };
 
 std::string seconds(double s) {
@@ -102,11 +134,11 @@ std::string seconds(double s) {
 }
 
 void progress(const Recording& r, double elapsed, std::ostream& out) {
-    char line[128];
-    std::snprintf(line, sizeof line, "\r%u frames  %s  %s  %u dropped   ", r.writer ? r.writer->frames() : 0,
-                  seconds(elapsed).c_str(), megabytes(r.writer ? r.writer->bytes() : 0).c_str(),
-                  r.writer ? r.writer->dropped() : 0);
-    out << line << std::flush;
+    out << '\r' << (r.writer ? r.writer->frames() : 0) << " frames  " << seconds(elapsed) << "  "
+        << megabytes(r.writer ? r.writer->bytes() : 0) << "  " << r.dropped() << " dropped";
+    if (r.notMade > 0) out << ", " << r.notMade << " not made";
+    if (r.withoutFrames > 0) out << "  warning: " << seconds(r.withoutFrames) << " without frames";
+    out << "   " << std::flush;
 }
 
 // Ends the take: the end record, then the rename over the target.
@@ -143,7 +175,10 @@ int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, in
     const vektake::Writer& w = *rec.writer;
     out << "vekrec: wrote " << file.TargetPath() << ": " << w.frames() << " frames, "
         << seconds(static_cast<double>(w.durationUs()) / 1e6) << ", " << megabytes(w.bytes()) << ", "
-        << w.dropped() << " frames dropped" << std::endl;
+        << rec.dropped() << " frames dropped";
+    if (rec.notMade > 0) out << ", " << rec.notMade << " not made by the server";
+    if (rec.withoutFrames > 0) out << "; warning: " << seconds(rec.withoutFrames) << " without frames";
+    out << std::endl;
     if (!lost) return kExitSuccess;
     err << "vekrec: the take ends early: " << veksock::describeCode(lost) << std::endl;
     return kExitFailure;
@@ -192,7 +227,9 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
     session.getFloat(VEK_FREQUENCY, rec.info.frequency);
     rec.info.serverName = session.serverName();
     rec.info.server = server;
+    Stalls stalls(Clock::now());
     session.setFrameSink([&](const uint8_t* payload, size_t size, const vekwire::FrameView& view) {
+        stalls.frame(Clock::now(), view.header.frequency);
         if (!rec.writer) rec.writer = std::make_unique<vektake::Writer>(rec.info, session.cameraList());
         std::string why;
         if (!rec.writer->frame(payload, size, view, rec.pending, why) && rec.leftOut++ == 0)
@@ -215,6 +252,11 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
         connected = session.pump(static_cast<int>(std::min(50.0, leftMs)) + 1);
         if (!file.Append(rec.pending)) writeError = errno;
         rec.pending.clear();
+        float hz = 0;
+        session.getFloat(VEK_FREQUENCY, hz);
+        session.getInteger(VEK_SERVER_SKIPPED, rec.notMade);
+        if (hz <= 0) stalls.noneDue(Clock::now());
+        rec.withoutFrames = stalls.seconds(Clock::now(), hz);
         if (progressLine && Clock::now() - shown > std::chrono::milliseconds(250)) {
             shown = Clock::now();
             progress(rec, std::chrono::duration<double>(shown - start).count(), out);

@@ -89,7 +89,8 @@ extern "C" int vek_scan(const char* address, int port, const char* client, int w
                    sizeof t.addr);
 
         const long long deadline = veksock::nowMs() + wait_us / 1000;
-        std::vector<in_addr_t> answered;
+        // Who answered, by address and port: servers on one host differ by port only.
+        std::vector<sockaddr_in> answered;
         int count = 0;
         while (count < max) {
             pollfd p{fd, POLLIN, 0};
@@ -104,12 +105,13 @@ extern "C" int vek_scan(const char* address, int port, const char* client, int w
             for (int i = 0; i < count; ++i) duplicate |= std::strcmp(out[i].host, e.host) == 0;
             if (duplicate) continue;
             out[count++] = e;
-            answered.push_back(from.sin_addr.s_addr);
+            answered.push_back(from);
             // Every target was asked directly and has answered: no reason to wait on.
             bool all = true;
             for (const auto& t : targets) {
                 bool found = false;
-                for (auto a : answered) found |= a == t.addr.sin_addr.s_addr;
+                for (const auto& a : answered)
+                    found |= a.sin_addr.s_addr == t.addr.sin_addr.s_addr && a.sin_port == t.addr.sin_port;
                 all &= found && t.addr.sin_addr.s_addr != htonl(INADDR_BROADCAST);
             }
             if (all) break;

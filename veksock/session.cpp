@@ -5,7 +5,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -190,6 +192,12 @@ void Session::handle(const vekwire::Message& m) {
                 for (int s = 0; s < vekwire::kStreamCount; ++s)
                     if (f.count[s] > 0) backlogs_[s].push(f.header.frame, f.records[s], f.count[s]);
             }
+            if (lastStreamedFrame_ > 0 && f.header.frame > lastStreamedFrame_) {
+                const int64_t gap = int64_t{f.header.frame} - lastStreamedFrame_ - 1;
+                const uint32_t dropped = f.header.serverDropped - serverDropped_;
+                if (gap > dropped) serverSkipped_ += static_cast<uint64_t>(gap - dropped);
+            }
+            lastStreamedFrame_ = f.header.frame;
             newestFrame_ = f.header.frame;
             newestTimeUs_ = f.header.generatedUs;
             frequency_ = f.header.frequency;
@@ -257,6 +265,8 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     newestFrame_ = 0;
     newestTimeUs_ = 0;
     serverDropped_ = 0;
+    lastStreamedFrame_ = 0;
+    serverSkipped_ = 0;
     streams_ = VEK_DEFAULT_STREAMS;
     interpolation_ = 0;
 
@@ -338,6 +348,8 @@ int Session::request(vekwire::Op op, int target, int key, int value, const float
 }
 
 int Session::setInteger(int key, int value) {
+    // Frames the server made while this client did not stream are no gap.
+    if (key == VEK_STREAMING) lastStreamedFrame_ = 0;
     const int r = request(vekwire::Op::SetInteger, 0, key, value);
     if (r != 0) return 0;
     if (key == VEK_STREAMING) streaming_ = value == VEK_ON;
@@ -368,6 +380,8 @@ int Session::getInteger(int key, int& value) {
         value = static_cast<int>(d);
     } else if (key == VEK_SERVER_DROPPED) {
         value = static_cast<int>(serverDropped_);
+    } else if (key == VEK_SERVER_SKIPPED) {
+        value = static_cast<int>(std::min<uint64_t>(serverSkipped_, INT_MAX));
     } else if (key == VEK_INIT_FLAGS) {
         value = flags_;
     } else if (key == VEK_CLIENT_ID) {

@@ -107,6 +107,10 @@ private:
     int32_t newestFrame_ = 0;
     int64_t newestTimeUs_ = 0;
     uint32_t serverDropped_ = 0;
+    // Frame-number gaps the server's dropped count does not explain: frames
+    // it did not make. Counted between frames of one stretch of streaming.
+    int32_t lastStreamedFrame_ = 0;  // 0: none yet in this stretch
+    uint64_t serverSkipped_ = 0;
     std::string serverName_;
     std::vector<VEKCamera> cameras_;
     FrameSink frameSink_;

@@ -46,6 +46,10 @@ enum {
     VEK_SAME_CLOCK = 0x7005,     /* 1: the server runs on this machine (a
                                     loopback address), so its frame times
                                     compare with this machine's steady clock */
+    VEK_SERVER_SKIPPED = 0x7006, /* frames the server did not make in time:
+                                    gaps in the frame numbers received while
+                                    streaming that its dropped count does not
+                                    explain                                  */
 
     /* For recorders (vekSetInteger, VEK_ON / VEK_OFF): this client's peaks
      * carry the LED id in `id` instead of a marker id, so that markers can

@@ -68,14 +68,28 @@ TEST(SnapwellOutput, BodyLinesRelativeToTheFirstRecord) {
 }
 
 TEST(SnapwellOutput, EmptyOrDegenerateBodiesAreRefused) {
-    EXPECT_EQ(unusableBody(records(), 10), "");
-    EXPECT_EQ(unusableBody(records(), 20), "no marker was captured");
-    EXPECT_EQ(unusableBody({}, 10), "no marker was captured");
-    // One marker is a body at the origin; two at one point are not a body.
-    EXPECT_EQ(unusableBody({{1, 2, 3, 0, 11}}, 10), "");
-    EXPECT_EQ(unusableBody({{0, 0, 0, 0, 11}, {0, 0, 0, 0, 11}, {0, 0, 0, 0, 3}}, 10),
-              "all captured markers are at the same position");
-    EXPECT_EQ(unusableBody({{0, 0, 0, 0, 11}, {6e38, 0, 0, 0, 11}}, 10),
+    const std::vector<CaptureRecord> body = {{0, 0, 0, 0, 11}, {40, 0, 0, 0, 11}, {0, 30, 0, 0, 11}};
+    EXPECT_EQ(unusableBody(body, 10, 0.05), "");
+    EXPECT_EQ(unusableBody(records(), 20, 0.05), "no marker was captured");
+    EXPECT_EQ(unusableBody({}, 10, 0.05), "no marker was captured");
+    EXPECT_EQ(unusableBody({{0, 0, 0, 0, 11}, {6e38, 0, 0, 0, 11}}, 10, 0.05),
               "a captured position is not a plausible number (" + std::to_string(6e38) + ")");
-    EXPECT_NE(unusableBody({{0, 0, 0, 0, 11}, {0, NAN, 0, 0, 11}}, 10), "");
+    EXPECT_NE(unusableBody({{0, 0, 0, 0, 11}, {0, NAN, 0, 0, 11}}, 10, 0.05), "");
+
+    // A frame takes three markers that span a plane, at the capture's own
+    // noise level: markers 0.04 mm apart with 0.03 mm of noise are one point.
+    EXPECT_EQ(
+        unusableBody({{0, 0, 0, 0, 11}, {0.03, 0.02, 0, 0, 11}, {0, 0.04, 0.01, 0, 11}, {0, 0, 0, 0, 3}}, 10,
+                     0.03),
+        "all captured markers are at one point to within 0.150 mm (5 times the capture's noise)");
+    EXPECT_EQ(unusableBody({{0, 0, 0, 0, 11}, {0, 0, 0, 0, 11}}, 10, 0),
+              "all captured markers are at one point to within 0.005 mm (5 times the capture's noise)");
+    EXPECT_EQ(unusableBody({{1, 2, 3, 0, 11}}, 10, 0.05),
+              "1 captured marker cannot define a body frame: it takes three that span a plane");
+    EXPECT_EQ(unusableBody(records(), 10, 0.05),
+              "2 captured markers cannot define a body frame: it takes three that span a plane");
+    const std::vector<CaptureRecord> line = {{0, 0, 0, 0, 11}, {100, 0, 0, 0, 11}, {50, 0.2, 0, 0, 11}};
+    EXPECT_EQ(unusableBody(line, 10, 0.05),
+              "all captured markers are on one line to within 0.250 mm (5 times the capture's noise)");
+    EXPECT_EQ(unusableBody(line, 10, 0.03), "");  // 0.2 mm off the line is a plane at 0.03 mm of noise
 }

@@ -335,6 +335,14 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
         EXPECT_EQ(r.err, "error: no marker was captured; nothing written\n");
         EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
     }
+    // Six LEDs at one point: the simulator's noise keeps their averages a
+    // few hundredths of a millimetre apart, which is no body either.
+    vekd::testing::ServerProcess onePoint({"--scene", SNAPWELL_SCENES "/one_point.scene"});
+    const RunResult point = run("-s " + onePoint.address() + " -m 6 -o body.rb 6");
+    EXPECT_NE(point.status, 0);
+    EXPECT_EQ(point.err.rfind("error: all captured markers are at one point to within ", 0), 0u) << point.err;
+    EXPECT_EQ(point.out.find("wrote to"), std::string::npos) << point.out;
+    EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
 
     // An output file that cannot be opened: standard output instead, and a failure status.
     const RunResult noFolder = run(address() + "-m 6 -o missing/body.rb 6");

@@ -2,6 +2,7 @@
 #include <fuzz_input.h>
 
 #include "options.h"
+#include "vek_types.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vekfuzz::CommandLine line("vekd", data, size);
@@ -10,6 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (vekd::parseOptions(line.argc(), line.argv(), options, error)) {
         if (options.frequencySet && !vekd::validFrequency(options.frequency)) __builtin_trap();
         if (options.maxClients < 1) __builtin_trap();
+        for (const int camera : options.uncalibrated)  // numbered from 1, as the windows show them
+            if (camera < 1 || camera > VEK_MAX_CAMERAS) __builtin_trap();
     } else if (error.empty()) {
         __builtin_trap();  // a refusal always says why
     }

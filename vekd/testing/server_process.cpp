@@ -45,8 +45,9 @@ ServerProcess::ServerProcess(std::vector<std::string> extraArgs) {
         stop(9);
         throw std::runtime_error("vekd did not start: " + output_);
     }
-    // "... on HOST:PORT, discovery on udp port N, ...": HOST is what --bind named.
-    const auto disc = output_.find(", discovery on udp port ");
+    // "... on HOST:PORT, discovery on udp port N, ..." (or "discovery off"):
+    // HOST is what --bind named.
+    const auto disc = output_.find(", discovery ");
     const auto on = disc == std::string::npos ? disc : output_.rfind(" on ", disc);
     const auto colon = on == std::string::npos ? on : output_.rfind(':', disc);
     if (on == std::string::npos || colon == std::string::npos || colon < on) {
@@ -55,7 +56,9 @@ ServerProcess::ServerProcess(std::vector<std::string> extraArgs) {
     }
     host_ = output_.substr(on + 4, colon - on - 4);
     port_ = std::atoi(output_.c_str() + colon + 1);
-    discoveryPort_ = std::atoi(output_.c_str() + disc + 24);
+    const std::string udp = ", discovery on udp port ";
+    discoveryPort_ =
+        output_.compare(disc, udp.size(), udp) == 0 ? std::atoi(output_.c_str() + disc + udp.size()) : -1;
 }
 
 ServerProcess::~ServerProcess() { stop(); }
@@ -71,6 +74,22 @@ int ServerProcess::stop(int signal) {
     readAvailable(0);
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     return 128 + WTERMSIG(status);
+}
+
+bool ServerProcess::suspend() {
+    if (pid_ <= 0 || kill(pid_, SIGSTOP) != 0) return false;
+    for (int i = 0; i < 5000; ++i) {
+        std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        const auto close = text.rfind(") ");  // the name may hold blanks
+        if (close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'T') return true;
+        usleep(1000);
+    }
+    return false;
+}
+
+void ServerProcess::resume() {
+    if (pid_ > 0) kill(pid_, SIGCONT);
 }
 
 double ServerProcess::cpuSeconds() const {

@@ -23,12 +23,16 @@ public:
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
     int port() const { return port_; }
-    int discoveryPort() const { return discoveryPort_; }
-    std::string address() const;  // "127.0.0.1:PORT" (the bound address)
+    int discoveryPort() const { return discoveryPort_; }  // -1: discovery off
+    std::string address() const;                          // "127.0.0.1:PORT" (the bound address)
 
     // Sends a signal and waits for the exit; returns the exit status
     // (or 128 + signal), -1 when not running.
     int stop(int signal = 15);
+    // SIGSTOP, then waits until the process is stopped (false if it never
+    // is); resume() lets it go on.
+    bool suspend();
+    void resume();
     // Everything the server printed on standard output so far.
     std::string output();
     // Waits up to timeoutMs for `text` to appear in the output.

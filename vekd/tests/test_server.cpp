@@ -197,10 +197,13 @@ TEST(Server, KeepsItsPaceAfterAStallAndWhileASlaveFloods) {
     ASSERT_EQ(master.request(Op::SetInteger, 0, VEK_STREAMING, VEK_ON), 0);
     master.watch(1.5);  // a schedule that has run a while: a catch-up would resend all of it
 
-    // Stopped for 300 ms: frames go on at the set rate, with neither a burst nor a silence.
-    kill(server.pid(), SIGSTOP);
+    // Stopped for 300 ms: frames go on at the set rate, with neither a burst
+    // nor a silence; the frames not made meanwhile are skipped and counted.
+    ASSERT_TRUE(server.suspend());
+    const auto stopped = Clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    kill(server.pid(), SIGCONT);
+    const double seconds = std::chrono::duration<double>(Clock::now() - stopped).count();
+    server.resume();
     const auto resumed = master.watch(1.0);
     EXPECT_LT(resumed.firstTenth, 250);
     EXPECT_LT(resumed.longestGap, 0.25);
@@ -216,6 +219,15 @@ TEST(Server, KeepsItsPaceAfterAStallAndWhileASlaveFloods) {
     flood.join();
     EXPECT_GT(flooded.frames, 1000);
     EXPECT_LT(flooded.longestGap, 0.25);
+
+    EXPECT_EQ(server.stop(), 0);
+    const std::string out = server.output();
+    const size_t first = out.find(" frames skipped: not made in time\n");
+    ASSERT_NE(first, std::string::npos) << out;
+    const size_t total = out.find(" frames skipped in all: not made in time\n");
+    ASSERT_NE(total, std::string::npos) << out;
+    EXPECT_GE(std::atol(out.c_str() + out.rfind(' ', total - 1) + 1), static_cast<long>(seconds * 960) - 2)
+        << out;
 }
 
 TEST(Server, ClientsThatDoNotReadAreClosedAndFrequencyBurstsAreLoggedOnce) {
@@ -337,4 +349,11 @@ TEST(Server, DiscoveryAnswersWellFormedQueriesOnlyAndNeverWithMoreBytes) {
     ASSERT_GT(poll(&p, 1, 2000), 0);
     EXPECT_EQ(recv(fd, buf, sizeof buf, 0), static_cast<ssize_t>(kScanAnswerSize));
     EXPECT_EQ(poll(&p, 1, 300), 0);
+
+    // Discovery switched off says so, not "udp port -1".
+    ServerProcess silent({"--discovery-port", "-1"});
+    EXPECT_EQ(silent.discoveryPort(), -1);
+    EXPECT_NE(silent.output().find(":" + std::to_string(silent.port()) + ", discovery off, 100 Hz\n"),
+              std::string::npos)
+        << silent.output();
 }

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "raw_client.h"
+#include "recorder.h"
 #include "scene.h"
 #include "server_process.h"
 #include "take_file.h"
@@ -263,6 +264,48 @@ TEST(RecordAndReplay, SnapwellCapturesTheSameShapeFromTheReplayAsFromTheLiveServ
     ASSERT_EQ(a.size(), 15u) << liveBody;
     ASSERT_EQ(b.size(), 15u);
     for (size_t i = 0; i < a.size(); ++i) EXPECT_NEAR(a[i], b[i], 0.1) << "distance " << i;
+}
+
+TEST(RecordAndReplay, AServerThatStallsIsToldOnTheProgressLineAndInTheLastLine) {
+    Dir dir;
+    ServerProcess live({"--freq", "200"});
+    vekrec::Options options;
+    options.server = live.address();
+    options.output = (dir.path / "stalled").string();
+    options.seconds = 3;
+    std::ostringstream out, err;
+    int status = -1;
+    std::thread recorder([&] { status = vekrec::record(options, out, err, true); });
+    ASSERT_TRUE(live.waitForOutput("client 1 connected"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(live.suspend());
+    const auto stopped = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - stopped).count();
+    live.resume();
+    recorder.join();
+    EXPECT_EQ(status, 0) << err.str();
+
+    const std::string text = out.str();
+    const size_t progress = text.rfind('\r'), last = text.find("vekrec: wrote ");
+    ASSERT_NE(progress, std::string::npos) << text;
+    ASSERT_NE(last, std::string::npos) << text;
+    double shown = 0, told = 0;
+    int dropped = -1, notMade = -1;
+    const char* warning = std::strstr(text.c_str() + progress, "warning: ");
+    ASSERT_NE(warning, nullptr) << text;
+    EXPECT_EQ(std::sscanf(warning, "warning: %lf s without frames", &shown), 1) << text;
+    const char* counts = std::strstr(text.c_str() + last, " MB, ");
+    ASSERT_NE(counts, nullptr) << text;
+    ASSERT_EQ(std::sscanf(counts,
+                          " MB, %d frames dropped, %d not made by the server; warning: %lf s without frames",
+                          &dropped, &notMade, &told),
+              3)
+        << text;
+    EXPECT_EQ(dropped, 0);
+    EXPECT_GE(notMade, static_cast<int>(seconds * 200) - 2);
+    EXPECT_GE(told, seconds - 0.1);
+    EXPECT_EQ(shown, told);
 }
 
 TEST(RecordAndReplay, StoppedRecordersLeaveTakesThatReplayAndBrokenTakesAreRefused) {

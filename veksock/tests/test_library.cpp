@@ -9,9 +9,12 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <set>
 #include <thread>
 
+#include "library_waits.h"
 #include "net.h"
 #include "scripted_peer.h"
 #include "server_process.h"
@@ -20,31 +23,8 @@
 #include "wire.h"
 
 using vekd::testing::ServerProcess;
-using Clock = std::chrono::steady_clock;
 
 namespace {
-
-void drainErrors() {
-    while (vekGetError() != 0) {
-    }
-}
-
-// Fetches marker frames until `pred` accepts one or `ms` pass.
-template <typename Pred>
-int waitMarkers(MarkerRecord* out, int ms, Pred pred) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        const int n = vekGetMarkers(out, 585);
-        if (n < 0) return n;
-        if (n > 0 && pred(n)) return n;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return 0;
-}
-
-int waitMarkers(MarkerRecord* out, int ms = 2000) {
-    return waitMarkers(out, ms, [](int) { return true; });
-}
 
 // A master in another process, for the tests that need two clients.
 struct ChildMaster {
@@ -423,6 +403,15 @@ TEST(LibraryScan, FindsTheServerByItsNameAndTheEntryConnects) {
     EXPECT_EQ(vekInit(entries[0].host, 0), 0);
     vekDone();
     unsetenv("VEK_SCAN_PORT");
+
+    // Two servers on one host, told apart by their ports, both answer one scan.
+    ServerProcess second({"--name", "lab two"});
+    const std::string targets = "127.0.0.1:" + std::to_string(server.discoveryPort()) +
+                                ",127.0.0.1:" + std::to_string(second.discoveryPort());
+    setenv("VEK_SCAN_TARGETS", targets.c_str(), 1);
+    ASSERT_EQ(vek_scan(nullptr, VEK_DISCOVERY_PORT, "test", 1000000, entries, 256), 2);
+    std::set<std::string> hosts = {entries[0].host, entries[1].host};
+    EXPECT_EQ(hosts, (std::set<std::string>{server.address(), second.address()}));
     unsetenv("VEK_SCAN_TARGETS");
 
     // Nobody answers: the wait ends at its limit with no entries.
@@ -431,32 +420,25 @@ TEST(LibraryScan, FindsTheServerByItsNameAndTheEntryConnects) {
     unsetenv("VEK_SCAN_PORT");
 }
 
-TEST(LibraryServerEnd, StoppedOrKilledServerGivesCodeOneWithoutHanging) {
-    for (int signal : {SIGTERM, SIGKILL}) {
-        ServerProcess server({"--freq", "480"});
-        ASSERT_EQ(vekInit(server.address().c_str(), 0), 0);
-        vekSetInteger(VEK_STREAMING, VEK_ON);
-        EXPECT_EQ(server.stop(signal), signal == SIGTERM ? 0 : 128 + SIGKILL);
-        const auto start = Clock::now();
-        int code = 0;
-        while (code == 0 && Clock::now() - start < std::chrono::seconds(2)) {
-            code = vekGetError();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        EXPECT_EQ(code, VEK_SERVER_STOPPED) << "signal " << signal;
-        MarkerRecord m[4];
-        EXPECT_LT(vekGetMarkers(m, 4), 0);
-        EXPECT_EQ(vekTracker(0, VEK_ON), 0);  // requests fail at once
-        drainErrors();
-        vekDone();
-    }
-}
-
 TEST(LibraryCameras, UncalibratedCamerasReportANegativeCondition) {
-    ServerProcess server({"--uncalibrated", "2,5"});
+    // Cameras are numbered from 1 on the command line, as every window numbers them.
+    ServerProcess server({"--uncalibrated", "3,6"});
     ASSERT_EQ(vekInit(server.address().c_str(), VEK_SLAVE), 0);
     VEKCamera cams[VEK_MAX_CAMERAS];
     ASSERT_EQ(vekGetCameras(cams, VEK_MAX_CAMERAS), 8);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(cams[i].cond < 0, i == 2 || i == 5) << "camera " << i;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(cams[i].cond < 0, i + 1 == 3 || i + 1 == 6) << "camera " << i + 1;
     vekDone();
+    for (const char* list : {"0", "1,9"}) {
+        const std::string command = "timeout 5 " + ServerProcess::programPath() +
+                                    " --port 0 --discovery-port -1 --uncalibrated " + list + " 2>&1";
+        FILE* vekd = popen(command.c_str(), "r");
+        ASSERT_NE(vekd, nullptr);
+        char line[256] = {};
+        EXPECT_NE(std::fgets(line, sizeof line, vekd), nullptr) << list;
+        const int status = pclose(vekd);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << list;
+        EXPECT_STREQ(line, std::string(list) == "0"
+                               ? "vekd: invalid value for --uncalibrated: 0\n"
+                               : "vekd: no camera 9 to mark uncalibrated (cameras 1 to 8)\n");
+    }
 }

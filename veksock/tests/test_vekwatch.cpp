@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "scripted_peer.h"
 #include "server_process.h"
@@ -80,6 +82,28 @@ TEST(Vekwatch, KeepsUpWithTheHighestRateAndPrintsTheDropCounters) {
     // A few frames behind at most (a watcher that sleeps after every frame
     // falls 60 to 90 frames further behind each second).
     EXPECT_LT(*std::min_element(lags.begin() + 2, lags.end()), 100) << watch.all();
+}
+
+TEST(Vekwatch, TellsFramesTheServerDidNotMakeApartFromFramesDropped) {
+    ServerProcess server({"--freq", "100"});
+    Watch watch("-s " + server.address() + " -t 3");
+    std::string line;
+    ASSERT_TRUE(watch.line(line));
+    ASSERT_TRUE(server.suspend());
+    const auto stopped = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - stopped).count();
+    server.resume();
+    EXPECT_EQ(watch.finish(), 0) << watch.all();
+    const std::string last = watch.all().substr(watch.all().rfind("frame "));
+    int here = -1, byServer = -1, notMade = -1;
+    const char* dropped = std::strstr(last.c_str(), "dropped ");
+    ASSERT_NE(dropped, nullptr) << last;
+    ASSERT_EQ(
+        std::sscanf(dropped, "dropped %d here, %d by the server; %d not made", &here, &byServer, &notMade), 3)
+        << last;
+    EXPECT_EQ(here + byServer, 0) << last;
+    EXPECT_GE(notMade, static_cast<int>(seconds * 100) - 2) << last;
 }
 
 TEST(Vekwatch, TellsAProtocolErrorFromAServerThatStopped) {

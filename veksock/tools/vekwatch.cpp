@@ -1,8 +1,10 @@
 // vekwatch: connects to vekd, defines a point tracker on LEDs 0..n-1 and
-// prints, once a second, what streams in. It takes every frame that has
-// come before it sleeps, so it keeps up with any rate vekd runs at. With a
-// server on this machine it also prints how old the newest frame was when
-// it was taken (p50 / p99 over the second).
+// prints, once a second, what streams in: frames lost on the way (dropped
+// by the library's backlogs, by the server's queue) apart from frames the
+// server did not make in time. It takes every frame that has come before it
+// sleeps, so it keeps up with any rate vekd runs at. With a server on this
+// machine it also prints how old the newest frame was when it was taken
+// (p50 / p99 over the second).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -121,12 +123,15 @@ int main(int argc, char** argv) {
             for (int i = 0; i < n; ++i) seen += markers[i].cond > 0;
             float f = 0;
             vekGetFloatv(VEK_FREQUENCY, &f);
-            int droppedHere = 0, droppedByServer = 0;
+            int droppedHere = 0, droppedByServer = 0, notMade = 0;
             vekGetIntegerv(VEK_LIB_DROPPED, &droppedHere);
             vekGetIntegerv(VEK_SERVER_DROPPED, &droppedByServer);
-            std::printf("frame %d  %d frames/s at %g Hz  %d cameras  dropped %d here, %d by the server",
-                        lastFrame, frames, f, vekGetCameras(cameras, VEK_MAX_CAMERAS), droppedHere,
-                        droppedByServer);
+            vekGetIntegerv(VEK_SERVER_SKIPPED, &notMade);
+            std::printf(
+                "frame %d  %d frames/s at %g Hz  %d cameras  dropped %d here, %d by the server; "
+                "%d not made",
+                lastFrame, frames, f, vekGetCameras(cameras, VEK_MAX_CAMERAS), droppedHere, droppedByServer,
+                notMade);
             if (n > 0)
                 std::printf("  marker 0: %.2f %.2f %.2f cond %.1f, %d of %d seen", markers[0].x, markers[0].y,
                             markers[0].z, markers[0].cond, seen, n);
