@@ -68,8 +68,9 @@ void bindFrames(py::module_& m) {
                       "The same moment in seconds of this machine's time.monotonic(), or None\n"
                       "while the server's clock cannot be related to it (a server elsewhere).")
         .def_readonly("dropped", &Frame::dropped,
-                      "Frames lost between the frame handed out before this one and this one\n"
-                      "(dropped by the server, by this module's queue, or skipped by latest()).")
+                      "Frames missing between the frame handed out before this one and this\n"
+                      "one: dropped by the server or by this module's queue, skipped by\n"
+                      "latest(), or never made by a server that fell behind.")
         .def_readonly("frequency", &Frame::frequency, "The server's frequency, Hz.")
         .def_readonly("markers", &Frame::markers,
                       "Structured array: id (tracker * 4096 + index), led (-1 unknown), x, y, z,\n"

@@ -58,17 +58,25 @@ std::shared_ptr<const std::vector<CameraRow>> LiveSession::cameras() {
     return cameraRows_;
 }
 
-int LiveSession::settle(int code) {
-    if (code == 0) return 0;
-    session_.takeError();
+int LiveSession::failed() {
+    const int code = session_.takeError();
     if (!session_.pump(0) && lost_ == 0) lost_ = code;
-    return code;
+    return code != 0 ? code : VEK_INVALID_OPERATION;
+}
+
+int LiveSession::usable() const {
+    if (lost_ != 0) return lost_;
+    return open_ ? 0 : VEK_INVALID_OPERATION;
 }
 
 int LiveSession::request(Op op, int target, int key, int value, const float* f, int nf) {
-    if (lost_ != 0) return lost_;
-    if (!open_) return VEK_INVALID_OPERATION;
-    return settle(session_.request(op, target, key, value, f, nf));
+    if (const int code = usable()) return code;
+    return session_.request(op, target, key, value, f, nf) == 0 ? 0 : failed();
+}
+
+int LiveSession::setInteger(int key, int value) {
+    if (const int code = usable()) return code;
+    return session_.setInteger(key, value) ? 0 : failed();
 }
 
 int LiveSession::defineTracker(const vektk::Tracker& tracker) {
@@ -117,16 +125,14 @@ int LiveSession::freeTrackerId() const {
 }
 
 int LiveSession::setFrequency(float hz) {
-    if (lost_ != 0) return lost_;
-    if (!open_) return VEK_INVALID_OPERATION;
-    return session_.setFloat(VEK_FREQUENCY, hz) ? 0 : settle(session_.takeError());
+    if (const int code = usable()) return code;
+    return session_.setFloat(VEK_FREQUENCY, hz) ? 0 : failed();
 }
 
 int LiveSession::setStreams(int mask) {
     for (int s = 0; s < VEK_STREAM_COUNT; ++s) {
         const bool on = (mask & vek_stream_bit(s)) != 0;
-        if (const int code = request(Op::SetInteger, 0, vek_stream_key(s), on ? VEK_ON : VEK_OFF))
-            return code;
+        if (const int code = setInteger(vek_stream_key(s), on ? VEK_ON : VEK_OFF)) return code;
     }
     return 0;
 }
@@ -135,7 +141,7 @@ int LiveSession::setStreaming(bool on) {
     // Frames sent before a stop came in with its reply: whatever number the
     // next frame bears, no frame was lost before it.
     if (on && !streaming_) restarted_ = true;
-    if (const int code = request(Op::SetInteger, 0, VEK_STREAMING, on ? VEK_ON : VEK_OFF)) return code;
+    if (const int code = setInteger(VEK_STREAMING, on ? VEK_ON : VEK_OFF)) return code;
     streaming_ = on;
     return 0;
 }

@@ -52,16 +52,21 @@ public:
     int clientId() const { return clientId_; }
     bool sameClock() const { return sameClock_; }
     int serverDropped() { return integer(VEK_SERVER_DROPPED); }
+    int serverSkipped() { return integer(VEK_SERVER_SKIPPED); }
     uint64_t libraryDropped() const { return queue_.dropped(); }
     const std::string& serverName() const { return session_.serverName(); }
     std::shared_ptr<const std::vector<CameraRow>> cameras();
 
 private:
     void onFrame(const uint8_t* payload, size_t size, const vekwire::FrameView& view);
-    // Takes a failed request's code off the library's queue; notes a lost
-    // connection.
-    int settle(int code);
+    // 0, or why no request can go: the connection is lost or closed.
+    int usable() const;
+    // Takes a failed request's code off the library's queue and answers it;
+    // notes a lost connection.
+    int failed();
+    // Requests through the library (setInteger keeps its stream state).
     int request(vekwire::Op op, int target, int key, int value, const float* f = nullptr, int nf = 0);
+    int setInteger(int key, int value);
     int integer(int key);
 
     veksock::Session session_;

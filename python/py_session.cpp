@@ -289,6 +289,10 @@ void bindSession(py::module_& m) {
             [](Session& s) { return s.locked([](LiveSession& l) { return l.serverDropped(); }); },
             "Frames the server dropped for this connection so far (it was not read fast enough).")
         .def_property_readonly(
+            "server_skipped",
+            [](Session& s) { return s.locked([](LiveSession& l) { return l.serverSkipped(); }); },
+            "Frames the server never made (it fell behind) while this connection streamed.")
+        .def_property_readonly(
             "library_dropped",
             [](Session& s) { return s.locked([](LiveSession& l) { return l.libraryDropped(); }); },
             "Frames dropped here because more than 1024 waited for the program.")

@@ -49,7 +49,7 @@ class Frame:
         """The same moment on this machine's time.monotonic(), or None."""
     @property
     def dropped(self) -> int:
-        """Frames lost between the frame handed out before this one and this one."""
+        """Frames missing between the frame handed out before this one and this one."""
     @property
     def frequency(self) -> float: ...
     @property
@@ -142,6 +142,8 @@ class Session:
     def cameras(self) -> np.ndarray: ...
     @property
     def server_dropped(self) -> int: ...
+    @property
+    def server_skipped(self) -> int: ...
     @property
     def library_dropped(self) -> int: ...
 
