@@ -10,6 +10,7 @@ import threading
 import time
 
 import pytest
+import veksock
 
 
 class Server:
@@ -70,6 +71,17 @@ def vekd():
 def vekrec():
     """The recorder's path (the tests that need a take skip without it)."""
     return os.environ.get("VEKREC") or pytest.skip("vekrec is not built")
+
+
+def the_rest(session):
+    """Stops the streams and answers the frames that came before the stop."""
+    session.stop()
+    rest = []
+    try:
+        for frame in session.frames(timeout=0):
+            rest.append(frame)
+    except veksock.TimedOut:
+        return rest
 
 
 def body_positions(session, leds=range(6)):

@@ -10,7 +10,7 @@ import time
 import numpy as np
 import pytest
 import veksock
-from conftest import body_positions
+from conftest import body_positions, the_rest
 
 
 def test_frames_come_in_order_and_carry_what_the_c_library_reads(vekd, tmp_path):
@@ -23,6 +23,7 @@ def test_frames_come_in_order_and_carry_what_the_c_library_reads(vekd, tmp_path)
             f"{led}, {x:.3f} {y:.3f} {z:.3f}\n" for led, (x, y, z) in enumerate(body_positions(session))))
         assert session.point_tracker(range(8, 32)) == 0
         assert session.load_tracker(str(body)) == 1
+        before = (session.server_dropped, session.library_dropped, session.server_skipped)
         session.start()
 
         # A slave of the C library beside us prints the markers of the same
@@ -32,8 +33,9 @@ def test_frames_come_in_order_and_carry_what_the_c_library_reads(vekd, tmp_path)
         while not (tmp_path / "c.txt").read_text().startswith("ready\n"):
             assert slave.poll() is None
             time.sleep(0.01)
-        frames = []
+        frames, handed_out = [], []
         for frame in session.frames():
+            handed_out.append(frame)
             # The server's frames in the making when the trackers came lack them.
             if frames or len(frame.markers) == 30:
                 frames.append(frame)
@@ -41,10 +43,16 @@ def test_frames_come_in_order_and_carry_what_the_c_library_reads(vekd, tmp_path)
                 break
         assert slave.wait(timeout=30) == 0
         c_lines = (tmp_path / "c.txt").read_text().splitlines()[1:]
+        every = handed_out + the_rest(session)
+        lost = [now - then for now, then in
+                zip((session.server_dropped, session.library_dropped, session.server_skipped), before)]
 
-    numbers = [f.number for f in frames]
-    assert numbers == list(range(numbers[0], numbers[0] + len(frames)))
-    assert [f.dropped for f in frames] == [0] * len(frames)
+    # None lost on the way: a gap is only a frame the server did not make
+    # (a busy machine holds it up).
+    numbers = np.array([f.number for f in every])
+    dropped = np.array([f.dropped for f in every])
+    assert (np.diff(numbers) == dropped[1:] + 1).all()
+    assert lost == [0, 0, dropped.sum()]
     now = time.monotonic()
     assert all(f.local_time == f.time and now - 10 < f.time < now for f in frames)
 
@@ -138,6 +146,7 @@ def test_every_lost_frame_is_counted(vekd):
             frames.append(frame)
             if frame.number > frames[0].number + 3000:
                 break
+        frames += the_rest(session)
         numbers = np.array([f.number for f in frames])
         dropped = np.array([f.dropped for f in frames])
         assert (np.diff(numbers) == dropped[1:] + 1).all()

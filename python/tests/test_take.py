@@ -41,14 +41,15 @@ def as_bytes(rows):
 def test_a_take_reads_into_what_its_replay_serves(recorded, vekd):
     path, body = recorded
     take = veksock.open_take(str(path))
-    assert len(take) > 700 and take.cut_short is None and take.dropped == 0
+    assert len(take) > 700 and take.cut_short is None
     assert take.peaks_carry_leds and not take.recorded_as_master and not take.turned_upright
     assert list(take.rigid_ids) == [1]
     assert list(take.marker_ids) == [4096 + i for i in range(6)] + [8192 + i for i in range(6)]
     assert list(take.leds) == [-1] * 12
     whole = take.read()
     assert whole.markers.shape == (len(take), 12) and whole.rigids.shape == (len(take), 1)
-    assert (np.diff(whole.number) == 1).all() and (whole.dropped == 0).all()
+    # Gaps are frames the recorder missed (or a busy server did not make).
+    assert (np.diff(whole.number) == whole.dropped[1:] + 1).all() and whole.dropped.sum() == take.dropped
     # The recorder switched every stream on: 8 cameras, 2 detectors each.
     assert len(whole.detectors) == 16 * len(take) and len(whole.peaks) > 100 * len(take)
     assert set(whole.peaks["frame"]) == set(whole.number)
