@@ -25,25 +25,6 @@ void onStopSignal(int) { stopRequested = 1; }
 
 using Clock = std::chrono::steady_clock;
 
-std::string codeText(int code) {
-    switch (code) {
-        case VEK_ERR_REFUSED:
-            return "connection refused (is vekd running there?)";
-        case VEK_ERR_TIMED_OUT:
-            return "timed out";
-        case VEK_ERR_HOST_UNREACHABLE:
-            return "host unreachable (or not a host name)";
-        case VEK_ERR_NET_UNREACHABLE:
-            return "network unreachable";
-        case VEK_SERVER_STOPPED:
-            return "the server stopped";
-        default: {
-            const std::string text = veksock::codeText(code);
-            return text.empty() ? "code " + std::to_string(code) : text;
-        }
-    }
-}
-
 std::string megabytes(uint64_t bytes) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
@@ -59,7 +40,7 @@ bool connect(veksock::Session& session, const std::string& server, int leds, boo
         const int code = session.takeError();
         if (code != VEK_ERR_MASTER_BUSY || session.init(server.c_str(), VEK_SLAVE) != 0) {
             const int why = code == VEK_ERR_MASTER_BUSY ? session.takeError() : code;
-            err << "vekrec: cannot connect to " << server << ": " << codeText(why) << std::endl;
+            err << "vekrec: cannot connect to " << server << ": " << veksock::describeCode(why) << std::endl;
             return false;
         }
         out << "vekrec: recording " << server << " as a slave (a master is connected; its trackers stay as "
@@ -71,8 +52,8 @@ bool connect(veksock::Session& session, const std::string& server, int leds, boo
         ok = session.request(vekwire::Op::MarkerInt, vek_marker_id(0, i), VEK_MARKER_LED, i) == 0;
     ok = ok && session.request(vekwire::Op::TrackerOp, 0, 0, VEK_ON) == 0;
     if (!ok) {
-        err << "vekrec: " << server << " refused the point tracker: " << codeText(session.takeError())
-            << std::endl;
+        err << "vekrec: " << server
+            << " refused the point tracker: " << veksock::describeCode(session.takeError()) << std::endl;
         return false;
     }
     out << "vekrec: recording " << server << " as master (no master was connected), with a point tracker on "
@@ -85,8 +66,8 @@ bool connect(veksock::Session& session, const std::string& server, int leds, boo
 bool switchStreamsOn(veksock::Session& session, bool& peakLeds, std::ostream& out, std::ostream& err) {
     for (const int key : {VEK_MARKERS, VEK_RIGIDS, VEK_IMAGES, VEK_DETECTORS}) {
         if (!session.setInteger(key, VEK_ON)) {
-            err << "vekrec: the server refused stream " << key << ": " << codeText(session.takeError())
-                << std::endl;
+            err << "vekrec: the server refused stream " << key << ": "
+                << veksock::describeCode(session.takeError()) << std::endl;
             return false;
         }
     }
@@ -97,7 +78,8 @@ bool switchStreamsOn(veksock::Session& session, bool& peakLeds, std::ostream& ou
             << "recorded markers only" << std::endl;
     }
     if (!session.setInteger(VEK_STREAMING, VEK_ON)) {
-        err << "vekrec: the server refused to stream: " << codeText(session.takeError()) << std::endl;
+        err << "vekrec: the server refused to stream: " << veksock::describeCode(session.takeError())
+            << std::endl;
         return false;
     }
     return true;
@@ -172,8 +154,8 @@ int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, in
     if (!rec.writer) {
         file.Discard();
         err << "vekrec: no frame came ("
-            << (lost ? codeText(lost) : std::string("is the server's frequency 0?")) << "); nothing written"
-            << std::endl;
+            << (lost ? veksock::describeCode(lost) : std::string("is the server's frequency 0?"))
+            << "); nothing written" << std::endl;
         return kExitFailure;
     }
     rec.writer->end(rec.pending);
@@ -198,7 +180,7 @@ int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, in
     if (rec.withoutFrames > 0) out << "; warning: " << seconds(rec.withoutFrames) << " without frames";
     out << std::endl;
     if (!lost) return kExitSuccess;
-    err << "vekrec: the take ends early: " << codeText(lost) << std::endl;
+    err << "vekrec: the take ends early: " << veksock::describeCode(lost) << std::endl;
     return kExitFailure;
 }
 

@@ -46,6 +46,31 @@ std::string codeText(int code) {
     }
 }
 
+std::string describeCode(int code) {
+    switch (code) {
+        case VEK_ERR_REFUSED:
+            return "connection refused (is vekd running there?)";
+        case VEK_ERR_TIMED_OUT:
+            return "timed out";
+        case VEK_ERR_HOST_UNREACHABLE:
+            return "host unreachable (or not a host name)";
+        case VEK_ERR_NET_UNREACHABLE:
+            return "network unreachable";
+        case VEK_SERVER_STOPPED:
+            return "the server stopped";
+        case VEK_INVALID_VALUE:
+            return "the server refused the value";
+        case VEK_INVALID_ENUM:
+            return "the server does not know the key";
+        case VEK_INVALID_OPERATION:
+            return "the server refused the operation (only the master changes trackers and the frequency)";
+        default: {
+            const std::string text = codeText(code);
+            return text.empty() ? "code " + std::to_string(code) : text;
+        }
+    }
+}
+
 Session::Session() {
     for (uint32_t size : vekwire::kRecordSize) backlogs_.emplace_back(size);
 }
@@ -232,7 +257,7 @@ int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwir
     }
 }
 
-int Session::init(const char* server, int flags) {
+int Session::init(const char* server, int flags, int timeoutMs) {
     done();
     errors_.clear();
     status_ = 1;
@@ -245,13 +270,13 @@ int Session::init(const char* server, int flags) {
     streams_ = VEK_DEFAULT_STREAMS;
     interpolation_ = 0;
 
-    const long long deadline = nowMs() + VEK_TIMEOUT_MS;
+    const long long deadline = nowMs() + timeoutMs;
     Endpoint ep;
     if (!parseServer(server, VEK_DEFAULT_PORT, ep)) {
         fail(VEK_ERR_HOST_UNREACHABLE);
         return VEK_ERR_HOST_UNREACHABLE;
     }
-    if (const int code = connectWithin(ep, VEK_TIMEOUT_MS, fd_)) {
+    if (const int code = connectWithin(ep, timeoutMs, fd_)) {
         fail(code);
         return code;
     }

@@ -22,7 +22,8 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    int init(const char* server, int flags);
+    // Connects within timeoutMs (the connect and the server's welcome).
+    int init(const char* server, int flags, int timeoutMs = VEK_TIMEOUT_MS);
     void done();
 
     int status() const { return status_; }
@@ -122,5 +123,8 @@ private:
 
 // The text for a code, or empty.
 std::string codeText(int code);
+// A message for any code: codeText's, else a few words ("timed out",
+// "code 99" for a code without any).
+std::string describeCode(int code);
 
 }  // namespace veksock

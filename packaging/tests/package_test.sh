@@ -55,3 +55,18 @@ for _ in $(seq 50); do
 done
 [ -n "$port" ] || { echo "the packaged vekd did not start"; cat "$work/vekd.log"; exit 1; }
 "$work/client" "127.0.0.1:$port"
+
+# The Python module, when built: Debian's python3 imports it from the
+# package's path and reads a frame from the packaged vekd.
+site=$root/usr/lib/python3/dist-packages
+if compgen -G "$site/veksock.*.so" > /dev/null; then
+    [ -e "$site/veksock.pyi" ] || { echo "missing in the package: the module's veksock.pyi"; exit 1; }
+    dpkg-deb -f "$deb" Depends | grep -q python3-numpy || { echo "the package does not depend on python3-numpy"; exit 1; }
+    PYTHONPATH=$site /usr/bin/python3 -c '
+import sys, veksock
+with veksock.connect(sys.argv[1]) as session:
+    session.point_tracker(range(6))
+    frame = next(session.frames())
+    assert len(frame.markers) == 6 and len(frame.cameras) == 8, frame
+    print("python:", frame)' "127.0.0.1:$port"
+fi
