@@ -84,7 +84,9 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
         err << "error: cannot connect to " << server << ": " << problemText(why) << std::endl;
         return kExitFailure;
     }
-    if (!setUpServer(session, server, master, options, settings.domain, trackers, *publishers, out, err)) return kExitFailure;
+    std::string startLine;
+    if (!setUpServer(session, server, master, options, settings.domain, trackers, *publishers, startLine, err))
+        return kExitFailure;
 
     int sameClock = 0;
     session.getInteger(VEK_SAME_CLOCK, sameClock);
@@ -114,6 +116,7 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
         err << "error: " << server << " refused to stream: " << problemText(session.takeError()) << std::endl;
         return kExitFailure;
     }
+    out << startLine << std::endl;
 
     auto shown = Clock::now();
     bool connected = true;

@@ -48,13 +48,13 @@ bool loadTrackerFiles(const std::vector<TrackerFile>& files, std::vector<vektk::
 }
 
 bool setUpServer(veksock::Session& session, const std::string& server, bool master, const Options& options,
-                 int domain, const std::vector<vektk::Tracker>& trackers, Publishers& publishers, std::ostream& out,
-                 std::ostream& err) {
+                 int domain, const std::vector<vektk::Tracker>& trackers, Publishers& publishers,
+                 std::string& startLine, std::ostream& err) {
     const std::string topics = "markers on " + markersTopic(options.prefix) + ", transforms on " + kTfTopic;
     if (!master) {
-        out << "vekdds: publishing " << server << " as a slave (a master is connected; its trackers stay as "
-            << "they are): rigid bodies on " << poseTopic(options.prefix, "tracker<id>") << ", " << topics
-            << "; " << qosText(options, domain) << std::endl;
+        startLine = "vekdds: publishing " + server + " as a slave (a master is connected; its trackers stay as " +
+                    "they are): rigid bodies on " + poseTopic(options.prefix, "tracker<id>") + ", " + topics + "; " +
+                    qosText(options, domain);
         if (!trackers.empty())
             err << "warning: the tracker files are left unused: the master's trackers are published" << std::endl;
         if (options.rate) err << "warning: --rate is left unused: the master sets the frequency" << std::endl;
@@ -86,8 +86,8 @@ bool setUpServer(veksock::Session& session, const std::string& server, bool mast
             << problemText(session.takeError()) << std::endl;
         return false;
     }
-    out << "vekdds: publishing " << server << " as master (no master was connected): " << what << "; "
-        << topics << "; " << qosText(options, domain) << std::endl;
+    startLine = "vekdds: publishing " + server + " as master (no master was connected): " + what + "; " + topics +
+                "; " + qosText(options, domain);
     return true;
 }
 

@@ -1,6 +1,6 @@
 // The server's side of the bridge: the tracker files read, and the server
 // set up as master (trackers defined, frequency set) or joined as a slave,
-// with the first line saying which and what goes where.
+// with the line that says which and what goes where.
 #pragma once
 
 #include <iosfwd>
@@ -20,10 +20,10 @@ bool loadTrackerFiles(const std::vector<TrackerFile>& files, std::vector<vektk::
 
 // As master: defines the trackers on the server and names their
 // publishers, sets --rate. As a slave: leaves the server as it is (the
-// files and --rate are left unused, with a warning). False with the reason
-// printed.
+// files and --rate are left unused, with a warning). `startLine`: what to
+// say once frames stream. False with the reason printed.
 bool setUpServer(veksock::Session& session, const std::string& server, bool master, const Options& options,
-                 int domain, const std::vector<vektk::Tracker>& trackers, Publishers& publishers, std::ostream& out,
-                 std::ostream& err);
+                 int domain, const std::vector<vektk::Tracker>& trackers, Publishers& publishers,
+                 std::string& startLine, std::ostream& err);
 
 }  // namespace vekdds
