@@ -26,33 +26,32 @@ struct Tally {
     }
 };
 
-// The once-a-second line, in the manner of vekwatch's.
-void statusLine(const RosFrame& last, int markersInFrame, const Tally& second, float hz, uint32_t serverDropped,
-                uint64_t missing, std::ostream& out) {
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "frame %d  %llu frames/s at %g Hz  poses %llu sent, %llu dropped  markers %zu of %d seen  "
-                  "dropped %llu frames before here, %u by the server",
-                  last.frame, static_cast<unsigned long long>(second.frames), hz,
-                  static_cast<unsigned long long>(second.posesSent),
-                  static_cast<unsigned long long>(second.posesDropped), last.markers.size(), markersInFrame,
-                  static_cast<unsigned long long>(missing), serverDropped);
-    out << line;
-    if (second.refused) out << "  " << second.refused << " samples refused by DDS";
-    out << std::endl;
-}
-
 // Everything the loop keeps between frames.
 struct Bridge {
-    RosFrame frame;
+    RosFrame frame;  // the last one published
     int markersInFrame = 0;
     float hz = 0;
     uint32_t serverDropped = 0;
     int32_t previousFrame = -1;
-    uint64_t missing = 0;  // frame numbers skipped on the way here
+    uint64_t skipped = 0;  // frame numbers that never came
     Tally second, total;
     std::string firstRefusal;
 };
+
+// The once-a-second line, in the manner of vekwatch's.
+void statusLine(const Bridge& b, std::ostream& out) {
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "frame %d  %llu frames/s at %g Hz  poses %llu sent, %llu dropped  markers %zu of %d seen  "
+                  "%llu frame numbers skipped, %u dropped by the server",
+                  b.frame.frame, static_cast<unsigned long long>(b.second.frames), b.hz,
+                  static_cast<unsigned long long>(b.second.posesSent),
+                  static_cast<unsigned long long>(b.second.posesDropped), b.frame.markers.size(), b.markersInFrame,
+                  static_cast<unsigned long long>(b.skipped), b.serverDropped);
+    out << line;
+    if (b.second.refused) out << "  " << b.second.refused << " samples refused by DDS";
+    out << std::endl;
+}
 
 std::string serverOf(const Options& options) {
     std::string server = options.server.value_or("");
@@ -109,7 +108,7 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
         b.hz = view.header.frequency;
         b.serverDropped = view.header.serverDropped;
         if (b.previousFrame >= 0 && view.header.frame > b.previousFrame + 1)
-            b.missing += static_cast<uint64_t>(view.header.frame - b.previousFrame - 1);
+            b.skipped += static_cast<uint64_t>(view.header.frame - b.previousFrame - 1);
         b.previousFrame = view.header.frame;
     });
     if (!session.setInteger(VEK_STREAMING, VEK_ON)) {
@@ -125,7 +124,7 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
         if (Clock::now() - shown >= std::chrono::seconds(1)) {
             shown += std::chrono::seconds(1);
             if (Clock::now() - shown > std::chrono::seconds(1)) shown = Clock::now();
-            statusLine(b.frame, b.markersInFrame, b.second, b.hz, b.serverDropped, b.missing, out);
+            statusLine(b, out);
             b.total.add(b.second);
             b.second = {};
         }

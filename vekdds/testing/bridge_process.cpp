@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "ros_subscriber.h"
+
 namespace vekdds::testing {
 
 std::string bridgePath() {
@@ -18,6 +20,7 @@ std::string bridgePath() {
 }
 
 BridgeProcess::BridgeProcess(const std::vector<std::string>& args) {
+    useLoopbackConfig();  // never DDS beyond loopback from a test
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     outFd_.reset(out[0]);

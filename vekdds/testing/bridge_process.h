@@ -1,6 +1,7 @@
 // Runs vekdds as a user does, for tests and benchmarks: its own process,
 // standard output and error kept, stopped with SIGINT like Ctrl+C. It
-// inherits the environment (CYCLONEDDS_URI: see useLoopbackConfig).
+// inherits the environment, with CYCLONEDDS_URI naming the loopback
+// configuration (useLoopbackConfig).
 #pragma once
 
 #include <sys/types.h>

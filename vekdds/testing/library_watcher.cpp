@@ -34,6 +34,14 @@ LibraryWatcher::LibraryWatcher(const std::string& server, bool master) {
 
 bool LibraryWatcher::pump(int ms) { return session_.pump(ms); }
 
+void LibraryWatcher::pumpFor(double seconds, const std::function<void()>& between, int waitMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        session_.pump(waitMs);
+        if (between) between();
+    }
+}
+
 const LibraryFrame* frameAt(const std::map<int64_t, LibraryFrame>& frames, int64_t stampNs, int64_t offsetNs,
                             int64_t toleranceNs) {
     const int64_t generatedNs = stampNs - offsetNs;

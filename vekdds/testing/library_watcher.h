@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ public:
     veksock::Session& session() { return session_; }
     // Takes in what comes for up to `ms`; false when the connection is gone.
     bool pump(int ms);
+    // Takes in what comes for `seconds`, calling `between` (when given)
+    // after every wait of up to `waitMs`.
+    void pumpFor(double seconds, const std::function<void()>& between = nullptr, int waitMs = 50);
     // Every frame so far, by generation time.
     std::map<int64_t, LibraryFrame> frames;
 

@@ -37,4 +37,17 @@ std::string pointFile(const std::vector<int>& leds) {
     return out.str();
 }
 
+std::vector<int> ledRange(int first, int last) {
+    std::vector<int> leds;
+    for (int led = first; led <= last; ++led) leds.push_back(led);
+    return leds;
+}
+
+DefaultTrackerFiles::DefaultTrackerFiles(const std::vector<int>& pointLeds) {
+    const vekd::Scene scene = vekd::defaultScene();
+    wand = folder.write("wand.rb", rigidBodyFile(scene, "wand"));
+    puck = folder.write("puck.rb", rigidBodyFile(scene, "puck"));
+    points = folder.write("points.pt", pointFile(pointLeds));
+}
+
 }  // namespace vekdds::testing

@@ -28,5 +28,15 @@ private:
 std::string rigidBodyFile(const vekd::Scene& scene, const std::string& body);
 // A point file: one LED a line.
 std::string pointFile(const std::vector<int>& leds);
+// LEDs first to last.
+std::vector<int> ledRange(int first, int last);
+
+// The default scene's two bodies (wand.rb, puck.rb) and a point file
+// (points.pt) of `pointLeds`.
+struct DefaultTrackerFiles {
+    explicit DefaultTrackerFiles(const std::vector<int>& pointLeds);
+    TempFolder folder;
+    std::string wand, puck, points;
+};
 
 }  // namespace vekdds::testing

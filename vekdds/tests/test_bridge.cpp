@@ -8,7 +8,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <set>
 
@@ -24,28 +23,14 @@ using vekd::testing::ServerProcess;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// The default scene's bodies and its floor LEDs as tracker files.
-struct DefaultTrackers {
-    TempFolder folder;
-    std::string wand, puck, floor;
-    DefaultTrackers() {
-        const vekd::Scene scene = vekd::defaultScene();
-        wand = folder.write("wand.rb", rigidBodyFile(scene, "wand"));
-        puck = folder.write("puck.rb", rigidBodyFile(scene, "puck"));
-        floor = folder.write("floor.pt", pointFile({16, 17, 18, 19, 20, 21, 22, 23}));
-    }
+// The default scene's bodies and eight of its floor LEDs.
+struct DefaultTrackers : DefaultTrackerFiles {
+    DefaultTrackers() : DefaultTrackerFiles(ledRange(16, 23)) {}
 };
 
 // Runs the library client and takes what the subscriber gets for `seconds`.
-template <typename Take>
-void watch(LibraryWatcher& library, double seconds, Take take) {
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    while (Clock::now() < end) {
-        library.pump(2);
-        take();
-    }
+void watch(LibraryWatcher& library, double seconds, const std::function<void()>& take) {
+    library.pumpFor(seconds, take, 2);
     take();
 }
 
@@ -76,8 +61,6 @@ std::vector<const LibraryFrame*> framesBetween(const std::map<int64_t, LibraryFr
     return out;
 }
 
-std::string argsText(int domain) { return std::to_string(domain); }
-
 }  // namespace
 
 TEST(Bridge, PosesTransformsAndMarkersAreWhatALibraryClientGetsInTheSameFrames) {
@@ -92,8 +75,8 @@ TEST(Bridge, PosesTransformsAndMarkersAreWhatALibraryClientGetsInTheSameFrames) 
                        wandBestEffort = bestEffort.poseReader("/vek/wand/pose");
     ASSERT_GT(wand, 0);
     ASSERT_GT(cloud, 0);
-    BridgeProcess bridge({"-s", server.address(), "-t", files.wand, files.puck, files.floor, "--domain",
-                          argsText(domain)});
+    BridgeProcess bridge({"-s", server.address(), "-t", files.wand, files.puck, files.points, "--domain",
+                          std::to_string(domain)});
     ASSERT_TRUE(bridge.waitForOutput("as master", 5000)) << bridge.out() << bridge.err();
     LibraryWatcher library(server.address());
     ASSERT_TRUE(library.ok());
@@ -227,7 +210,7 @@ TEST(Bridge, ABodyTheCamerasCannotSeePublishesNothing) {
     RosSubscriber sub(domain);
     const dds_entity_t beaconReader = sub.poseReader("/vek/beacon/pose"), anchorReader = sub.poseReader("/vek/anchor/pose"),
                        tf = sub.tfReader();
-    BridgeProcess bridge({"-s", server.address(), "-t", beacon, anchor, "--domain", argsText(domain)});
+    BridgeProcess bridge({"-s", server.address(), "-t", beacon, anchor, "--domain", std::to_string(domain)});
     ASSERT_TRUE(bridge.waitForOutput("as master", 5000)) << bridge.err();
     LibraryWatcher library(server.address());
     ASSERT_TRUE(library.ok());
@@ -288,7 +271,7 @@ TEST(Bridge, ASlaveBesideAMasterLeavesItsTrackersAlone) {
 
     RosSubscriber sub(domain);
     const dds_entity_t reader = sub.poseReader("/vek/tracker3/pose");
-    BridgeProcess bridge({"-s", server.address(), "-t", files.puck, "--rate", "500", "--domain", argsText(domain)});
+    BridgeProcess bridge({"-s", server.address(), "-t", files.puck, "--rate", "500", "--domain", std::to_string(domain)});
     ASSERT_TRUE(bridge.waitForOutput("as a slave", 5000)) << bridge.out() << bridge.err();
     std::vector<PoseSample> poses;
     watch(master, 2.0, [&] {
@@ -349,7 +332,7 @@ TEST(Bridge, BadStartsAreRefusedClearly) {
     // As master without tracker files there is nothing to publish; a server
     // that stops ends the bridge with status 1.
     ServerProcess server;
-    const std::string domain = argsText(privateDomain());
+    const std::string domain = std::to_string(privateDomain());
     std::tie(status, out, err) = run({"-s", server.address(), "--domain", domain});
     EXPECT_EQ(status, 1);
     EXPECT_NE(err.find("error: no master is connected"), std::string::npos) << err;
