@@ -44,11 +44,18 @@ void LibraryWatcher::pumpFor(double seconds, const std::function<void()>& betwee
 
 const LibraryFrame* frameAt(const std::map<int64_t, LibraryFrame>& frames, int64_t stampNs, int64_t offsetNs,
                             int64_t toleranceNs) {
+    // The nearest: a server that catches up makes frames microseconds apart.
     const int64_t generatedNs = stampNs - offsetNs;
+    const LibraryFrame* nearest = nullptr;
+    int64_t best = toleranceNs + 1;
     auto it = frames.lower_bound((generatedNs - toleranceNs) / 1000);
-    for (; it != frames.end() && it->first * 1000 <= generatedNs + toleranceNs; ++it)
-        if (std::abs(it->first * 1000 - generatedNs) <= toleranceNs) return &it->second;
-    return nullptr;
+    for (; it != frames.end() && it->first * 1000 <= generatedNs + toleranceNs; ++it) {
+        if (std::abs(it->first * 1000 - generatedNs) < best) {
+            best = std::abs(it->first * 1000 - generatedNs);
+            nearest = &it->second;
+        }
+    }
+    return nearest;
 }
 
 }  // namespace vekdds::testing

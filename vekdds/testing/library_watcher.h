@@ -41,7 +41,7 @@ private:
 };
 
 // The frame whose capture stamp (generation time on this machine's
-// realtime clock) lies within `toleranceNs` of `stampNs`, or null.
+// realtime clock) lies nearest `stampNs`, within `toleranceNs`, or null.
 // `offsetNs`: realtime minus steady clock.
 const LibraryFrame* frameAt(const std::map<int64_t, LibraryFrame>& frames, int64_t stampNs, int64_t offsetNs,
                             int64_t toleranceNs = 100'000);

@@ -1,5 +1,8 @@
 #include "ros_subscriber.h"
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -95,6 +98,7 @@ dds_entity_t RosSubscriber::reader(const std::string& rosTopic, const dds_topic_
     if (r > 0) {
         dds_set_status_mask(r, DDS_DATA_AVAILABLE_STATUS);
         dds_waitset_attach(waitset_, r, r);
+        readers_.push_back(r);
     }
     return r;
 }
@@ -162,6 +166,20 @@ std::vector<CloudSample> RosSubscriber::takeClouds(dds_entity_t reader) {
     return out;
 }
 
+bool RosSubscriber::matched(int ms) {
+    const dds_time_t end = dds_time() + DDS_MSECS(ms);
+    for (;;) {
+        bool all = true;
+        for (const dds_entity_t r : readers_) {
+            dds_subscription_matched_status_t status{};
+            all = all && dds_get_subscription_matched_status(r, &status) == 0 && status.current_count > 0;
+        }
+        if (all) return true;
+        if (dds_time() > end) return false;
+        dds_sleepfor(DDS_MSECS(10));
+    }
+}
+
 bool RosSubscriber::wait(int ms) {
     dds_attach_t triggered[8];
     return dds_waitset_wait(waitset_, triggered, 8, DDS_MSECS(ms)) > 0;
@@ -180,6 +198,42 @@ const std::vector<Publication>& RosSubscriber::publications() {
         publications_.push_back(w);
     });
     return publications_;
+}
+
+StalledSubscriber::StalledSubscriber(int domain, const std::vector<std::string>& rosTopics) {
+    useLoopbackConfig();
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(ready[0]);
+        RosSubscriber sub(domain);
+        for (const std::string& t : rosTopics)
+            t.size() > 5 && t.compare(t.size() - 5, 5, "/pose") == 0 ? sub.poseReader(t) : sub.cloudReader(t);
+        (void)!write(ready[1], "r", 1);
+        while (!sub.matched(100)) {
+        }
+        (void)!write(ready[1], "m", 1);
+        raise(SIGSTOP);  // frozen: no socket read, no acknowledgement, until killed
+        _exit(0);
+    }
+    close(ready[1]);
+    pipe_.reset(ready[0]);
+    char c;
+    (void)!read(pipe_.get(), &c, 1);
+}
+
+StalledSubscriber::~StalledSubscriber() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+bool StalledSubscriber::frozen(int waitMs) {
+    pollfd p{pipe_.get(), POLLIN, 0};
+    char c = 0;
+    if (!frozen_ && poll(&p, 1, waitMs) > 0 && read(pipe_.get(), &c, 1) == 1) frozen_ = c == 'm';
+    return frozen_;
 }
 
 }  // namespace vekdds::testing

@@ -5,12 +5,14 @@
 #pragma once
 
 #include <dds/dds.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "ros_mapping.h"
+#include "unique_fd.h"
 
 namespace vekdds::testing {
 
@@ -63,6 +65,8 @@ public:
     dds_entity_t poseReader(const std::string& rosTopic);
     dds_entity_t tfReader();
     dds_entity_t cloudReader(const std::string& rosTopic);
+    // Waits up to `ms` until a writer matches every reader; false if not.
+    bool matched(int ms);
 
     // What has come on a reader since the last take.
     std::vector<PoseSample> takePoses(dds_entity_t reader);
@@ -80,8 +84,29 @@ private:
     dds_entity_t participant_ = 0;
     dds_entity_t waitset_ = 0;
     dds_entity_t publicationReader_ = 0;
+    std::vector<dds_entity_t> readers_;
     std::vector<Publication> publications_;
     bool reliable_;
+};
+
+// A reliable subscriber that stops keeping up, in a process of its own:
+// once its readers (of poses for topics ending in "/pose", else of clouds)
+// have matched a writer, the process freezes (SIGSTOP): it reads and
+// acknowledges nothing more. Gone with the object; make it before any DDS
+// entity of this process.
+class StalledSubscriber {
+public:
+    StalledSubscriber(int domain, const std::vector<std::string>& rosTopics);
+    ~StalledSubscriber();
+    StalledSubscriber(const StalledSubscriber&) = delete;
+    StalledSubscriber& operator=(const StalledSubscriber&) = delete;
+    // Waits up to `waitMs` until its readers have matched and it froze.
+    bool frozen(int waitMs);
+
+private:
+    pid_t pid_ = -1;
+    bool frozen_ = false;
+    vekwire::UniqueFd pipe_;
 };
 
 }  // namespace vekdds::testing
