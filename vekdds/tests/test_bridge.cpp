@@ -229,8 +229,11 @@ TEST(Bridge, ABodyTheCamerasCannotSeePublishesNothing) {
     RosSubscriber sub(domain);
     const dds_entity_t beaconReader = sub.poseReader("/vek/beacon/pose"), anchorReader = sub.poseReader("/vek/anchor/pose"),
                        tf = sub.tfReader();
-    BridgeProcess bridge({"-s", server.address(), "-t", beacon, anchor, "--domain", std::to_string(domain)});
-    ASSERT_TRUE(bridge.waitForOutput("as master", 5000)) << bridge.err();
+    // The domain from the environment, as ROS 2 nodes take it.
+    setenv("ROS_DOMAIN_ID", std::to_string(domain).c_str(), 1);
+    BridgeProcess bridge({"-s", server.address(), "-t", beacon, anchor});
+    unsetenv("ROS_DOMAIN_ID");
+    ASSERT_TRUE(bridge.waitForOutput("ROS 2 domain " + std::to_string(domain) + ", reliable", 5000)) << bridge.err();
     LibraryWatcher library(server.address());
     ASSERT_TRUE(library.ok());
     watch(library, 1.0, [&] { sub.takePoses(beaconReader), sub.takePoses(anchorReader), sub.takeTransforms(tf); });
