@@ -144,7 +144,8 @@ int main(int argc, char** argv) {
         }
         std::printf("\n");
     }
-    std::printf("  lost in all: %lld; vekdds CPU %.1f %% of a core, vekd %.1f %%; frames in the stretch %lld\n",
-                lostInAll, 100 * cpu / seconds, 100 * vekdCpu / seconds, expected[3]);
+    std::printf(
+        "  lost in all: %lld; vekdds CPU %.1f %% of a core, vekd %.1f %%; frames in the stretch %lld\n",
+        lostInAll, 100 * cpu / seconds, 100 * vekdCpu / seconds, expected[3]);
     return lostInAll == 0 ? 0 : 1;
 }

@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     bridge.stop(2);
 
     std::vector<double> libraryUs;
-    for (const auto& [generated, f] : library.frames) libraryUs.push_back(static_cast<double>(f.receivedUs - generated));
+    for (const auto& [generated, f] : library.frames)
+        libraryUs.push_back(static_cast<double>(f.receivedUs - generated));
     const double lib50 = percentileUs(libraryUs, 0.5), lib99 = percentileUs(libraryUs, 0.99);
     std::printf("960 Hz, %.0f s, default scene (2 rigid bodies, 32 markers)\n", seconds);
     std::printf("  library client: %zu frames, p50 %.0f us, p99 %.0f us\n", libraryUs.size(), lib50, lib99);

@@ -81,9 +81,10 @@ int main(int argc, char** argv) {
     for (const auto& [g, f] : library.frames) made += g <= last;
     std::printf("maximal scene, 960 Hz asked, %.0f s: vekd made %.0f frames (%.1f per s)\n", seconds, made,
                 made / seconds);
-    std::printf("  /vek/markers: %lld clouds of those frames (%.1f per s), %.0f missed, %zu to %zu points a cloud\n",
-                matched, static_cast<double>(matched) / seconds, made - static_cast<double>(matched),
-                fewest == SIZE_MAX ? 0 : fewest, most);
+    std::printf(
+        "  /vek/markers: %lld clouds of those frames (%.1f per s), %.0f missed, %zu to %zu points a cloud\n",
+        matched, static_cast<double>(matched) / seconds, made - static_cast<double>(matched),
+        fewest == SIZE_MAX ? 0 : fewest, most);
     std::printf("  vekdds CPU %.1f %% of a core\n", 100 * cpu / seconds);
     return 0;
 }

@@ -46,8 +46,8 @@ void statusLine(const Bridge& b, std::ostream& out) {
                   "%llu frame numbers skipped, %u dropped by the server",
                   b.frame.frame, static_cast<unsigned long long>(b.second.frames), b.hz,
                   static_cast<unsigned long long>(b.second.posesSent),
-                  static_cast<unsigned long long>(b.second.posesDropped), b.frame.markers.size(), b.markersInFrame,
-                  static_cast<unsigned long long>(b.skipped), b.serverDropped);
+                  static_cast<unsigned long long>(b.second.posesDropped), b.frame.markers.size(),
+                  b.markersInFrame, static_cast<unsigned long long>(b.skipped), b.serverDropped);
     out << line;
     if (b.second.refused) out << "  " << b.second.refused << " samples refused by DDS";
     out << std::endl;
@@ -84,7 +84,8 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
         return kExitFailure;
     }
     std::string startLine;
-    if (!setUpServer(session, server, master, options, settings.domain, trackers, *publishers, startLine, err))
+    if (!setUpServer(session, server, master, options, settings.domain, trackers, *publishers, startLine,
+                     err))
         return kExitFailure;
 
     int sameClock = 0;

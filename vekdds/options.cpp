@@ -70,15 +70,19 @@ bool parseValue(const std::string& option, const std::string& v, Options& o, std
     } else if (option == "--prefix") {
         const std::string p = !v.empty() && v[0] == '/' ? v.substr(1) : v;
         if (!validRosNamespace(p)) {
-            error = "--prefix needs a ROS 2 namespace (names of letters, digits and single underscores, "
-                    "joined by '/'): " + shown(v);
+            error =
+                "--prefix needs a ROS 2 namespace (names of letters, digits and single underscores, "
+                "joined by '/'): " +
+                shown(v);
             return false;
         }
         o.prefix = p;
     } else if (option == "--frame-id") {
         if (!validFrameId(v)) {
-            error = "--frame-id needs a frame name (letters, digits, '_', '-', '.', '/', not starting "
-                    "with '/', at most 128): " + shown(v);
+            error =
+                "--frame-id needs a frame name (letters, digits, '_', '-', '.', '/', not starting "
+                "with '/', at most 128): " +
+                shown(v);
             return false;
         }
         o.frameId = v;
@@ -137,7 +141,8 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
     }
     for (const TrackerFile& t : o.trackers) {
         if (t.rigid && t.name == o.frameId) {
-            error = "the rigid body " + t.name + " cannot be its own parent frame (--frame-id " + o.frameId + ")";
+            error =
+                "the rigid body " + t.name + " cannot be its own parent frame (--frame-id " + o.frameId + ")";
             return false;
         }
     }

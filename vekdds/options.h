@@ -12,7 +12,7 @@ constexpr int kMaxDomain = 232;
 
 struct TrackerFile {
     std::string path;
-    std::string name;  // the ROS 2 name of its frame and topic
+    std::string name;    // the ROS 2 name of its frame and topic
     bool rigid = false;  // ".rb"; ".pt" is a point tracker
 };
 

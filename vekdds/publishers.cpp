@@ -28,7 +28,8 @@ void setHeader(std_msgs_msg_dds__Header_& h, const Stamp& stamp, const std::stri
 }  // namespace
 
 std::unique_ptr<Publishers> Publishers::open(const PublisherSettings& settings, std::string& error) {
-    const dds_entity_t participant = dds_create_participant(static_cast<dds_domainid_t>(settings.domain), nullptr, nullptr);
+    const dds_entity_t participant =
+        dds_create_participant(static_cast<dds_domainid_t>(settings.domain), nullptr, nullptr);
     if (participant < 0) {
         error = "DDS did not start in domain " + std::to_string(settings.domain) + ": " + why(participant) +
                 " (see the messages above; CYCLONEDDS_URI names the configuration)";

@@ -68,7 +68,9 @@ int64_t captureRealtimeNs(int64_t generatedUs, bool sameClock) {
 }
 
 bool validRosToken(const std::string& t) {
-    if (t.empty() || t.size() > kMaxNameLength || (t[0] >= '0' && t[0] <= '9') || t.find("__") != std::string::npos) return false;
+    if (t.empty() || t.size() > kMaxNameLength || (t[0] >= '0' && t[0] <= '9') ||
+        t.find("__") != std::string::npos)
+        return false;
     for (const char c : t)
         if (!tokenChar(c)) return false;
     return true;
@@ -128,8 +130,8 @@ void toRos(const vekwire::FrameView& frame, bool sameClock, RosFrame& out) {
         const float xyz[3] = {m.x, m.y, m.z};
         if (!(m.cond > 0) || (m.flags & VEK_MARKER_FILLED) || !finite(xyz, 3)) continue;
         const Vec3 p = rep103Position(xyz);
-        out.markers.push_back(
-            {static_cast<uint32_t>(m.id), static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+        out.markers.push_back({static_cast<uint32_t>(m.id), static_cast<float>(p.x), static_cast<float>(p.y),
+                               static_cast<float>(p.z)});
     }
 }
 

@@ -87,7 +87,7 @@ struct RosFrame {
     int32_t frame = 0;
     int64_t generatedUs = 0;
     Stamp stamp;
-    std::vector<BodyPose> bodies;     // only the bodies seen in this frame
+    std::vector<BodyPose> bodies;      // only the bodies seen in this frame
     std::vector<MarkerPoint> markers;  // only the markers seen (a filled one was not)
 };
 // Fills `out` (its vectors keep their room) from a frame as the server sent

@@ -18,7 +18,8 @@ bool define(veksock::Session& session, const vektk::Tracker& t, int& code) {
         const vektk::MarkerDef& m = t.markers[i];
         const int marker = vek_marker_id(t.id, m.index);
         code = session.request(vekwire::Op::MarkerInt, marker, VEK_MARKER_LED, m.led);
-        if (code == 0 && t.IsRigid() && m.pos.size() == 3 && !session.sendPosition(marker, VEK_MARKER_POSITION, m.pos.data()))
+        if (code == 0 && t.IsRigid() && m.pos.size() == 3 &&
+            !session.sendPosition(marker, VEK_MARKER_POSITION, m.pos.data()))
             code = session.takeError();
     }
     if (code == 0) code = session.request(vekwire::Op::TrackerOp, t.id, 0, VEK_ON);
@@ -31,7 +32,8 @@ std::string qosText(const Options& o, int domain) {
 
 }  // namespace
 
-bool loadTrackerFiles(const std::vector<TrackerFile>& files, std::vector<vektk::Tracker>& out, std::ostream& err) {
+bool loadTrackerFiles(const std::vector<TrackerFile>& files, std::vector<vektk::Tracker>& out,
+                      std::ostream& err) {
     for (const TrackerFile& f : files) {
         const int type = f.rigid ? vektk::kRigidTracker : vektk::kPointTracker;
         vektk::Tracker t(type, static_cast<int>(out.size()), 0);
@@ -52,11 +54,13 @@ bool setUpServer(veksock::Session& session, const std::string& server, bool mast
                  std::string& startLine, std::ostream& err) {
     const std::string topics = "markers on " + markersTopic(options.prefix) + ", transforms on " + kTfTopic;
     if (!master) {
-        startLine = "vekdds: publishing " + server + " as a slave (a master is connected; its trackers stay as " +
-                    "they are): rigid bodies on " + poseTopic(options.prefix, "tracker<id>") + ", " + topics + "; " +
-                    qosText(options, domain);
+        startLine = "vekdds: publishing " + server +
+                    " as a slave (a master is connected; its trackers stay as " +
+                    "they are): rigid bodies on " + poseTopic(options.prefix, "tracker<id>") + ", " + topics +
+                    "; " + qosText(options, domain);
         if (!trackers.empty())
-            err << "warning: the tracker files are left unused: the master's trackers are published" << std::endl;
+            err << "warning: the tracker files are left unused: the master's trackers are published"
+                << std::endl;
         if (options.rate) err << "warning: --rate is left unused: the master sets the frequency" << std::endl;
         return true;
     }
@@ -79,15 +83,16 @@ bool setUpServer(veksock::Session& session, const std::string& server, bool mast
             err << "error: " << error << std::endl;
             return false;
         }
-        what += (i ? ", " : "") + f.path + (f.rigid ? " on " + poseTopic(options.prefix, f.name) : " (points)");
+        what +=
+            (i ? ", " : "") + f.path + (f.rigid ? " on " + poseTopic(options.prefix, f.name) : " (points)");
     }
     if (options.rate && !session.setFloat(VEK_FREQUENCY, *options.rate)) {
         err << "error: " << server << " refused --rate " << *options.rate << ": "
             << problemText(session.takeError()) << std::endl;
         return false;
     }
-    startLine = "vekdds: publishing " + server + " as master (no master was connected): " + what + "; " + topics +
-                "; " + qosText(options, domain);
+    startLine = "vekdds: publishing " + server + " as master (no master was connected): " + what + "; " +
+                topics + "; " + qosText(options, domain);
     return true;
 }
 

@@ -16,7 +16,8 @@ namespace vekdds {
 
 // Reads every tracker file (tracker ids in command-line order from 0);
 // false with the reason printed.
-bool loadTrackerFiles(const std::vector<TrackerFile>& files, std::vector<vektk::Tracker>& out, std::ostream& err);
+bool loadTrackerFiles(const std::vector<TrackerFile>& files, std::vector<vektk::Tracker>& out,
+                      std::ostream& err);
 
 // As master: defines the trackers on the server and names their
 // publishers, sets --rate. As a slave: leaves the server as it is (the

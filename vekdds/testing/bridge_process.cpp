@@ -66,7 +66,8 @@ bool BridgeProcess::waitForOutput(const std::string& text, int timeoutMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (out_.find(text) == std::string::npos) {
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
+                .count();
         if (left <= 0 || (pid_ > 0 && reap(WNOHANG) >= 0)) {
             readAvailable(0);
             return out_.find(text) != std::string::npos;

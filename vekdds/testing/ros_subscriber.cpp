@@ -88,10 +88,12 @@ RosSubscriber::~RosSubscriber() {
 }
 
 dds_entity_t RosSubscriber::reader(const std::string& rosTopic, const dds_topic_descriptor_t& type) {
-    const dds_entity_t topic = dds_create_topic(participant_, &type, ddsTopic(rosTopic).c_str(), nullptr, nullptr);
+    const dds_entity_t topic =
+        dds_create_topic(participant_, &type, ddsTopic(rosTopic).c_str(), nullptr, nullptr);
     if (topic < 0) return topic;
     dds_qos_t* qos = dds_create_qos();
-    dds_qset_reliability(qos, reliable_ ? DDS_RELIABILITY_RELIABLE : DDS_RELIABILITY_BEST_EFFORT, DDS_SECS(1));
+    dds_qset_reliability(qos, reliable_ ? DDS_RELIABILITY_RELIABLE : DDS_RELIABILITY_BEST_EFFORT,
+                         DDS_SECS(1));
     dds_qset_history(qos, DDS_HISTORY_KEEP_ALL, 0);
     const dds_entity_t r = dds_create_reader(participant_, topic, qos, nullptr);
     dds_delete_qos(qos);

@@ -58,7 +58,8 @@ std::vector<const LibraryFrame*> framesBetween(const std::map<int64_t, LibraryFr
                                                int64_t lastNs, int64_t offsetNs) {
     std::vector<const LibraryFrame*> out;
     for (const auto& [generated, f] : frames)
-        if (generated * 1000 + offsetNs >= firstNs - 100'000 && generated * 1000 + offsetNs <= lastNs + 100'000)
+        if (generated * 1000 + offsetNs >= firstNs - 100'000 &&
+            generated * 1000 + offsetNs <= lastNs + 100'000)
             out.push_back(&f);
     return out;
 }
@@ -92,9 +93,11 @@ TEST(Bridge, PosesTransformsAndMarkersAreWhatALibraryClientGetsInTheSameFrames) 
     std::vector<CloudSample> clouds;
     // Writers and readers find each other first, and the one subscriber
     // freezes; what came before that is not compared.
-    watch(library, 0.5, [&] { sub.takePoses(wand), sub.takePoses(puck), sub.takeTransforms(tf), sub.takeClouds(cloud); });
+    watch(library, 0.5,
+          [&] { sub.takePoses(wand), sub.takePoses(puck), sub.takeTransforms(tf), sub.takeClouds(cloud); });
     ASSERT_TRUE(stalled.frozen(5000)) << "the subscriber to freeze never matched the bridge";
-    watch(library, 0.5, [&] { sub.takePoses(wand), sub.takePoses(puck), sub.takeTransforms(tf), sub.takeClouds(cloud); });
+    watch(library, 0.5,
+          [&] { sub.takePoses(wand), sub.takePoses(puck), sub.takeTransforms(tf), sub.takeClouds(cloud); });
     watch(library, 1.5, [&] {
         auto add = [](auto& to, auto&& from) { to.insert(to.end(), from.begin(), from.end()); };
         add(wandPoses, sub.takePoses(wand));
@@ -142,7 +145,8 @@ TEST(Bridge, PosesTransformsAndMarkersAreWhatALibraryClientGetsInTheSameFrames) 
         // ... and no frame in between where the library saw the body is missing.
         std::set<int64_t> stamps;
         for (const PoseSample& s : *poses) stamps.insert(s.stampNs);
-        for (const LibraryFrame* f : framesBetween(library.frames, *stamps.begin(), *stamps.rbegin(), offset)) {
+        for (const LibraryFrame* f :
+             framesBetween(library.frames, *stamps.begin(), *stamps.rbegin(), offset)) {
             const RigidRecord* r = rigid(*f, id);
             if (!r || !(r->cond > 0)) continue;
             const auto near = stamps.lower_bound(f->generatedUs * 1000 + offset - 100'000);
@@ -227,16 +231,18 @@ TEST(Bridge, ABodyTheCamerasCannotSeePublishesNothing) {
     const std::string anchor = folder.write("anchor.rb", rigidBodyFile(parsed, "anchor"));
     ServerProcess server({"--freq", "100", "--scene", sceneFile});
     RosSubscriber sub(domain);
-    const dds_entity_t beaconReader = sub.poseReader("/vek/beacon/pose"), anchorReader = sub.poseReader("/vek/anchor/pose"),
-                       tf = sub.tfReader();
+    const dds_entity_t beaconReader = sub.poseReader("/vek/beacon/pose"),
+                       anchorReader = sub.poseReader("/vek/anchor/pose"), tf = sub.tfReader();
     // The domain from the environment, as ROS 2 nodes take it.
     setenv("ROS_DOMAIN_ID", std::to_string(domain).c_str(), 1);
     BridgeProcess bridge({"-s", server.address(), "-t", beacon, anchor});
     unsetenv("ROS_DOMAIN_ID");
-    ASSERT_TRUE(bridge.waitForOutput("ROS 2 domain " + std::to_string(domain) + ", reliable", 5000)) << bridge.err();
+    ASSERT_TRUE(bridge.waitForOutput("ROS 2 domain " + std::to_string(domain) + ", reliable", 5000))
+        << bridge.err();
     LibraryWatcher library(server.address());
     ASSERT_TRUE(library.ok());
-    watch(library, 1.0, [&] { sub.takePoses(beaconReader), sub.takePoses(anchorReader), sub.takeTransforms(tf); });
+    watch(library, 1.0,
+          [&] { sub.takePoses(beaconReader), sub.takePoses(anchorReader), sub.takeTransforms(tf); });
     std::vector<PoseSample> beaconPoses, anchorPoses;
     std::vector<TransformSample> transforms;
     watch(library, 2.5, [&] {
@@ -293,14 +299,16 @@ TEST(Bridge, ASlaveBesideAMasterLeavesItsTrackersAlone) {
 
     RosSubscriber sub(domain);
     const dds_entity_t reader = sub.poseReader("/vek/tracker3/pose");
-    BridgeProcess bridge({"-s", server.address(), "-t", files.puck, "--rate", "500", "--domain", std::to_string(domain)});
+    BridgeProcess bridge(
+        {"-s", server.address(), "-t", files.puck, "--rate", "500", "--domain", std::to_string(domain)});
     ASSERT_TRUE(bridge.waitForOutput("as a slave", 5000)) << bridge.out() << bridge.err();
     std::vector<PoseSample> poses;
     watch(master, 2.0, [&] {
         for (auto& p : sub.takePoses(reader)) poses.push_back(p);
     });
     EXPECT_EQ(bridge.stop(SIGINT), 0);
-    EXPECT_NE(bridge.err().find("warning: the tracker files are left unused"), std::string::npos) << bridge.err();
+    EXPECT_NE(bridge.err().find("warning: the tracker files are left unused"), std::string::npos)
+        << bridge.err();
     EXPECT_NE(bridge.err().find("warning: --rate is left unused"), std::string::npos);
 
     // The master's own frames: still its tracker only, still at its rate;
@@ -362,7 +370,8 @@ TEST(Bridge, BadStartsAreRefusedClearly) {
     ASSERT_TRUE(bridge.waitForOutput("as master", 5000));
     server.stop();
     EXPECT_EQ(bridge.wait(), 1);
-    EXPECT_NE(bridge.err().find("error: the connection to " + server.address() + " ended: the server stopped"),
-              std::string::npos)
+    EXPECT_NE(
+        bridge.err().find("error: the connection to " + server.address() + " ended: the server stopped"),
+        std::string::npos)
         << bridge.err();
 }

@@ -68,7 +68,8 @@ std::string isolatedNetwork() {
         "echo 1 > /proc/sys/net/ipv6/conf/vekdds0/disable_ipv6 && "
         "echo 1 > /proc/sys/net/ipv6/conf/vekdds1/disable_ipv6 && "
         "ip addr add 10.200.0.1/24 dev vekdds0 && ip link set vekdds0 up && ip link set vekdds1 up";
-    if (std::system((std::string(steps) + " 2>/dev/null").c_str()) != 0) return "cannot make a veth pair (ip)";
+    if (std::system((std::string(steps) + " 2>/dev/null").c_str()) != 0)
+        return "cannot make a veth pair (ip)";
     return "";
 }
 
@@ -133,8 +134,8 @@ TEST(LoopbackOnly, DdsSendsNothingOnAnyOtherInterface) {
     waitpid(pid, &status, 0);
     if (result.rfind("unavailable ", 0) == 0) GTEST_SKIP() << "no private network namespace here: " << result;
     long long received = -1, lo = -1, veth = -1, control = -1;
-    ASSERT_EQ(std::sscanf(result.c_str(), "received %lld lo %lld veth %lld control %lld", &received, &lo, &veth,
-                          &control),
+    ASSERT_EQ(std::sscanf(result.c_str(), "received %lld lo %lld veth %lld control %lld", &received, &lo,
+                          &veth, &control),
               4)
         << result;
     EXPECT_GT(received, 100) << "the stream did not flow: " << result;

@@ -50,8 +50,8 @@ TEST(RosMapping, CaptureAxesTurnUprightIntoRep103InMetres) {
     // A body's pose re-expressed with its own frame: the mapped pose puts the
     // mapped body point where the capture pose puts the point, mapped.
     const double half = 0.61, n = std::sqrt(0.2 * 0.2 + 0.5 * 0.5 + 0.7 * 0.7);
-    const float wxyz[4] = {float(std::cos(half)), float(std::sin(half) * 0.2 / n), float(std::sin(half) * 0.5 / n),
-                           float(std::sin(half) * -0.7 / n)};
+    const float wxyz[4] = {float(std::cos(half)), float(std::sin(half) * 0.2 / n),
+                           float(std::sin(half) * 0.5 / n), float(std::sin(half) * -0.7 / n)};
     const float t[3] = {120, 850, -40};
     const Quaternion capture{wxyz[1], wxyz[2], wxyz[3], wxyz[0]};
     const Vec3 body{30, -12, 55};
@@ -89,9 +89,11 @@ TEST(RosMapping, NamesAreAsRos2SpellsThem) {
     EXPECT_EQ(trackerName("lab/rigid.bodies/body.rb"), "body");
     EXPECT_EQ(trackerName(7), "tracker7");
     for (const char* good : {"body", "Body_2", "_hidden", "a_b_c"}) EXPECT_TRUE(validRosToken(good)) << good;
-    for (const char* bad : {"", "2body", "a__b", "my-body", "a/b", "é", "a b"}) EXPECT_FALSE(validRosToken(bad)) << bad;
+    for (const char* bad : {"", "2body", "a__b", "my-body", "a/b", "é", "a b"})
+        EXPECT_FALSE(validRosToken(bad)) << bad;
     EXPECT_TRUE(validRosNamespace("lab/vek"));
-    for (const char* bad : {"lab//vek", "lab/", "/lab", "lab/2nd"}) EXPECT_FALSE(validRosNamespace(bad)) << bad;
+    for (const char* bad : {"lab//vek", "lab/", "/lab", "lab/2nd"})
+        EXPECT_FALSE(validRosNamespace(bad)) << bad;
     EXPECT_TRUE(validFrameId("odom"));
     EXPECT_FALSE(validFrameId("/world"));
 }
@@ -99,10 +101,12 @@ TEST(RosMapping, NamesAreAsRos2SpellsThem) {
 TEST(RosMapping, OnlyWhatWasSeenGoesOut) {
     RigidRecord rigids[3] = {};
     rigids[0] = {4, 9, {10, 20, 30, 1, 0, 0, 0}, 1.5f, 6};
-    rigids[1] = {5, 9, {0, 0, 0, 1, 0, 0, 0}, 0, 0};                 // not found: a zero pose
-    rigids[2] = {6, 9, {NAN, 0, 0, 1, 0, 0, 0}, 2.0f, 5};            // no number
-    MarkerRecord markers[4] = {{1, 9, 1, 2, 3, 1.2f, 0}, {2, 9, 0, 0, 0, 0, 0},
-                               {3, 9, 4, 5, 6, 1.5f, VEK_MARKER_FILLED}, {4, 9, 7, INFINITY, 9, 1.1f, 0}};
+    rigids[1] = {5, 9, {0, 0, 0, 1, 0, 0, 0}, 0, 0};       // not found: a zero pose
+    rigids[2] = {6, 9, {NAN, 0, 0, 1, 0, 0, 0}, 2.0f, 5};  // no number
+    MarkerRecord markers[4] = {{1, 9, 1, 2, 3, 1.2f, 0},
+                               {2, 9, 0, 0, 0, 0, 0},
+                               {3, 9, 4, 5, 6, 1.5f, VEK_MARKER_FILLED},
+                               {4, 9, 7, INFINITY, 9, 1.1f, 0}};
     vekwire::FrameView view;
     view.header.frame = 9;
     view.header.generatedUs = 1000;
@@ -124,8 +128,8 @@ TEST(RosMapping, OnlyWhatWasSeenGoesOut) {
 TEST(RosMapping, HostileCommandLinesAreRefusedWithAReason) {
     std::string error;
     Options o;
-    ASSERT_TRUE(parses({"-s", "lab:8998", "-t", "a/wand.rb", "floor.pt", "--domain", "232", "--prefix", "/lab/vek",
-                        "--frame-id", "map", "--rate", "480", "--best-effort"},
+    ASSERT_TRUE(parses({"-s", "lab:8998", "-t", "a/wand.rb", "floor.pt", "--domain", "232", "--prefix",
+                        "/lab/vek", "--frame-id", "map", "--rate", "480", "--best-effort"},
                        error, &o))
         << error;
     EXPECT_EQ(o.trackers.size(), 2u);
@@ -136,15 +140,24 @@ TEST(RosMapping, HostileCommandLinesAreRefusedWithAReason) {
     EXPECT_EQ(*o.domain, 232);
 
     const std::vector<std::pair<std::vector<const char*>, const char*>> refused = {
-        {{"--domain", "233"}, "--domain"},         {{"--domain", "-1"}, "--domain"},
-        {{"--domain", "1e3"}, "--domain"},         {{"--domain"}, "missing value"},
-        {{"--prefix", "a__b"}, "--prefix"},        {{"--prefix", ""}, "--prefix"},
-        {{"--frame-id", "/world"}, "--frame-id"},  {{"--rate", "0"}, "--rate"},
-        {{"--rate", "nan"}, "--rate"},             {{"--rate", "1e99"}, "--rate"},
-        {{"-t"}, "-t needs"},                      {{"-t", "body.txt"}, ".rb"},
-        {{"-t", "my-body.rb"}, "ROS 2 name"},      {{"-t", "a/body.rb", "b/body.pt"}, "both"},
-        {{"-t", "world.rb"}, "own parent"},        {{"-s", ""}, "-s"},
-        {{"--bogus"}, "unknown option"},           {{"-t", "\x1b[2J.rb"}, "?[2J"},
+        {{"--domain", "233"}, "--domain"},
+        {{"--domain", "-1"}, "--domain"},
+        {{"--domain", "1e3"}, "--domain"},
+        {{"--domain"}, "missing value"},
+        {{"--prefix", "a__b"}, "--prefix"},
+        {{"--prefix", ""}, "--prefix"},
+        {{"--frame-id", "/world"}, "--frame-id"},
+        {{"--rate", "0"}, "--rate"},
+        {{"--rate", "nan"}, "--rate"},
+        {{"--rate", "1e99"}, "--rate"},
+        {{"-t"}, "-t needs"},
+        {{"-t", "body.txt"}, ".rb"},
+        {{"-t", "my-body.rb"}, "ROS 2 name"},
+        {{"-t", "a/body.rb", "b/body.pt"}, "both"},
+        {{"-t", "world.rb"}, "own parent"},
+        {{"-s", ""}, "-s"},
+        {{"--bogus"}, "unknown option"},
+        {{"-t", "\x1b[2J.rb"}, "?[2J"},
     };
     for (const auto& [args, says] : refused) {
         EXPECT_FALSE(parses(args, error)) << args[0];
