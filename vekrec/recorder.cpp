@@ -1,7 +1,5 @@
 #include "recorder.h"
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -12,16 +10,13 @@
 #include <ostream>
 
 #include "atomic_file.h"
-#include "session.h"
+#include "master_or_slave.h"
+#include "stop_signals.h"
 #include "take_writer.h"
 
 namespace vekrec {
 
 namespace {
-
-volatile sig_atomic_t stopRequested = 0;
-
-void onStopSignal(int) { stopRequested = 1; }
 
 using Clock = std::chrono::steady_clock;
 
@@ -35,14 +30,11 @@ std::string megabytes(uint64_t bytes) {
 // else as a slave. False with the reason printed.
 bool connect(veksock::Session& session, const std::string& server, int leds, bool& master, std::ostream& out,
              std::ostream& err) {
-    master = session.init(server.c_str(), 0) == 0;
+    if (const int why = veksock::joinAsMasterOrSlave(session, server, master)) {
+        err << "vekrec: cannot connect to " << server << ": " << veksock::describeCode(why) << std::endl;
+        return false;
+    }
     if (!master) {
-        const int code = session.takeError();
-        if (code != VEK_ERR_MASTER_BUSY || session.init(server.c_str(), VEK_SLAVE) != 0) {
-            const int why = code == VEK_ERR_MASTER_BUSY ? session.takeError() : code;
-            err << "vekrec: cannot connect to " << server << ": " << veksock::describeCode(why) << std::endl;
-            return false;
-        }
         out << "vekrec: recording " << server << " as a slave (a master is connected; its trackers stay as "
             << "they are)" << std::endl;
         return true;
@@ -186,15 +178,6 @@ int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, in
 
 }  // namespace
 
-void installStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a wait for frames ends at once
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
 int record(const Options& options, std::ostream& out, std::ostream& err, bool progressLine) {
     std::string server = options.server.value_or("");
     if (server.empty()) server = std::getenv("VEK_SERVER") ? std::getenv("VEK_SERVER") : "localhost";
@@ -245,7 +228,7 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
     auto shown = start;
     bool connected = true;
     int writeError = 0;
-    while (!stopRequested && connected && !writeError) {
+    while (!vektk::StopRequested() && connected && !writeError) {
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
         if (options.seconds && elapsed >= *options.seconds) break;
         const double leftMs = options.seconds ? (*options.seconds - elapsed) * 1000 : 50;

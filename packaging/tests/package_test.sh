@@ -33,6 +33,12 @@ if [ -e "$root/usr/bin/vistra" ]; then
         [ -e "$root/$path" ] || { echo "missing in the package: $path"; exit 1; }
     done
 fi
+if [ -e "$root/usr/bin/vekdds" ]; then
+    [ -e "$root/usr/share/man/man1/vekdds.1" ] || { echo "missing in the package: usr/share/man/man1/vekdds.1"; exit 1; }
+    # It runs on Debian's Cyclone DDS library, which the package depends on.
+    dpkg-deb -f "$deb" Depends | grep -q libddsc || { echo "the package does not depend on Cyclone DDS"; exit 1; }
+    LD_BIND_NOW=1 "$root/usr/bin/vekdds" -h > /dev/null || { echo "the packaged vekdds does not run"; exit 1; }
+fi
 # Every man page is well formed.
 for page in $(command -v man >/dev/null && ls "$root"/usr/share/man/man1/*.1); do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
