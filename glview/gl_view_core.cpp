@@ -21,6 +21,17 @@ void GLViewCore::initialise() {
     initExtra();
 }
 
+void GLViewCore::releaseLists() {
+    for (GLuint& list : shapeLists) {
+        if (list > 0) glDeleteLists(list, 1);
+        list = 0;
+    }
+    for (const GLuint list : cameraLists)
+        if (list > 0) glDeleteLists(list, 1);
+    cameraLists.clear();
+    cameraListsDirty = 1;
+}
+
 bool GLViewCore::moving() const {
     const Vec3f none{0, 0, 0};
     return camera.eyeVelocity != none || camera.targetVelocity != none || camera.rotationVelocity != none ||

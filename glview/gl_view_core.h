@@ -81,6 +81,9 @@ public:
 
     // Owner's start-up once the GL context exists.
     void initialise();
+    // Deletes the display lists, with their context current; they are
+    // built again when next drawn.
+    void releaseLists();
     // True while the camera moves by itself (a velocity is set), so that
     // the view needs frames even when nothing else changes.
     bool moving() const;
