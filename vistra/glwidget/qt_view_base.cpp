@@ -10,6 +10,7 @@
 
 #include "app/qt_wrapper.h"
 #include "glwidget/qt_view_events.h"
+#include "glwidget/text_3d.h"
 
 QtViewBase::QtViewBase(glview::GLViewCore& core, QWidget* parent, const QString& name, int x, int y, int w,
                        int h)
@@ -53,16 +54,12 @@ QImage QtViewBase::grabFramebuffer() {
     return surface_->grabFramebuffer();
 }
 
-void QtViewBase::queueText(const QPointF& position, const QString& text, const QFont& font) {
-    texts_.add(position, text, font, textColour_);
-}
-
 void QtViewBase::drawCoreText(float x, float y, float z, const std::string& text) {
     GLfloat c[4];
     glGetFloatv(GL_CURRENT_COLOR, c);
-    textColour_ = QColor::fromRgbF(c[0], c[1], c[2], c[3]);
+    texts_.setColour(QColor::fromRgbF(c[0], c[1], c[2], c[3]));
     DrawText3D(QString::fromStdString(text), x, y, z, QStringLiteral("Helvetica"), 8);
-    textColour_ = Qt::white;
+    texts_.setColour(Qt::white);
 }
 
 // The lights belong to the context: set them again once it exists.
@@ -85,9 +82,10 @@ void QtViewBase::paintGL() {
     const uint32_t t0 = clock.now();
     ApplyGLDefaults();
     if (const GLDefaults* d = GetGLDefaults()) glClear(static_cast<GLbitfield>(d->clearMask));
-    SetCurrentTextTarget(this);
+    SetCurrentTextBatch(&texts_);
     texts_.clear();
     core_.draw();
+    SetCurrentTextBatch(nullptr);  // the core's texts come while it draws, not after
     texts_.draw(surface_, width(), height());
     rateTexts_.frameDone(clock, t0, clock.now());
 }

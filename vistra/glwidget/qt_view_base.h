@@ -6,7 +6,6 @@
 // the context or with the widget, whichever goes first.
 #pragma once
 
-#include <QColor>
 #include <QImage>
 #include <QMetaObject>
 #include <QStringList>
@@ -16,7 +15,6 @@
 
 #include "glwidget/frame_rate_texts.h"
 #include "glwidget/gl_surface_window.h"
-#include "glwidget/text_3d.h"
 #include "glwidget/text_batch.h"
 #include "gl_view_core.h"
 #include "mouse_state.h"
@@ -26,7 +24,7 @@ class QKeyEvent;
 class QMouseEvent;
 class QWheelEvent;
 
-class QtViewBase : public QWidget, public TextTarget {
+class QtViewBase : public QWidget {
 public:
     // `core` is the view this widget shows (the adapter itself, constructed
     // before this part of it).
@@ -43,7 +41,6 @@ public:
     bool isValid() const { return surface_->isValid(); }
     GLSurfaceWindow* surface() const { return surface_; }
 
-    void queueText(const QPointF& position, const QString& text, const QFont& font) override;
     // The texts of the last frame drawn, in drawing order.
     QStringList frameTexts() const { return texts_.texts(); }
     const FrameRateTexts& rateTexts() const { return rateTexts_; }
@@ -82,6 +79,5 @@ private:
     int takenByOverride_ = 0;   // key already handled at its shortcut override
     FrameRateTexts rateTexts_;
     TextBatch texts_;
-    QColor textColour_ = Qt::white;
     QMetaObject::Connection contextGoing_;
 };

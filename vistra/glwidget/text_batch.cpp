@@ -4,8 +4,8 @@
 
 #include <QPainter>
 
-void TextBatch::add(const QPointF& position, const QString& text, const QFont& font, const QColor& colour) {
-    texts_.push_back({position, text, font, colour});
+void TextBatch::add(const QPointF& position, const QString& text, const QFont& font) {
+    texts_.push_back({position, text, font, colour_});
 }
 
 QStringList TextBatch::texts() const {

@@ -19,8 +19,10 @@ class QPaintDevice;
 class TextBatch {
 public:
     void clear() { texts_.clear(); }
+    // The colour of the texts added from now on (white at first).
+    void setColour(const QColor& colour) { colour_ = colour; }
     // A text at a window position (pixels, origin top left).
-    void add(const QPointF& position, const QString& text, const QFont& font, const QColor& colour);
+    void add(const QPointF& position, const QString& text, const QFont& font);
     // The texts added since clear(), in order.
     QStringList texts() const;
     // Draws the texts into the current GL context of `device`, a window of
@@ -42,5 +44,6 @@ private:
     void drawQuads(int width, int height, std::vector<const Text*>& others);
 
     std::vector<Text> texts_;
+    QColor colour_ = Qt::white;
     std::vector<std::unique_ptr<GlyphAtlas>> atlases_;
 };
