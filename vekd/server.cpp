@@ -15,12 +15,13 @@
 
 namespace vekd {
 
-Server::Server(Options options, std::unique_ptr<FrameSource> source)
+Server::Server(Options options, std::unique_ptr<FrameSource> source, vekwire::LabKey key)
     : options_(std::move(options)),
       source_(std::move(source)),
+      key_(std::move(key)),
       clients_(poller_, trackers_, options_.queueBytes),
       clock_(*source_, trackers_, clients_, options_.frequency),
-      requests_(options_, *source_, trackers_, clients_, clock_) {}
+      requests_(options_, *source_, trackers_, clients_, clock_, key_, attempts_) {}
 
 Server::~Server() = default;
 
@@ -51,9 +52,20 @@ bool Server::start(std::string& error) {
                                       : "discovery off";
     std::printf("vekd: serving \"%s\" on %s:%d, %s, %g Hz\n", options_.name.c_str(), options_.bind.c_str(),
                 clients_.port(), discovery.c_str(), clock_.frequency());
+    tellKeyPolicy();
     std::fflush(stdout);
     clock_.schedule();
     return true;
+}
+
+void Server::tellKeyPolicy() const {
+    if (!key_.empty())
+        std::printf("vekd: %s\n", options_.observersWithoutKey
+                                      ? "clients need the lab key; slaves may watch without it"
+                                      : "every client needs the lab key");
+    else if (beyondLoopback(options_.bind))
+        std::printf("vekd: warning: no lab key (--no-key): anyone who reaches %s:%d can control this server\n",
+                    options_.bind.c_str(), clients_.port());
 }
 
 // SIGINT and SIGTERM arrive as reads of a descriptor; a client gone while
@@ -112,11 +124,12 @@ void Server::tidy() {
 void Server::logRepeats(long long nowMs) {
     clock_.logRepeats(nowMs);
     clients_.logRepeats(nowMs);
+    std::fputs(attempts_.takeCounts(nowMs).c_str(), stdout);
     std::fflush(stdout);
 }
 
 int Server::waitMs() const {
-    const long long at = earliestMs(clock_.dueMs(), clients_.dueMs());
+    const long long at = earliestMs(earliestMs(clock_.dueMs(), clients_.dueMs()), attempts_.dueMs());
     return at < 0 ? 1000 : static_cast<int>(std::clamp(at - nowUs() / 1000, 0LL, 1000LL));
 }
 

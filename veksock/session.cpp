@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "client_key.h"
 #include "net.h"
 
 namespace veksock {
@@ -34,13 +35,17 @@ long long steadyUs() {
 std::string codeText(int code) {
     switch (code) {
         case VEK_VERSION:
-            return "vekd client library SOCKET 1.0 (wire protocol 1)";
+            return "vekd client library SOCKET 1.0 (wire protocol 2)";
         case VEK_ERR_MASTER_BUSY:
             return "another client controls vekd; a slave connection can watch its data";
         case VEK_ERR_TOO_MANY_CLIENTS:
             return "vekd serves as many clients as it can";
         case VEK_ERR_PROTOCOL:
             return "vekd and this library do not speak the same protocol";
+        case VEK_ERR_NOT_AUTHORISED:
+            return "not authorised: wrong or missing key";
+        case VEK_ERR_KEY_FILE:
+            return keyProblem();
         default:
             return "";
     }
@@ -227,16 +232,26 @@ void Session::handle(const vekwire::Message& m) {
     if (!ok) lose(VEK_ERR_PROTOCOL);
 }
 
-int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome) {
+int Session::handshake(const vekwire::Hello& hello, const vekwire::LabKey* key, long long deadlineMs,
+                       vekwire::Welcome& welcome) {
     out_.clear();
     vekwire::encodeHello(out_, hello);
+    const std::string helloPayload = out_.substr(vekwire::kHeaderSize);
     if (!sendAll(out_))
         return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT : VEK_ERR_REFUSED;
     bool heard = false;  // a byte came back: whatever goes wrong now, the peer is there
+    bool challenged = false;
     for (;;) {
         vekwire::Message m;
         const int r = reader_.next(m);
         if (r < 0) return VEK_ERR_PROTOCOL;
+        if (r == 1 && m.kind == vekwire::Kind::Challenge && !challenged) {
+            challenged = true;
+            if (!prove(m, key, helloPayload))
+                return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT
+                                                                                : VEK_ERR_PROTOCOL;
+            continue;
+        }
         if (r == 1) {
             std::string error;
             const bool ok =
@@ -257,6 +272,21 @@ int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwir
     }
 }
 
+bool Session::prove(const vekwire::Message& challenge, const vekwire::LabKey* key,
+                    const std::string& helloPayload) {
+    vekwire::Challenge c;
+    std::string error;
+    if (!vekwire::decodeChallenge(challenge.data, challenge.size, c, error)) return false;
+    vekwire::Proof proof;
+    proof.present = key != nullptr;
+    if (key)
+        key->prove(c.nonce, reinterpret_cast<const uint8_t*>(helloPayload.data()), helloPayload.size(),
+                   proof.mac);
+    out_.clear();
+    vekwire::encodeProof(out_, proof);
+    return sendAll(out_);
+}
+
 int Session::init(const char* server, int flags, int timeoutMs) {
     done();
     errors_.clear();
@@ -271,6 +301,11 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     interpolation_ = 0;
 
     const long long deadline = nowMs() + timeoutMs;
+    const vekwire::LabKey* key = nullptr;
+    if (!connectionKey(key)) {
+        fail(VEK_ERR_KEY_FILE);
+        return -1;
+    }
     Endpoint ep;
     if (!parseServer(server, VEK_DEFAULT_PORT, ep)) {
         fail(VEK_ERR_HOST_UNREACHABLE);
@@ -285,7 +320,7 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     hello.flags = flags;
     hello.label = program_invocation_short_name;
     vekwire::Welcome welcome;
-    if (const int failed = handshake(hello, deadline, welcome)) {
+    if (const int failed = handshake(hello, key, deadline, welcome)) {
         errors_.clear();
         lose(failed);
         // A peer that answers but not as vekd does is running: its code is
@@ -293,8 +328,8 @@ int Session::init(const char* server, int flags, int timeoutMs) {
         return failed == VEK_ERR_PROTOCOL ? -1 : failed;
     }
     if (welcome.result != 0) {
-        const bool known = welcome.result == VEK_ERR_MASTER_BUSY ||
-                           welcome.result == VEK_ERR_TOO_MANY_CLIENTS || welcome.result == VEK_ERR_PROTOCOL;
+        const bool known = welcome.result == VEK_ERR_MASTER_BUSY || welcome.result == VEK_ERR_TOO_MANY_CLIENTS ||
+                           welcome.result == VEK_ERR_PROTOCOL || welcome.result == VEK_ERR_NOT_AUTHORISED;
         lose(known ? welcome.result : VEK_ERR_PROTOCOL);
         return -1;
     }
@@ -308,6 +343,15 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     receive(0);
     succeed();
     return 0;
+}
+
+int Session::loadKey(const char* path) {
+    if (!veksock::loadKey(path)) {
+        fail(VEK_ERR_KEY_FILE);
+        return 0;
+    }
+    succeed();
+    return 1;
 }
 
 int Session::request(vekwire::Op op, int target, int key, int value, const float* f, int nf) {

@@ -22,8 +22,11 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Connects within timeoutMs (the connect and the server's welcome).
+    // Connects within timeoutMs (the connect and the server's welcome),
+    // proving the process's lab key (client_key.h) when the server asks.
     int init(const char* server, int flags, int timeoutMs = VEK_TIMEOUT_MS);
+    // vekLoadKey: 1, or 0 with VEK_ERR_KEY_FILE pending.
+    int loadKey(const char* path);
     void done();
 
     int status() const { return status_; }
@@ -77,7 +80,13 @@ private:
     bool handleBuffered();
     // 0 with `welcome` filled; otherwise why not: timed out, refused (closed
     // before a byte came back) or a protocol error (bytes but no welcome).
-    int handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome);
+    // A server with a key answers the Hello with a Challenge first: `key`
+    // proves the greeting (null: an empty proof).
+    int handshake(const vekwire::Hello& hello, const vekwire::LabKey* key, long long deadlineMs,
+                  vekwire::Welcome& welcome);
+    // Answers a challenge for the greeting `helloPayload`; false when the
+    // challenge is malformed or the proof could not be sent.
+    bool prove(const vekwire::Message& challenge, const vekwire::LabKey* key, const std::string& helloPayload);
     void transform(int stream, void* records, int count) const;
     void transformPose(float pose[7]) const;
     bool identityTransform() const;
