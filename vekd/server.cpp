@@ -30,6 +30,12 @@ bool Server::start(std::string& error) {
         error = "not an IPv4 address: " + options_.bind;
         return false;
     }
+    if (key_.empty() && beyondLoopback(options_.bind)) {
+        std::printf("vekd: warning: serving %s without a lab key (--no-key): anyone who reaches it can "
+                    "control this server\n",
+                    options_.bind.c_str());
+        std::fflush(stdout);
+    }
     if (!clients_.listen(options_.bind, options_.port, error)) return false;
     if (options_.discoveryPort >= 0 && !discovery_.open(options_.bind, options_.discoveryPort, error))
         return false;
@@ -52,20 +58,13 @@ bool Server::start(std::string& error) {
                                       : "discovery off";
     std::printf("vekd: serving \"%s\" on %s:%d, %s, %g Hz\n", options_.name.c_str(), options_.bind.c_str(),
                 clients_.port(), discovery.c_str(), clock_.frequency());
-    tellKeyPolicy();
-    std::fflush(stdout);
-    clock_.schedule();
-    return true;
-}
-
-void Server::tellKeyPolicy() const {
     if (!key_.empty())
         std::printf("vekd: %s\n", options_.observersWithoutKey
                                       ? "clients need the lab key; slaves may watch without it"
                                       : "every client needs the lab key");
-    else if (beyondLoopback(options_.bind))
-        std::printf("vekd: warning: no lab key (--no-key): anyone who reaches %s:%d can control this server\n",
-                    options_.bind.c_str(), clients_.port());
+    std::fflush(stdout);
+    clock_.schedule();
+    return true;
 }
 
 // SIGINT and SIGTERM arrive as reads of a descriptor; a client gone while

@@ -41,7 +41,6 @@ private:
     void logRepeats(long long nowMs);
     int waitMs() const;  // how long the loop may sleep
     std::string description() const;  // what discovery tells of this server
-    void tellKeyPolicy() const;
     void stopAll();
 
     Options options_;
