@@ -11,12 +11,14 @@
 namespace vekrec {
 
 std::string usageText() {
-    return "usage: vekrec -s server -o FILE.vektake [-t seconds] [-n leds]\n"
+    return "usage: vekrec -s server -o FILE.vektake [-t seconds] [-n leds] [-key FILE]\n"
            "  -s server   vekd to record, host or host:port (default: VEK_SERVER, else localhost)\n"
            "  -o FILE     the take file; \".vektake\" is added when the name lacks it\n"
            "  -t seconds  stop after this long (default: at Ctrl+C)\n"
            "  -n leds     when no master is connected, record as master with a point\n"
            "              tracker on LEDs 0 to leds-1 (1 to 585, default 32)\n"
+           "  -key FILE   lab key file, for a server that asks for one (default:\n"
+           "              VEK_KEY_FILE, else ~/.config/vek/key)\n"
            "  -h          show this text\n";
 }
 
@@ -27,7 +29,7 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
             o.help = true;
             continue;
         }
-        if ((a != "-s" && a != "-o" && a != "-t" && a != "-n") || i + 1 >= argc) {
+        if ((a != "-s" && a != "-o" && a != "-t" && a != "-n" && a != "-key") || i + 1 >= argc) {
             error = "unknown option or missing value: " + a;
             return false;
         }
@@ -38,6 +40,8 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
             o.server = v;
         } else if (a == "-o") {
             o.output = v;
+        } else if (a == "-key") {
+            o.keyFile = v;
         } else if (a == "-t") {
             const double t = std::strtod(v.c_str(), &end);
             if (v.empty() || *end != '\0' || errno != 0 || !(t > 0) || !std::isfinite(t)) {
