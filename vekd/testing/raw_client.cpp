@@ -61,29 +61,32 @@ void RawClient::write(const std::string& bytes) {
     }
 }
 
-int RawClient::hello(int flags, const std::string& label) {
+std::string RawClient::greet(int flags, const std::string& label) {
     std::string out;
     Hello h;
     h.flags = flags;
     h.label = label;
     encodeHello(out, h);
     write(out);
+    return out.substr(kHeaderSize);
+}
+
+int RawClient::welcomeResult() {
     Kind kind;
-    std::string payload;
-    if (!read(kind, payload) || kind != Kind::Welcome) return -1;
+    std::string payload, error;
     Welcome w;
-    std::string error;
-    decodeWelcome(bytes(payload), payload.size(), w, error);
+    if (!read(kind, payload) || kind != Kind::Welcome || !decodeWelcome(bytes(payload), payload.size(), w, error))
+        return -1;
     return w.result;
 }
 
+int RawClient::hello(int flags, const std::string& label) {
+    greet(flags, label);
+    return welcomeResult();
+}
+
 int RawClient::helloWithKey(const LabKey* key, int flags, const std::string& label, std::string* proof) {
-    std::string out;
-    Hello h;
-    h.flags = flags;
-    h.label = label;
-    encodeHello(out, h);
-    write(out);
+    const std::string greeting = greet(flags, label);
     Kind kind;
     std::string payload, error;
     Challenge c;
@@ -91,15 +94,12 @@ int RawClient::helloWithKey(const LabKey* key, int flags, const std::string& lab
         return -1;
     Proof p;
     p.present = key != nullptr;
-    if (key) key->prove(c.nonce, bytes(out) + kHeaderSize, out.size() - kHeaderSize, p.mac);
+    if (key) key->prove(c.nonce, bytes(greeting), greeting.size(), p.mac);
     std::string sent;
     encodeProof(sent, p);
     write(sent);
     if (proof) *proof = sent;
-    Welcome w;
-    if (!read(kind, payload) || kind != Kind::Welcome || !decodeWelcome(bytes(payload), payload.size(), w, error))
-        return -1;
-    return w.result;
+    return welcomeResult();
 }
 
 int RawClient::request(Op op, int target, int key, int value, float f) {

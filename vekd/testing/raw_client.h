@@ -62,6 +62,11 @@ public:
     int framesSkipped() const { return framesSkipped_; }
 
 private:
+    // Sends a Hello; its payload as sent.
+    std::string greet(int flags, const std::string& label);
+    // The result of the Welcome that comes next; -1 when none came.
+    int welcomeResult();
+
     vekwire::UniqueFd fd_;
     bool connected_ = false;
     vekwire::Reader reader_;

@@ -17,6 +17,7 @@
 
 using vekd::FailedAttempts;
 using vekd::testing::RawClient;
+using vekd::testing::occurrences;
 using vekd::testing::ServerProcess;
 using namespace vekwire;
 
@@ -48,12 +49,6 @@ ProgramRun runVekd(const Folder& dir, const std::string& args) {
                                 dir.file("out") + " 2>" + dir.file("err");
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir.file("out")), readFile(dir.file("err"))};
-}
-
-int occurrences(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "wire.h"
 
 using vekd::testing::RawClient;
+using vekd::testing::occurrences;
 using vekd::testing::ServerProcess;
 using namespace vekwire;
 
@@ -69,12 +70,6 @@ int linesStartingWith(const std::string& text, const std::string& prefix) {
         if (end == std::string::npos) break;
         at = end + 1;
     }
-    return n;
-}
-
-int occurrences(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
 }
 
