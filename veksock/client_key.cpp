@@ -3,14 +3,15 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <mutex>
 
 namespace veksock {
 
 namespace {
 
 struct KeyState {
-    bool given = false;          // vekLoadKey named the file
-    vekwire::LabKey key;         // the key given, or the one looked up last
+    std::mutex mutex;
+    std::shared_ptr<const vekwire::LabKey> given;  // by vekLoadKey
     std::string problem;
 };
 
@@ -29,40 +30,43 @@ std::string lookUpPath() {
     return ::stat(path.c_str(), &st) == 0 ? path : std::string();
 }
 
-bool read(const std::string& path, KeyState& s) {
+// The key in `path`, or null with the problem noted.
+std::shared_ptr<const vekwire::LabKey> read(const std::string& path) {
+    auto key = std::make_shared<vekwire::LabKey>();
     std::string why;
-    if (vekwire::LabKey::read(path, s.key, why)) return true;
+    if (vekwire::LabKey::read(path, *key, why)) return key;
+    KeyState& s = state();
+    const std::lock_guard<std::mutex> lock(s.mutex);
     s.problem = "lab key file " + why;
-    return false;
+    return nullptr;
 }
 
 }  // namespace
 
 bool loadKey(const char* path) {
+    std::shared_ptr<const vekwire::LabKey> key;
+    if (path && !(key = read(path))) return false;
     KeyState& s = state();
-    if (!path) {
-        s.given = false;
-        s.key = {};
-        return true;
-    }
-    if (!read(path, s)) return false;
-    s.given = true;
+    const std::lock_guard<std::mutex> lock(s.mutex);
+    s.given = std::move(key);
     return true;
 }
 
-bool connectionKey(const vekwire::LabKey*& key) {
-    KeyState& s = state();
-    key = nullptr;
-    if (!s.given) {
-        s.key = {};
-        const std::string path = lookUpPath();
-        if (path.empty()) return true;
-        if (!read(path, s)) return false;
+bool connectionKey(std::shared_ptr<const vekwire::LabKey>& key) {
+    {
+        KeyState& s = state();
+        const std::lock_guard<std::mutex> lock(s.mutex);
+        key = s.given;
     }
-    key = &s.key;
-    return true;
+    if (key) return true;
+    const std::string path = lookUpPath();
+    return path.empty() || (key = read(path)) != nullptr;
 }
 
-const std::string& keyProblem() { return state().problem; }
+std::string keyProblem() {
+    KeyState& s = state();
+    const std::lock_guard<std::mutex> lock(s.mutex);
+    return s.problem;
+}
 
 }  // namespace veksock

@@ -301,7 +301,7 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     interpolation_ = 0;
 
     const long long deadline = nowMs() + timeoutMs;
-    const vekwire::LabKey* key = nullptr;
+    std::shared_ptr<const vekwire::LabKey> key;
     if (!connectionKey(key)) {
         fail(VEK_ERR_KEY_FILE);
         return -1;
@@ -320,7 +320,7 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     hello.flags = flags;
     hello.label = program_invocation_short_name;
     vekwire::Welcome welcome;
-    if (const int failed = handshake(hello, key, deadline, welcome)) {
+    if (const int failed = handshake(hello, key.get(), deadline, welcome)) {
         errors_.clear();
         lose(failed);
         // A peer that answers but not as vekd does is running: its code is
