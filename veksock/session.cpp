@@ -232,61 +232,6 @@ void Session::handle(const vekwire::Message& m) {
     if (!ok) lose(VEK_ERR_PROTOCOL);
 }
 
-int Session::handshake(const vekwire::Hello& hello, const vekwire::LabKey* key, long long deadlineMs,
-                       vekwire::Welcome& welcome) {
-    out_.clear();
-    vekwire::encodeHello(out_, hello);
-    const std::string helloPayload = out_.substr(vekwire::kHeaderSize);
-    if (!sendAll(out_))
-        return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT : VEK_ERR_REFUSED;
-    bool heard = false;  // a byte came back: whatever goes wrong now, the peer is there
-    bool challenged = false;
-    for (;;) {
-        vekwire::Message m;
-        const int r = reader_.next(m);
-        if (r < 0) return VEK_ERR_PROTOCOL;
-        if (r == 1 && m.kind == vekwire::Kind::Challenge && !challenged) {
-            challenged = true;
-            if (!prove(m, key, helloPayload))
-                return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT
-                                                                                : VEK_ERR_PROTOCOL;
-            continue;
-        }
-        if (r == 1) {
-            std::string error;
-            const bool ok =
-                m.kind == vekwire::Kind::Welcome && vekwire::decodeWelcome(m.data, m.size, welcome, error);
-            return ok ? 0 : VEK_ERR_PROTOCOL;
-        }
-        const int left = millisecondsLeft(deadlineMs);
-        pollfd p{fd_.get(), POLLIN, 0};
-        if (left == 0 || poll(&p, 1, left) <= 0) return VEK_ERR_TIMED_OUT;
-        uint8_t buf[512];
-        const ssize_t n = recv(fd_.get(), buf, sizeof buf, MSG_DONTWAIT);
-        if (n > 0) {
-            heard = true;
-            reader_.feed(buf, static_cast<size_t>(n));
-        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            return heard ? VEK_ERR_PROTOCOL : VEK_ERR_REFUSED;
-        }
-    }
-}
-
-bool Session::prove(const vekwire::Message& challenge, const vekwire::LabKey* key,
-                    const std::string& helloPayload) {
-    vekwire::Challenge c;
-    std::string error;
-    if (!vekwire::decodeChallenge(challenge.data, challenge.size, c, error)) return false;
-    vekwire::Proof proof;
-    proof.present = key != nullptr;
-    if (key)
-        key->prove(c.nonce, reinterpret_cast<const uint8_t*>(helloPayload.data()), helloPayload.size(),
-                   proof.mac);
-    out_.clear();
-    vekwire::encodeProof(out_, proof);
-    return sendAll(out_);
-}
-
 int Session::init(const char* server, int flags, int timeoutMs) {
     done();
     errors_.clear();
