@@ -44,8 +44,8 @@ void Clients::accept() {
     for (;;) {
         sockaddr_in peer{};
         socklen_t peerSize = sizeof peer;
-        vekwire::UniqueFd accepted(
-            accept4(listen_.get(), reinterpret_cast<sockaddr*>(&peer), &peerSize, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        vekwire::UniqueFd accepted(accept4(listen_.get(), reinterpret_cast<sockaddr*>(&peer), &peerSize,
+                                           SOCK_NONBLOCK | SOCK_CLOEXEC));
         const int fd = accepted.get();
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;

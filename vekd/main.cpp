@@ -66,7 +66,8 @@ int makeKey(const std::string& path) {
     std::string why;
     const vekwire::LabKey key = vekwire::LabKey::generate();
     if (key.empty() || !key.write(path, why)) {
-        std::fprintf(stderr, "vekd: cannot make a lab key: %s\n", key.empty() ? "no random source" : why.c_str());
+        std::fprintf(stderr, "vekd: cannot make a lab key: %s\n",
+                     key.empty() ? "no random source" : why.c_str());
         return 1;
     }
     std::printf("wrote to %s\n", path.c_str());

@@ -23,10 +23,10 @@ struct Options {
     bool frequencySet = false;    // --freq given (a replay otherwise runs at the take's rate)
     bool nameSet = false;
     bool help = false;
-    std::string keyFile;              // the lab key every client must prove (--key-file)
-    bool noKey = false;               // beyond loopback without a key, said explicitly
-    bool observersWithoutKey = false; // slaves may watch without the key
-    std::string makeKey;              // write a new key file there and stop
+    std::string keyFile;               // the lab key every client must prove (--key-file)
+    bool noKey = false;                // beyond loopback without a key, said explicitly
+    bool observersWithoutKey = false;  // slaves may watch without the key
+    std::string makeKey;               // write a new key file there and stop
 };
 
 // True for a dotted IPv4 address outside 127.0.0.0/8.

@@ -31,9 +31,10 @@ bool Server::start(std::string& error) {
         return false;
     }
     if (key_.empty() && beyondLoopback(options_.bind)) {
-        std::printf("vekd: warning: serving %s without a lab key (--no-key): anyone who reaches it can "
-                    "control this server\n",
-                    options_.bind.c_str());
+        std::printf(
+            "vekd: warning: serving %s without a lab key (--no-key): anyone who reaches it can "
+            "control this server\n",
+            options_.bind.c_str());
         std::fflush(stdout);
     }
     if (!clients_.listen(options_.bind, options_.port, error)) return false;

@@ -26,7 +26,7 @@ int Session::handshake(const vekwire::Hello& hello, const vekwire::LabKey* key, 
             challenged = true;
             if (!prove(m, key, helloPayload))
                 return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT
-                                                                                : VEK_ERR_PROTOCOL;
+                                                                               : VEK_ERR_PROTOCOL;
             continue;
         }
         if (r == 1) {

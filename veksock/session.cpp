@@ -273,8 +273,9 @@ int Session::init(const char* server, int flags, int timeoutMs) {
         return failed == VEK_ERR_PROTOCOL ? -1 : failed;
     }
     if (welcome.result != 0) {
-        const bool known = welcome.result == VEK_ERR_MASTER_BUSY || welcome.result == VEK_ERR_TOO_MANY_CLIENTS ||
-                           welcome.result == VEK_ERR_PROTOCOL || welcome.result == VEK_ERR_NOT_AUTHORISED;
+        const bool known = welcome.result == VEK_ERR_MASTER_BUSY ||
+                           welcome.result == VEK_ERR_TOO_MANY_CLIENTS || welcome.result == VEK_ERR_PROTOCOL ||
+                           welcome.result == VEK_ERR_NOT_AUTHORISED;
         lose(known ? welcome.result : VEK_ERR_PROTOCOL);
         return -1;
     }

@@ -86,7 +86,8 @@ private:
                   vekwire::Welcome& welcome);
     // Answers a challenge for the greeting `helloPayload`; false when the
     // challenge is malformed or the proof could not be sent.
-    bool prove(const vekwire::Message& challenge, const vekwire::LabKey* key, const std::string& helloPayload);
+    bool prove(const vekwire::Message& challenge, const vekwire::LabKey* key,
+               const std::string& helloPayload);
     void transform(int stream, void* records, int count) const;
     void transformPose(float pose[7]) const;
     bool identityTransform() const;

@@ -148,8 +148,8 @@ bool LabKey::write(const std::string& path, std::string& why) const {
     char text[kHexDigits + 2];
     sodium_bin2hex(text, kHexDigits + 1, bytes_, kKeyBytes);
     text[kHexDigits] = '\n';
-    const bool written = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), text, kHexDigits + 1) &&
-                         ::fsync(fd.get()) == 0;
+    const bool written =
+        ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), text, kHexDigits + 1) && ::fsync(fd.get()) == 0;
     sodium_memzero(text, sizeof text);
     // link() puts the whole file in place and, unlike rename(), never
     // replaces one that is there.
@@ -158,8 +158,9 @@ bool LabKey::write(const std::string& path, std::string& why) const {
     ::unlink(temp.c_str());
     if (!linked) {
         why = path + ": " +
-              (written && err == EEXIST ? std::string("exists; a lab key is never overwritten (remove it first)")
-                                        : std::string(std::strerror(err)));
+              (written && err == EEXIST
+                   ? std::string("exists; a lab key is never overwritten (remove it first)")
+                   : std::string(std::strerror(err)));
         return false;
     }
     return true;
@@ -174,7 +175,8 @@ void LabKey::prove(const uint8_t* nonce, const uint8_t* hello, size_t helloSize,
     crypto_auth(proof, reinterpret_cast<const unsigned char*>(m.data()), m.size(), bytes_);
 }
 
-bool LabKey::verify(const uint8_t* nonce, const uint8_t* hello, size_t helloSize, const uint8_t* proof) const {
+bool LabKey::verify(const uint8_t* nonce, const uint8_t* hello, size_t helloSize,
+                    const uint8_t* proof) const {
     if (empty()) return false;
     const std::string m = authenticated(nonce, hello, helloSize);
     return crypto_auth_verify(proof, reinterpret_cast<const unsigned char*>(m.data()), m.size(), bytes_) == 0;

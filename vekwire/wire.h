@@ -24,14 +24,14 @@ constexpr size_t kMaxPayload = 128 * 1024;
 constexpr size_t kMaxText = 64;  // client labels and server names
 
 enum class Kind : uint16_t {
-    Hello = 1,    // client -> server, first message
-    Welcome = 2,  // server -> client, answer to Hello
-    Request = 3,  // client -> server
-    Reply = 4,    // server -> client, one per Request
-    Frame = 5,    // server -> client
-    Cameras = 6,  // server -> client, the camera list
-    Bye = 7,      // either way: the sender closes
-    State = 8,     // server -> client: frequency changed
+    Hello = 1,      // client -> server, first message
+    Welcome = 2,    // server -> client, answer to Hello
+    Request = 3,    // client -> server
+    Reply = 4,      // server -> client, one per Request
+    Frame = 5,      // server -> client
+    Cameras = 6,    // server -> client, the camera list
+    Bye = 7,        // either way: the sender closes
+    State = 8,      // server -> client: frequency changed
     Challenge = 9,  // server -> client, answer to Hello when a key is needed
     Proof = 10      // client -> server, answer to Challenge
 };
@@ -63,7 +63,7 @@ struct Hello {
 
 struct Welcome {
     uint16_t version = kVersion;  // the version of the Hello it answers
-    int32_t result = 0;  // 0 admitted, otherwise the refusal code
+    int32_t result = 0;           // 0 admitted, otherwise the refusal code
     uint32_t clientId = 0;
     int32_t flags = 0;  // init flags as recorded
     float frequency = 0;

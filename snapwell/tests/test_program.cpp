@@ -338,7 +338,8 @@ TEST_F(SnapwellProgram, PassesTheLabKeyOfItsCommandLineOrOfVekKeyFile) {
     ::chmod(key.c_str(), 0644);
     const RunResult loose = run("-key " + key + " " + args);
     EXPECT_EQ(loose.status, 1);
-    EXPECT_EQ(loose.err.rfind("error: lab key file " + key + ": permissions 0644 are too open", 0), 0u) << loose.err;
+    EXPECT_EQ(loose.err.rfind("error: lab key file " + key + ": permissions 0644 are too open", 0), 0u)
+        << loose.err;
 }
 
 TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {

@@ -75,7 +75,8 @@ int RawClient::welcomeResult() {
     Kind kind;
     std::string payload, error;
     Welcome w;
-    if (!read(kind, payload) || kind != Kind::Welcome || !decodeWelcome(bytes(payload), payload.size(), w, error))
+    if (!read(kind, payload) || kind != Kind::Welcome ||
+        !decodeWelcome(bytes(payload), payload.size(), w, error))
         return -1;
     return w.result;
 }
@@ -90,7 +91,8 @@ int RawClient::helloWithKey(const LabKey* key, int flags, const std::string& lab
     Kind kind;
     std::string payload, error;
     Challenge c;
-    if (!read(kind, payload) || kind != Kind::Challenge || !decodeChallenge(bytes(payload), payload.size(), c, error))
+    if (!read(kind, payload) || kind != Kind::Challenge ||
+        !decodeChallenge(bytes(payload), payload.size(), c, error))
         return -1;
     Proof p;
     p.present = key != nullptr;

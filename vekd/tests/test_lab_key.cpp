@@ -16,8 +16,8 @@
 #include "server_process.h"
 
 using vekd::FailedAttempts;
-using vekd::testing::RawClient;
 using vekd::testing::occurrences;
+using vekd::testing::RawClient;
 using vekd::testing::ServerProcess;
 using namespace vekwire;
 
@@ -48,7 +48,8 @@ ProgramRun runVekd(const Folder& dir, const std::string& args) {
     const std::string command = "timeout 5 " + ServerProcess::programPath() + " " + args + " >" +
                                 dir.file("out") + " 2>" + dir.file("err");
     const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir.file("out")), readFile(dir.file("err"))};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir.file("out")),
+            readFile(dir.file("err"))};
 }
 
 }  // namespace
@@ -60,7 +61,8 @@ TEST(FailedAttempts, TenAMinuteThenRefusedUncheckedAndCountedInOneLine) {
         EXPECT_EQ(a.failed(from, 1000 + i), "");
         EXPECT_FALSE(a.blocked(from, 1000 + i));
     }
-    EXPECT_EQ(a.failed(from, 1010), "vekd: 127.0.0.3: 10 failed attempts; refusing without checking for 60 s\n");
+    EXPECT_EQ(a.failed(from, 1010),
+              "vekd: 127.0.0.3: 10 failed attempts; refusing without checking for 60 s\n");
     EXPECT_FALSE(a.blocked(0x7f000004, 1011));  // other addresses go on
     for (int i = 0; i < 25; ++i) EXPECT_TRUE(a.blocked(from, 1020 + i));
     EXPECT_EQ(a.takeCounts(31000), "");
@@ -96,15 +98,17 @@ TEST(LabKeyServer, KeysAreMadeOnceAndLooseOnesRefusedAndNoListeningBeyondLoopbac
 
     r = runVekd(dir, "--make-key " + key);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "vekd: cannot make a lab key: " + key + ": exists; a lab key is never overwritten (remove it first)\n");
+    EXPECT_EQ(r.err, "vekd: cannot make a lab key: " + key +
+                         ": exists; a lab key is never overwritten (remove it first)\n");
     EXPECT_EQ(readFile(key), made);
 
     ::chmod(key.c_str(), 0644);
     r = runVekd(dir, "--port 0 --discovery-port -1 --key-file " + key);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "vekd: key file " + key +
-                         ": permissions 0644 are too open: a lab key must not be readable or writable by group or "
-                         "others (chmod 600 it)\n");
+    EXPECT_EQ(r.err,
+              "vekd: key file " + key +
+                  ": permissions 0644 are too open: a lab key must not be readable or writable by group or "
+                  "others (chmod 600 it)\n");
     ::chmod(key.c_str(), 0600);
 
     r = runVekd(dir, "--bind 0.0.0.0 --port 0 --discovery-port -1");
@@ -114,10 +118,12 @@ TEST(LabKeyServer, KeysAreMadeOnceAndLooseOnesRefusedAndNoListeningBeyondLoopbac
     // --no-key says so once, before it listens (on an address this
     // machine does not have: nothing is served).
     r = runVekd(dir, "--bind 192.0.2.1 --no-key --port 0 --discovery-port -1");
-    EXPECT_EQ(r.out, "vekd: warning: serving 192.0.2.1 without a lab key (--no-key): anyone who reaches it can "
-                     "control this server\n");
+    EXPECT_EQ(r.out,
+              "vekd: warning: serving 192.0.2.1 without a lab key (--no-key): anyone who reaches it can "
+              "control this server\n");
     EXPECT_EQ(r.status, 1);
-    for (const char* contradiction : {"--no-key --key-file k", "--observers-without-key", "--make-key k --port 0"})
+    for (const char* contradiction :
+         {"--no-key --key-file k", "--observers-without-key", "--make-key k --port 0"})
         EXPECT_EQ(runVekd(dir, contradiction).status, 2) << contradiction;
 }
 
@@ -172,9 +178,11 @@ TEST(LabKeyServer, ReplayedProofsAndOldClientsAreRefusedAndKeylessServersServeOl
     w = oldHello(old);
     EXPECT_EQ(w.version, 1);
     EXPECT_EQ(w.result, VEK_ERR_NOT_AUTHORISED);
-    EXPECT_TRUE(server.waitForOutput("refused: flags 0x0 old from 127.0.0.1 (code 0x104: not authorised, its "
-                                     "protocol version has no key)\n"));
-    EXPECT_EQ(occurrences(server.output(), "raw from 127.0.0.1 (code 0x104: not authorised, wrong key)\n"), 1);
+    EXPECT_TRUE(
+        server.waitForOutput("refused: flags 0x0 old from 127.0.0.1 (code 0x104: not authorised, its "
+                             "protocol version has no key)\n"));
+    EXPECT_EQ(occurrences(server.output(), "raw from 127.0.0.1 (code 0x104: not authorised, wrong key)\n"),
+              1);
 
     // Without a key, version 1 clients are served as before.
     ServerProcess keyless;
@@ -194,7 +202,8 @@ TEST(LabKeyServer, TheEleventhAttemptFromOneAddressIsRefusedUncheckedAndCounted)
         RawClient c(server.port(), "127.0.0.2", "127.0.0.3");
         EXPECT_EQ(c.helloWithKey(&wrong), VEK_ERR_NOT_AUTHORISED);
     }
-    EXPECT_TRUE(server.waitForOutput("vekd: 127.0.0.3: 10 failed attempts; refusing without checking for 60 s\n"));
+    EXPECT_TRUE(
+        server.waitForOutput("vekd: 127.0.0.3: 10 failed attempts; refusing without checking for 60 s\n"));
     // Even the right key: refused at once, without a challenge to prove.
     for (int i = 0; i < 2; ++i) {
         RawClient c(server.port(), "127.0.0.2", "127.0.0.3");

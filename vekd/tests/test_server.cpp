@@ -25,8 +25,8 @@
 #include "unique_fd.h"
 #include "wire.h"
 
-using vekd::testing::RawClient;
 using vekd::testing::occurrences;
+using vekd::testing::RawClient;
 using vekd::testing::ServerProcess;
 using namespace vekwire;
 

@@ -393,7 +393,8 @@ TEST(RecordAndReplay, StoppedRecordersLeaveTakesThatReplayAndBrokenTakesAreRefus
         EXPECT_EQ(unkeyed.status, 1);
         EXPECT_EQ(unkeyed.err, "vekrec: cannot connect to " + keyed.address() +
                                    ": not authorised: wrong or missing key\n");
-        EXPECT_EQ(dir.run(VEKREC_PATH, "-key " + key + " -s " + keyed.address() + " -o keyed -t 0.2").status, 0);
+        EXPECT_EQ(dir.run(VEKREC_PATH, "-key " + key + " -s " + keyed.address() + " -o keyed -t 0.2").status,
+                  0);
         ::chmod(key.c_str(), 0640);
         const RunResult loose = dir.run(VEKREC_PATH, "-key " + key + " -s " + keyed.address() + " -o loose");
         EXPECT_EQ(loose.status, 1);

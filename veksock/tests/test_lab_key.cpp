@@ -81,7 +81,8 @@ TEST_F(LibraryLabKey, OnlyTheRightKeyIsAdmittedAndTheOthersAreToldWhy) {
 
     const std::string log = server.output();
     EXPECT_NE(log.find(" from 127.0.0.1 (code 0x104: not authorised, no key)\n"), std::string::npos) << log;
-    EXPECT_NE(log.find(" from 127.0.0.1 (code 0x104: not authorised, wrong key)\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" from 127.0.0.1 (code 0x104: not authorised, wrong key)\n"), std::string::npos)
+        << log;
     EXPECT_NE(log.find("connected: flags 0x0 master"), std::string::npos) << log;
 }
 
@@ -131,7 +132,8 @@ TEST_F(LibraryLabKey, ObserversWatchWithoutTheKeyWhenAllowedAndChangeNothing) {
     RawClient master(server.port(), "127.0.0.2");
     ASSERT_EQ(master.helloWithKey(&key), 0);
     ASSERT_EQ(master.request(vekwire::Op::TrackerCreate, 0, VEK_CREATE, VEK_POINT_TRACKER), 0);
-    for (int led = 0; led < 6; ++led) ASSERT_EQ(master.request(vekwire::Op::MarkerInt, led, VEK_MARKER_LED, led), 0);
+    for (int led = 0; led < 6; ++led)
+        ASSERT_EQ(master.request(vekwire::Op::MarkerInt, led, VEK_MARKER_LED, led), 0);
     ASSERT_EQ(master.request(vekwire::Op::TrackerOp, 0, 0, VEK_ON), 0);
 
     ASSERT_EQ(connect(server, VEK_SLAVE), 0);

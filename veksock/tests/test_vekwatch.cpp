@@ -135,13 +135,15 @@ TEST(Vekwatch, TellsAProtocolErrorFromAServerThatStopped) {
 }
 
 TEST(Vekwatch, PassesTheLabKeyOfItsCommandLine) {
-    const std::string key = std::filesystem::temp_directory_path() / ("vekwatch-" + std::to_string(getpid()) + ".key");
+    const std::string key =
+        std::filesystem::temp_directory_path() / ("vekwatch-" + std::to_string(getpid()) + ".key");
     std::string why;
     ASSERT_TRUE(vekwire::LabKey::generate().write(key, why)) << why;
     ServerProcess server({"--bind", "127.0.0.2", "--key-file", key});
     Watch without("-s " + server.address() + " -t 1");
     EXPECT_EQ(without.finish(), 1);
-    EXPECT_NE(without.all().find("not authorised: wrong or missing key\n"), std::string::npos) << without.all();
+    EXPECT_NE(without.all().find("not authorised: wrong or missing key\n"), std::string::npos)
+        << without.all();
     Watch with("-key " + key + " -s " + server.address() + " -t 1");
     EXPECT_EQ(with.finish(), 0) << with.all();
     std::filesystem::remove(key);

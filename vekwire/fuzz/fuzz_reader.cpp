@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FrameView f;
             int32_t i;
             float v;
-            if (decodeHello(m.data, m.size, h, error)) hello.assign(reinterpret_cast<const char*>(m.data), m.size);
+            if (decodeHello(m.data, m.size, h, error))
+                hello.assign(reinterpret_cast<const char*>(m.data), m.size);
             decodeWelcome(m.data, m.size, w, error);
             Challenge c;
             Proof p;

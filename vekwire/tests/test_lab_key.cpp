@@ -163,9 +163,9 @@ TEST(LabKey, ChallengeAndProofOnTheWire) {
     EXPECT_EQ(back.policy, kObserversWithoutKey);
     EXPECT_EQ(std::memcmp(back.nonce, c.nonce, kNonceBytes), 0);
     const std::string challenge(reinterpret_cast<const char*>(m.data), m.size);
-    for (const auto& [bytesIn, reason] :
-         {std::pair{challenge.substr(0, 39), "truncated challenge"}, {challenge.substr(0, 7), "truncated challenge"},
-          {challenge + "x", "trailing bytes in challenge"}}) {
+    for (const auto& [bytesIn, reason] : {std::pair{challenge.substr(0, 39), "truncated challenge"},
+                                          {challenge.substr(0, 7), "truncated challenge"},
+                                          {challenge + "x", "trailing bytes in challenge"}}) {
         EXPECT_FALSE(decodeChallenge(bytes(bytesIn), bytesIn.size(), back, error));
         EXPECT_EQ(error, reason);
     }

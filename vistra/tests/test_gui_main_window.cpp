@@ -239,9 +239,10 @@ TEST(VistraMainWindow, ConnectionRefusedAndAMissingLabKeyShowInitErrorBoxes) {
         box->accept();
     });
     refused.sl_Connect();
-    EXPECT_EQ(text.toStdString(), "Could not Connect to " + keyed.address() +
-                                      ".\n\nnot authorised: wrong or missing key.\n\nvistra proves the lab key of "
-                                      "-key FILE, else of the file VEK_KEY_FILE names, else of ~/.config/vek/key.");
+    EXPECT_EQ(text.toStdString(),
+              "Could not Connect to " + keyed.address() +
+                  ".\n\nnot authorised: wrong or missing key.\n\nvistra proves the lab key of "
+                  "-key FILE, else of the file VEK_KEY_FILE names, else of ~/.config/vek/key.");
     EXPECT_EQ(buttons, 1);
     EXPECT_FALSE(refused.session().connected);
     ASSERT_EQ(vekLoadKey(key.c_str()), 1);

@@ -49,8 +49,9 @@ QString InitErrorText(const std::string& server, int code) {
     if (IsKeyRefusal(code)) {
         char text[VEK_STRING_SIZE] = {};
         vekGetString(code, text);
-        return QStringLiteral("Could not Connect to %1.\n\n%2.\n\nvistra proves the lab key of -key FILE, else of the "
-                              "file VEK_KEY_FILE names, else of ~/.config/vek/key.")
+        return QStringLiteral(
+                   "Could not Connect to %1.\n\n%2.\n\nvistra proves the lab key of -key FILE, else of the "
+                   "file VEK_KEY_FILE names, else of ~/.config/vek/key.")
             .arg(QString::fromStdString(server), QString::fromUtf8(text));
     }
     if (!LibraryHasText(code))
