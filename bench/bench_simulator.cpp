@@ -78,7 +78,7 @@ static void BM_ReplayDefaultScene(benchmark::State& state) {
     const std::string path =
         (std::filesystem::temp_directory_path() / ("bench_replay_" + std::to_string(getpid()) + ".vektake"))
             .string();
-    std::ofstream(path, std::ios::binary) << vekd::testing::simulatedTake(scene, 1, trackers, 960, 960, true);
+    std::ofstream(path, std::ios::binary) << testsupport::simulatedTake(scene, 1, trackers, 960, 960, true);
     std::string error, note;
     auto replay = vekd::ReplayFrames::open(path, true, error, note);
     std::filesystem::remove(path);  // the open file stays readable

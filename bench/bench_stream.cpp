@@ -156,11 +156,11 @@ std::string report(const char* what, Result& r) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "latency";
-    vekd::testing::ServerProcess server({"--freq", "960"});
+    testsupport::ServerProcess server({"--freq", "960"});
     if (mode == "clients") {
         const int n = argc > 2 ? std::atoi(argv[2]) : 8;
         const int seconds = argc > 3 ? std::atoi(argv[3]) : 10;
-        vekd::testing::ClientProcesses processes(n, [&](int i, std::string& sent) {
+        testsupport::ClientProcesses processes(n, [&](int i, std::string& sent) {
             Result r = runClient(server.address(), i == 0, false, seconds);
             sent = report(("client " + std::to_string(i)).c_str(), r);
             return true;

@@ -27,7 +27,7 @@ std::string simulatedTake() {
     trackers.create(1, VEK_CREATE, VEK_POINT_TRACKER);
     for (int led = 0; led < 8; ++led) trackers.setMarkerLed(vek_marker_id(1, led), VEK_MARKER_LED, led);
     trackers.operate(1, VEK_ON);
-    return vekd::testing::simulatedTake(vekd::defaultScene(), 7, trackers, 480, 480, false);
+    return testsupport::simulatedTake(vekd::defaultScene(), 7, trackers, 480, 480, false);
 }
 
 struct Frames {
@@ -54,7 +54,7 @@ Frames framesOf(const std::string& path) {
 }
 
 // The marker section of every frame a replay serves, by frame number.
-std::map<int, std::string> servedMarkers(vekd::testing::RawClient& c) {
+std::map<int, std::string> servedMarkers(testsupport::RawClient& c) {
     std::map<int, std::string> frames;
     vekwire::Kind kind;
     std::string payload, error;
@@ -113,8 +113,8 @@ TEST(Cut, ACutHoldsExactlyTheFramesAskedForAndReplays) {
     EXPECT_EQ(summary.end.durationUs, take.times[239] - take.times[120]);
 
     // vekd serves the cut's frames, every one of them, and stops.
-    vekd::testing::ServerProcess replay({"--replay", (dir.path / "cut.vektake").string(), "--freq", "0"});
-    vekd::testing::RawClient c(replay.port());
+    testsupport::ServerProcess replay({"--replay", (dir.path / "cut.vektake").string(), "--freq", "0"});
+    testsupport::RawClient c(replay.port());
     ASSERT_EQ(c.hello(0, "test"), 0);
     ASSERT_EQ(c.request(vekwire::Op::SetInteger, 0, VEK_STREAMING, VEK_ON), 0);
     ASSERT_EQ(c.request(vekwire::Op::SetFloat, 0, VEK_FREQUENCY, 0, 240), 0);

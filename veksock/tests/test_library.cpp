@@ -22,7 +22,7 @@
 #include "veksock.h"
 #include "wire.h"
 
-using vekd::testing::ServerProcess;
+using testsupport::ServerProcess;
 
 namespace {
 
@@ -42,6 +42,7 @@ struct ChildMaster {
         }
     }
     ~ChildMaster() {
+        if (pid <= 0) return;  // no child: -1 would name every process
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
@@ -72,7 +73,7 @@ TEST(LibraryConnect, FailuresAreCodesThatStayPending) {
     EXPECT_NE(std::strstr(text, "SOCKET"), nullptr);
     EXPECT_EQ(vekGetString(VEK_INVALID_VALUE, text), 0);  // the toolkit words these itself
 
-    const std::string refused = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    const std::string refused = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     EXPECT_EQ(vekInit(refused.c_str(), 0), VEK_ERR_REFUSED);
     EXPECT_EQ(vekGetStatus(), 0);
     EXPECT_EQ(vekGetError(), VEK_ERR_REFUSED);
@@ -148,13 +149,13 @@ TEST(LibraryConnect, AServerThatBreaksTheHandshakeIsAProtocolErrorNotARefusal) {
         {welcome(VEK_ERR_TOO_MANY_CLIENTS), VEK_ERR_TOO_MANY_CLIENTS},
     };
     for (const auto& c : cases) {
-        vekd::testing::ScriptedPeer peer({c.answer});
+        testsupport::ScriptedPeer peer({c.answer});
         EXPECT_EQ(vekInit(peer.address().c_str(), 0), -1);
         EXPECT_EQ(vekGetError(), c.code) << c.answer.substr(0, 4);
         drainErrors();
     }
     // Closed before a byte came back: nobody there to talk to.
-    vekd::testing::ScriptedPeer silent({});
+    testsupport::ScriptedPeer silent({});
     EXPECT_EQ(vekInit(silent.address().c_str(), 0), VEK_ERR_REFUSED);
     drainErrors();
 }
@@ -415,7 +416,7 @@ TEST(LibraryScan, FindsTheServerByItsNameAndTheEntryConnects) {
     unsetenv("VEK_SCAN_TARGETS");
 
     // Nobody answers: the wait ends at its limit with no entries.
-    setenv("VEK_SCAN_PORT", std::to_string(vekd::testing::unusedPort()).c_str(), 1);
+    setenv("VEK_SCAN_PORT", std::to_string(testsupport::unusedPort()).c_str(), 1);
     EXPECT_EQ(vek_scan("127.0.0.1", VEK_DISCOVERY_PORT, "test", 200000, entries, 256), 0);
     unsetenv("VEK_SCAN_PORT");
 }

@@ -12,7 +12,7 @@
 #include "server_process.h"
 #include "veksock.h"
 
-using vekd::testing::ServerProcess;
+using testsupport::ServerProcess;
 
 TEST(LibraryServerEnd, StoppedOrKilledServerGivesCodeOneWithoutHanging) {
     for (int signal : {SIGTERM, SIGKILL}) {

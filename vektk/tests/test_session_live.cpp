@@ -9,7 +9,8 @@
 #include "temp_dir.h"
 #include "view_session.h"
 
-using vekd::testing::ServerProcess;
+using testsupport::ServerProcess;
+using testsupport::TempDir;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -172,7 +173,7 @@ TEST_F(LiveSession, RecoversFromAServerRestart) {
 
 TEST(LiveSessionErrors, RefusedConnection) {
     vektk::VEK session(1.0f);
-    const std::string host = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    const std::string host = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     const int r = session.Connect(vektk::ConnectionSettings(host, 480.0f), true, true);
     EXPECT_EQ(r, VEK_ERR_REFUSED);
     EXPECT_FALSE(session.connected);

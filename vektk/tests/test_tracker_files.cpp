@@ -19,6 +19,8 @@
 #include "tracker_file.h"
 #include "tracker_line.h"
 
+using testsupport::TempDir;
+
 using vektk::kPointTracker;
 using vektk::kRigidTracker;
 using vektk::MarkerDef;

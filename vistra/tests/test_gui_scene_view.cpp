@@ -274,7 +274,7 @@ TEST_F(VistraSceneViewTest, ClicksBandsAndDoubleClickFillTheSelectionSets) {
 }
 
 TEST(VistraSceneViewLive, BodiesMoveWarningShowsAndBandPickedMarkersBecomeATracker) {
-    vekd::testing::ServerProcess server({"--freq", "100", "--uncalibrated", "2,5"});
+    testsupport::ServerProcess server({"--freq", "100", "--uncalibrated", "2,5"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), true));

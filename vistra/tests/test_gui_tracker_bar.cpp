@@ -340,7 +340,7 @@ int MarkersOf(const vektk::VEK& session, int trackerId) {
 
 TEST(TrackerBar, AgainstVekdTrimsToTheLedsSeenSwitchesTrackersAndTracksACapturedBody) {
     ScopedHome home;
-    vekd::testing::ServerProcess server({"--freq", "240"});
+    testsupport::ServerProcess server({"--freq", "240"});
     ASSERT_TRUE(server.running());
     VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address()));
     TrackerBar& bar = *window.trackerBar();
@@ -386,7 +386,7 @@ TEST(TrackerBar, AgainstVekdTrimsToTheLedsSeenSwitchesTrackersAndTracksACaptured
     // time), chosen with "File", tracks as a rigid body.
     window.sl_Connect();
     if (std::string(SNAPWELL_PROGRAM).empty()) GTEST_SKIP() << "snapwell is not part of this build";
-    const std::string capture = "cd " + home.path + " && " + SNAPWELL_PROGRAM + " -s " + server.address() +
+    const std::string capture = "cd " + home.path() + " && " + SNAPWELL_PROGRAM + " -s " + server.address() +
                                 " -m 6 -o wand.rb 6 > out 2>&1";
     ASSERT_EQ(std::system(capture.c_str()), 0) << FileText(home.file("out"));
     window.sl_Connect();

@@ -11,7 +11,7 @@
 
 #include "wire.h"
 
-namespace vekd::testing {
+namespace testsupport {
 
 namespace {
 
@@ -80,4 +80,4 @@ void ScriptedPeer::serve(std::vector<std::string> answers, std::string later) {
     }
 }
 
-}  // namespace vekd::testing
+}  // namespace testsupport

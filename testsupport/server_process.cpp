@@ -16,7 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace vekd::testing {
+namespace testsupport {
 
 std::string ServerProcess::programPath() {
     const char* env = getenv("VEKD");
@@ -153,4 +153,4 @@ int unusedPort() {
     return ntohs(a.sin_port);
 }
 
-}  // namespace vekd::testing
+}  // namespace testsupport

@@ -10,7 +10,7 @@
 
 #include "unique_fd.h"
 
-namespace vekd::testing {
+namespace testsupport {
 
 class ServerProcess {
 public:
@@ -59,4 +59,4 @@ private:
 // A loopback TCP port on which nothing listens (bound, then closed).
 int unusedPort();
 
-}  // namespace vekd::testing
+}  // namespace testsupport

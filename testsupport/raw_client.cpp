@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <chrono>
 
-namespace vekd::testing {
+namespace testsupport {
 
 using namespace vekwire;
 using Clock = std::chrono::steady_clock;
@@ -174,4 +174,4 @@ void floodRequests(int port, const std::atomic<bool>& stop) {
     }
 }
 
-}  // namespace vekd::testing
+}  // namespace testsupport
