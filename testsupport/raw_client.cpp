@@ -124,9 +124,9 @@ bool RawClient::frames(int count, std::vector<int>& numbers, std::map<int, std::
         std::string error;
         if (!decodeFrame(bytes(payload), payload.size(), f, error)) return false;
         numbers.push_back(f.header.frame);
-        if (markers && f.count[0])
-            (*markers)[f.header.frame].assign(reinterpret_cast<const char*>(f.records[0]),
-                                              f.count[0] * sizeof(MarkerRecord));
+        if (markers && f.count[VEK_MARKER_STREAM])
+            (*markers)[f.header.frame].assign(reinterpret_cast<const char*>(f.records[VEK_MARKER_STREAM]),
+                                              f.count[VEK_MARKER_STREAM] * sizeof(MarkerRecord));
         --count;
     }
     return count == 0;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <stdexcept>
 
 #include "wire.h"
@@ -57,7 +58,7 @@ void ScriptedPeer::serve(std::vector<std::string> answers, std::string later) {
     const int fd = accepted.get();
     if (fd < 0) return;
     vekwire::Reader reader;
-    char buf[4096];
+    char buf[BUFSIZ];
     for (const std::string& answer : answers) {
         vekwire::Message m;
         int r;

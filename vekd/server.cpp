@@ -28,7 +28,7 @@ enum Tag : uint64_t { kListen = 1, kUdp, kTimer, kSignals, kClient };
 constexpr long long kHelloLimitMs = 5000;
 // What one client may send per turn of the loop: a hundred requests. The
 // rest waits for the next turn, after the frame timer has had its own.
-constexpr size_t kReadPerTurn = 4096;
+constexpr size_t kReadPerTurn = 4 << 10;
 constexpr int kQueriesPerTurn = 16;  // discovery queries answered per turn
 // A frame schedule this late (the process was stopped, the machine was
 // overloaded) skips the frames it missed instead of sending them all.

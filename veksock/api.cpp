@@ -110,19 +110,19 @@ int vekMarkerfv(int marker, int key, const float* values) {
 }
 
 int vekGetMarkers(MarkerRecord* out, int max) {
-    return guarded([&] { return session().fetch(0, out, max); });
+    return guarded([&] { return session().fetch(VEK_MARKER_STREAM, out, max); });
 }
 
 int vekGetRigids(RigidRecord* out, int max) {
-    return guarded([&] { return session().fetch(1, out, max); });
+    return guarded([&] { return session().fetch(VEK_RIGID_STREAM, out, max); });
 }
 
 int vekGetImages(ImageRecord* out, int max) {
-    return guarded([&] { return session().fetch(2, out, max); });
+    return guarded([&] { return session().fetch(VEK_IMAGE_STREAM, out, max); });
 }
 
 int vekGetDetectors(DetectorRecord* out, int max) {
-    return guarded([&] { return session().fetch(3, out, max); });
+    return guarded([&] { return session().fetch(VEK_DETECTOR_STREAM, out, max); });
 }
 
 int vekGetCameras(VEKCamera* out, int max) {

@@ -431,7 +431,7 @@ void Session::transformPose(float pose[7]) const {
 
 void Session::transform(int stream, void* records, int count) const {
     if (count <= 0 || identityTransform()) return;
-    if (stream == 0) {
+    if (stream == VEK_MARKER_STREAM) {
         float m[16];
         convert_pm(pose_, m);
         auto* r = static_cast<MarkerRecord*>(records);
@@ -443,7 +443,7 @@ void Session::transform(int stream, void* records, int count) const {
             r[i].y = q[1] * scale_;
             r[i].z = q[2] * scale_;
         }
-    } else if (stream == 1) {
+    } else if (stream == VEK_RIGID_STREAM) {
         auto* r = static_cast<RigidRecord*>(records);
         for (int i = 0; i < count; ++i) transformPose(r[i].pose);
     }

@@ -41,7 +41,7 @@ public:
     // A body-frame position in the caller's units, sent in millimetres.
     int sendPosition(int marker, int key, const float xyz[3]);
 
-    // Streams: 0 markers, 1 rigids, 2 images, 3 detectors.
+    // `stream`: a stream index (VEK_MARKER_STREAM ...).
     int fetch(int stream, void* out, int max);
     int cameras(VEKCamera* out, int max);
     int frameTime(int64_t& us);

@@ -6,13 +6,13 @@
 // to seal with valid checksums, so that hostile content reaches the
 // commands.
 #include <fuzz_input.h>
-#include <sealed_take.h>
 
 #include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "program.h"
+#include "sealed_take.h"
 #include "temp_dir.h"
 
 namespace {

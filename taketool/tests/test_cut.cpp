@@ -63,7 +63,8 @@ std::map<int, std::string> servedMarkers(testsupport::RawClient& c) {
         if (kind != vekwire::Kind::Frame ||
             !vekwire::decodeFrame(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(), f, error))
             continue;
-        std::string markers(reinterpret_cast<const char*>(f.records[0]), f.count[0] * sizeof(MarkerRecord));
+        std::string markers(reinterpret_cast<const char*>(f.records[VEK_MARKER_STREAM]),
+                            f.count[VEK_MARKER_STREAM] * sizeof(MarkerRecord));
         for (size_t at = 4; at < markers.size(); at += sizeof(MarkerRecord)) std::memset(&markers[at], 0, 4);
         frames[f.header.frame] = markers;
     }
@@ -75,7 +76,8 @@ std::string markersOf(const std::string& payload) {
     std::string error;
     EXPECT_TRUE(
         vekwire::decodeFrame(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(), f, error));
-    std::string markers(reinterpret_cast<const char*>(f.records[0]), f.count[0] * sizeof(MarkerRecord));
+    std::string markers(reinterpret_cast<const char*>(f.records[VEK_MARKER_STREAM]),
+                        f.count[VEK_MARKER_STREAM] * sizeof(MarkerRecord));
     for (size_t at = 4; at < markers.size(); at += sizeof(MarkerRecord)) std::memset(&markers[at], 0, 4);
     return markers;
 }

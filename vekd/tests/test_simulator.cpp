@@ -49,7 +49,7 @@ Scene sceneFromText(const std::string& text) {
 void addPointTracker(TrackerTable& table, int id, const std::vector<int>& leds, bool enabled = true) {
     ASSERT_EQ(table.create(id, VEK_CREATE, VEK_POINT_TRACKER), 0);
     for (size_t i = 0; i < leds.size(); ++i)
-        ASSERT_EQ(table.setMarkerLed(id * 4096 + static_cast<int>(i), VEK_MARKER_LED, leds[i]), 0);
+        ASSERT_EQ(table.setMarkerLed(vek_marker_id(id, static_cast<int>(i)), VEK_MARKER_LED, leds[i]), 0);
     if (enabled) {
         ASSERT_EQ(table.operate(id, VEK_ON), 0);
     }
@@ -60,7 +60,7 @@ void addRigidTracker(TrackerTable& table, int id, const Scene& scene, const std:
                      float fill) {
     ASSERT_EQ(table.create(id, VEK_CREATE, VEK_RIGID_TRACKER), 0);
     for (size_t i = 0; i < leds.size(); ++i) {
-        const int marker = id * 4096 + static_cast<int>(i);
+        const int marker = vek_marker_id(id, static_cast<int>(i));
         ASSERT_EQ(table.setMarkerLed(marker, VEK_MARKER_LED, leds[i]), 0);
         const int index = findLed(scene, leds[i]);
         const Vec3 p = index >= 0 ? scene.leds[index].position : Vec3{10.0 * i, 20, 30};
@@ -178,8 +178,8 @@ TEST(SimulatorPeaks, MatchAnIndependentProjectionOfTheTruth) {
         int lastCamera = 0, lastDetector = 0;
         for (const ImageRecord& image : frame.images) {
             ASSERT_EQ(image.frame, f);
-            ASSERT_GE(image.id, 2 * 4096);
-            const int led = leds[image.id - 2 * 4096];
+            ASSERT_GE(image.id, vek_marker_id(2, 0));
+            const int led = leds[vek_marker_index(image.id)];
             ASSERT_TRUE(image.camera > lastCamera ||
                         (image.camera == lastCamera && image.detector >= lastDetector))
                 << "peaks in camera order, detector 0 then 1";
@@ -234,7 +234,7 @@ TEST(SimulatorPeaks, NoiseHasTheConfiguredSigmaInPixels) {
         sim.generate(f, t, table, frame);
         for (const ImageRecord& image : frame.images) {
             float truth[3];
-            ledPosition(scene, leds[image.id - 4096], t, truth);
+            ledPosition(scene, leds[vek_marker_index(image.id)], t, truth);
             const Projection p = project(sim.cameras()[image.camera], scene.cameras[image.camera], truth);
             const double error = (image.pos - p.pos[image.detector]) * double(VEK_DETECTOR_PIXELS);
             sum += error;
@@ -258,13 +258,13 @@ TEST(SimulatorPeaks, LedsOutsideEnabledTrackersHaveNoId) {
     sim.generate(0, 0.0, table, frame);
     std::map<int, std::set<int>> idsByLed;  // floor LEDs are identified by their position
     for (const ImageRecord& image : frame.images) idsByLed[image.id].insert(image.camera);
-    EXPECT_EQ(idsByLed.count(4 * 4096), 0u);
-    EXPECT_EQ(idsByLed.count(5 * 4096), 1u);      // LED 17
-    EXPECT_EQ(idsByLed.count(5 * 4096 + 1), 1u);  // LED 18
-    EXPECT_EQ(idsByLed.count(6 * 4096), 0u);
-    EXPECT_EQ(idsByLed.count(6 * 4096 + 1), 1u);  // LED 19
+    EXPECT_EQ(idsByLed.count(vek_marker_id(4, 0)), 0u);
+    EXPECT_EQ(idsByLed.count(vek_marker_id(5, 0)), 1u);  // LED 17
+    EXPECT_EQ(idsByLed.count(vek_marker_id(5, 1)), 1u);  // LED 18
+    EXPECT_EQ(idsByLed.count(vek_marker_id(6, 0)), 0u);
+    EXPECT_EQ(idsByLed.count(vek_marker_id(6, 1)), 1u);  // LED 19
     EXPECT_EQ(idsByLed.count(-1), 1u);
-    for (const auto& [id, cameras] : idsByLed) EXPECT_TRUE(id == -1 || id >= 4096);
+    for (const auto& [id, cameras] : idsByLed) EXPECT_TRUE(id == -1 || id >= vek_marker_id(1, 0));
 }
 
 TEST(SimulatorPeaks, DetectorRecordsDescribeEachDetector) {
@@ -323,20 +323,21 @@ TEST(SimulatorMarkers, StreamListsEnabledTrackersInCreationAndIndexOrder) {
     addPointTracker(table, 9, {20, 21});
     addPointTracker(table, 3, {16, 999}, false);
     ASSERT_EQ(table.create(7, VEK_CREATE, VEK_POINT_TRACKER), 0);
-    ASSERT_EQ(table.setMarkerLed(7 * 4096 + 5, VEK_MARKER_LED, 22), 0);
-    ASSERT_EQ(table.setMarkerLed(7 * 4096 + 1, VEK_MARKER_LED, 999), 0);  // no such LED
-    ASSERT_EQ(table.setMarkerLed(7 * 4096 + 3, VEK_MARKER_LED, 23), 0);
+    ASSERT_EQ(table.setMarkerLed(vek_marker_id(7, 5), VEK_MARKER_LED, 22), 0);
+    ASSERT_EQ(table.setMarkerLed(vek_marker_id(7, 1), VEK_MARKER_LED, 999), 0);  // no such LED
+    ASSERT_EQ(table.setMarkerLed(vek_marker_id(7, 3), VEK_MARKER_LED, 23), 0);
     ASSERT_EQ(table.operate(7, VEK_ON), 0);
     FrameData frame;
     sim.generate(5, 0.05, table, frame);
-    const int expected[] = {9 * 4096, 9 * 4096 + 1, 7 * 4096 + 1, 7 * 4096 + 3, 7 * 4096 + 5};
+    const int expected[] = {vek_marker_id(9, 0), vek_marker_id(9, 1), vek_marker_id(7, 1),
+                            vek_marker_id(7, 3), vek_marker_id(7, 5)};
     ASSERT_EQ(frame.markers.size(), std::size(expected));
     for (size_t i = 0; i < frame.markers.size(); ++i) {
         const MarkerRecord& m = frame.markers[i];
         EXPECT_EQ(m.id, expected[i]);
         EXPECT_EQ(m.frame, 5);
         EXPECT_EQ(m.flags, 0u);
-        if (m.id == 7 * 4096 + 1) {
+        if (m.id == vek_marker_id(7, 1)) {
             EXPECT_EQ(m.cond, 0.0f);
             EXPECT_EQ(m.x, 0.0f);
             EXPECT_EQ(m.y, 0.0f);
@@ -356,7 +357,7 @@ TEST(SimulatorRigids, PoseMatchesTheBodyAndFillsUnseenMarkers) {
     addRigidTracker(table, 2, scene, {0, 1, 2, 3, 4, 5, 777}, 1.0f);
     // Tracker 4: the same without filling.
     addRigidTracker(table, 4, scene, {0, 1, 2, 3, 4, 5, 777}, 0.0f);
-    ASSERT_EQ(table.setMarkerLed(4 * 4096 + 7, VEK_MARKER_LED, 778), 0);  // no body-frame position
+    ASSERT_EQ(table.setMarkerLed(vek_marker_id(4, 7), VEK_MARKER_LED, 778), 0);  // no body-frame position
     FrameData frame;
     int found = 0;
     for (int f = 0; f < 300; f += 3) {
@@ -377,7 +378,7 @@ TEST(SimulatorRigids, PoseMatchesTheBodyAndFillsUnseenMarkers) {
         EXPECT_EQ(rigid.word, 6u);
 
         const MarkerRecord& filled = frame.markers[6];
-        EXPECT_EQ(filled.id, 2 * 4096 + 6);
+        EXPECT_EQ(filled.id, vek_marker_id(2, 6));
         EXPECT_EQ(filled.flags, 0x10u);
         EXPECT_EQ(filled.cond, rigid.cond);
         const Vec3 predicted = apply(truth, {60, 20, 30});
@@ -468,7 +469,10 @@ TEST(SimulatorCameras, UncalibratedCamerasGivePeaksButNoMarkers) {
     sim.generate(0, 0, table, frame);
     std::set<std::pair<int, int>> seen;  // (camera, marker id)
     for (const ImageRecord& image : frame.images) seen.insert({image.camera, image.id});
-    EXPECT_EQ(seen, (std::set<std::pair<int, int>>{{0, 4096}, {1, 4096}, {1, 4097}, {2, 4097}}));
+    EXPECT_EQ(seen, (std::set<std::pair<int, int>>{{0, vek_marker_id(1, 0)},
+                                                   {1, vek_marker_id(1, 0)},
+                                                   {1, vek_marker_id(1, 1)},
+                                                   {2, vek_marker_id(1, 1)}}));
     ASSERT_EQ(frame.markers.size(), 2u);
     EXPECT_EQ(frame.markers[0].cond, 0.0f) << "one calibrated camera only";
     EXPECT_GT(frame.markers[1].cond, 0.0f);
@@ -477,13 +481,14 @@ TEST(SimulatorCameras, UncalibratedCamerasGivePeaksButNoMarkers) {
 }
 
 TEST(SimulatorLimits, RecordCountsStayWithinWhatAClientFetches) {
-    // 64 cameras facing a block of 585 LEDs would give 74880 peaks: the
-    // stream takes the first 512, markers come from every reading.
+    // 64 cameras facing a block of as many LEDs as a frame holds markers
+    // (585) would give 74880 peaks: the stream takes the first it holds
+    // (512), markers come from every reading.
     std::string text;
     for (int c = 0; c < 64; ++c)
         text += "camera " + std::to_string(c) + " " + std::to_string(-3200 + 100 * c) +
                 " -4000 1000 0 0 1000 60 60\n";
-    for (int i = 0; i < 585; ++i)
+    for (int i = 0; i < VEK_MAX_MARKERS; ++i)
         text += "led " + std::to_string(i) + " static " + std::to_string(-500 + (i % 25) * 40) + " 0 " +
                 std::to_string(500 + (i / 25) * 40) + " 0 -1 0\n";
     const Scene scene = sceneFromText(text);
@@ -493,23 +498,23 @@ TEST(SimulatorLimits, RecordCountsStayWithinWhatAClientFetches) {
         ASSERT_EQ(table.create(id, VEK_CREATE, VEK_RIGID_TRACKER), 0);
         ASSERT_EQ(table.operate(id, VEK_ON), 0);
     }
-    for (int m = 0; m < 585; ++m)
-        ASSERT_EQ(table.setMarkerLed((m % 400) * 4096 + m / 400, VEK_MARKER_LED, m), 0);
+    for (int m = 0; m < VEK_MAX_MARKERS; ++m)
+        ASSERT_EQ(table.setMarkerLed(vek_marker_id(m % 400, m / 400), VEK_MARKER_LED, m), 0);
     FrameData frame;
     sim.generate(3, 0, table, frame);
-    EXPECT_EQ(frame.images.size(), 512u);
+    EXPECT_EQ(frame.images.size(), std::size_t{VEK_MAX_IMAGES});
     EXPECT_EQ(frame.detectors.size(), 128u);
-    EXPECT_EQ(frame.markers.size(), 585u);
-    EXPECT_EQ(frame.rigids.size(), 372u);
+    EXPECT_EQ(frame.markers.size(), std::size_t{VEK_MAX_MARKERS});
+    EXPECT_EQ(frame.rigids.size(), std::size_t{VEK_MAX_RIGIDS});
     int peaks = 0;
     for (size_t k = 0; k < frame.detectors.size(); ++k) {
         EXPECT_EQ(frame.detectors[k].id, static_cast<int>(k));
         EXPECT_EQ(frame.detectors[k].frame, 3);
         peaks += frame.detectors[k].peaks;
     }
-    EXPECT_EQ(peaks, 512);
+    EXPECT_EQ(peaks, VEK_MAX_IMAGES);
     for (const MarkerRecord& m : frame.markers) {
-        const int led = (m.id >> 12) + 400 * (m.id & 0xFFF);
+        const int led = vek_marker_tracker(m.id) + 400 * vek_marker_index(m.id);
         ASSERT_GT(m.cond, 0.0f) << "LED " << led
                                 << ": read by cameras whose peaks the stream has no room for";
         EXPECT_LT(distanceToTruth(scene, led, 0, m), 0.2) << "LED " << led;
@@ -648,7 +653,7 @@ TEST(SimulatorDefaultScene, WandIsReconstructedNearlyAlways) {
         bool all = true;
         for (const MarkerRecord& m : frame.markers) all = all && m.cond > 0;
         complete += all;
-        ASSERT_LE(frame.images.size(), 512u);
+        ASSERT_LE(frame.images.size(), std::size_t{VEK_MAX_IMAGES});
     }
     EXPECT_GE(complete, frames * 99 / 100);
 }
@@ -666,7 +671,7 @@ TEST(SimulatorDefaultScene, EveryCameraLosesAndRegainsAnLed) {
     for (int f = 0; f < 1000; ++f) {
         sim.generate(f, f / kRate, table, frame);
         std::vector<std::vector<bool>> now(cameras, std::vector<bool>(leds.size(), false));
-        for (const ImageRecord& image : frame.images) now[image.camera][image.id - 4096] = true;
+        for (const ImageRecord& image : frame.images) now[image.camera][vek_marker_index(image.id)] = true;
         for (size_t c = 0; c < cameras; ++c)
             for (size_t i = 0; i < leds.size(); ++i) {
                 int& s = state[c][i];

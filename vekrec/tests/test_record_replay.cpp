@@ -196,7 +196,8 @@ TEST(RecordAndReplay, EveryFrameComesBackAndTrackersMadeOnTheReplayGetMarkers) {
                    : led >= 16 && led <= 31 ? vek_marker_id(3, led - 16)
                                             : -1;
         }
-        EXPECT_EQ(bytesAs(records<ImageRecord>(got, VEK_IMAGES), k, 512), bytesAs(peaks, k, 512))
+        EXPECT_EQ(bytesAs(records<ImageRecord>(got, VEK_IMAGES), k, VEK_MAX_IMAGES),
+                  bytesAs(peaks, k, VEK_MAX_IMAGES))
             << "frame " << k;
         const std::vector<MarkerRecord> markers = records<MarkerRecord>(got, VEK_MARKERS);
         ASSERT_EQ(markers.size(), 28u);

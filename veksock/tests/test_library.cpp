@@ -179,7 +179,7 @@ TEST_F(Library, OneMasterAtATimeSlavesWatchItsTrackers) {
     EXPECT_EQ(flags, VEK_SLAVE | VEK_MODE2);
     EXPECT_TRUE(own.waitForOutput("flags 0x201 slave"));
     ASSERT_EQ(vekSetInteger(VEK_STREAMING, VEK_ON), 1);
-    MarkerRecord m[585];
+    MarkerRecord m[VEK_MAX_MARKERS];
     ASSERT_EQ(waitMarkers(m), 6);  // the master's tracker
     EXPECT_EQ(m[5].id, 5);
 
@@ -198,8 +198,8 @@ TEST_F(Library, OneMasterAtATimeSlavesWatchItsTrackers) {
 TEST_F(Library, TrackersDefineTheMarkerStreamInCreationAndIndexOrder) {
     ASSERT_EQ(vekTrackeri(2, VEK_CREATE, VEK_POINT_TRACKER), 1);
     const int led3 = 3;
-    vekMarkeriv(2 * 4096 + 0, VEK_MARKER_LED, &led3);
-    vekMarkeri(2 * 4096 + 1, VEK_MARKER_LED, 1);
+    vekMarkeriv(vek_marker_id(2, 0), VEK_MARKER_LED, &led3);
+    vekMarkeri(vek_marker_id(2, 1), VEK_MARKER_LED, 1);
     vekTracker(2, VEK_ON);
     ASSERT_EQ(vekTrackeri(0, VEK_CREATE, VEK_POINT_TRACKER), 1);
     vekMarkeri(7, VEK_MARKER_LED, 5);
@@ -209,9 +209,9 @@ TEST_F(Library, TrackersDefineTheMarkerStreamInCreationAndIndexOrder) {
     ASSERT_EQ(vekGetStatus(), 1);
     ASSERT_EQ(vekSetInteger(VEK_STREAMING, VEK_ON), 1);
 
-    MarkerRecord m[585];
+    MarkerRecord m[VEK_MAX_MARKERS];
     ASSERT_EQ(waitMarkers(m), 5);
-    const int ids[] = {2 * 4096, 2 * 4096 + 1, 2, 7, 9};
+    const int ids[] = {vek_marker_id(2, 0), vek_marker_id(2, 1), 2, 7, 9};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(m[i].id, ids[i]);
         EXPECT_EQ(m[i].frame, m[0].frame);
@@ -223,7 +223,7 @@ TEST_F(Library, TrackersDefineTheMarkerStreamInCreationAndIndexOrder) {
     EXPECT_EQ(m[0].id, 2);
     vekTracker(0, VEK_DESTROY);
     vekTracker(2, VEK_ON);
-    EXPECT_EQ(waitMarkers(m, 2000, [&](int n) { return n == 2 && m[0].id == 2 * 4096; }), 2);
+    EXPECT_EQ(waitMarkers(m, 2000, [&](int n) { return n == 2 && m[0].id == vek_marker_id(2, 0); }), 2);
 
     // Wrong ids, kinds and operations: a code and a failed status, nothing else.
     struct Case {
@@ -237,8 +237,8 @@ TEST_F(Library, TrackersDefineTheMarkerStreamInCreationAndIndexOrder) {
         {vekTrackeri(5, 300, VEK_POINT_TRACKER), VEK_INVALID_ENUM},
         {vekTracker(2, 300), VEK_INVALID_ENUM},
         {vekTrackerf(2, 1999, 1.0f), VEK_INVALID_ENUM},
-        {vekMarkeri(2 * 4096 + 4, VEK_MARKER_LED, -4), VEK_INVALID_VALUE},
-        {vekMarkeri(77 * 4096, VEK_MARKER_LED, 1), VEK_INVALID_VALUE},
+        {vekMarkeri(vek_marker_id(2, 4), VEK_MARKER_LED, -4), VEK_INVALID_VALUE},
+        {vekMarkeri(vek_marker_id(77, 0), VEK_MARKER_LED, 1), VEK_INVALID_VALUE},
         {vekSetInteger(VEK_STREAMING, 7), VEK_INVALID_ENUM},
         {vekSetInteger(4242, VEK_ON), VEK_INVALID_ENUM},
         {vekSetFloat(VEK_FREQUENCY, 2000), VEK_INVALID_VALUE},
@@ -272,15 +272,15 @@ TEST_F(Library, StreamsSwitchAndCarryOneFrameNumber) {
     EXPECT_EQ(on, 1);
 
     // The first frames may predate the switch; compare once both streams flow.
-    MarkerRecord m[585];
-    ImageRecord img[512];
-    DetectorRecord det[409];
+    MarkerRecord m[VEK_MAX_MARKERS];
+    ImageRecord img[VEK_MAX_IMAGES];
+    DetectorRecord det[VEK_MAX_DETECTORS];
     int matched = 0;
     const auto end = Clock::now() + std::chrono::seconds(2);
     while (matched < 20 && Clock::now() < end) {
-        const int nm = vekGetMarkers(m, 585);
-        const int ni = vekGetImages(img, 512);
-        const int nd = vekGetDetectors(det, 409);
+        const int nm = vekGetMarkers(m, VEK_MAX_MARKERS);
+        const int ni = vekGetImages(img, VEK_MAX_IMAGES);
+        const int nd = vekGetDetectors(det, VEK_MAX_DETECTORS);
         if (nm > 0 && ni > 0 && nd > 0) {
             EXPECT_EQ(img[0].frame, m[0].frame);
             EXPECT_EQ(det[nd - 1].frame, m[0].frame);
@@ -345,7 +345,7 @@ TEST_F(Library, ScaleAndPoseApplyToWhatIsReportedAndSent) {
     vekMarkeri(0, VEK_MARKER_LED, 16);
     vekTracker(0, VEK_ON);
     vekSetInteger(VEK_STREAMING, VEK_ON);
-    MarkerRecord m[585];
+    MarkerRecord m[VEK_MAX_MARKERS];
     ASSERT_EQ(waitMarkers(m, 2000, [&](int) { return m[0].cond > 0; }), 1);
     const MarkerRecord mm = m[0];
 
@@ -353,7 +353,7 @@ TEST_F(Library, ScaleAndPoseApplyToWhatIsReportedAndSent) {
     const float pose[7] = {100, 0, 0, std::sqrt(0.5f), 0, 0, std::sqrt(0.5f)};
     ASSERT_EQ(vekLoadPose(pose), 1);
     ASSERT_EQ(vekScale(0.001f), 1);
-    while (vekGetMarkers(m, 585) > 0) {
+    while (vekGetMarkers(m, VEK_MAX_MARKERS) > 0) {
     }
     ASSERT_EQ(waitMarkers(m, 2000, [&](int) { return m[0].cond > 0; }), 1);
     EXPECT_NEAR(m[0].x, (100 - mm.y) * 0.001, 0.001);
@@ -375,10 +375,10 @@ TEST_F(Library, ScaleAndPoseApplyToWhatIsReportedAndSent) {
     vekTrackeri(1, VEK_CREATE, VEK_RIGID_TRACKER);
     EXPECT_EQ(vekTrackerf(1, VEK_FILL, 1.0f), 1);
     vekScale(0.001f);
-    vekMarkeri(4096, VEK_MARKER_LED, 0);
+    vekMarkeri(vek_marker_id(1, 0), VEK_MARKER_LED, 0);
     const float xyz[3] = {0.05f, 0, 0};
-    EXPECT_EQ(vekMarkerfv(4096, VEK_MARKER_POSITION, xyz), 1);
-    EXPECT_EQ(vekMarkerfv(4096 + 1, VEK_MARKER_POSITION, xyz), 0);  // no LED yet
+    EXPECT_EQ(vekMarkerfv(vek_marker_id(1, 0), VEK_MARKER_POSITION, xyz), 1);
+    EXPECT_EQ(vekMarkerfv(vek_marker_id(1, 1), VEK_MARKER_POSITION, xyz), 0);  // no LED yet
     EXPECT_EQ(vekGetError(), VEK_INVALID_OPERATION);
     vekScale(1);
 }

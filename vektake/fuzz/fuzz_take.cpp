@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include <sealed_take.h>
+#include "sealed_take.h"
 #include "take_file.h"
 #include "take_reader.h"
 

@@ -334,8 +334,9 @@ glview::ViewerOptions Options(const std::string& server, std::vector<std::string
 }
 
 int MarkersOf(const vektk::VEK& session, int trackerId) {
-    return static_cast<int>(std::count_if(session.markers.begin(), session.markers.end(),
-                                          [&](const MarkerRecord& m) { return (m.id >> 12) == trackerId; }));
+    return static_cast<int>(
+        std::count_if(session.markers.begin(), session.markers.end(),
+                      [&](const MarkerRecord& m) { return vek_marker_tracker(m.id) == trackerId; }));
 }
 
 TEST(TrackerBar, AgainstVekdTrimsToTheLedsSeenSwitchesTrackersAndTracksACapturedBody) {
@@ -358,7 +359,7 @@ TEST(TrackerBar, AgainstVekdTrimsToTheLedsSeenSwitchesTrackersAndTracksACaptured
     SelectOnly(bar, 0);
     std::vector<int> seen;
     for (std::size_t p = 0; p < session.markers.size(); ++p)
-        if (bar.seenMarkers().bits[p]) seen.push_back(session.markers[p].id & 0xfff);
+        if (bar.seenMarkers().bits[p]) seen.push_back(vek_marker_index(session.markers[p].id));
     bar.trimButton()->click();
     ASSERT_EQ(session.trackers.size(), 1u);
     EXPECT_EQ(Leds(session.trackers[0]), seen);
