@@ -25,7 +25,8 @@ void onStopSignal(int) { stopRequested = 1; }
 
 using Clock = std::chrono::steady_clock;
 
-std::string codeText(int code) {
+// What a code means, in words; a protocol error with what broke.
+std::string codeText(const veksock::Session& session, int code) {
     switch (code) {
         case VEK_ERR_REFUSED:
             return "connection refused (is vekd running there?)";
@@ -38,7 +39,7 @@ std::string codeText(int code) {
         case VEK_SERVER_STOPPED:
             return "the server stopped";
         default: {
-            const std::string text = veksock::codeText(code);
+            const std::string text = session.errorText(code);
             return text.empty() ? "code " + std::to_string(code) : text;
         }
     }
@@ -59,7 +60,7 @@ bool connect(veksock::Session& session, const std::string& server, int leds, boo
         const int code = session.takeError();
         if (code != VEK_ERR_MASTER_BUSY || session.init(server.c_str(), VEK_SLAVE) != 0) {
             const int why = code == VEK_ERR_MASTER_BUSY ? session.takeError() : code;
-            err << "vekrec: cannot connect to " << server << ": " << codeText(why) << std::endl;
+            err << "vekrec: cannot connect to " << server << ": " << codeText(session, why) << std::endl;
             return false;
         }
         out << "vekrec: recording " << server << " as a slave (a master is connected; its trackers stay as "
@@ -71,8 +72,8 @@ bool connect(veksock::Session& session, const std::string& server, int leds, boo
         ok = session.request(vekwire::Op::MarkerInt, vek_marker_id(0, i), VEK_MARKER_LED, i) == 0;
     ok = ok && session.request(vekwire::Op::TrackerOp, 0, 0, VEK_ON) == 0;
     if (!ok) {
-        err << "vekrec: " << server << " refused the point tracker: " << codeText(session.takeError())
-            << std::endl;
+        err << "vekrec: " << server
+            << " refused the point tracker: " << codeText(session, session.takeError()) << std::endl;
         return false;
     }
     out << "vekrec: recording " << server << " as master (no master was connected), with a point tracker on "
@@ -85,8 +86,8 @@ bool connect(veksock::Session& session, const std::string& server, int leds, boo
 bool switchStreamsOn(veksock::Session& session, bool& peakLeds, std::ostream& out, std::ostream& err) {
     for (const int key : {VEK_MARKERS, VEK_RIGIDS, VEK_IMAGES, VEK_DETECTORS}) {
         if (!session.setInteger(key, VEK_ON)) {
-            err << "vekrec: the server refused stream " << key << ": " << codeText(session.takeError())
-                << std::endl;
+            err << "vekrec: the server refused stream " << key << ": "
+                << codeText(session, session.takeError()) << std::endl;
             return false;
         }
     }
@@ -97,7 +98,8 @@ bool switchStreamsOn(veksock::Session& session, bool& peakLeds, std::ostream& ou
             << "recorded markers only" << std::endl;
     }
     if (!session.setInteger(VEK_STREAMING, VEK_ON)) {
-        err << "vekrec: the server refused to stream: " << codeText(session.takeError()) << std::endl;
+        err << "vekrec: the server refused to stream: " << codeText(session, session.takeError())
+            << std::endl;
         return false;
     }
     return true;
@@ -161,9 +163,9 @@ void progress(const Recording& r, double elapsed, std::ostream& out) {
 
 // Ends the take: the end record, then the rename over the target.
 // `writeError`: errno of a failed write during the recording, else 0;
-// `lost`: the code that ended the connection, else 0.
-int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, int lost, std::ostream& out,
-               std::ostream& err) {
+// `lost`: why the connection ended, empty when it did not.
+int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, const std::string& lost,
+               std::ostream& out, std::ostream& err) {
     if (writeError) {
         err << "vekrec: cannot write " << file.TempPath() << ": " << std::strerror(writeError)
             << "; it keeps the frames written before" << std::endl;
@@ -172,7 +174,7 @@ int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, in
     if (!rec.writer) {
         file.Discard();
         err << "vekrec: no frame came ("
-            << (lost ? codeText(lost) : std::string("is the server's frequency 0?")) << "); nothing written"
+            << (lost.empty() ? std::string("is the server's frequency 0?") : lost) << "); nothing written"
             << std::endl;
         return kExitFailure;
     }
@@ -197,8 +199,8 @@ int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, in
     if (rec.notMade > 0) out << ", " << rec.notMade << " not made by the server";
     if (rec.withoutFrames > 0) out << "; warning: " << seconds(rec.withoutFrames) << " without frames";
     out << std::endl;
-    if (!lost) return kExitSuccess;
-    err << "vekrec: the take ends early: " << codeText(lost) << std::endl;
+    if (lost.empty()) return kExitSuccess;
+    err << "vekrec: the take ends early: " << lost << std::endl;
     return kExitFailure;
 }
 
@@ -281,7 +283,8 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
         }
     }
     if (progressLine) out << '\n';
-    const int lost = connected ? 0 : session.takeError();
+    const int code = connected ? 0 : session.takeError();
+    const std::string lost = code ? codeText(session, code) : "";
     session.done();
     return finishTake(rec, file, writeError, lost, out, err);
 }

@@ -51,11 +51,14 @@ int vekGetError(void) {
 
 int vekGetString(int code, char* buf) {
     if (!buf) return 0;
-    const std::string text = veksock::codeText(code);
-    const size_t n = std::min(text.size(), size_t{VEK_STRING_SIZE - 1});
-    std::memcpy(buf, text.data(), n);
-    buf[n] = '\0';
-    return static_cast<int>(n);
+    buf[0] = '\0';
+    return guarded([&] {
+        const std::string text = session().errorText(code);
+        const size_t n = std::min(text.size(), size_t{VEK_STRING_SIZE - 1});
+        std::memcpy(buf, text.data(), n);
+        buf[n] = '\0';
+        return static_cast<int>(n);
+    });
 }
 
 int vekSetInteger(int key, int value) {

@@ -1,9 +1,11 @@
 // snapwell as a user runs it, against a real vekd on an ephemeral port.
 #include <scene.h>
+#include <scripted_peer.h>
 #include <server_process.h>
 #include <temp_dir.h>
 #include <unique_fd.h>
 #include <veksock.h>
+#include <wire.h>
 
 #include <gtest/gtest.h>
 
@@ -293,6 +295,12 @@ TEST_F(SnapwellProgram, FailuresBeforeTheCapture) {
     vekDone();
     EXPECT_EQ(busy.status, 255);
     EXPECT_EQ(busy.err, "vekInit: another client controls vekd; a slave connection can watch its data\n");
+    // A peer that does not speak the protocol: what broke, in the library's words.
+    const testsupport::ScriptedPeer broken({"HTTP/1.0 400 Bad Request\r\n\r\n"});
+    const ProgramRun garbled = run("-s " + broken.address() + " 6");
+    EXPECT_EQ(garbled.status, 255);
+    EXPECT_EQ(garbled.err,
+              "vekInit: vekd and this library do not speak the same protocol: unknown message kind 12591\n");
 
     const ProgramRun missing = run(address() + "4 none.pt");
     EXPECT_NE(missing.status, 0);
@@ -374,6 +382,21 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
     EXPECT_NE(fifo.status, 0);
     EXPECT_EQ(fifo.err.rfind("error: unable to open pipe: No such device or address\n", 0), 0u) << fifo.err;
     EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+}
+
+TEST_F(SnapwellProgram, AServerThatBreaksTheProtocolMidCaptureIsAFailureThatSaysWhatBroke) {
+    // Welcome, cameras and the replies to snapwell's six requests (streaming,
+    // frequency, a tracker of one marker, on, threshold), then a frame too
+    // short for its header.
+    std::vector<std::string> answers(1);
+    vekwire::encodeWelcome(answers[0], vekwire::Welcome{});
+    vekwire::encodeCameras(answers[0], nullptr, 0);
+    for (uint32_t seq = 1; seq <= 6; ++seq) vekwire::encodeReply(answers.emplace_back(), vekwire::Reply{seq});
+    const testsupport::ScriptedPeer broken(answers, std::string("\x04\0\0\0\x05\0\0\0\0\0\0\0", 12));
+    const ProgramRun r = run("-s " + broken.address() + " -m 1 1");
+    EXPECT_TRUE(r.out.ends_with("\nerror: 103  \n")) << r.out;
+    EXPECT_EQ(r.err, "error: vekd and this library do not speak the same protocol: truncated frame header\n");
+    EXPECT_FALSE(fs::exists(dir / "body.rb"));
 }
 
 TEST_F(SnapwellProgram, AServerThatStopsIsKilledOrFallsSilentMidCaptureIsAFailure) {

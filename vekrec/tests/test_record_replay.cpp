@@ -19,6 +19,7 @@
 #include "raw_client.h"
 #include "recorder.h"
 #include "scene.h"
+#include "scripted_peer.h"
 #include "server_process.h"
 #include "take_file.h"
 #include "temp_dir.h"
@@ -355,6 +356,13 @@ TEST(RecordAndReplay, StoppedRecordersLeaveTakesThatReplayAndBrokenTakesAreRefus
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err,
               "vekrec: cannot connect to " + nowhere + ": connection refused (is vekd running there?)\n");
+    // A peer that does not speak the protocol: what broke, in the library's words.
+    const testsupport::ScriptedPeer broken({"HTTP/1.0 400 Bad Request\r\n\r\n"});
+    const ProgramRun garbled = dir.Run(std::string(VEKREC_PATH) + " -s " + broken.address() + " -o none");
+    EXPECT_EQ(garbled.status, 1);
+    EXPECT_EQ(garbled.err,
+              "vekrec: cannot connect to " + broken.address() +
+                  ": vekd and this library do not speak the same protocol: unknown message kind 12591\n");
     for (const auto& e : fs::directory_iterator(dir.path()))
         EXPECT_NE(e.path().filename().string().rfind("none", 0), 0u);
     EXPECT_EQ(dir.Run(std::string(VEKREC_PATH) + " -o x -t 0").status, 2);

@@ -136,24 +136,38 @@ TEST(LibraryConnect, AServerThatBreaksTheHandshakeIsAProtocolErrorNotARefusal) {
     };
     std::string badMagic = welcome(0);
     badMagic[vekwire::kHeaderSize] ^= 0x20;
+    // The code's text says what broke.
+    const std::string protocol = "vekd and this library do not speak the same protocol: ";
     const struct {
         std::string answer;
         int code;
+        std::string text;
     } cases[] = {
-        {"HTTP/1.0 400 Bad Request\r\n\r\n", VEK_ERR_PROTOCOL},
-        {badMagic, VEK_ERR_PROTOCOL},
-        {std::string("\xff\xff\xff\x7f\x02\x00\x00\x00", 8), VEK_ERR_PROTOCOL},  // oversized
-        {welcome(0).substr(0, 20), VEK_ERR_PROTOCOL},                            // truncated
-        {welcome(0x7fffffff), VEK_ERR_PROTOCOL},  // refusals the library does not know
-        {welcome(-5), VEK_ERR_PROTOCOL},
-        {welcome(VEK_ERR_TOO_MANY_CLIENTS), VEK_ERR_TOO_MANY_CLIENTS},
+        {"HTTP/1.0 400 Bad Request\r\n\r\n", VEK_ERR_PROTOCOL, protocol + "unknown message kind 12591"},
+        {badMagic, VEK_ERR_PROTOCOL, protocol + "not a vekd server of this protocol version"},
+        {std::string("\xff\xff\xff\x7f\x02\x00\x00\x00", 8), VEK_ERR_PROTOCOL,  // oversized
+         protocol + "message of 2147483647 bytes exceeds the limit"},
+        {welcome(0).substr(0, 20), VEK_ERR_PROTOCOL,  // truncated
+         protocol + "the connection closed before a whole welcome"},
+        // Refusals the library does not know.
+        {welcome(0x7fffffff), VEK_ERR_PROTOCOL, protocol + "a refusal of unknown code 2147483647"},
+        {welcome(-5), VEK_ERR_PROTOCOL, protocol + "a refusal of unknown code -5"},
+        {welcome(VEK_ERR_TOO_MANY_CLIENTS), VEK_ERR_TOO_MANY_CLIENTS,
+         "vekd serves as many clients as it can"},
     };
     for (const auto& c : cases) {
         testsupport::ScriptedPeer peer({c.answer});
         EXPECT_EQ(vekInit(peer.address().c_str(), 0), -1);
         EXPECT_EQ(vekGetError(), c.code) << c.answer.substr(0, 4);
+        char text[VEK_STRING_SIZE];
+        EXPECT_EQ(vekGetString(c.code, text), static_cast<int>(c.text.size()));
+        EXPECT_EQ(text, c.text);
         drainErrors();
     }
+    // A new connection forgets the last one's reason.
+    char text[VEK_STRING_SIZE];
+    vekGetString(VEK_ERR_PROTOCOL, text);
+    EXPECT_STREQ(text, "vekd and this library do not speak the same protocol");
     // Closed before a byte came back: nobody there to talk to.
     testsupport::ScriptedPeer silent({});
     EXPECT_EQ(vekInit(silent.address().c_str(), 0), VEK_ERR_REFUSED);

@@ -129,5 +129,6 @@ TEST(Vekwatch, TellsAProtocolErrorFromAServerThatStopped) {
     Watch watch("-slave -s " + peer.address() + " -t 10");
     EXPECT_EQ(watch.finish(), 1);
     EXPECT_NE(watch.all().find("vekwatch: protocol error"), std::string::npos) << watch.all();
+    EXPECT_NE(watch.all().find("protocol: unknown message kind 8239\n"), std::string::npos) << watch.all();
     EXPECT_EQ(watch.all().find("server stopped"), std::string::npos) << watch.all();
 }
