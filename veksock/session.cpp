@@ -262,12 +262,13 @@ int Session::init(const char* server, int flags) {
         // pending, as a refusal's is, not reported as a socket error.
         return failed == VEK_ERR_PROTOCOL ? -1 : failed;
     }
-    if (welcome.result != 0) {
-        const bool known = welcome.result == VEK_ERR_MASTER_BUSY ||
-                           welcome.result == VEK_ERR_TOO_MANY_CLIENTS || welcome.result == VEK_ERR_PROTOCOL;
-        lose(known ? welcome.result : VEK_ERR_PROTOCOL,
-             known ? "vekd does not serve protocol version " + std::to_string(hello.version)
-                   : "a refusal of unknown code " + std::to_string(welcome.result));
+    if (const int refused = welcome.result) {
+        if (refused == VEK_ERR_MASTER_BUSY || refused == VEK_ERR_TOO_MANY_CLIENTS)
+            lose(refused);
+        else if (refused == VEK_ERR_PROTOCOL)
+            lose(refused, "vekd does not serve protocol version " + std::to_string(hello.version));
+        else
+            lose(VEK_ERR_PROTOCOL, "a refusal of unknown code " + std::to_string(refused));
         return -1;
     }
     connected_ = true;
