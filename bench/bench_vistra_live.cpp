@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "app/qt_wrapper.h"
-#include "server_process.h"
-#include "viewer_options.h"
+#include "app/viewer_options.h"
 #include "app/vistra_config.h"
+#include "server_process.h"
 #include "window/vistra_main_window.h"
 
 namespace {
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     wrapper.init(VistraWrapperConfig(&qtArgc, argv));
 
     std::ostringstream sink;
-    glview::ViewerOptions options("Vistra Utility", sink);
+    ViewerOptions options("Vistra Utility", sink);
     options.connect = connect ? 1 : 0;
     if (connect) options.server = server->address();
     options.fps = fps;

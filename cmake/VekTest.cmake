@@ -1,4 +1,5 @@
-# One test program per module: vek_add_test(NAME SOURCES... LIBS ... [LABELS ...] [SERIAL])
+# One test program per module:
+# vek_add_test(NAME SOURCES... LIBS ... [LABELS ...] [ENVIRONMENT VAR=value...] [SERIAL])
 # Tests labelled "gui" need a display (run under xvfb-run); the sanitizer
 # build runs every test that is not.
 find_package(GTest REQUIRED)
@@ -7,7 +8,7 @@ include(GoogleTest)
 # SERIAL: the program's tests run with no other test beside them (for
 # tests that look at the whole shared screen).
 function(vek_add_test name)
-  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   set(props TIMEOUT 120)
@@ -16,6 +17,9 @@ function(vek_add_test name)
   endif()
   if(T_SERIAL)
     list(APPEND props RUN_SERIAL TRUE)
+  endif()
+  if(T_ENVIRONMENT)
+    list(APPEND props ENVIRONMENT "${T_ENVIRONMENT}")
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "key_table.h"
+
 namespace glview {
 
 namespace {
-
-constexpr int kTab = 9;
-constexpr int kCtrlR = 18;
 
 bool pressedNow(const MouseState& s, int bit) { return (s.buttons & bit) && !(s.previousButtons & bit); }
 
@@ -20,6 +19,17 @@ void GLViewCore::initialise() {
     initLights();
     resetCamera();
     initExtra();
+}
+
+void GLViewCore::releaseLists() {
+    for (GLuint& list : shapeLists) {
+        if (list > 0) glDeleteLists(list, 1);
+        list = 0;
+    }
+    for (const GLuint list : cameraLists)
+        if (list > 0) glDeleteLists(list, 1);
+    cameraLists.clear();
+    cameraListsDirty = 1;
 }
 
 bool GLViewCore::moving() const {
@@ -86,118 +96,59 @@ void GLViewCore::setupView() {
 }
 
 bool GLViewCore::key(int ascii, bool pressed) {
-    auto& rot = camera.rotation;
-    auto& spin = camera.rotationVelocity[1];
-    switch (ascii) {
-        case 'e':
-            spin = pressed ? 1.0f : 0.0f;
-            return true;
-        case 'q':
-            spin = pressed ? -1.0f : 0.0f;
-            return true;
-        case 'G':
-            if (pressed) measurePoints.clear();
-            measurePointsSecond.clear();
-            return true;
-        default:
-            break;
-    }
-    switch (ascii) {
-        case kTab:
-        case kCtrlR:
-        case 'x':
-        case 'X':
-        case 'y':
-        case 'Y':
-        case 'z':
-        case 'Z':
-        case 'E':
-        case 'Q':
-        case 'W':
-        case 'R':
-        case 'o':
-        case '[':
-        case ']':
-        case 'S':
-        case 'n':
-        case 'N':
-        case 'g':
-        case 'l':
-        case 'L':
-        case 'a':
-            break;
-        default:
-            return false;
-    }
-    if (!pressed) return true;
-    switch (ascii) {
-        case kTab:
-            camera.mode = camera.mode == kEyeAnchored ? kOrbit : kEyeAnchored;
-            break;
-        case kCtrlR: {
-            const MouseState* state = mouseState();
-            if (!state || state->modifiers != kCtrl) rot = {0, 270, 0};
-            break;
-        }
-        case 'x':
-            rot = {0, 270, 0};
-            break;
-        case 'X':
-            rot = {0, 90, 0};
-            break;
-        case 'y':
-            rot = {90, 0, 0};
-            break;
-        case 'Y':
-            rot = {270, 0, 0};
-            break;
-        case 'z':
-            rot = {0, 0, 0};
-            break;
-        case 'Z':
-            rot = {0, 180, 0};
-            break;
-        case 'E':
-            spin += 0.06f;
-            break;
-        case 'Q':
-            spin -= 0.05f;
-            break;
-        case 'W':
-            spin = 0;
-            break;
-        case 'R':
-            resetCamera();
-            break;
-        case 'o':
-            camera.orthographic = !camera.orthographic;
-            break;
-        case '[':
-            if (frustumLength > 200) {
-                frustumLength -= 200;
-                cameraListsDirty = 1;
-            }
-            break;
-        case ']':
-            if (frustumLength < 5000) {
-                frustumLength += 200;
-                cameraListsDirty = 1;
-            }
-            break;
-        case 'S':
-            colorByFlags = !colorByFlags;
-            break;
-        case 'n':
-            markerLabels = !markerLabels;
-            break;
-        case 'N':
-            showAllCameras = !showAllCameras;
-            break;
-        default:
-            sessionKey(ascii);
-            break;
-    }
-    return true;
+    using Core = GLViewCore;
+    static constexpr KeyAction<Core> kKeys[] = {
+        {kTab, [](Core& v, bool) { v.camera.mode = v.camera.mode == kEyeAnchored ? kOrbit : kEyeAnchored; }},
+        {kCtrlR,
+         [](Core& v, bool) {
+             const MouseState* state = v.mouseState();
+             if (!state || state->modifiers != kCtrl) v.camera.rotation = {0, 270, 0};
+         }},
+        {'x', turnCameraTo<Core, 0, 270, 0>},
+        {'X', turnCameraTo<Core, 0, 90, 0>},
+        {'y', turnCameraTo<Core, 90, 0, 0>},
+        {'Y', turnCameraTo<Core, 270, 0, 0>},
+        {'z', turnCameraTo<Core, 0, 0, 0>},
+        {'Z', turnCameraTo<Core, 0, 180, 0>},
+        // Azimuth velocity in degrees per frame.
+        {'e', [](Core& v, bool pressed) { v.camera.rotationVelocity[1] = pressed ? 1.0f : 0.0f; },
+         kPressAndRelease},
+        {'q', [](Core& v, bool pressed) { v.camera.rotationVelocity[1] = pressed ? -1.0f : 0.0f; },
+         kPressAndRelease},
+        {'E', [](Core& v, bool) { v.camera.rotationVelocity[1] += 0.06f; }},
+        {'Q', [](Core& v, bool) { v.camera.rotationVelocity[1] -= 0.05f; }},
+        {'W', [](Core& v, bool) { v.camera.rotationVelocity[1] = 0; }},
+        {'R', [](Core& v, bool) { v.resetCamera(); }},
+        {'o', [](Core& v, bool) { v.camera.orthographic = !v.camera.orthographic; }},
+        {'[',
+         [](Core& v, bool) {
+             if (v.frustumLength > 200) {
+                 v.frustumLength -= 200;
+                 v.cameraListsDirty = 1;
+             }
+         }},
+        {']',
+         [](Core& v, bool) {
+             if (v.frustumLength < 5000) {
+                 v.frustumLength += 200;
+                 v.cameraListsDirty = 1;
+             }
+         }},
+        {'S', [](Core& v, bool) { v.colorByFlags = !v.colorByFlags; }},
+        {'n', [](Core& v, bool) { v.markerLabels = !v.markerLabels; }},
+        {'N', [](Core& v, bool) { v.showAllCameras = !v.showAllCameras; }},
+        {'G',
+         [](Core& v, bool pressed) {
+             if (pressed) v.measurePoints.clear();
+             v.measurePointsSecond.clear();
+         },
+         kPressAndRelease},
+        {'g', [](Core& v, bool) { v.measureUnderPointer(); }},
+        {'l', [](Core& v, bool) { v.linkSelectedMarkers(true); }},
+        {'L', [](Core& v, bool) { v.linkSelectedMarkers(false); }},
+        {'a', [](Core& v, bool) { v.selectAllMarkers(); }},
+    };
+    return runKey(kKeys, *this, ascii, pressed);
 }
 
 bool GLViewCore::mouse(const MouseState& state) { return updatePointerRay(state) || pointerInput(state); }

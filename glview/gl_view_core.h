@@ -81,6 +81,9 @@ public:
 
     // Owner's start-up once the GL context exists.
     void initialise();
+    // Deletes the display lists, with their context current; they are
+    // built again when next drawn.
+    void releaseLists();
     // True while the camera moves by itself (a velocity is set), so that
     // the view needs frames even when nothing else changes.
     bool moving() const;
@@ -116,8 +119,13 @@ public:
 protected:
     // What a left drag adds to the target; false when the drag moves nothing.
     bool panDisplacement(const MouseState& state, Vec3f& displacement) const;
-    // Keys that act on the session's markers ('a', 'g', 'l', 'L').
-    bool sessionKey(int ascii);
+    // What the session keys do: select every marker ('a'); add the
+    // position of the marker under the pointer, else of the rigid body
+    // under it, to the first measurement list ('g'); link every pair of
+    // selected markers ('l'), or unlink them ('L').
+    void selectAllMarkers();
+    void measureUnderPointer();
+    void linkSelectedMarkers(bool link);
     // World units per millimetre: the session's, 0.001 without one.
     float sessionScale() const;
     // Compiles the shape lists that are still missing.

@@ -91,7 +91,7 @@ void EditorWindow::updateDisplay() {
     const std::vector<MarkerRecord> before = session_.markers;
     TransformMarkers(markers_, EditorTransform(Read(position_), Read(rotation_)), session_.markers);
     // Drawn again only when something moved: an idle editor costs no frames.
-    if (!SamePositions(before, session_.markers) || view_->cameraMoving()) view_->redraw();
+    if (!SamePositions(before, session_.markers) || view_->moving()) view_->redraw();
 }
 
 void EditorWindow::step() {

@@ -19,7 +19,7 @@
 
 class Fl_Box;
 
-using QuillonView = FltkViewWindow<glview::QuillonViewCore>;
+using QuillonView = FltkViewWindow<QuillonViewCore>;
 
 // The editor step's period.
 constexpr double kStepSeconds = 0.033333335;

@@ -93,8 +93,10 @@ void ServerProcess::resume() {
     if (pid_ > 0) kill(pid_, SIGCONT);
 }
 
-double ServerProcess::cpuSeconds() const {
-    std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
+double ServerProcess::cpuSeconds() const { return processCpuSeconds(pid_); }
+
+double processCpuSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
     std::string text((std::istreambuf_iterator<char>(in)), {});
     const auto close = text.rfind(')');  // the name may hold blanks
     if (close == std::string::npos) return -1;

@@ -59,4 +59,8 @@ private:
 // A loopback TCP port on which nothing listens (bound, then closed).
 int unusedPort();
 
+// CPU time (user and system) process `pid` has used so far, in seconds; -1
+// when it cannot be read.
+double processCpuSeconds(pid_t pid);
+
 }  // namespace testsupport

@@ -4,6 +4,7 @@
 // amount) and told in one line once the interval is over.
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -37,5 +38,8 @@ private:
     long long printedMs_ = LLONG_MIN / 2;
     long long counted_ = 0;
 };
+
+// The earlier of two times that may be -1 (nothing due), or -1.
+inline long long earliestMs(long long a, long long b) { return a < 0 ? b : b < 0 ? a : std::min(a, b); }
 
 }  // namespace vekd

@@ -5,6 +5,7 @@
 
 #include "options.h"
 #include "recorder.h"
+#include "stop_signals.h"
 
 int main(int argc, char** argv) {
     vekrec::Options options;
@@ -17,6 +18,6 @@ int main(int argc, char** argv) {
         std::cout << vekrec::usageText();
         return vekrec::kExitSuccess;
     }
-    vekrec::installStopSignals();
+    vektk::InstallStopSignals();
     return vekrec::record(options, std::cout, std::cerr, isatty(STDOUT_FILENO));
 }

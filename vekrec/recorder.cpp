@@ -1,7 +1,5 @@
 #include "recorder.h"
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -12,38 +10,15 @@
 #include <ostream>
 
 #include "atomic_file.h"
-#include "session.h"
+#include "master_or_slave.h"
+#include "stop_signals.h"
 #include "take_writer.h"
 
 namespace vekrec {
 
 namespace {
 
-volatile sig_atomic_t stopRequested = 0;
-
-void onStopSignal(int) { stopRequested = 1; }
-
 using Clock = std::chrono::steady_clock;
-
-// What a code means, in words; a protocol error with what broke.
-std::string codeText(const veksock::Session& session, int code) {
-    switch (code) {
-        case VEK_ERR_REFUSED:
-            return "connection refused (is vekd running there?)";
-        case VEK_ERR_TIMED_OUT:
-            return "timed out";
-        case VEK_ERR_HOST_UNREACHABLE:
-            return "host unreachable (or not a host name)";
-        case VEK_ERR_NET_UNREACHABLE:
-            return "network unreachable";
-        case VEK_SERVER_STOPPED:
-            return "the server stopped";
-        default: {
-            const std::string text = session.errorText(code);
-            return text.empty() ? "code " + std::to_string(code) : text;
-        }
-    }
-}
 
 std::string megabytes(uint64_t bytes) {
     char text[32];
@@ -55,14 +30,11 @@ std::string megabytes(uint64_t bytes) {
 // else as a slave. False with the reason printed.
 bool connect(veksock::Session& session, const std::string& server, int leds, bool& master, std::ostream& out,
              std::ostream& err) {
-    master = session.init(server.c_str(), 0) == 0;
+    if (const int why = veksock::joinAsMasterOrSlave(session, server, master)) {
+        err << "vekrec: cannot connect to " << server << ": " << session.describe(why) << std::endl;
+        return false;
+    }
     if (!master) {
-        const int code = session.takeError();
-        if (code != VEK_ERR_MASTER_BUSY || session.init(server.c_str(), VEK_SLAVE) != 0) {
-            const int why = code == VEK_ERR_MASTER_BUSY ? session.takeError() : code;
-            err << "vekrec: cannot connect to " << server << ": " << codeText(session, why) << std::endl;
-            return false;
-        }
         out << "vekrec: recording " << server << " as a slave (a master is connected; its trackers stay as "
             << "they are)" << std::endl;
         return true;
@@ -72,8 +44,8 @@ bool connect(veksock::Session& session, const std::string& server, int leds, boo
         ok = session.request(vekwire::Op::MarkerInt, vek_marker_id(0, i), VEK_MARKER_LED, i) == 0;
     ok = ok && session.request(vekwire::Op::TrackerOp, 0, 0, VEK_ON) == 0;
     if (!ok) {
-        err << "vekrec: " << server
-            << " refused the point tracker: " << codeText(session, session.takeError()) << std::endl;
+        err << "vekrec: " << server << " refused the point tracker: " << session.describe(session.takeError())
+            << std::endl;
         return false;
     }
     out << "vekrec: recording " << server << " as master (no master was connected), with a point tracker on "
@@ -87,7 +59,7 @@ bool switchStreamsOn(veksock::Session& session, bool& peakLeds, std::ostream& ou
     for (const int key : {VEK_MARKERS, VEK_RIGIDS, VEK_IMAGES, VEK_DETECTORS}) {
         if (!session.setInteger(key, VEK_ON)) {
             err << "vekrec: the server refused stream " << key << ": "
-                << codeText(session, session.takeError()) << std::endl;
+                << session.describe(session.takeError()) << std::endl;
             return false;
         }
     }
@@ -98,8 +70,7 @@ bool switchStreamsOn(veksock::Session& session, bool& peakLeds, std::ostream& ou
             << "recorded markers only" << std::endl;
     }
     if (!session.setInteger(VEK_STREAMING, VEK_ON)) {
-        err << "vekrec: the server refused to stream: " << codeText(session, session.takeError())
-            << std::endl;
+        err << "vekrec: the server refused to stream: " << session.describe(session.takeError()) << std::endl;
         return false;
     }
     return true;
@@ -206,15 +177,6 @@ int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, co
 
 }  // namespace
 
-void installStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a wait for frames ends at once
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
 int record(const Options& options, std::ostream& out, std::ostream& err, bool progressLine) {
     std::string server = options.server.value_or("");
     if (server.empty()) server = std::getenv("VEK_SERVER") ? std::getenv("VEK_SERVER") : "localhost";
@@ -265,7 +227,7 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
     auto shown = start;
     bool connected = true;
     int writeError = 0;
-    while (!stopRequested && connected && !writeError) {
+    while (!vektk::StopRequested() && connected && !writeError) {
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
         if (options.seconds && elapsed >= *options.seconds) break;
         const double leftMs = options.seconds ? (*options.seconds - elapsed) * 1000 : 50;
@@ -284,7 +246,7 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
     }
     if (progressLine) out << '\n';
     const int code = connected ? 0 : session.takeError();
-    const std::string lost = code ? codeText(session, code) : "";
+    const std::string lost = code ? session.describe(code) : "";
     session.done();
     return finishTake(rec, file, writeError, lost, out, err);
 }

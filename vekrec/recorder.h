@@ -13,9 +13,6 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// SIGINT and SIGTERM end the take cleanly instead of the program.
-void installStopSignals();
-
 // Records as the options say; answers the exit status: 0 for a take ended
 // by -t or a signal, 1 when nothing could be recorded or the connection
 // ended first (a take is written all the same when frames came).

@@ -1,4 +1,4 @@
-// The texts vekGetString gives for codes.
+// The words for codes: vekGetString's texts and the programs' messages.
 #include "session.h"
 
 namespace veksock {
@@ -18,10 +18,38 @@ std::string codeText(int code) {
     }
 }
 
-std::string Session::errorText(int code) const {
-    const std::string text = codeText(code);
-    if (code != VEK_ERR_PROTOCOL || protocolError_.empty()) return text;
-    return text + ": " + protocolError_;
+std::string describeCode(int code) {
+    switch (code) {
+        case VEK_ERR_REFUSED:
+            return "connection refused (is vekd running there?)";
+        case VEK_ERR_TIMED_OUT:
+            return "timed out";
+        case VEK_ERR_HOST_UNREACHABLE:
+            return "host unreachable (or not a host name)";
+        case VEK_ERR_NET_UNREACHABLE:
+            return "network unreachable";
+        case VEK_SERVER_STOPPED:
+            return "the server stopped";
+        case VEK_INVALID_VALUE:
+            return "the server refused the value";
+        case VEK_INVALID_ENUM:
+            return "the server does not know the key";
+        case VEK_INVALID_OPERATION:
+            return "the server refused the operation (only the master changes trackers and the frequency)";
+        default: {
+            const std::string text = codeText(code);
+            return text.empty() ? "code " + std::to_string(code) : text;
+        }
+    }
 }
+
+std::string Session::withReason(int code, std::string text) const {
+    if (code == VEK_ERR_PROTOCOL && !protocolError_.empty()) text += ": " + protocolError_;
+    return text;
+}
+
+std::string Session::errorText(int code) const { return withReason(code, codeText(code)); }
+
+std::string Session::describe(int code) const { return withReason(code, describeCode(code)); }
 
 }  // namespace veksock

@@ -225,7 +225,7 @@ int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwir
     }
 }
 
-int Session::init(const char* server, int flags) {
+int Session::init(const char* server, int flags, int timeoutMs) {
     done();
     errors_.clear();
     protocolError_.clear();
@@ -239,13 +239,13 @@ int Session::init(const char* server, int flags) {
     streams_ = VEK_DEFAULT_STREAMS;
     interpolation_ = 0;
 
-    const long long deadline = nowMs() + VEK_TIMEOUT_MS;
+    const long long deadline = nowMs() + timeoutMs;
     Endpoint ep;
     if (!parseServer(server, VEK_DEFAULT_PORT, ep)) {
         fail(VEK_ERR_HOST_UNREACHABLE);
         return VEK_ERR_HOST_UNREACHABLE;
     }
-    if (const int code = connectWithin(ep, VEK_TIMEOUT_MS, fd_)) {
+    if (const int code = connectWithin(ep, timeoutMs, fd_)) {
         fail(code);
         return code;
     }

@@ -23,14 +23,17 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    int init(const char* server, int flags);
+    // Connects within timeoutMs (the connect and the server's welcome).
+    int init(const char* server, int flags, int timeoutMs = VEK_TIMEOUT_MS);
     void done();
 
     int status() const { return status_; }
     int takeError();
-    // The text for a code (vekGetString): for a protocol error, followed by
-    // ": " and what broke, when the last connection was lost to one.
+    // The text for a code (vekGetString), and a message for any code
+    // (describeCode); for a protocol error each goes on with ": " and what
+    // broke, when the last connection was lost to one.
     std::string errorText(int code) const;
+    std::string describe(int code) const;
 
     int setInteger(int key, int value);
     int getInteger(int key, int& value);
@@ -88,6 +91,7 @@ private:
     void transform(int stream, void* records, int count) const;
     void transformPose(float pose[7]) const;
     bool identityTransform() const;
+    std::string withReason(int code, std::string text) const;
 
     vekwire::UniqueFd fd_;
     bool connected_ = false;
@@ -132,5 +136,8 @@ private:
 
 // The text for a code, or empty.
 std::string codeText(int code);
+// A message for any code: codeText's, else a few words ("timed out",
+// "code 99" for a code without any).
+std::string describeCode(int code);
 
 }  // namespace veksock

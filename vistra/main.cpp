@@ -6,13 +6,13 @@
 
 #include "app/display_check.h"
 #include "app/qt_wrapper.h"
+#include "app/viewer_options.h"
 #include "app/vistra_config.h"
-#include "viewer_options.h"
 #include "window/vistra_main_window.h"
 
 int main(int argc, char** argv) {
     const QString name = QStringLiteral("Vistra Utility");
-    auto options = std::make_unique<glview::ViewerOptions>(name.toStdString(), std::cout);
+    auto options = std::make_unique<ViewerOptions>(name.toStdString(), std::cout);
     if (!options->parse(argc, argv)) return 0;
     if (const std::string problem = DisplayProblem(argc, argv); !problem.empty()) {
         std::cerr << "error: " << problem << std::endl;

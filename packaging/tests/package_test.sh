@@ -33,6 +33,12 @@ if [ -e "$root/usr/bin/vistra" ]; then
         [ -e "$root/$path" ] || { echo "missing in the package: $path"; exit 1; }
     done
 fi
+if [ -e "$root/usr/bin/vekdds" ]; then
+    [ -e "$root/usr/share/man/man1/vekdds.1" ] || { echo "missing in the package: usr/share/man/man1/vekdds.1"; exit 1; }
+    # It runs on Debian's Cyclone DDS library, which the package depends on.
+    dpkg-deb -f "$deb" Depends | grep -q libddsc || { echo "the package does not depend on Cyclone DDS"; exit 1; }
+    LD_BIND_NOW=1 "$root/usr/bin/vekdds" -h > /dev/null || { echo "the packaged vekdds does not run"; exit 1; }
+fi
 # Every man page is well formed.
 for page in $(command -v man >/dev/null && ls "$root"/usr/share/man/man1/*.1); do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
@@ -55,3 +61,18 @@ for _ in $(seq 50); do
 done
 [ -n "$port" ] || { echo "the packaged vekd did not start"; cat "$work/vekd.log"; exit 1; }
 "$work/client" "127.0.0.1:$port"
+
+# The Python module, when built: Debian's python3 imports it from the
+# package's path and reads a frame from the packaged vekd.
+site=$root/usr/lib/python3/dist-packages
+if compgen -G "$site/veksock.*.so" > /dev/null; then
+    [ -e "$site/veksock.pyi" ] || { echo "missing in the package: the module's veksock.pyi"; exit 1; }
+    dpkg-deb -f "$deb" Depends | grep -q python3-numpy || { echo "the package does not depend on python3-numpy"; exit 1; }
+    PYTHONPATH=$site /usr/bin/python3 -c '
+import sys, veksock
+with veksock.connect(sys.argv[1]) as session:
+    session.point_tracker(range(6))
+    frame = next(session.frames())
+    assert len(frame.markers) == 6 and len(frame.cameras) == 8, frame
+    print("python:", frame)' "127.0.0.1:$port"
+fi

@@ -58,7 +58,7 @@ TEST(DefaultScene, CamerasRingTheRoomAndLookAtItsCentre) {
 TEST(DefaultScene, WandHasSixSpreadNonCoplanarLedsAndEverythingFitsTheLimits) {
     const Scene scene = defaultScene();
     EXPECT_LE(scene.leds.size(), 32u);
-    EXPECT_LE(scene.cameras.size() * scene.leds.size() * 2, 512u);
+    EXPECT_LE(scene.cameras.size() * scene.leds.size() * 2, std::size_t{VEK_MAX_IMAGES});
     std::vector<Vec3> wand;
     for (int id = 0; id < 6; ++id) {
         const int i = findLed(scene, id);

@@ -380,3 +380,36 @@ TEST(Server, DiscoveryAnswersWellFormedQueriesOnlyAndNeverWithMoreBytes) {
               std::string::npos)
         << silent.output();
 }
+
+TEST(Server, APortTakenByAnotherSocketEndsTheStartWithAClearMessage) {
+    for (const int type : {SOCK_STREAM, SOCK_DGRAM}) {
+        const vekwire::UniqueFd taken(socket(AF_INET, type | SOCK_CLOEXEC, 0));
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ASSERT_EQ(bind(taken.get(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        ASSERT_EQ(getsockname(taken.get(), reinterpret_cast<sockaddr*>(&a), &len), 0);
+        if (type == SOCK_STREAM) {
+            ASSERT_EQ(listen(taken.get(), 1), 0);
+        }
+        const std::string port = std::to_string(ntohs(a.sin_port));
+
+        const std::string command = "timeout 5 " + ServerProcess::programPath() +
+                                    (type == SOCK_STREAM ? " --discovery-port -1 --port " + port
+                                                         : " --port 0 --discovery-port " + port) +
+                                    " 2>&1 >/dev/null";
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string said;
+        char buf[256];
+        while (const size_t n = std::fread(buf, 1, sizeof buf, pipe)) said.append(buf, n);
+        const int status = pclose(pipe);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        EXPECT_EQ(said, type == SOCK_STREAM
+                            ? "vekd: cannot listen on 127.0.0.1:" + port + ": Address already in use\n"
+                            : "vekd: cannot answer discovery on 127.0.0.1 udp port " + port +
+                                  ": Address already in use (--discovery-port -1 turns "
+                                  "discovery off)\n");
+    }
+}

@@ -11,11 +11,11 @@
 #include "detector_view/multi_view_layout.h"
 #include "detector_view/peak_strip.h"
 #include "glwidget/text_3d.h"
+#include "key_table.h"
 #include "tracker.h"
 
 namespace {
 
-constexpr int kTab = 9;
 constexpr float kSquareHalf = 0.005f;
 
 // The four sides of a square as segments, inside glBegin(GL_LINES).
@@ -235,44 +235,37 @@ void DetectorView::drawAllCameras() {
     }
 }
 
+// Zoom and pan act on the single camera's view only.
 bool DetectorView::key(int ascii, bool pressed) {
-    switch (ascii) {
-        case kTab:
-        case 'R':
-        case 'Z':
-        case 'z':
-        case 'f':
-            break;
-        default:
-            return false;
-    }
-    if (!pressed) return true;
-    switch (ascii) {
-        case kTab:
-            selectedCamera = selectedCamera + 1 >= cameraCount() ? 0 : selectedCamera + 1;
-            break;
-        case 'R':
-            if (!multiView) {
-                zoom = 1;
-                panX = panY = 0;
-            }
-            break;
-        case 'Z':
-            if (!multiView) zoom *= 1.5f;
-            break;
-        case 'z':
-            if (!multiView) zoom /= 1.5f;
-            break;
-        case 'f':
-            if (detectorSession_) {
-                detectorSession_->fastMode = !detectorSession_->fastMode;
-                std::cout << "fast-mode: " << (detectorSession_->fastMode ? "on" : "off") << std::endl;
-            }
-            break;
-        default:
-            break;
-    }
-    return true;
+    using View = DetectorView;
+    static constexpr glview::KeyAction<View> kKeys[] = {
+        {glview::kTab,
+         [](View& v, bool) {
+             v.selectedCamera = v.selectedCamera + 1 >= v.cameraCount() ? 0 : v.selectedCamera + 1;
+         }},
+        {'R',
+         [](View& v, bool) {
+             if (v.multiView) return;
+             v.zoom = 1;
+             v.panX = v.panY = 0;
+         }},
+        {'Z',
+         [](View& v, bool) {
+             if (!v.multiView) v.zoom *= 1.5f;
+         }},
+        {'z',
+         [](View& v, bool) {
+             if (!v.multiView) v.zoom /= 1.5f;
+         }},
+        {'f', [](View& v, bool) { v.toggleFastMode(); }},
+    };
+    return glview::runKey(kKeys, *this, ascii, pressed);
+}
+
+void DetectorView::toggleFastMode() {
+    if (!detectorSession_) return;
+    detectorSession_->fastMode = !detectorSession_->fastMode;
+    std::cout << "fast-mode: " << (detectorSession_->fastMode ? "on" : "off") << std::endl;
 }
 
 bool DetectorView::mouse(const glview::MouseState& state) {

@@ -35,6 +35,8 @@ private:
     void drawStrip(const std::vector<ImageRecord>& peaks, int detector, float w, float h);
     void drawAllCameras();
     int cameraCount() const;
+    // The session's fast mode on or off, said on standard output.
+    void toggleFastMode();
 
     DetectorSession* detectorSession_ = nullptr;
 };

@@ -1,7 +1,5 @@
 #include "glwidget/glyph_atlas.h"
 
-#include <GL/gl.h>
-
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -33,10 +31,24 @@ bool GlyphAtlas::covers(const QString& text) {
     return true;
 }
 
-void GlyphAtlas::upload() const {
+void GlyphAtlas::bind() {
+    if (texture_ != 0) {
+        glBindTexture(GL_TEXTURE_2D, texture_);
+        return;
+    }
+    glGenTextures(1, &texture_);
+    glBindTexture(GL_TEXTURE_2D, texture_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image_.width(), image_.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  image_.constBits());
+}
+
+void GlyphAtlas::releaseTexture() {
+    if (texture_ == 0) return;
+    glDeleteTextures(1, &texture_);
+    texture_ = 0;
 }
 
 void GlyphAtlas::emitQuads(const QString& text, QPointF origin) const {

@@ -1,6 +1,9 @@
 // Printable ASCII of one font rendered once into an image, so that many
-// short texts (marker labels) go to GL as textured quads in one batch.
+// short texts (marker labels) go to GL as textured quads in one batch. The
+// image goes to a texture object once per GL context.
 #pragma once
+
+#include <GL/gl.h>
 
 #include <QFont>
 #include <QImage>
@@ -12,11 +15,15 @@
 class GlyphAtlas {
 public:
     explicit GlyphAtlas(const QFont& font);
+    GlyphAtlas(const GlyphAtlas&) = delete;
+    GlyphAtlas& operator=(const GlyphAtlas&) = delete;
 
     // True when every character of the text is in the atlas.
     static bool covers(const QString& text);
-    // Uploads the atlas to the bound 2D texture.
-    void upload() const;
+    // Binds the atlas's 2D texture in the current context, made on first use.
+    void bind();
+    // Deletes the texture; the context it was made in is current.
+    void releaseTexture();
     // Quads of the text with its baseline starting at `origin` (window
     // pixels, y down), inside glBegin(GL_QUADS).
     void emitQuads(const QString& text, QPointF origin) const;
@@ -34,4 +41,5 @@ private:
     QImage image_;
     int ascent_ = 0;
     std::array<Glyph, kLast - kFirst + 1> glyphs_{};
+    GLuint texture_ = 0;
 };

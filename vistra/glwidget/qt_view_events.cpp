@@ -1,4 +1,6 @@
-#include "glwidget/qt_view_widget.h"
+#include "glwidget/qt_view_events.h"
+
+#include "mouse_state.h"
 
 int CoreModifiers(Qt::KeyboardModifiers modifiers) {
     int bits = 0;

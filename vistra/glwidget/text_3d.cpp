@@ -5,10 +5,11 @@
 #include <array>
 
 #include "gl_matrix.h"
+#include "glwidget/text_batch.h"
 
 namespace {
 
-TextTarget* currentTarget = nullptr;
+TextBatch* currentBatch = nullptr;
 
 constexpr std::array<GlutFont, 7> kGlutFonts = {{
     {"System", 9},
@@ -22,7 +23,7 @@ constexpr std::array<GlutFont, 7> kGlutFonts = {{
 
 }  // namespace
 
-void SetCurrentTextTarget(TextTarget* target) { currentTarget = target; }
+void SetCurrentTextBatch(TextBatch* batch) { currentBatch = batch; }
 
 GlutFont GlutTextFont(int index) {
     if (index < 0 || index >= static_cast<int>(kGlutFonts.size())) return {"Helvetica", 8};
@@ -30,7 +31,7 @@ GlutFont GlutTextFont(int index) {
 }
 
 void DrawText3D(const QString& text, float x, float y, float z, const QString& family, int pointSize) {
-    if (!currentTarget) return;
+    if (!currentBatch) return;
     glview::Matrix4 modelview, projection;
     std::array<int, 4> viewport;
     glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
@@ -43,7 +44,7 @@ void DrawText3D(const QString& text, float x, float y, float z, const QString& f
     if (!(clip[3] > 0)) return;
     const double winX = viewport[0] + (clip[0] / clip[3] + 1) / 2 * viewport[2];
     const double winY = viewport[1] + (clip[1] / clip[3] + 1) / 2 * viewport[3];
-    currentTarget->queueText(QPointF(winX, viewport[3] - winY), text, QFont(family, pointSize));
+    currentBatch->add(QPointF(winX, viewport[3] - winY), text, QFont(family, pointSize));
 }
 
 void DrawGlutText(const QString& text, float x, float y, float z, int fontIndex) {

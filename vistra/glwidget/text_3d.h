@@ -1,21 +1,14 @@
 // Text at 3D points of the current GL widget: the point is projected with
-// the current GL matrices and the text is painted by the widget after its
-// GL drawing.
+// the current GL matrices and the text joins the widget's batch of texts,
+// drawn after its GL drawing.
 #pragma once
 
-#include <QFont>
-#include <QPointF>
 #include <QString>
 
-class TextTarget {
-public:
-    virtual ~TextTarget() = default;
-    // Window position in pixels, origin top left.
-    virtual void queueText(const QPointF& position, const QString& text, const QFont& font) = 0;
-};
+class TextBatch;
 
-// The widget that DrawText3D draws into; set by the GL view as it paints.
-void SetCurrentTextTarget(TextTarget* target);
+// The batch that DrawText3D adds to; set by the GL view as it paints.
+void SetCurrentTextBatch(TextBatch* batch);
 
 struct GlutFont {
     const char* family;

@@ -22,14 +22,14 @@
 #include <string>
 
 #include "app/qt_wrapper.h"
+#include "app/viewer_options.h"
 #include "temp_dir.h"
-#include "viewer_options.h"
 
 // The options vistra's command line gives for "-s server" (and "-connect"
 // when `connect`); what they print is swallowed.
-inline glview::ViewerOptions WindowOptions(const std::string& server, bool connect) {
+inline ViewerOptions WindowOptions(const std::string& server, bool connect) {
     static std::ostringstream sink;
-    glview::ViewerOptions options("Vistra Utility", sink);
+    ViewerOptions options("Vistra Utility", sink);
     options.server = server;
     options.connect = connect ? 1 : 0;
     return options;

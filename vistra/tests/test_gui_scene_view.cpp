@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QOpenGLContext>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -173,6 +174,21 @@ TEST_F(VistraSceneViewTest, MarkersByConditionLabelsLinksAndInformationLine) {
     frame();
     EXPECT_TRUE(view->frameTexts().contains("02:02  [ 1000.0  500.0  0.0  50.0 ]"))
         << view->frameTexts().join('|').toStdString();
+}
+
+// What the view made in its GL context (display lists, glyph textures)
+// goes with the context, and the next frame makes it again.
+TEST_F(VistraSceneViewTest, GLResourcesGoWithTheContextAndComeBackForTheNextFrame) {
+    session.trackers.emplace_back(vektk::kPointTracker, 1, 6);
+    session.markers = {Marker(0x1002, 1, 0.5f, 0, 101)};
+    view->markerLabels = true;
+    look({0, 0, 0}, 3);
+    const QImage before = frame();
+    ASSERT_TRUE(view->frameTexts().contains("2"));
+    ASSERT_NE(view->shapeLists[glview::kGridList], 0u);
+    emit view->surface()->context()->aboutToBeDestroyed();
+    EXPECT_EQ(view->shapeLists[glview::kGridList], 0u);
+    EXPECT_EQ(frame(), before);
 }
 
 // Ctrl + wheel through the widget (a press and a release reach the core):

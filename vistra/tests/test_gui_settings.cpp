@@ -201,7 +201,7 @@ TEST(SettingsDock, FindServersListsTwoRealServersAndConnectsThroughOne) {
     setenv("VEK_SCAN_TARGETS", targets.c_str(), 1);
 
     std::ostringstream sink;
-    VistraMainWindow window(nullptr, "Vistra Utility", glview::ViewerOptions("Vistra Utility", sink));
+    VistraMainWindow window(nullptr, "Vistra Utility", ViewerOptions("Vistra Utility", sink));
     ConfigToolbar* dock = window.configToolbar();
     QComboBox* box = dock->serverBox();
     QSignalSpy scanned(dock, &ConfigToolbar::sg_Scanned);

@@ -327,8 +327,8 @@ TEST(TrackerBar, GridCellsShowStatesAndTurnClicksAndDragsIntoMarkerIds) {
     EXPECT_EQ(selected, (std::set<int>{MarkerId(2, 7), MarkerId(2, 8), MarkerId(2, 9)}));
 }
 
-glview::ViewerOptions Options(const std::string& server, std::vector<std::string> trackerFiles = {}) {
-    glview::ViewerOptions options = WindowOptions(server, false);
+ViewerOptions Options(const std::string& server, std::vector<std::string> trackerFiles = {}) {
+    ViewerOptions options = WindowOptions(server, false);
     options.trackerFiles = std::move(trackerFiles);
     return options;
 }

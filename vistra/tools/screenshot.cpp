@@ -16,11 +16,11 @@
 #include <string>
 
 #include "app/qt_wrapper.h"
+#include "app/viewer_options.h"
+#include "app/vistra_config.h"
 #include "data/data_dialog.h"
 #include "data/my_table.h"
 #include "trackers/tracker_bar.h"
-#include "viewer_options.h"
-#include "app/vistra_config.h"
 #include "window/vistra_main_window.h"
 
 int main(int argc, char** argv) {
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     QTWrapper wrapper;
     wrapper.init(VistraWrapperConfig(&argc, argv));
 
-    glview::ViewerOptions options("Vistra Utility", std::cout);
+    ViewerOptions options("Vistra Utility", std::cout);
     options.connect = 1;
     options.server = server;
     VistraMainWindow window(nullptr, QStringLiteral("Vistra Utility"), options);

@@ -11,11 +11,11 @@
 #include <chrono>
 #include <iostream>
 
-#include "window/error_report.h"
+#include "app/viewer_options.h"
 #include "geometry.h"
-#include "window/server_check.h"
 #include "settings/config_toolbar.h"
-#include "viewer_options.h"
+#include "window/error_report.h"
+#include "window/server_check.h"
 #include "world_orientation.h"
 
 namespace {
@@ -46,9 +46,7 @@ ViewerMainWindow::ViewerMainWindow(QWidget* parent, const QString& name, float f
     resizeDocks({config_}, {ConfigToolbar::kExtentWidth}, Qt::Horizontal);
     // Below one frame per second the whole part is 0: repaint once a second;
     // above the options' limit the period would be 0 ms, a busy loop.
-    const float wholeFps = fps >= glview::ViewerOptions::kMaxFps ? glview::ViewerOptions::kMaxFps
-                           : fps >= 1                            ? fps
-                                                                 : 1;
+    const float wholeFps = fps >= ViewerOptions::kMaxFps ? ViewerOptions::kMaxFps : fps >= 1 ? fps : 1;
     repaintPeriodMs_ = 1000 / static_cast<int>(wholeFps);
     timerId_ = startTimer(repaintPeriodMs_, Qt::PreciseTimer);
     numerics::readOrientationFile(numerics::kOrientationFileName, glview::worldOrientation().data());

@@ -37,7 +37,7 @@ constexpr float kTrackerViewRate = 15.0f;
 
 }  // namespace
 
-VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const glview::ViewerOptions& options)
+VistraMainWindow::VistraMainWindow(QWidget* parent, const QString& name, const ViewerOptions& options)
     : ViewerMainWindow(parent, name, options.fps) {
     setWindowTitle(name);
     createStatusLabels();

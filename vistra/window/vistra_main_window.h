@@ -6,9 +6,9 @@
 
 #include <vector>
 
+#include "app/viewer_options.h"
 #include "window/auto_fast_mode.h"
 #include "window/viewer_main_window.h"
-#include "viewer_options.h"
 
 class DataDialog;
 class QAction;
@@ -36,7 +36,7 @@ enum VistraAction {
 class VistraMainWindow : public ViewerMainWindow {
     Q_OBJECT
 public:
-    VistraMainWindow(QWidget* parent, const QString& name, const glview::ViewerOptions& options);
+    VistraMainWindow(QWidget* parent, const QString& name, const ViewerOptions& options);
     // Writes the window settings file first.
     ~VistraMainWindow() override;
 

@@ -4,12 +4,12 @@
 
 #include <sstream>
 
-#include "viewer_options.h"
+#include "app/viewer_options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vekfuzz::CommandLine line("vistra", data, size);
     std::ostringstream out;
-    glview::ViewerOptions options("Vistra Utility", out);
+    ViewerOptions options("Vistra Utility", out);
     options.parse(line.argc(), line.argv());
     if (!(options.fps > 0)) __builtin_trap();
     return 0;

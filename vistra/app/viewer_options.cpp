@@ -1,4 +1,4 @@
-#include "viewer_options.h"
+#include "app/viewer_options.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,8 +6,6 @@
 #include <cstring>
 
 #include <veksock.h>
-
-namespace glview {
 
 namespace {
 
@@ -122,5 +120,3 @@ void ViewerOptions::help() {
          << "  file.pt        create a point tracker from point file\n"
          << "\n";
 }
-
-}  // namespace glview

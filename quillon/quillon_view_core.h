@@ -10,26 +10,21 @@
 #include <vector>
 
 #include "gl_view_core.h"
+#include "key_table.h"  // kEscape, the key that quits
 
-namespace glview {
-
-constexpr int kEscape = 27;
-
-class QuillonViewCore : public GLViewCore {
+class QuillonViewCore : public glview::GLViewCore {
 public:
-    explicit QuillonViewCore(MicrosecondSource clock = steadyMicroseconds);
+    explicit QuillonViewCore(glview::MicrosecondSource clock = glview::steadyMicroseconds);
 
     bool key(int ascii, bool pressed) override;
     void resetCamera() override;
-    bool pointerInput(const MouseState& state) override;
+    bool pointerInput(const glview::MouseState& state) override;
     void drawScene() override;
     void drawOverlay() override;
 
     // Text at (x, y, z) of the current GL matrices in the GLUT bitmap font
     // of that index (0 .. 6).
     virtual void drawText(const std::string& text, float x, float y, float z, int fontIndex) = 0;
-    // True while a velocity moves the camera from frame to frame.
-    bool cameraMoving() const;
     // Ends the program (the Escape key).
     virtual void quit() = 0;
 
@@ -42,6 +37,10 @@ public:
 
 private:
     void sendPose();
+    // The edited pose back to the identity, sent.
+    void resetPose();
+    // The point looked at becomes the data's origin.
+    void centrePoseOnTarget();
     // Turns the edited pose by `degrees` about the unit axis (x, y, z).
     void turnPose(float degrees, float x, float y, float z);
     void drawGrid();
@@ -52,5 +51,3 @@ private:
     uint32_t rateWindowStart_ = 0;
     int rateWindowFrame_ = 0;
 };
-
-}  // namespace glview

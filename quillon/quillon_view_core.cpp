@@ -10,11 +10,19 @@
 #include "scene_shapes.h"
 #include "view_session.h"
 
-namespace glview {
+using glview::drawAxisTripod;
+using glview::kCtrl;
+using glview::kLeftButton;
+using glview::kMiddleButton;
+using glview::kRightButton;
+using glview::kShift;
+using glview::kWheelBackward;
+using glview::kWheelForward;
+using glview::MouseState;
+using glview::Vec3f;
 
 namespace {
 
-constexpr int kCtrlR = 18;
 constexpr float kPi = 3.14159265358979f;
 constexpr float kWheelFactor = 1.1f;
 constexpr float kPoseDegreesPerPixel = -0.1f;
@@ -42,10 +50,10 @@ void setFlagColour(uint32_t flags) {
 
 }  // namespace
 
-QuillonViewCore::QuillonViewCore(MicrosecondSource clock) : GLViewCore(clock) {}
+QuillonViewCore::QuillonViewCore(glview::MicrosecondSource clock) : GLViewCore(clock) {}
 
 void QuillonViewCore::resetCamera() {
-    camera.mode = kOrbit;
+    camera.mode = glview::kOrbit;
     camera.eye = {0, 0, 0};
     camera.target = {0, 0, 0};
     camera.center = {0, 0, 0};
@@ -56,12 +64,6 @@ void QuillonViewCore::resetCamera() {
     camera.far = 200000;
     camera.rMin = 0.05f;
     camera.rMax = 50000;
-}
-
-bool QuillonViewCore::cameraMoving() const {
-    const Vec3f still{0, 0, 0};
-    return camera.eyeVelocity != still || camera.targetVelocity != still ||
-           camera.rotationVelocity != still || camera.rVelocity != 0 || camera.fovVelocity != 0;
 }
 
 void QuillonViewCore::sendPose() { vekLoadPose(editedPose.data()); }
@@ -76,61 +78,45 @@ void QuillonViewCore::turnPose(float degrees, float x, float y, float z) {
     sendPose();
 }
 
+void QuillonViewCore::resetPose() {
+    editedPose = {0, 0, 0, 1, 0, 0, 0};
+    sendPose();
+}
+
+void QuillonViewCore::centrePoseOnTarget() {
+    for (int i = 0; i < 3; ++i) editedPose[static_cast<std::size_t>(i)] -= camera.target[i];
+    sendPose();
+    camera.target = {0, 0, 0};
+}
+
+// The editor's keys; the core's own keys for the rest. Its views along
+// the axes look from the other side than the core's.
 bool QuillonViewCore::key(int ascii, bool pressed) {
-    if (ascii == kEscape) {
-        if (pressed) {
-            vekDone();
-            quit();
-        }
-        return true;
-    }
-    const MouseState* state = mouseState();
-    const bool poseReset = ascii == 'O' || (ascii == kCtrlR && state && state->modifiers == kCtrl);
-    auto& rot = camera.rotation;
-    switch (ascii) {
-        case 'X':
-        case 'x':
-        case 'Y':
-        case 'y':
-        case 'Z':
-        case 'z':
-        case 'o':
-            break;
-        default:
-            if (!poseReset) return GLViewCore::key(ascii, pressed);
-    }
-    if (!pressed) return true;
-    if (poseReset) {
-        editedPose = {0, 0, 0, 1, 0, 0, 0};
-        sendPose();
-        return true;
-    }
-    switch (ascii) {
-        case 'X':
-            rot = {0, 270, 0};
-            break;
-        case 'x':
-            rot = {0, 90, 0};
-            break;
-        case 'Y':
-            rot = {270, 0, 0};
-            break;
-        case 'y':
-            rot = {90, 0, 0};
-            break;
-        case 'Z':
-            rot = {0, 0, 0};
-            break;
-        case 'z':
-            rot = {0, 180, 0};
-            break;
-        default:  // 'o': the point looked at becomes the data's origin
-            for (int i = 0; i < 3; ++i) editedPose[static_cast<std::size_t>(i)] -= camera.target[i];
-            sendPose();
-            camera.target = {0, 0, 0};
-            break;
-    }
-    return true;
+    using View = QuillonViewCore;
+    static constexpr glview::KeyAction<View> kKeys[] = {
+        {glview::kEscape,
+         [](View& v, bool) {
+             vekDone();
+             v.quit();
+         }},
+        {'O', [](View& v, bool) { v.resetPose(); }},
+        {glview::kCtrlR,
+         [](View& v, bool) {
+             const MouseState* state = v.mouseState();
+             if (state && state->modifiers == kCtrl)
+                 v.resetPose();
+             else
+                 v.GLViewCore::key(glview::kCtrlR, true);
+         }},
+        {'X', glview::turnCameraTo<View, 0, 270, 0>},
+        {'x', glview::turnCameraTo<View, 0, 90, 0>},
+        {'Y', glview::turnCameraTo<View, 270, 0, 0>},
+        {'y', glview::turnCameraTo<View, 90, 0, 0>},
+        {'Z', glview::turnCameraTo<View, 0, 0, 0>},
+        {'z', glview::turnCameraTo<View, 0, 180, 0>},
+        {'o', [](View& v, bool) { v.centrePoseOnTarget(); }},
+    };
+    return glview::runKey(kKeys, *this, ascii, pressed) || GLViewCore::key(ascii, pressed);
 }
 
 bool QuillonViewCore::pointerInput(const MouseState& state) {
@@ -256,5 +242,3 @@ void QuillonViewCore::drawOverlay() {
     drawText(line, left, top - 22, 0, kOverlayFont);
     glPopAttrib();
 }
-
-}  // namespace glview

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <vector>
 
-#include "viewer_options.h"
+#include "app/viewer_options.h"
 
 namespace {
 
@@ -17,21 +17,21 @@ struct Parsed {
         out = stream.str();
     }
     std::ostringstream stream;
-    glview::ViewerOptions options{"Vistra Utility", stream};
+    ViewerOptions options{"Vistra Utility", stream};
     bool keepGoing = false;
     std::string out;
 };
 
 const char* const kUsage = "\nusage:  vistra [-fps] [-h] [point#] [file.rb] [file.pt]\n\n";
 
-TEST(GlViewViewerOptions, TrackerFilesKeepCommandLineOrder) {
+TEST(VistraViewerOptions, TrackerFilesKeepCommandLineOrder) {
     const Parsed p({"a.pt", "-p", "b.pt", "x.rb", "-r", "c"});
     EXPECT_TRUE(p.keepGoing);
     EXPECT_EQ(p.options.trackerFiles, (std::vector<std::string>{"a.pt", "b.pt", "x.rb", "c"}));
     EXPECT_EQ(p.out.find("usage"), std::string::npos);
 }
 
-TEST(GlViewViewerOptions, FpsZeroOrTextKeepsSixtyAboveAThousandClampsAndSaysSo) {
+TEST(VistraViewerOptions, FpsZeroOrTextKeepsSixtyAboveAThousandClampsAndSaysSo) {
     const Parsed zero({"-fps", "0"});
     EXPECT_FLOAT_EQ(zero.options.fps, 60);
     EXPECT_EQ(zero.out.rfind("fps: 60\n", 0), 0u);
@@ -46,7 +46,7 @@ TEST(GlViewViewerOptions, FpsZeroOrTextKeepsSixtyAboveAThousandClampsAndSaysSo) 
     }
 }
 
-TEST(GlViewViewerOptions, UnknownArgumentsPrintUsageAndParsingGoesOn) {
+TEST(VistraViewerOptions, UnknownArgumentsPrintUsageAndParsingGoesOn) {
     const Parsed p({"-fps", "4", "-connect", "-fps"});
     EXPECT_TRUE(p.keepGoing);
     EXPECT_EQ(p.options.connect, 1);
@@ -57,7 +57,7 @@ TEST(GlViewViewerOptions, UnknownArgumentsPrintUsageAndParsingGoesOn) {
     EXPECT_TRUE(number.options.trackerFiles.empty());
 }
 
-TEST(GlViewViewerOptions, ValuesAreConsumed) {
+TEST(VistraViewerOptions, ValuesAreConsumed) {
     const Parsed p({"-scale", "3", "-s", "host:1", "-gridlen", "2.5", "-gridct", "x", "-gridlabel", "mm",
                     "-full", "-c3dstream"});
     EXPECT_EQ(p.out.find("usage"), std::string::npos);
@@ -74,7 +74,7 @@ TEST(GlViewViewerOptions, ValuesAreConsumed) {
     EXPECT_NE(bare.out.find("usage"), std::string::npos);
 }
 
-TEST(GlViewViewerOptions, HelpAndUsageStopWithoutVersionLine) {
+TEST(VistraViewerOptions, HelpAndUsageStopWithoutVersionLine) {
     const Parsed help({"-h", "-connect"});
     EXPECT_FALSE(help.keepGoing);
     EXPECT_EQ(help.options.connect, 0);
@@ -91,7 +91,7 @@ TEST(GlViewViewerOptions, HelpAndUsageStopWithoutVersionLine) {
     EXPECT_EQ(usage.out, kUsage);
 }
 
-TEST(GlViewViewerOptions, CompletePassEndsWithLibraryVersion) {
+TEST(VistraViewerOptions, CompletePassEndsWithLibraryVersion) {
     const Parsed p({});
     EXPECT_EQ(p.out.rfind("version: ", 0), 0u);
     EXPECT_NE(p.out.find("SOCKET"), std::string::npos);

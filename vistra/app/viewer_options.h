@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-namespace glview {
-
 class ViewerOptions {
 public:
     static constexpr float kMaxFps = 1000;  // higher -fps values are clamped to it
@@ -37,5 +35,3 @@ public:
 private:
     std::ostream& out_;
 };
-
-}  // namespace glview
