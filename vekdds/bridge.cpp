@@ -99,12 +99,12 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
         const int refused = publishers->publish(b.frame, b.firstRefusal);
         if (refused && b.total.refused + b.second.refused == 0)
             err << "warning: " << b.firstRefusal << " (counted in the status line from now on)" << std::endl;
-        const uint32_t rigids = view.count[vek_stream_index(VEK_RIGIDS)];
+        const uint32_t rigids = view.count[VEK_RIGID_STREAM];
         ++b.second.frames;
         b.second.posesSent += b.frame.bodies.size();
         b.second.posesDropped += rigids - b.frame.bodies.size();
         b.second.refused += static_cast<uint64_t>(refused);
-        b.markersInFrame = static_cast<int>(view.count[vek_stream_index(VEK_MARKERS)]);
+        b.markersInFrame = static_cast<int>(view.count[VEK_MARKER_STREAM]);
         b.hz = view.header.frequency;
         b.serverDropped = view.header.serverDropped;
         if (b.previousFrame >= 0 && view.header.frame > b.previousFrame + 1)
