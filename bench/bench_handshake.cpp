@@ -22,7 +22,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 // Microseconds of each vekInit; empty when one fails.
-std::vector<double> connectRounds(vekd::testing::ServerProcess& server, int rounds) {
+std::vector<double> connectRounds(testsupport::ServerProcess& server, int rounds) {
     std::vector<double> us;
     for (int i = 0; i < rounds; ++i) {
         const auto start = Clock::now();
@@ -60,10 +60,10 @@ int main(int argc, char** argv) {
     unsetenv("VEK_KEY_FILE");
     setenv("HOME", "/nonexistent", 1);  // no ~/.config/vek/key
     {
-        vekd::testing::ServerProcess keyless({"--discovery-port", "-1"});
+        testsupport::ServerProcess keyless({"--discovery-port", "-1"});
         report("no key (server and client)", connectRounds(keyless, rounds));
     }
-    vekd::testing::ServerProcess keyed({"--discovery-port", "-1", "--key-file", key});
+    testsupport::ServerProcess keyed({"--discovery-port", "-1", "--key-file", key});
     vekLoadKey(key.c_str());
     report("lab key given once (vekLoadKey)", connectRounds(keyed, rounds));
     vekLoadKey(nullptr);

@@ -10,7 +10,7 @@
 namespace veksock {
 
 int Session::handshake(const vekwire::Hello& hello, const vekwire::LabKey* key, long long deadlineMs,
-                       vekwire::Welcome& welcome) {
+                       vekwire::Welcome& welcome, std::string& why) {
     out_.clear();
     vekwire::encodeHello(out_, hello);
     const std::string helloPayload = out_.substr(vekwire::kHeaderSize);
@@ -21,19 +21,22 @@ int Session::handshake(const vekwire::Hello& hello, const vekwire::LabKey* key, 
     for (;;) {
         vekwire::Message m;
         const int r = reader_.next(m);
-        if (r < 0) return VEK_ERR_PROTOCOL;
+        if (r < 0) {
+            why = reader_.error();
+            return VEK_ERR_PROTOCOL;
+        }
         if (r == 1 && m.kind == vekwire::Kind::Challenge && !challenged) {
             challenged = true;
-            if (!prove(m, key, helloPayload))
-                return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT
-                                                                               : VEK_ERR_PROTOCOL;
-            continue;
+            if (prove(m, key, helloPayload, why)) continue;
+            return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT
+                                                                           : VEK_ERR_PROTOCOL;
         }
         if (r == 1) {
-            std::string error;
-            const bool ok =
-                m.kind == vekwire::Kind::Welcome && vekwire::decodeWelcome(m.data, m.size, welcome, error);
-            return ok ? 0 : VEK_ERR_PROTOCOL;
+            if (m.kind != vekwire::Kind::Welcome)
+                why = "message kind " + std::to_string(static_cast<int>(m.kind)) + " where a welcome was due";
+            else if (vekwire::decodeWelcome(m.data, m.size, welcome, why))
+                return 0;
+            return VEK_ERR_PROTOCOL;
         }
         const int left = millisecondsLeft(deadlineMs);
         pollfd p{fd_.get(), POLLIN, 0};
@@ -44,16 +47,16 @@ int Session::handshake(const vekwire::Hello& hello, const vekwire::LabKey* key, 
             heard = true;
             reader_.feed(buf, static_cast<size_t>(n));
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            why = "the connection closed before a whole welcome";
             return heard ? VEK_ERR_PROTOCOL : VEK_ERR_REFUSED;
         }
     }
 }
 
 bool Session::prove(const vekwire::Message& challenge, const vekwire::LabKey* key,
-                    const std::string& helloPayload) {
+                    const std::string& helloPayload, std::string& why) {
     vekwire::Challenge c;
-    std::string error;
-    if (!vekwire::decodeChallenge(challenge.data, challenge.size, c, error)) return false;
+    if (!vekwire::decodeChallenge(challenge.data, challenge.size, c, why)) return false;
     vekwire::Proof proof;
     proof.present = key != nullptr;
     if (key)

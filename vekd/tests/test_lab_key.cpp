@@ -16,9 +16,9 @@
 #include "server_process.h"
 
 using vekd::FailedAttempts;
-using vekd::testing::occurrences;
-using vekd::testing::RawClient;
-using vekd::testing::ServerProcess;
+using testsupport::occurrences;
+using testsupport::RawClient;
+using testsupport::ServerProcess;
 using namespace vekwire;
 
 namespace {

@@ -14,8 +14,8 @@
 #include "server_process.h"
 #include "veksock.h"
 
-using vekd::testing::RawClient;
-using vekd::testing::ServerProcess;
+using testsupport::RawClient;
+using testsupport::ServerProcess;
 
 namespace {
 

@@ -46,7 +46,7 @@ int ColouredPixels(const QImage& img) {
 }
 
 TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
-    vekd::testing::ServerProcess server({"--freq", "480"});
+    testsupport::ServerProcess server({"--freq", "480"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), true));
@@ -185,11 +185,11 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
 TEST(VistraMainWindow, AutoConnectFailureSaysWhatWasAskedWhere) {
     // A server that is up but whose discovery answers on another UDP port
     // than the one asked is not found either; so are no server and none named.
-    vekd::testing::ServerProcess server;
+    testsupport::ServerProcess server;
     ASSERT_TRUE(server.running());
-    const std::string udp = std::to_string(vekd::testing::unusedPort());
+    const std::string udp = std::to_string(testsupport::unusedPort());
     setenv("VEK_SCAN_PORT", udp.c_str(), 1);
-    const std::string nobody = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    const std::string nobody = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     struct Case {
         std::string given, shown, host;
     };
@@ -208,7 +208,7 @@ TEST(VistraMainWindow, AutoConnectFailureSaysWhatWasAskedWhere) {
 }
 
 TEST(VistraMainWindow, ConnectionRefusedAndAMissingLabKeyShowInitErrorBoxes) {
-    const std::string address = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    const std::string address = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(address, false));
     QString title, text;
     AnswerNextDialog([&](QMessageBox* box) {
@@ -230,7 +230,7 @@ TEST(VistraMainWindow, ConnectionRefusedAndAMissingLabKeyShowInitErrorBoxes) {
     const std::string key = home.file("lab.key");
     std::string why;
     ASSERT_TRUE(vekwire::LabKey::generate().write(key, why)) << why;
-    vekd::testing::ServerProcess keyed({"--bind", "127.0.0.2", "--key-file", key});
+    testsupport::ServerProcess keyed({"--bind", "127.0.0.2", "--key-file", key});
     VistraMainWindow refused(nullptr, "Vistra Utility", WindowOptions(keyed.address(), false));
     int buttons = 0;
     AnswerNextDialog([&](QMessageBox* box) {
@@ -252,10 +252,11 @@ TEST(VistraMainWindow, ConnectionRefusedAndAMissingLabKeyShowInitErrorBoxes) {
 }
 
 TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
-    vekd::testing::ServerProcess server({"--freq", "480"});
+    testsupport::ServerProcess server({"--freq", "480"});
     ASSERT_TRUE(server.running());
     // Another program holds the server as master.
     const pid_t master = fork();
+    ASSERT_GE(master, 0);
     if (master == 0) {
         execl(VEKWATCH_PROGRAM, "vekwatch", "-s", server.address().c_str(), "-t", "10",
               static_cast<char*>(nullptr));
@@ -307,7 +308,7 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
 
 TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
     ScopedHome home;
-    vekd::testing::ServerProcess server({"--freq", "480"});
+    testsupport::ServerProcess server({"--freq", "480"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     const QString address = QString::fromStdString(server.address());
@@ -383,10 +384,9 @@ TEST(VistraMainWindow, ExitEndsTheProgramEvenWhenAWindowRefusesToClose) {
 }
 
 TEST(VistraMainWindow, ReadsTheOrientationFileOfTheWorkingDirectory) {
-    const std::string dir = testing::TempDir() + "vistra_orientation";
-    mkdir(dir.c_str(), 0700);
+    const testsupport::TempDir dir;
     const std::string previous = std::filesystem::current_path();
-    ASSERT_EQ(chdir(dir.c_str()), 0);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
     {
         std::ofstream file(".orientation");
         file << "1 2 3\n0 0 1 0 0 1 0 0 1 0 0 0 5 6 7 1\n";
@@ -471,7 +471,7 @@ TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
 }  // namespace
 
 TEST(VistraMainWindow, AServerKilledAndStartedAgainIsConnectedToAgain) {
-    auto server = std::make_unique<vekd::testing::ServerProcess>(std::vector<std::string>{"--freq", "480"});
+    auto server = std::make_unique<testsupport::ServerProcess>(std::vector<std::string>{"--freq", "480"});
     ASSERT_TRUE(server->running());
     const std::string port = std::to_string(server->port());
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server->address(), false));
@@ -487,7 +487,7 @@ TEST(VistraMainWindow, AServerKilledAndStartedAgainIsConnectedToAgain) {
     EXPECT_FALSE(window.button(kConnectButton)->isChecked());
 
     // The same address again: Connect reaches the new server, frames flow.
-    server = std::make_unique<vekd::testing::ServerProcess>(
+    server = std::make_unique<testsupport::ServerProcess>(
         std::vector<std::string>{"--freq", "480", "--port", port});
     ASSERT_TRUE(server->running());
     window.sl_Connect();

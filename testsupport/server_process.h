@@ -10,7 +10,7 @@
 
 #include "unique_fd.h"
 
-namespace vekd::testing {
+namespace testsupport {
 
 class ServerProcess {
 public:
@@ -66,4 +66,4 @@ int occurrences(const std::string& text, const std::string& part);
 // when it cannot be read.
 double processCpuSeconds(pid_t pid);
 
-}  // namespace vekd::testing
+}  // namespace testsupport
