@@ -1,5 +1,7 @@
 #include "sim_led_readings.h"
 
+#include "sim_random_lanes.h"
+
 #include <algorithm>
 #include <atomic>
 
@@ -7,20 +9,8 @@ namespace vekd {
 
 namespace {
 
-// Four lanes, one per LED of a group. Written with GCC's vector types, the
-// same source becomes AVX2 code in a function built for AVX2 and pairs of
-// SSE2 instructions in the baseline one. No FMA: each product is rounded
-// on its own, as in the scalar code.
-using F64x4 = double __attribute__((vector_size(32)));
-using I64x4 = int64_t __attribute__((vector_size(32)));
-using U64x4 = uint64_t __attribute__((vector_size(32)));
-using U32x8 = uint32_t __attribute__((vector_size(32)));
-using U32x4 = uint32_t __attribute__((vector_size(16)));
-using I32x4 = int32_t __attribute__((vector_size(16)));
+using namespace lanes;
 using F32x4 = float __attribute__((vector_size(16)));
-
-using F64x2 = double __attribute__((vector_size(16)));
-
 using Sums = Lanes[PlaneSums::kSums];
 
 struct Group {
@@ -28,50 +18,22 @@ struct Group {
     const uint8_t* seen;             // per camera
     const LedReadings::CameraLines* lines;
     const uint64_t* cameraSteps;
-    const LedReadings::Layer* layers;
+    const Layers* layers;
     int cameraCount;
     int firstLed;
     unsigned lanes;
     double noise;
 };
 
-template <typename V>
-[[gnu::always_inline]] inline V load(const double* p) {
-    V v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-
-[[gnu::always_inline]] inline F64x4 masked(F64x4 v, I64x4 mask) { return (F64x4)((I64x4)v & mask); }
-
-[[gnu::always_inline]] inline I64x4 laneMask(unsigned lanes) { return (I64x4{1, 2, 4, 8} & int64_t(lanes)) != 0; }
-
-// FrameRandom::fromHalf's first try, lane by lane: the deviate where the
-// half's place lies inside its layer; `outside` marks the lanes where it
-// does not.
-[[gnu::always_inline]] inline F64x4 deviates(const LedReadings::Layer* layers, U32x4 halves, I64x4& outside) {
-    const I32x4 place = (I32x4)(halves >> 7);
-    const F64x4 u = (__builtin_convertvector(place, F64x4) + 0.5) * 0x1.0p-24 - 1.0;
-    const U32x4 layer = halves & (ZigguratTable::kLayers - 1);
-    // Each lane's layer as (ratio, width), turned into a vector of ratios
-    // and one of widths.
-    const F64x2 e0 = load<F64x2>(layers[layer[0]].edges), e1 = load<F64x2>(layers[layer[1]].edges);
-    const F64x2 e2 = load<F64x2>(layers[layer[2]].edges), e3 = load<F64x2>(layers[layer[3]].edges);
-    const F64x4 e02 = __builtin_shufflevector(e0, e2, 0, 1, 2, 3), e13 = __builtin_shufflevector(e1, e3, 0, 1, 2, 3);
-    const F64x4 ratio = __builtin_shufflevector(e02, e13, 0, 4, 2, 6);
-    const F64x4 width = __builtin_shufflevector(e02, e13, 1, 5, 3, 7);
-    const F64x4 size = masked(u, I64x4{} + INT64_MAX);  // |u|
-    outside |= size >= ratio;
-    return u * width;
-}
-
-// LedReadings::read, lane by lane, for the draws that stayed inside their
-// layers.
-[[gnu::always_inline]] inline F64x4 reading(F64x4 exact, double noise, F64x4 deviate) {
+// LedReadings::read, lane by lane, from the deviates.
+[[gnu::always_inline]] inline void readings(const double (*exact)[LedReadings::kLanes], double noise,
+                                            const F64x4 deviates[2], F64x4 out[2]) {
     const F64x4 zero = {}, one = zero + 1.0;
-    F64x4 pos = exact + noise * deviate;
-    pos = pos < zero ? zero : (one < pos ? one : pos);
-    return __builtin_convertvector(__builtin_convertvector(pos, F32x4), F64x4);
+    for (int d = 0; d < 2; ++d) {
+        F64x4 pos = load<F64x4>(exact[d]) + noise * deviates[d];
+        pos = pos < zero ? zero : (one < pos ? one : pos);
+        out[d] = __builtin_convertvector(__builtin_convertvector(pos, F32x4), F64x4);
+    }
 }
 
 // The reading planes of one detector of one camera (its coefficients `l`),
@@ -80,7 +42,7 @@ template <typename V>
 template <bool kMasked>
 [[gnu::always_inline]] inline void addPlanes(const double (*l)[LedReadings::kLanes], F64x4 pos, I64x4 mask,
                                              F64x4 sums[PlaneSums::kSums]) {
-    auto keep = [&](F64x4 v) { return kMasked ? masked(v, mask) : v; };
+    auto keep = [&](F64x4 v) { return kMasked ? (F64x4)((I64x4)v & mask) : v; };
     const auto c = [&](int k) { return load<F64x4>(l[k]); };
     const F64x4 x = keep(c(0) + c(3) * pos);
     const F64x4 y = keep(c(1) + c(4) * pos);
@@ -100,69 +62,68 @@ template <bool kMasked>
     sums[9] += weight * offset * offset;
 }
 
-// One camera's readings of the group's four LEDs: the readings, and the
-// lanes of `seen` whose draws left their layers.
-[[gnu::always_inline]] inline unsigned readCamera(const Group& g, int c, unsigned seen, U64x4 states,
-                                                  F64x4 readings[2]) {
-    const U32x8 bits = (U32x8)FrameRandom::mix(states);
-    I64x4 outside = {};
-    const F64x4 deviate[2] = {deviates(g.layers, __builtin_shufflevector(bits, bits, 0, 2, 4, 6), outside),
-                              deviates(g.layers, __builtin_shufflevector(bits, bits, 1, 3, 5, 7), outside)};
-    for (int d = 0; d < 2; ++d) readings[d] = reading(load<F64x4>(g.slots[c].pos[d]), g.noise, deviate[d]);
-    outside &= laneMask(seen);
-    return static_cast<unsigned>((outside[0] & 1) | (outside[1] & 2) | (outside[2] & 4) | (outside[3] & 8));
-}
-
 [[gnu::always_inline]] inline void sumGroup(const Group& g, const FrameRandom& random,
                                             Sums out[LedReadings::kLanes]) {
     constexpr int kBatch = 64;  // cameras
-    F64x4 readings[kBatch][2];
-    struct Again {
+    struct Lanes {
         int camera;
         unsigned lanes;
-    } again[kBatch];
+    };
+    F64x4 read[kBatch][2];
+    Lanes outside[kBatch], scalar[kBatch];
     F64x4 sums[2][PlaneSums::kSums] = {};
     const U64x4 ledSteps = (U64x4{0, 1, 2, 3} + static_cast<uint64_t>(g.firstLed)) * FrameRandom::kStreamStep;
     const uint64_t first = random.firstState();
-    // A batch of cameras' readings, then the few whose draws left their
-    // layers (a list, added to without a branch) again the scalar way, then
-    // the planes: no branch on the rare draws in the loops that do the work.
+    auto states = [&](int c) { return ledSteps + (first + g.cameraSteps[c]); };
+    // A batch of cameras' readings; then, again, those where a draw left
+    // its layer (listed without a branch), the few of them the lanes cannot
+    // decide the scalar way; then the planes. The loops that do the work
+    // never branch on the rare draws.
     for (int batch = 0; batch < g.cameraCount; batch += kBatch) {
         const int end = std::min(g.cameraCount, batch + kBatch);
-        int redo = 0;
+        int outsideCount = 0, scalarCount = 0;
         for (int c = batch; c < end; ++c) {
             const unsigned seen = g.seen[c] & g.lanes;
             if (seen == 0) continue;
-            const unsigned outside =
-                readCamera(g, c, seen, ledSteps + (first + g.cameraSteps[c]), readings[c - batch]);
-            again[redo] = {c, outside};
-            redo += outside != 0;
+            F64x4 deviates[2];
+            const unsigned left = gaussians(*g.layers, states(c), deviates) & seen;
+            readings(g.slots[c].pos, g.noise, deviates, read[c - batch]);
+            outside[outsideCount] = {c, left};
+            outsideCount += left != 0;
         }
-        for (int k = 0; k < redo; ++k) {
-            const int c = again[k].camera;
-            for (unsigned lanes = again[k].lanes; lanes != 0; lanes &= lanes - 1) {
+        for (int k = 0; k < outsideCount; ++k) {
+            const int c = outside[k].camera;
+            F64x4 deviates[2];
+            const unsigned left = gaussiansOutside(*g.layers, states(c), deviates) & outside[k].lanes;
+            readings(g.slots[c].pos, g.noise, deviates, read[c - batch]);
+            scalar[scalarCount] = {c, left};
+            scalarCount += left != 0;
+        }
+        for (int k = 0; k < scalarCount; ++k) {
+            const int c = scalar[k].camera;
+            for (unsigned lanes = scalar[k].lanes; lanes != 0; lanes &= lanes - 1) {
                 const int lane = __builtin_ctz(lanes);
                 const double exact[2] = {g.slots[c].pos[0][lane], g.slots[c].pos[1][lane]};
                 float pos[2];
                 LedReadings::read(random, c, g.firstLed + lane, exact, g.noise, pos);
-                readings[c - batch][0][lane] = pos[0];
-                readings[c - batch][1][lane] = pos[1];
+                read[c - batch][0][lane] = pos[0];
+                read[c - batch][1][lane] = pos[1];
             }
         }
         for (int c = batch; c < end; ++c) {
             const unsigned seen = g.seen[c] & g.lanes;
             if (seen == 0) continue;
-            const I64x4 mask = laneMask(seen);
+            const I64x4 mask = maskOf(seen);
             for (int d = 0; d < 2; ++d) {
                 if (seen == (1u << LedReadings::kLanes) - 1)
-                    addPlanes<false>(g.lines[c].c[d], readings[c - batch][d], mask, sums[d]);
+                    addPlanes<false>(g.lines[c].c[d], read[c - batch][d], mask, sums[d]);
                 else
-                    addPlanes<true>(g.lines[c].c[d], readings[c - batch][d], mask, sums[d]);
+                    addPlanes<true>(g.lines[c].c[d], read[c - batch][d], mask, sums[d]);
             }
         }
     }
     for (int lane = 0; lane < LedReadings::kLanes; ++lane)
-        for (int k = 0; k < PlaneSums::kSums; ++k) out[lane][k] = Lanes{sums[0][k][lane], sums[1][k][lane]};
+        for (int k = 0; k < PlaneSums::kSums; ++k) out[lane][k] = vekd::Lanes{sums[0][k][lane], sums[1][k][lane]};
 }
 
 void sumBaseline(const Group& g, const FrameRandom& random, Sums out[LedReadings::kLanes]) {
@@ -209,7 +170,6 @@ LedReadings::LedReadings(size_t ledCount, const std::vector<CameraModel>& calibr
         lines_.push_back(lines);
         cameraSteps_.push_back((static_cast<uint64_t>(c) << 32) * FrameRandom::kStreamStep);
     }
-    for (int i = 0; i < ZigguratTable::kLayers; ++i) layers_[i] = {{kZiggurat.ratio[i], kZiggurat.x[i]}};
     // Lanes without a view still compute (and add nothing): with a place
     // on the detector, their arithmetic stays finite.
     for (Slot& slot : slots_)
@@ -236,7 +196,8 @@ void LedReadings::clear(int led) {
 void LedReadings::sum(int group, unsigned lanes, const FrameRandom& random, PlaneSums sums[kLanes],
                       int cameras[kLanes]) const {
     const size_t first = static_cast<size_t>(group) * cameraCount_;
-    const Group g{slots_.data() + first, seen_.data() + first, lines_.data(), cameraSteps_.data(), layers_.data(),
+    static const lanes::Layers layers;
+    const Group g{slots_.data() + first, seen_.data() + first, lines_.data(), cameraSteps_.data(), &layers,
                   cameraCount_,          group * kLanes,       lanes,         noise_};
     Sums out[kLanes];
     sumCode().load(std::memory_order_relaxed)(g, random, out);

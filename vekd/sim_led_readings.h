@@ -9,7 +9,6 @@
 // that adding each LED's planes one camera after another gives.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -61,10 +60,7 @@ public:
     struct CameraLines {
         double c[2][kCoefficients][kLanes];
     };
-    // A layer of the ziggurat as sum() takes it: ratio and edge side by side.
-    struct Layer {
-        double edges[2];
-    };
+
     // The exact positions of the group's LEDs in one camera, per detector.
     struct Slot {
         double pos[2][kLanes];
@@ -79,7 +75,6 @@ private:
     std::vector<Slot> slots_;            // per group and camera
     std::vector<uint8_t> seen_;          // per group and camera: the lanes it sees
     std::vector<int> cameras_;           // per LED: the cameras that see it
-    std::array<Layer, ZigguratTable::kLayers> layers_{};
 };
 
 }  // namespace vekd
