@@ -110,16 +110,18 @@ template <bool kMasked>
                 read[c - batch][1][lane] = pos[1];
             }
         }
-        for (int c = batch; c < end; ++c) {
-            const unsigned seen = g.seen[c] & g.lanes;
-            if (seen == 0) continue;
-            const I64x4 mask = maskOf(seen);
-            for (int d = 0; d < 2; ++d) {
+        // One detector after the other: its sums stay in registers.
+        for (int d = 0; d < 2; ++d) {
+            F64x4 detectorSums[PlaneSums::kSums];
+            for (int k = 0; k < PlaneSums::kSums; ++k) detectorSums[k] = sums[d][k];
+            for (int c = batch; c < end; ++c) {
+                const unsigned seen = g.seen[c] & g.lanes;
                 if (seen == (1u << LedReadings::kLanes) - 1)
-                    addPlanes<false>(g.lines[c].c[d], read[c - batch][d], mask, sums[d]);
-                else
-                    addPlanes<true>(g.lines[c].c[d], read[c - batch][d], mask, sums[d]);
+                    addPlanes<false>(g.lines[c].c[d], read[c - batch][d], I64x4{}, detectorSums);
+                else if (seen != 0)
+                    addPlanes<true>(g.lines[c].c[d], read[c - batch][d], maskOf(seen), detectorSums);
             }
+            for (int k = 0; k < PlaneSums::kSums; ++k) sums[d][k] = detectorSums[k];
         }
     }
     for (int lane = 0; lane < LedReadings::kLanes; ++lane)
