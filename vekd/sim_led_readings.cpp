@@ -26,11 +26,11 @@ struct Group {
 };
 
 // LedReadings::read, lane by lane, from the deviates.
-[[gnu::always_inline]] inline void readings(const double (*exact)[LedReadings::kLanes], double noise,
-                                            const F64x4 deviates[2], F64x4 out[2]) {
+[[gnu::always_inline]] inline void readings(const F64x4 exact[2], double noise, const F64x4 deviates[2],
+                                            F64x4 out[2]) {
     const F64x4 zero = {}, one = zero + 1.0;
     for (int d = 0; d < 2; ++d) {
-        F64x4 pos = load<F64x4>(exact[d]) + noise * deviates[d];
+        F64x4 pos = exact[d] + noise * deviates[d];
         pos = pos < zero ? zero : (one < pos ? one : pos);
         out[d] = __builtin_convertvector(__builtin_convertvector(pos, F32x4), F64x4);
     }
@@ -65,50 +65,71 @@ template <bool kMasked>
 [[gnu::always_inline]] inline void sumGroup(const Group& g, const FrameRandom& random,
                                             Sums out[LedReadings::kLanes]) {
     constexpr int kBatch = 64;  // cameras
-    struct Lanes {
+    constexpr int kLanes = LedReadings::kLanes;
+    struct Step {  // a camera's readings of the group, some lanes of them
         int camera;
         unsigned lanes;
     };
+    struct Reading {
+        int camera, lane;
+    };
     F64x4 read[kBatch][2];
-    Lanes outside[kBatch], scalar[kBatch];
+    Step outside[kBatch];
+    Reading again[kBatch * kLanes], scalar[kBatch * kLanes];
     F64x4 sums[2][PlaneSums::kSums] = {};
     const U64x4 ledSteps = (U64x4{0, 1, 2, 3} + static_cast<uint64_t>(g.firstLed)) * FrameRandom::kStreamStep;
     const uint64_t first = random.firstState();
-    auto states = [&](int c) { return ledSteps + (first + g.cameraSteps[c]); };
-    // A batch of cameras' readings; then, again, those where a draw left
-    // its layer (listed without a branch), the few of them the lanes cannot
-    // decide the scalar way; then the planes. The loops that do the work
-    // never branch on the rare draws.
+    // A batch of cameras' readings; then, four at a time, again those where
+    // a draw left its layer; the few of them the lanes cannot decide the
+    // scalar way; then the planes. Lists grow without a branch: the loops
+    // that do the work never branch on the rare draws.
     for (int batch = 0; batch < g.cameraCount; batch += kBatch) {
         const int end = std::min(g.cameraCount, batch + kBatch);
-        int outsideCount = 0, scalarCount = 0;
+        int outsideCount = 0, againCount = 0, scalarCount = 0;
         for (int c = batch; c < end; ++c) {
             const unsigned seen = g.seen[c] & g.lanes;
             if (seen == 0) continue;
             F64x4 deviates[2];
-            const unsigned left = gaussians(*g.layers, states(c), deviates) & seen;
-            readings(g.slots[c].pos, g.noise, deviates, read[c - batch]);
+            const unsigned left = gaussians(*g.layers, ledSteps + (first + g.cameraSteps[c]), deviates) & seen;
+            const F64x4 exact[2] = {load<F64x4>(g.slots[c].pos[0]), load<F64x4>(g.slots[c].pos[1])};
+            readings(exact, g.noise, deviates, read[c - batch]);
             outside[outsideCount] = {c, left};
             outsideCount += left != 0;
         }
         for (int k = 0; k < outsideCount; ++k) {
-            const int c = outside[k].camera;
-            F64x4 deviates[2];
-            const unsigned left = gaussiansOutside(*g.layers, states(c), deviates) & outside[k].lanes;
-            readings(g.slots[c].pos, g.noise, deviates, read[c - batch]);
-            scalar[scalarCount] = {c, left};
-            scalarCount += left != 0;
+            for (int lane = 0; lane < kLanes; ++lane) {
+                again[againCount] = {outside[k].camera, lane};
+                againCount += (outside[k].lanes >> lane) & 1;
+            }
+        }
+        for (int k = 0; k < againCount; k += kLanes) {
+            U64x4 states;
+            F64x4 exact[2];
+            for (int j = 0; j < kLanes; ++j) {
+                const Reading& r = again[std::min(k + j, againCount - 1)];
+                states[j] = first + g.cameraSteps[r.camera] +
+                            static_cast<uint64_t>(g.firstLed + r.lane) * FrameRandom::kStreamStep;
+                exact[0][j] = g.slots[r.camera].pos[0][r.lane];
+                exact[1][j] = g.slots[r.camera].pos[1][r.lane];
+            }
+            F64x4 deviates[2], pos[2];
+            const unsigned left = gaussiansOutside(*g.layers, states, deviates);
+            readings(exact, g.noise, deviates, pos);
+            for (int j = 0; j < kLanes && k + j < againCount; ++j) {
+                const Reading& r = again[k + j];
+                read[r.camera - batch][0][r.lane] = pos[0][j];
+                read[r.camera - batch][1][r.lane] = pos[1][j];
+                scalar[scalarCount] = r;
+                scalarCount += (left >> j) & 1;
+            }
         }
         for (int k = 0; k < scalarCount; ++k) {
-            const int c = scalar[k].camera;
-            for (unsigned lanes = scalar[k].lanes; lanes != 0; lanes &= lanes - 1) {
-                const int lane = __builtin_ctz(lanes);
-                const double exact[2] = {g.slots[c].pos[0][lane], g.slots[c].pos[1][lane]};
-                float pos[2];
-                LedReadings::read(random, c, g.firstLed + lane, exact, g.noise, pos);
-                read[c - batch][0][lane] = pos[0];
-                read[c - batch][1][lane] = pos[1];
-            }
+            const Reading& r = scalar[k];
+            const double exact[2] = {g.slots[r.camera].pos[0][r.lane], g.slots[r.camera].pos[1][r.lane]};
+            float pos[2];
+            LedReadings::read(random, r.camera, g.firstLed + r.lane, exact, g.noise, pos);
+            read[r.camera - batch][0][r.lane] = pos[0];
+            read[r.camera - batch][1][r.lane] = pos[1];
         }
         // One detector after the other: its sums stay in registers.
         for (int d = 0; d < 2; ++d) {
