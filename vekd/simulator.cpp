@@ -133,7 +133,8 @@ void Simulator::emitImages(int32_t frame, const FrameRandom& random, FrameData& 
     std::fill(viewCursor_.begin(), viewCursor_.end(), 0);
     for (int camera = 0; camera < static_cast<int>(models_.size()); ++camera) {
         sightings_.clear();
-        if (out.images.size() < static_cast<size_t>(kMaxImages)) sightCamera(camera, random);
+        if (out.images.size() < static_cast<size_t>(kMaxImages))
+            sightCamera(camera, kMaxImages - out.images.size(), random);
         for (int32_t detector = 0; detector < 2; ++detector) {
             DetectorRecord record{};
             record.id = camera * 2 + detector;
@@ -165,10 +166,12 @@ void Simulator::emitImages(int32_t frame, const FrameRandom& random, FrameData& 
     }
 }
 
-// The LEDs the camera sees this frame, in LED order, with their readings.
+// The LEDs the camera sees this frame, in LED order, with their readings;
+// no more than `limit`, the peaks the frame still has room for (both
+// detectors' peaks come from the same sightings, detector 0's first).
 // Cameras are sighted in order: each LED's views are taken in turn.
-void Simulator::sightCamera(int camera, const FrameRandom& random) {
-    for (size_t i = 0; i < ledViews_.size(); ++i) {
+void Simulator::sightCamera(int camera, size_t limit, const FrameRandom& random) {
+    for (size_t i = 0; i < ledViews_.size() && sightings_.size() < limit; ++i) {
         const LedViews& views = ledViews_[i];
         int& cursor = viewCursor_[i];
         if (cursor >= views.count || views.first[cursor].camera != camera) continue;

@@ -69,7 +69,7 @@ private:
     // The noisy readings of a view this frame.
     void read(const FrameRandom& random, int led, const View& view, float pos[2]) const;
     void emitImages(int32_t frame, const FrameRandom& random, FrameData& out);
-    void sightCamera(int camera, const FrameRandom& random);
+    void sightCamera(int camera, size_t limit, const FrameRandom& random);
     void locateLeds(const FrameRandom& random);
     void addReading(int led, const View& view);
 
