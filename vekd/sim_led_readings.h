@@ -2,11 +2,11 @@
 // index, form groups of four; a group keeps the exact detector positions of
 // its LEDs in every calibrated camera that sees them. Per frame a group's
 // readings (noise, reading planes, the planes' sums) are made for its four
-// LEDs at once, camera by camera, in vector registers: AVX2 where the
-// processor has it, else the x86-64 baseline. Lane by lane the arithmetic
-// is that of FrameRandom::gaussians, CameraModel::readingPlanes and
-// PlaneSums::add(PlanePair), step for step, so the sums are the very ones
-// that adding each LED's planes one camera after another gives.
+// LEDs at once, camera by camera, in vector registers: AVX-512 or AVX2
+// where the processor has it, else the x86-64 baseline. Lane by lane the
+// arithmetic is that of FrameRandom::gaussians, CameraModel::readingPlanes
+// and PlaneSums::add(PlanePair), step for step, so the sums are the very
+// ones that adding each LED's planes one camera after another gives.
 #pragma once
 
 #include <cstddef>
@@ -22,8 +22,9 @@ namespace vekd {
 class LedReadings {
 public:
     static constexpr int kLanes = 4;
-    // The code that makes the readings.
-    enum class Code { Best, Baseline };
+    // The codes that make the readings: for any x86-64, for AVX2, for
+    // AVX-512 (F, DQ, VL).
+    enum class Code { Baseline, Avx2, Avx512 };
 
     LedReadings() = default;
     // Readings of `ledCount` LEDs with noise of deviation `noise` (detector
@@ -50,8 +51,12 @@ public:
     static void read(const FrameRandom& random, int camera, int led, const double exact[2], double noise,
                      float pos[2]);
 
-    // The code sum() runs: Best picks AVX2 when the processor has it. For
-    // tests that hold both codes to the same results.
+    // Whether the processor runs the code; the best code it runs (what
+    // sum() uses unless told otherwise).
+    static bool runs(Code code);
+    static Code bestCode();
+    // Makes sum() use the code (the best one when the processor does not
+    // run it), so that tests can hold every code to the same results.
     static void use(Code code);
 
     // A camera's reading lines as sum() takes them: per detector the
