@@ -15,7 +15,6 @@ using F64x4 = double __attribute__((vector_size(32)));
 using F64x2 = double __attribute__((vector_size(16)));
 using I64x4 = int64_t __attribute__((vector_size(32)));
 using U64x4 = uint64_t __attribute__((vector_size(32)));
-using U32x8 = uint32_t __attribute__((vector_size(32)));
 using U32x4 = uint32_t __attribute__((vector_size(16)));
 using I32x4 = int32_t __attribute__((vector_size(16)));
 
@@ -42,7 +41,10 @@ template <typename V>
 [[gnu::always_inline]] inline F64x4 select(I64x4 mask, F64x4 yes, F64x4 no) { return mask ? yes : no; }
 
 [[gnu::always_inline]] inline unsigned bitsOf(I64x4 mask) {
-    return static_cast<unsigned>((mask[0] & 1) | (mask[1] & 2) | (mask[2] & 4) | (mask[3] & 8));
+    I64x4 bits = mask & I64x4{1, 2, 4, 8};
+    bits |= __builtin_shufflevector(bits, bits, 2, 3, 0, 1);
+    bits |= __builtin_shufflevector(bits, bits, 1, 0, 3, 2);
+    return static_cast<unsigned>(bits[0]);
 }
 
 [[gnu::always_inline]] inline I64x4 maskOf(unsigned lanes) { return (I64x4{1, 2, 4, 8} & int64_t(lanes)) != 0; }
@@ -91,16 +93,27 @@ struct Try {
     I64x4 inside;
 };
 
-[[gnu::always_inline]] inline Try firstTry(const Layers& t, U32x4 half) {
-    const I32x4 place = (I32x4)(half >> 7);
-    const F64x4 u = (__builtin_convertvector(place, F64x4) + 0.5) * 0x1.0p-24 - 1.0;
+// `layer` the half's low 7 bits, `place` its 25 bits above them. The place
+// in -1..1 is (place + 0.5) 2^-24 - 1, exactly (2 + place 2^-24) - (3 -
+// 2^-25): the first a double with the place in its mantissa, the
+// difference exact (the two lie within a factor of two).
+[[gnu::always_inline]] inline Try firstTry(const Layers& t, U64x4 layer, U64x4 place) {
+    const F64x4 u = (F64x4)((place << 27) | 0x4000000000000000ULL) - (3.0 - 0x1.0p-25);
     Try out;
-    out.layer = half & (ZigguratTable::kLayers - 1);
+    out.layer = __builtin_convertvector(layer, U32x4);
     F64x4 ratio, x;
     layerPairs(t, out.layer, 0, ratio, x);
     out.inside = (F64x4)((I64x4)u & INT64_MAX) < ratio;  // |u| < ratio
     out.value = u * x;
     return out;
+}
+
+// The first tries of the low and the high half of each lane's number.
+[[gnu::always_inline]] inline Try lowTry(const Layers& t, U64x4 bits) {
+    return firstTry(t, bits & (ZigguratTable::kLayers - 1), (bits & 0xFFFFFFFFULL) >> 7);
+}
+[[gnu::always_inline]] inline Try highTry(const Layers& t, U64x4 bits) {
+    return firstTry(t, (bits >> 32) & (ZigguratTable::kLayers - 1), bits >> 39);
 }
 
 // The first numbers of four streams, whose states before the draw are
@@ -110,9 +123,8 @@ struct Try {
 // Both deviates of every lane whose halves both land inside their layers
 // (almost all); the lanes where one does not are returned.
 [[gnu::always_inline]] inline unsigned gaussians(const Layers& t, U64x4 states, F64x4 deviates[2]) {
-    const U32x8 bits = (U32x8)firstNumbers(states);
-    const Try low = firstTry(t, __builtin_shufflevector(bits, bits, 0, 2, 4, 6));
-    const Try high = firstTry(t, __builtin_shufflevector(bits, bits, 1, 3, 5, 7));
+    const U64x4 bits = firstNumbers(states);
+    const Try low = lowTry(t, bits), high = highTry(t, bits);
     deviates[0] = low.value;
     deviates[1] = high.value;
     return bitsOf(~(low.inside & high.inside));
@@ -126,9 +138,8 @@ struct Try {
 // outside its layer too.
 [[gnu::always_inline]] inline unsigned gaussiansOutside(const Layers& t, U64x4 states, F64x4 deviates[2]) {
     constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
-    const U32x8 bits = (U32x8)firstNumbers(states);
-    const Try low = firstTry(t, __builtin_shufflevector(bits, bits, 0, 2, 4, 6));
-    const Try high = firstTry(t, __builtin_shufflevector(bits, bits, 1, 3, 5, 7));
+    const U64x4 bits = firstNumbers(states);
+    const Try low = lowTry(t, bits), high = highTry(t, bits);
     const I64x4 lowOutside = ~low.inside;
     // The half outside, in each lane where one is.
     const U32x4 layer = __builtin_convertvector(lowOutside, I32x4) ? low.layer : high.layer;
