@@ -209,7 +209,8 @@ void runCase(const char* name, int clients, bool busy, int seconds) {
     for (const Result& r : results) lost += r.lost;
     const auto [cpuLow, cpuHigh] = lowHigh([](const Result& r) { return std::llround(r.cpuPercent * 100); });
     char cpu[64];
-    std::snprintf(cpu, sizeof cpu, cpuLow == cpuHigh ? "%.2f %%" : "%.2f–%.2f %%", cpuLow / 100.0, cpuHigh / 100.0);
+    std::snprintf(cpu, sizeof cpu, cpuLow == cpuHigh ? "%.2f %%" : "%.2f–%.2f %%", cpuLow / 100.0,
+                  cpuHigh / 100.0);
     std::printf("| %s%s | %s | %ld | %s / %s | %s / %s / %s | %s | %s | %.2f → %.2f |\n", name,
                 failed ? (" (" + std::to_string(failed) + " failed)").c_str() : "",
                 cell([](const Result& r) { return r.frames; }).c_str(), lost,
@@ -218,7 +219,8 @@ void runCase(const char* name, int clients, bool busy, int seconds) {
                 cell([](const Result& r) { return r.every.p50; }, " µs").c_str(),
                 cell([](const Result& r) { return r.every.p99; }, " µs").c_str(),
                 cell([](const Result& r) { return r.every.max; }, " µs").c_str(),
-                cell([](const Result& r) { return r.everyFrameCount; }).c_str(), cpu, loadBefore, loadAverage());
+                cell([](const Result& r) { return r.everyFrameCount; }).c_str(), cpu, loadBefore,
+                loadAverage());
     std::fflush(stdout);
 }
 
@@ -232,8 +234,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::printf("vekd at 960 Hz, default scene, markers of 32 LEDs, %d s per case\n\n", seconds);
-    std::printf("| case | frames | lost (all clients) | newest frame per fetch p50 / p99 | every frame p50 / p99 / max | "
-                "frames timed | client CPU | load (1 min) |\n");
+    std::printf(
+        "| case | frames | lost (all clients) | newest frame per fetch p50 / p99 | "
+        "every frame p50 / p99 / max | frames timed | client CPU | load (1 min) |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---|\n");
     runCase("busy polling", 1, true, seconds);
     runCase("polling every 1 ms", 1, false, seconds);

@@ -21,7 +21,8 @@ Reconstruction::Reconstruction(const std::vector<int>& ledIds) : leds_(ledIds.si
         if (span <= 4 * static_cast<long long>(indexById_.size()) + 1024) {
             firstId_ = indexById_.front().first;
             indexByIdOffset_.assign(static_cast<size_t>(span), -1);
-            for (const auto& [id, index] : indexById_) indexByIdOffset_[static_cast<size_t>(id - firstId_)] = index;
+            for (const auto& [id, index] : indexById_)
+                indexByIdOffset_[static_cast<size_t>(id - firstId_)] = index;
         }
     }
     readings_.reserve(VEK_MAX_IMAGES);
@@ -35,8 +36,9 @@ Reconstruction::Reconstruction(const std::vector<int>& ledIds) : leds_(ledIds.si
 int Reconstruction::ledIndex(int ledId) const {
     if (!indexByIdOffset_.empty()) {
         const long long k = static_cast<long long>(ledId) - firstId_;
-        return k >= 0 && k < static_cast<long long>(indexByIdOffset_.size()) ? indexByIdOffset_[static_cast<size_t>(k)]
-                                                                           : -1;
+        return k >= 0 && k < static_cast<long long>(indexByIdOffset_.size())
+                   ? indexByIdOffset_[static_cast<size_t>(k)]
+                   : -1;
     }
     auto it = std::lower_bound(indexById_.begin(), indexById_.end(), std::make_pair(ledId, -1));
     return it != indexById_.end() && it->first == ledId ? it->second : -1;

@@ -1,9 +1,9 @@
 #include "sim_led_readings.h"
 
-#include "sim_random_lanes.h"
-
 #include <algorithm>
 #include <atomic>
+
+#include "sim_random_lanes.h"
 
 namespace vekd {
 
@@ -38,7 +38,7 @@ struct Group {
 
 // The reading planes of one detector of one camera (its coefficients `l`),
 // added to that detector's sums; with kMasked, lanes outside `mask` add
-// nothing.
+// +0, which leaves a sum as it was (sums start at +0 and never become -0).
 template <bool kMasked>
 [[gnu::always_inline]] inline void addPlanes(const double (*l)[LedReadings::kLanes], F64x4 pos, I64x4 mask,
                                              F64x4 sums[PlaneSums::kSums]) {
@@ -90,7 +90,8 @@ template <bool kMasked>
             const unsigned seen = g.seen[c] & g.lanes;
             if (seen == 0) continue;
             F64x4 deviates[2];
-            const unsigned left = gaussians(*g.layers, ledSteps + (first + g.cameraSteps[c]), deviates) & seen;
+            const unsigned left =
+                gaussians(*g.layers, ledSteps + (first + g.cameraSteps[c]), deviates) & seen;
             const F64x4 exact[2] = {load<F64x4>(g.slots[c].pos[0]), load<F64x4>(g.slots[c].pos[1])};
             readings(exact, g.noise, deviates, read[c - batch]);
             outside[outsideCount] = {c, left};
@@ -146,7 +147,8 @@ template <bool kMasked>
         }
     }
     for (int lane = 0; lane < LedReadings::kLanes; ++lane)
-        for (int k = 0; k < PlaneSums::kSums; ++k) out[lane][k] = vekd::Lanes{sums[0][k][lane], sums[1][k][lane]};
+        for (int k = 0; k < PlaneSums::kSums; ++k)
+            out[lane][k] = vekd::Lanes{sums[0][k][lane], sums[1][k][lane]};
 }
 
 // The same source for each processor: with AVX-512 (VL, DQ) the vectors
@@ -199,10 +201,9 @@ LedReadings::LedReadings(size_t ledCount, const std::vector<CameraModel>& calibr
         const CameraModel::ReadingLines& l = calibration[c].readingLines();
         CameraLines lines;
         for (int d = 0; d < 2; ++d) {
-            const double coefficients[kCoefficients] = {l.x[d],      l.y[d],           l.z[d],
-                                                        l.xSlope[d], l.ySlope[d],      l.zSlope[d],
-                                                        l.offset[d], l.offsetSlope[d], l.square[d],
-                                                        l.squareSlope[d], l.squareCurve[d]};
+            const double coefficients[kCoefficients] = {
+                l.x[d],      l.y[d],           l.z[d],      l.xSlope[d],      l.ySlope[d],     l.zSlope[d],
+                l.offset[d], l.offsetSlope[d], l.square[d], l.squareSlope[d], l.squareCurve[d]};
             for (int k = 0; k < kCoefficients; ++k)
                 for (double& lane : lines.c[d][k]) lane = coefficients[k];
         }
@@ -236,8 +237,15 @@ void LedReadings::sum(int group, unsigned lanes, const FrameRandom& random, Plan
                       int cameras[kLanes]) const {
     const size_t first = static_cast<size_t>(group) * cameraCount_;
     static const lanes::Layers layers;
-    const Group g{slots_.data() + first, seen_.data() + first, lines_.data(), cameraSteps_.data(), &layers,
-                  cameraCount_,          group * kLanes,       lanes,         noise_};
+    const Group g{slots_.data() + first,
+                  seen_.data() + first,
+                  lines_.data(),
+                  cameraSteps_.data(),
+                  &layers,
+                  cameraCount_,
+                  group * kLanes,
+                  lanes,
+                  noise_};
     Sums out[kLanes];
     sumCode().load(std::memory_order_relaxed)(g, random, out);
     for (int lane = 0; lane < kLanes; ++lane) {
@@ -252,7 +260,8 @@ void LedReadings::read(const FrameRandom& random, int camera, int led, const dou
     FrameRandom stream = random.stream((static_cast<uint64_t>(camera) << 32) | static_cast<uint32_t>(led));
     double deviates[2];
     stream.gaussians(deviates[0], deviates[1]);
-    for (int d = 0; d < 2; ++d) pos[d] = static_cast<float>(std::clamp(exact[d] + noise * deviates[d], 0.0, 1.0));
+    for (int d = 0; d < 2; ++d)
+        pos[d] = static_cast<float>(std::clamp(exact[d] + noise * deviates[d], 0.0, 1.0));
 }
 
 bool LedReadings::runs(Code code) {

@@ -47,7 +47,9 @@ template <typename V>
     return static_cast<unsigned>(bits[0]);
 }
 
-[[gnu::always_inline]] inline I64x4 maskOf(unsigned lanes) { return (I64x4{1, 2, 4, 8} & int64_t(lanes)) != 0; }
+[[gnu::always_inline]] inline I64x4 maskOf(unsigned lanes) {
+    return (I64x4{1, 2, 4, 8} & int64_t(lanes)) != 0;
+}
 
 // Two doubles of each lane's layer (at `field`: 0 ratio and x, 2 f and
 // fNext), as one vector of the first and one of the second.
@@ -57,7 +59,8 @@ template <typename V>
     const F64x2 e1 = load<F64x2>(&t.layer[layer[1]].ratio + field);
     const F64x2 e2 = load<F64x2>(&t.layer[layer[2]].ratio + field);
     const F64x2 e3 = load<F64x2>(&t.layer[layer[3]].ratio + field);
-    const F64x4 e02 = __builtin_shufflevector(e0, e2, 0, 1, 2, 3), e13 = __builtin_shufflevector(e1, e3, 0, 1, 2, 3);
+    const F64x4 e02 = __builtin_shufflevector(e0, e2, 0, 1, 2, 3),
+                e13 = __builtin_shufflevector(e1, e3, 0, 1, 2, 3);
     first = __builtin_shufflevector(e02, e13, 0, 4, 2, 6);
     second = __builtin_shufflevector(e02, e13, 1, 5, 3, 7);
 }

@@ -19,8 +19,17 @@ public:
     // Sums of `count` planes taken elsewhere, in the order above, as the
     // additions of add() make them.
     PlaneSums(const Lanes sums[kSums], int count)
-        : a00_(sums[0]), a01_(sums[1]), a02_(sums[2]), a11_(sums[3]), a12_(sums[4]), a22_(sums[5]),
-          bx_(sums[6]), by_(sums[7]), bz_(sums[8]), offsetSquares_(sums[9]), count_(count) {}
+        : a00_(sums[0]),
+          a01_(sums[1]),
+          a02_(sums[2]),
+          a11_(sums[3]),
+          a12_(sums[4]),
+          a22_(sums[5]),
+          bx_(sums[6]),
+          by_(sums[7]),
+          bz_(sums[8]),
+          offsetSquares_(sums[9]),
+          count_(count) {}
 
     void add(const Plane& plane) {
         const int lane = count_ % 2;

@@ -62,7 +62,8 @@ Simulator::Simulator(Scene scene, uint64_t seed)
     staticStart[ledCount] = staticViews_.size();
     readings_ = LedReadings(ledCount, calibration_, noise_);
     for (size_t i = 0; i < ledCount; ++i)
-        for (size_t k = staticStart[i]; k < staticStart[i + 1]; ++k) addReading(static_cast<int>(i), staticViews_[k]);
+        for (size_t k = staticStart[i]; k < staticStart[i + 1]; ++k)
+            addReading(static_cast<int>(i), staticViews_[k]);
     ledViews_.resize(ledCount);
     for (size_t i = 0; i < ledCount; ++i)
         ledViews_[i] = {staticViews_.data() + staticStart[i],
@@ -199,7 +200,8 @@ void Simulator::locateLeds(const FrameRandom& random) {
         if (lanes == 0) continue;
         readings_.sum(group, lanes, random, sums, cameras);
         for (int lane = 0; lane < kLanes; ++lane)
-            if (lanes & (1u << lane)) reconstruction_.locate(group * kLanes + lane, sums[lane], cameras[lane]);
+            if (lanes & (1u << lane))
+                reconstruction_.locate(group * kLanes + lane, sums[lane], cameras[lane]);
     }
 }
 

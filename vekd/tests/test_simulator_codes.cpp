@@ -24,8 +24,8 @@ namespace {
 
 // The marker of every LED (by index) at frame `frame`, time t; cond 0 for
 // an LED not placed.
-std::vector<MarkerRecord> plainMarkers(const Scene& scene, const std::vector<VEKCamera>& cameras, uint64_t seed,
-                                       int32_t frame, double t) {
+std::vector<MarkerRecord> plainMarkers(const Scene& scene, const std::vector<VEKCamera>& cameras,
+                                       uint64_t seed, int32_t frame, double t) {
     std::vector<CameraModel> truth, calibration;
     for (size_t c = 0; c < scene.cameras.size(); ++c) {
         truth.emplace_back(scene.cameras[c]);
@@ -56,7 +56,8 @@ std::vector<MarkerRecord> plainMarkers(const Scene& scene, const std::vector<VEK
             double deviates[2];
             stream.gaussians(deviates[0], deviates[1]);
             float pos[2];
-            for (int d = 0; d < 2; ++d) pos[d] = static_cast<float>(std::clamp(exact[d] + noise * deviates[d], 0.0, 1.0));
+            for (int d = 0; d < 2; ++d)
+                pos[d] = static_cast<float>(std::clamp(exact[d] + noise * deviates[d], 0.0, 1.0));
             sums.add(calibration[c].readingPlanes(pos[0], pos[1]));
             ++readBy;
         }
@@ -100,8 +101,8 @@ void expectPlainMarkers(const Case& test, LedReadings::Code code) {
         for (size_t k = 0; k < test.tracked.size(); ++k) {
             const MarkerRecord& m = frame.markers[k];
             const MarkerRecord& p = plain[test.tracked[k]];
-            ASSERT_EQ(m.cond, p.cond) << test.name << ", code " << int(code) << ", frame " << f << ", LED "
-                                      << test.tracked[k];
+            ASSERT_EQ(m.cond, p.cond)
+                << test.name << ", code " << int(code) << ", frame " << f << ", LED " << test.tracked[k];
             ASSERT_TRUE(m.x == p.x && m.y == p.y && m.z == p.z)
                 << test.name << ", code " << int(code) << ", frame " << f << ", LED " << test.tracked[k];
             placed += m.cond > 0;
@@ -119,7 +120,8 @@ TEST(SimulatorCodes, MarkersEqualThoseOfThePlainArithmetic) {
         Case max{"maximal scene", {}, {}, 3};
         std::string error;
         const std::string file = __FILE__;
-        ASSERT_TRUE(loadScene(file.substr(0, file.rfind('/')) + "/../scenes/max.scene", max.scene, error)) << error;
+        ASSERT_TRUE(loadScene(file.substr(0, file.rfind('/')) + "/../scenes/max.scene", max.scene, error))
+            << error;
         for (size_t i = 0; i < max.scene.leds.size(); ++i) max.tracked.push_back(static_cast<int>(i));
         cases.push_back(max);
     }
@@ -133,7 +135,8 @@ TEST(SimulatorCodes, MarkersEqualThoseOfThePlainArithmetic) {
         std::reverse(moving.tracked.begin(), moving.tracked.end());
         cases.push_back(moving);
     }
-    for (const LedReadings::Code code : {LedReadings::Code::Baseline, LedReadings::Code::Avx2, LedReadings::Code::Avx512}) {
+    for (const LedReadings::Code code :
+         {LedReadings::Code::Baseline, LedReadings::Code::Avx2, LedReadings::Code::Avx512}) {
         if (!LedReadings::runs(code)) continue;
         for (const Case& test : cases) expectPlainMarkers(test, code);
     }
