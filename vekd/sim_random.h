@@ -29,12 +29,15 @@ public:
     // The stream of this frame's reading `index`.
     FrameRandom stream(uint64_t index) const { return FrameRandom(state_ + index * kStreamStep); }
 
-    // Streams start this far apart in the states of a frame (an odd step
-    // unrelated to kGolden); each state goes through mix before use.
+    // A stream's states follow one another kGolden apart; streams start
+    // kStreamStep apart in the states of a frame (an odd step unrelated to
+    // kGolden); each state goes through mix before use.
+    static constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
     static constexpr uint64_t kStreamStep = 0xD1B54A32D192ED03ULL;
-    // Spelled out for making the first numbers of many streams at once:
-    // stream(index).next() == mix(firstState() + index * kStreamStep), with
-    // mix taking a 64-bit unsigned integer or a vector of them.
+    // Spelled out for making the numbers of many streams at once: the k-th
+    // number (from 0) of stream(index) is
+    // mix(firstState() + index * kStreamStep + k * kGolden), with mix taking
+    // a 64-bit unsigned integer or a vector of them.
     uint64_t firstState() const { return state_ + kGolden; }
     template <typename U>
     static U mix(U z) {
@@ -70,7 +73,6 @@ public:
     }
 
 private:
-    static constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
     explicit FrameRandom(uint64_t state) : state_(state) {}
     double fromHalf(uint32_t half) {
         const double u = (static_cast<double>(half >> 7) + 0.5) * 0x1.0p-24 - 1.0;

@@ -1,5 +1,5 @@
 // FrameRandom::gaussians for four streams at once, one per lane of GCC
-// vector types, for code built both for AVX2 and for the x86-64 baseline.
+// vector types, for code built for the x86-64 baseline, AVX2 and AVX-512.
 // Lane by lane every step is the scalar one, so a deviate made here is the
 // very one FrameRandom gives; what this code cannot decide beyond doubt it
 // leaves to FrameRandom (the lanes it returns).
@@ -119,14 +119,14 @@ struct Try {
     return firstTry(t, (bits >> 32) & (ZigguratTable::kLayers - 1), bits >> 39);
 }
 
-// The first numbers of four streams, whose states before the draw are
-// `states` (FrameRandom::firstState() + index * kStreamStep).
-[[gnu::always_inline]] inline U64x4 firstNumbers(U64x4 states) { return FrameRandom::mix(states); }
+// The numbers of four streams whose states are `states` (see
+// FrameRandom::firstState).
+[[gnu::always_inline]] inline U64x4 numbers(U64x4 states) { return FrameRandom::mix(states); }
 
 // Both deviates of every lane whose halves both land inside their layers
 // (almost all); the lanes where one does not are returned.
 [[gnu::always_inline]] inline unsigned gaussians(const Layers& t, U64x4 states, F64x4 deviates[2]) {
-    const U64x4 bits = firstNumbers(states);
+    const U64x4 bits = numbers(states);
     const Try low = lowTry(t, bits), high = highTry(t, bits);
     deviates[0] = low.value;
     deviates[1] = high.value;
@@ -140,8 +140,7 @@ struct Try {
 // halves outside, the tail, an edge test too close to call, a third number
 // outside its layer too.
 [[gnu::always_inline]] inline unsigned gaussiansOutside(const Layers& t, U64x4 states, F64x4 deviates[2]) {
-    constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
-    const U64x4 bits = firstNumbers(states);
+    const U64x4 bits = numbers(states);
     const Try low = lowTry(t, bits), high = highTry(t, bits);
     const I64x4 lowOutside = ~low.inside;
     // The half outside, in each lane where one is.
@@ -153,7 +152,7 @@ struct Try {
     // curve at v. The second number gives the height.
     F64x4 f, fNext;
     layerPairs(t, layer, 2, f, fNext);
-    const F64x4 uniform = (toDouble(firstNumbers(states + kGolden) >> 11) + 0.5) * 0x1.0p-53;
+    const F64x4 uniform = (toDouble(numbers(states + FrameRandom::kGolden) >> 11) + 0.5) * 0x1.0p-53;
     const F64x4 height = f + uniform * (fNext - f);
     const F64x4 curve = approximateExp(-0.5 * v * v);
     constexpr double kDoubt = 1e-12;  // far beyond the errors of either exponential
@@ -161,7 +160,7 @@ struct Try {
     const I64x4 refuse = height > curve * (1 + kDoubt);
 
     // Refused: FrameRandom::gaussian's first try with the third number.
-    const U64x4 third = firstNumbers(states + 2 * kGolden);
+    const U64x4 third = numbers(states + 2 * FrameRandom::kGolden);
     const F64x4 u = (toDouble(third >> 11) + 0.5) * 0x1.0p-52 - 1.0;
     const U32x4 thirdLayer = __builtin_convertvector(third & (ZigguratTable::kLayers - 1), U32x4);
     F64x4 ratio, x;
