@@ -120,8 +120,8 @@ bool runClient(const std::string& address, bool master, bool busy, int seconds, 
         vekSetFloat(VEK_FREQUENCY, 960);
     }
     vekSetInteger(VEK_STREAMING, VEK_ON);
-    static MarkerRecord m[585];
-    while (vekGetMarkers(m, 585) == 0) {
+    static MarkerRecord m[VEK_MAX_MARKERS];
+    while (vekGetMarkers(m, VEK_MAX_MARKERS) == 0) {
     }
     int last = m[0].frame;
     Watcher watcher;
@@ -133,7 +133,7 @@ bool runClient(const std::string& address, bool master, bool busy, int seconds, 
     const auto end = start + std::chrono::seconds(seconds);
     int n = 0;
     while (Clock::now() < end) {
-        while ((n = vekGetMarkers(m, 585)) > 0) {
+        while ((n = vekGetMarkers(m, VEK_MAX_MARKERS)) > 0) {
             const long long t = nowUs();
             int64_t generated = 0;
             int newestFrame = 0;
@@ -172,8 +172,8 @@ std::string range(long long low, long long high, const char* unit = "") {
 // own: its row of the table.
 void runCase(const char* name, int clients, bool busy, int seconds) {
     const double loadBefore = loadAverage();
-    vekd::testing::ServerProcess server({"--freq", "960"});
-    vekd::testing::ClientProcesses processes(clients, [&](int i, std::string& sent) {
+    testsupport::ServerProcess server({"--freq", "960"});
+    testsupport::ClientProcesses processes(clients, [&](int i, std::string& sent) {
         Result r;
         const bool ok = runClient(server.address(), i == 0, busy, seconds, r);
         sent = r.line();

@@ -65,7 +65,7 @@ void FillPeaks(int cameras, int total) {
         }
 }
 
-void Paint(benchmark::State& state, int cameras, bool multi, int total = 512) {
+void Paint(benchmark::State& state, int cameras, bool multi, int total = VEK_MAX_IMAGES) {
     FillPeaks(cameras, total);
     view->multiView = multi;
     view->makeCurrent();

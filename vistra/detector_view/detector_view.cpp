@@ -12,6 +12,7 @@
 #include "detector_view/peak_strip.h"
 #include "glwidget/text_3d.h"
 #include "key_table.h"
+#include "tracker.h"
 
 namespace {
 
@@ -32,11 +33,6 @@ void line(float x0, float y0, float x1, float y1) {
     glVertex2f(x0, y0);
     glVertex2f(x1, y1);
     glEnd();
-}
-
-QString markerLabel(int id, int trackerCount) {
-    if (trackerCount < 2) return QString::asprintf("%01i", vek_marker_index(id));
-    return QString::asprintf("%01i:%01i", vek_marker_tracker(id), vek_marker_index(id));
 }
 
 }  // namespace
@@ -93,7 +89,7 @@ void DetectorView::drawSingleCamera() {
     const int trackers = static_cast<int>(detectorSession_->trackers.size());
     for (const MarkerPoint& p : points) {
         if (p.flags != (kPointX | kPointY)) continue;
-        const QString label = markerLabel(p.id, trackers);
+        const QString label = QString::fromStdString(vektk::MarkerLabel(p.id, trackers));
         DrawText3D(label, p.x + label.size() * 2.5f / w, p.y + 3 / h, 0, QStringLiteral("Helvetica"), 8);
     }
     glPopMatrix();
