@@ -26,3 +26,19 @@ std::vector<uint32_t> BuildPeakStrip(const std::vector<ImageRecord>& peaks, int 
         }
     return strip;
 }
+
+void BuildPeakImage(const std::vector<uint32_t>& columns, const std::vector<uint32_t>& rows,
+                    uint32_t background, std::vector<uint32_t>& image) {
+    const std::size_t width = columns.size();
+    image.resize(width * rows.size());
+    // The rows without a line all look alike: one of them is made, then copied.
+    std::vector<uint32_t> plain(columns);
+    std::replace(plain.begin(), plain.end(), kStripNone, background);
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        const auto row = image.begin() + static_cast<std::ptrdiff_t>(y * width);
+        if (rows[y] != kStripNone)
+            std::fill_n(row, width, rows[y]);
+        else
+            std::copy(plain.begin(), plain.end(), row);
+    }
+}
