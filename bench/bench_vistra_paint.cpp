@@ -108,24 +108,30 @@ std::string FontKey() {
 // differs from the reference.
 template <typename Widget>
 bool Check(benchmark::State& state, const std::string& name, Widget& widget) {
-    widget.grabFramebuffer();  // the first paint makes the display lists
-    const QImage frame = widget.grabFramebuffer();
-    const Ink ink = Count(frame, static_cast<int>(widget.frameTexts().size()));
     const auto found = kReference.find(name);
-    if (found == kReference.end()) {
-        std::fprintf(stderr, "warning: %s has no reference paint; it drew %s\n", name.c_str(),
-                     Text(ink).c_str());
-        return true;
+    // The first paint, and the third: what a view draws once it has kept
+    // what did not change (the 3D view's grid).
+    for (int paint = 1; paint <= 3; ++paint) {
+        const QImage frame = widget.grabFramebuffer();
+        if (paint == 2) continue;
+        const Ink ink = Count(frame, static_cast<int>(widget.frameTexts().size()));
+        if (found == kReference.end()) {
+            std::fprintf(stderr, "warning: %s has no reference paint; paint %d drew %s\n", name.c_str(),
+                         paint, Text(ink).c_str());
+            continue;
+        }
+        Ink expected = found->second;
+        if (FontKey() != kReferenceFont) {
+            expected = ink;
+            expected.texts = found->second.texts;
+        }
+        if (ink == expected) continue;
+        state.SkipWithError(("paint " + std::to_string(paint) + " drew " + Text(ink) +
+                             "; the reference paint " + Text(expected))
+                                .c_str());
+        return false;
     }
-    const bool samePixels = FontKey() == kReferenceFont;
-    Ink expected = found->second;
-    if (!samePixels) {
-        expected = ink;
-        expected.texts = found->second.texts;
-    }
-    if (ink == expected) return true;
-    state.SkipWithError(("drew " + Text(ink) + "; the reference paint " + Text(expected)).c_str());
-    return false;
+    return true;
 }
 
 std::ostringstream sink;
