@@ -22,8 +22,8 @@ namespace {
 constexpr float kSquareHalf = 0.005f;
 
 QString markerLabel(int id, int trackerCount) {
-    if (trackerCount < 2) return QString::asprintf("%01i", vek_marker_index(id));
-    return QString::asprintf("%01i:%01i", vek_marker_tracker(id), vek_marker_index(id));
+    if (trackerCount < 2) return QString::number(vek_marker_index(id));
+    return QString::number(vek_marker_tracker(id)) + QLatin1Char(':') + QString::number(vek_marker_index(id));
 }
 
 }  // namespace
@@ -181,7 +181,7 @@ void DetectorView::drawAllCameras() {
         glTranslatef(layout.centreX(k), layout.centreY(k), 0);
         glScalef(0.70710677f, 0.70710677f, 0.70710677f);
         glColor3f(1, 1, 1);
-        DrawText3D(QString::asprintf("%d", k + 1), -r, r, 0, QStringLiteral("Helvetica"), 8);
+        DrawText3D(QString::number(k + 1), -r, r, 0, QStringLiteral("Helvetica"), 8);
         glRotatef(45, 0, 0, 1);
         cell_.clear();
         cell_.colour(0.7f, 0.7f, 0.7f);
