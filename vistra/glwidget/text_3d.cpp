@@ -44,10 +44,7 @@ void DrawText3D(const QString& text, float x, float y, float z, const QString& f
     if (!(clip[3] > 0)) return;
     const double winX = viewport[0] + (clip[0] / clip[3] + 1) / 2 * viewport[2];
     const double winY = viewport[1] + (clip[1] / clip[3] + 1) / 2 * viewport[3];
-    // Most texts of a frame share their font: it is made once.
-    static QFont font(family, pointSize);
-    if (font.family() != family || font.pointSize() != pointSize) font = QFont(family, pointSize);
-    currentBatch->add(QPointF(winX, viewport[3] - winY), text, font);
+    currentBatch->add(QPointF(winX, viewport[3] - winY), text, family, pointSize);
 }
 
 void DrawGlutText(const QString& text, float x, float y, float z, int fontIndex) {
