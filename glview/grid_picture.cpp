@@ -8,6 +8,26 @@
 
 namespace glview {
 
+namespace {
+
+// The capabilities that change which pixels the grid's lines make.
+constexpr GLenum kSwitches[] = {
+    GL_LINE_SMOOTH, GL_LINE_STIPPLE, GL_BLEND,        GL_DEPTH_TEST,     GL_TEXTURE_2D,  GL_FOG,
+    GL_ALPHA_TEST,  GL_STENCIL_TEST, GL_SCISSOR_TEST, GL_COLOR_LOGIC_OP, GL_MULTISAMPLE, GL_LIGHTING};
+
+// True when the window's colour survives a read back into 8-bit RGBA and
+// a copy back unchanged.
+bool exactPixels() {
+    GLint bits[3] = {}, samples = 0;
+    glGetIntegerv(GL_RED_BITS, &bits[0]);
+    glGetIntegerv(GL_GREEN_BITS, &bits[1]);
+    glGetIntegerv(GL_BLUE_BITS, &bits[2]);
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &samples);
+    return bits[0] == 8 && bits[1] == 8 && bits[2] == 8 && samples == 0;
+}
+
+}  // namespace
+
 GridPicture::View GridPicture::current(GLuint list) {
     View view;
     view.list = list;
@@ -15,10 +35,14 @@ GridPicture::View GridPicture::current(GLuint list) {
     glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview.data());
     glGetIntegerv(GL_VIEWPORT, view.viewport.data());
     glGetFloatv(GL_COLOR_CLEAR_VALUE, view.clear.data());
+    for (std::size_t i = 0; i < std::size(kSwitches); ++i)
+        if (glIsEnabled(kSwitches[i])) view.switches |= 1u << i;
+    view.exact = exactPixels();
     return view;
 }
 
 bool GridPicture::draw(const View& view) {
+    if (!view.exact) return false;
     if (!haveKept_ || !(view == kept_)) {
         // The grid is about to be drawn over the cleared window, and kept
         // after: the clear colour as the window holds it tells which of
@@ -28,10 +52,12 @@ bool GridPicture::draw(const View& view) {
         return false;
     }
     if (drawn_[2] == 0) return true;  // the clear colour alone
-    glPushAttrib(GL_ENABLE_BIT);
+    // The picture holds the grid's pixels as they were written: no
+    // fragment operation is to change them again.
+    glPushAttrib(GL_ENABLE_BIT | GL_PIXEL_MODE_BIT);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    glDisable(GL_BLEND);
-    glDisable(GL_DEPTH_TEST);
+    for (const GLenum cap : kSwitches) glDisable(cap);
+    glPixelZoom(1, 1);
     glWindowPos2i(view.viewport[0] + drawn_[0], view.viewport[1] + drawn_[1]);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, view.viewport[2]);
@@ -45,7 +71,7 @@ bool GridPicture::draw(const View& view) {
 
 void GridPicture::drawn(const View& view) {
     const GLint width = view.viewport[2], height = view.viewport[3];
-    if (haveLast_ && view == last_ && width > 0 && height > 0) {
+    if (view.exact && haveLast_ && view == last_ && width > 0 && height > 0) {
         pixels_.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
         glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
         glPixelStorei(GL_PACK_ALIGNMENT, 4);

@@ -2,7 +2,11 @@
 // kept while the view stays as it was: a software renderer takes longer to
 // draw the grid's window-long lines than to copy a picture of them. Only
 // colour is kept (the grid is drawn first, without depth test), and only
-// the rectangle around the pixels that are not the clear colour.
+// the rectangle around the pixels that are not the clear colour. The view
+// is read from GL itself (matrices, viewport, clear colour, the list and
+// the switches that change how lines land), so whatever moves the grid on
+// the screen drops the picture; a window whose pixels an 8-bit picture
+// cannot hold exactly (deeper colour, several samples) keeps none.
 #pragma once
 
 #include <GL/gl.h>
@@ -23,6 +27,8 @@ public:
         std::array<GLint, 4> viewport{};
         std::array<GLfloat, 4> clear{};
         GLuint list = 0;
+        uint32_t switches = 0;  // one bit per capability in grid_picture.cpp's list
+        bool exact = false;     // 8-bit colour, one sample a pixel
         bool operator==(const View&) const = default;
     };
     static View current(GLuint list);
