@@ -47,6 +47,6 @@ void BM_CaptureStep(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_CaptureStep)->Arg(6)->Arg(64)->Arg(585);
+BENCHMARK(BM_CaptureStep)->Arg(6)->Arg(64)->Arg(VEK_MAX_MARKERS);
 
 BENCHMARK_MAIN();

@@ -15,9 +15,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
+#include "unique_fd.h"
 #include "veksock.h"
 #include "wire.h"
 
@@ -43,8 +45,9 @@ bool writeAll(int fd, const std::string& s) {
 }
 
 // Speaks just enough of the server side: welcome, cameras, then frames.
-void playServer(int listener, int frames) {
-    const int fd = accept(listener, nullptr, nullptr);
+void playServer(const vekwire::UniqueFd& listener, int frames) {
+    const vekwire::UniqueFd accepted(accept(listener.get(), nullptr, nullptr));
+    const int fd = accepted.get();
     char hello[256];
     if (recv(fd, hello, sizeof hello, 0) <= 0) return;
     std::string out;
@@ -52,29 +55,29 @@ void playServer(int listener, int frames) {
     w.frequency = 960;
     w.name = "bench";
     vekwire::encodeWelcome(out, w);
-    std::vector<VEKCamera> cams(64);
+    std::vector<VEKCamera> cams(VEK_MAX_CAMERAS);
     for (auto& c : cams) c = VEKCamera{1, {0, 0, 0, 1, 0, 0, 0}, 1, 0};
-    vekwire::encodeCameras(out, cams.data(), 64);
+    vekwire::encodeCameras(out, cams.data(), VEK_MAX_CAMERAS);
     writeAll(fd, out);
 
-    std::vector<MarkerRecord> m(585, MarkerRecord{1, 0, 1, 2, 3, 1, 0});
-    std::vector<RigidRecord> r(372, RigidRecord{1, 0, {0, 0, 0, 1, 0, 0, 0}, 1, 0});
-    std::vector<ImageRecord> img(512, ImageRecord{1, 0, 0, 0, 7, 0, 0.5f, 100});
-    std::vector<DetectorRecord> det(409, DetectorRecord{});
+    std::vector<MarkerRecord> m(VEK_MAX_MARKERS, MarkerRecord{1, 0, 1, 2, 3, 1, 0});
+    std::vector<RigidRecord> r(VEK_MAX_RIGIDS, RigidRecord{1, 0, {0, 0, 0, 1, 0, 0, 0}, 1, 0});
+    std::vector<ImageRecord> img(VEK_MAX_IMAGES, ImageRecord{1, 0, 0, 0, 7, 0, 0.5f, 100});
+    std::vector<DetectorRecord> det(VEK_MAX_DETECTORS, DetectorRecord{});
     for (int f = 1; f <= frames; ++f) {
         for (auto& x : m) x.frame = f;
         for (auto& x : r) x.frame = f;
         for (auto& x : img) x.frame = f;
         for (auto& x : det) x.frame = f;
         std::string sections;
-        vekwire::encodeSection(sections, m.data(), 585, sizeof(MarkerRecord));
-        vekwire::encodeSection(sections, r.data(), 372, sizeof(RigidRecord));
-        vekwire::encodeSection(sections, img.data(), 512, sizeof(ImageRecord));
-        vekwire::encodeSection(sections, det.data(), 409, sizeof(DetectorRecord));
+        vekwire::encodeSection(sections, m.data(), VEK_MAX_MARKERS, sizeof(MarkerRecord));
+        vekwire::encodeSection(sections, r.data(), VEK_MAX_RIGIDS, sizeof(RigidRecord));
+        vekwire::encodeSection(sections, img.data(), VEK_MAX_IMAGES, sizeof(ImageRecord));
+        vekwire::encodeSection(sections, det.data(), VEK_MAX_DETECTORS, sizeof(DetectorRecord));
         vekwire::FrameHeader h;
         h.frame = f;
         h.frequency = 960;
-        h.mask = 15;
+        h.mask = VEK_MARKER_BIT | VEK_RIGID_BIT | VEK_IMAGE_BIT | VEK_DETECTOR_BIT;
         std::string msg;
         vekwire::encodeFrameHeader(msg, h, sections.size());
         msg += sections;
@@ -82,42 +85,41 @@ void playServer(int listener, int frames) {
         if (!writeAll(fd, msg)) break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    close(fd);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::atoi(argv[1]) : 20000;
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    const vekwire::UniqueFd listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(listener, 1);
+    bind(listener.get(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(listener.get(), 1);
     socklen_t len = sizeof a;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
-    std::thread server(playServer, listener, frames);
+    getsockname(listener.get(), reinterpret_cast<sockaddr*>(&a), &len);
+    std::thread server(playServer, std::cref(listener), frames);
 
     const std::string address = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
     if (vekInit(address.c_str(), 0) != 0) return 1;
-    static MarkerRecord m[585];
-    static RigidRecord r[372];
-    static ImageRecord img[512];
-    static DetectorRecord det[409];
-    static VEKCamera cams[64];
+    static MarkerRecord m[VEK_MAX_MARKERS];
+    static RigidRecord r[VEK_MAX_RIGIDS];
+    static ImageRecord img[VEK_MAX_IMAGES];
+    static DetectorRecord det[VEK_MAX_DETECTORS];
+    static VEKCamera cams[VEK_MAX_CAMERAS];
     int fetched = 0, cameraLists = 0;
     double busy = 0;
     for (int last = 0; last < frames;) {
         const double t0 = threadCpuSeconds();
-        const int n = vekGetMarkers(m, 585);
+        const int n = vekGetMarkers(m, VEK_MAX_MARKERS);
         if (n < 0) break;
         if (n == 0) continue;
         last = m[0].frame;
-        vekGetRigids(r, 372);
-        vekGetImages(img, 512);
-        vekGetDetectors(det, 409);
-        cameraLists += vekGetCameras(cams, 64) == 64;
+        vekGetRigids(r, VEK_MAX_RIGIDS);
+        vekGetImages(img, VEK_MAX_IMAGES);
+        vekGetDetectors(det, VEK_MAX_DETECTORS);
+        cameraLists += vekGetCameras(cams, VEK_MAX_CAMERAS) == VEK_MAX_CAMERAS;
         busy += threadCpuSeconds() - t0;
         ++fetched;
         fetchedFrame.store(last);

@@ -80,21 +80,23 @@ int main(int argc, char** argv) {
     const double seconds = argc > 2 ? std::atof(argv[2]) : 30;
     useLoopbackConfig();
     const int domain = privateDomain();
-    vekd::testing::ServerProcess server({"--freq", "960"});
+    testsupport::ServerProcess server({"--freq", "960"});
     DefaultTrackerFiles files(ledRange(14, 33));  // 12 + 20 markers
 
     int quit[2];
     if (pipe2(quit, O_CLOEXEC) != 0) return 1;
+    vekwire::UniqueFd quitRead(quit[0]), quitWrite(quit[1]);  // closing the write end ends the subscribers
     std::vector<pid_t> children;
     for (int i = 0; i < subscribers; ++i) {
         const pid_t pid = fork();
+        if (pid < 0) return 1;
         if (pid == 0) {
-            close(quit[1]);
-            _exit(subscribe(domain, quit[0], (files.folder.path() / ("sub" + std::to_string(i))).string()));
+            quitWrite.reset();
+            _exit(subscribe(domain, quitRead.get(), files.folder.File("sub" + std::to_string(i))));
         }
         children.push_back(pid);
     }
-    close(quit[0]);
+    quitRead.reset();
     BridgeProcess bridge({"-s", server.address(), "-t", files.wand, files.puck, files.points, "--domain",
                           std::to_string(domain)});
     if (!bridge.waitForOutput("as master", 5000)) {
@@ -104,15 +106,15 @@ int main(int argc, char** argv) {
     LibraryWatcher library(server.address());
     library.pumpFor(3);  // every subscriber discovers vekdds's writers
     library.frames.clear();
-    const double cpuBefore = vekd::testing::processCpuSeconds(bridge.pid());
+    const double cpuBefore = testsupport::processCpuSeconds(bridge.pid());
     const double vekdBefore = server.cpuSeconds();
     library.pumpFor(seconds);
-    const double cpu = vekd::testing::processCpuSeconds(bridge.pid()) - cpuBefore;
+    const double cpu = testsupport::processCpuSeconds(bridge.pid()) - cpuBefore;
     const double vekdCpu = server.cpuSeconds() - vekdBefore;
     const int64_t first = library.frames.begin()->first, last = library.frames.rbegin()->first;
     library.pumpFor(2);  // the last samples of the stretch arrive
     bridge.stop(2);
-    close(quit[1]);
+    quitWrite.reset();
     for (const pid_t pid : children) waitpid(pid, nullptr, 0);
 
     // What every subscriber should have: the frames of the measured stretch
@@ -131,7 +133,7 @@ int main(int argc, char** argv) {
                 expected[0], expected[1], expected[2], expected[3]);
     long long lostInAll = 0;
     for (int i = 0; i < subscribers; ++i) {
-        std::ifstream in(files.folder.path() / ("sub" + std::to_string(i)), std::ios::binary);
+        std::ifstream in(files.folder.File("sub" + std::to_string(i)), std::ios::binary);
         std::printf("  subscriber %2d missed:", i);
         for (int t = 0; t < kTopics; ++t) {
             long long got = 0;

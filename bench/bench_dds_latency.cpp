@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 20;
     useLoopbackConfig();
     const int domain = privateDomain();
-    vekd::testing::ServerProcess server({"--freq", "960"});
+    testsupport::ServerProcess server({"--freq", "960"});
     DefaultTrackerFiles files(ledRange(14, 33));  // 12 + 20 markers
     RosSubscriber sub(domain);
     const dds_entity_t poses = sub.poseReader("/vek/wand/pose"), clouds = sub.cloudReader("/vek/markers");
@@ -64,11 +64,11 @@ int main(int argc, char** argv) {
     LibraryWatcher library(server.address());
     library.pumpFor(2);  // discovery and start-up
     library.frames.clear();
-    const double cpuBefore = vekd::testing::processCpuSeconds(bridge.pid());
+    const double cpuBefore = testsupport::processCpuSeconds(bridge.pid());
     recording = true;
     library.pumpFor(seconds);
     recording = false;
-    const double cpu = vekd::testing::processCpuSeconds(bridge.pid()) - cpuBefore;
+    const double cpu = testsupport::processCpuSeconds(bridge.pid()) - cpuBefore;
     done = true;
     reader.join();
     bridge.stop(2);

@@ -32,9 +32,9 @@ int main(int argc, char** argv) {
     }
     std::vector<int> leds;
     for (const vekd::SceneLed& led : scene.leds) leds.push_back(led.id);
-    TempFolder folder;
-    const std::string points = folder.write("all.pt", pointFile(leds));
-    vekd::testing::ServerProcess server({"--freq", "960", "--scene", VEKD_MAX_SCENE});
+    testsupport::TempDir folder;
+    const std::string points = folder.Write("all.pt", pointFile(leds));
+    testsupport::ServerProcess server({"--freq", "960", "--scene", VEKD_MAX_SCENE});
     RosSubscriber sub(domain);
     const dds_entity_t clouds = sub.cloudReader("/vek/markers");
 
@@ -61,9 +61,9 @@ int main(int argc, char** argv) {
     LibraryWatcher library(server.address());
     library.pumpFor(2);
     library.frames.clear();
-    const double cpuBefore = vekd::testing::processCpuSeconds(bridge.pid());
+    const double cpuBefore = testsupport::processCpuSeconds(bridge.pid());
     library.pumpFor(seconds);
-    const double cpu = vekd::testing::processCpuSeconds(bridge.pid()) - cpuBefore;
+    const double cpu = testsupport::processCpuSeconds(bridge.pid()) - cpuBefore;
     const int64_t first = library.frames.begin()->first, last = library.frames.rbegin()->first;
     library.pumpFor(0.5);  // the last clouds of the stretch arrive
     done = true;

@@ -27,7 +27,7 @@
 #include "raw_client.h"
 #include "server_process.h"
 
-using namespace vekd::testing;
+using namespace testsupport;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -127,7 +127,8 @@ void descriptors() {
 
 // Bytes of the answer to one query, 0 for none.
 long answerBytes(const ServerProcess& server, const std::string& query) {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const vekwire::UniqueFd owned(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const int fd = owned.get();
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<uint16_t>(server.discoveryPort()));
@@ -135,9 +136,7 @@ long answerBytes(const ServerProcess& server, const std::string& query) {
     sendto(fd, query.data(), query.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     char buf[2048];
     pollfd p{fd, POLLIN, 0};
-    const long n = poll(&p, 1, 300) > 0 ? recv(fd, buf, sizeof buf, 0) : 0;
-    close(fd);
-    return n;
+    return poll(&p, 1, 300) > 0 ? recv(fd, buf, sizeof buf, 0) : 0;
 }
 
 void discovery() {

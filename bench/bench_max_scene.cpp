@@ -86,7 +86,7 @@ std::string sceneFile() {
 }
 
 // vekd's CPU over `seconds`, as a share of one core.
-double cpuShare(const vekd::testing::ServerProcess& server, int seconds) {
+double cpuShare(const testsupport::ServerProcess& server, int seconds) {
     const double cpu0 = server.cpuSeconds();
     const auto t0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
@@ -95,8 +95,8 @@ double cpuShare(const vekd::testing::ServerProcess& server, int seconds) {
 }
 
 int clients(int count, int seconds, float hz) {
-    vekd::testing::ServerProcess server({"--scene", sceneFile(), "--freq", "0"});
-    vekd::testing::ClientProcesses processes(count, [&](int i, std::string& sent) {
+    testsupport::ServerProcess server({"--scene", sceneFile(), "--freq", "0"});
+    testsupport::ClientProcesses processes(count, [&](int i, std::string& sent) {
         Counts c;
         const bool ok = runClient(server.address(), i == 0, seconds, hz, c);
         char line[400];
@@ -127,7 +127,7 @@ int clients(int count, int seconds, float hz) {
 }
 
 int idle(int seconds, float hz) {
-    vekd::testing::ServerProcess server({"--scene", sceneFile(), "--freq", std::to_string(hz)});
+    testsupport::ServerProcess server({"--scene", sceneFile(), "--freq", std::to_string(hz)});
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const double share = cpuShare(server, seconds);
     std::printf("vekd: %.2f%% of a core at %g Hz with no client (load average %.2f)\n", share, hz,

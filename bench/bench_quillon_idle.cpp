@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "temp_dir.h"
+
 namespace {
 
 // User plus system CPU time of a process, in seconds; -1 when unreadable.
@@ -27,12 +29,12 @@ double cpuSeconds(pid_t pid) {
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::stoi(argv[1]) : 20;
-    char folder[] = "/tmp/bench_quillon_XXXXXX";
-    if (!mkdtemp(folder)) return 1;
-    const std::string body = std::string(folder) + "/body.rb";
+    const testsupport::TempDir folder;
+    const std::string body = folder.File("body.rb");
     std::ofstream(body) << "0, 0 0 0\n1, 120.5 0 0\n2, 0 80 0\n3, 0 0 60\n4, 40 40 40\n5, -30 20 10\n";
 
     const pid_t pid = fork();
+    if (pid < 0) return 1;
     if (pid == 0) {
         execl(QUILLON_PATH, QUILLON_PATH, body.c_str(), static_cast<char*>(nullptr));
         _exit(127);
@@ -45,8 +47,6 @@ int main(int argc, char** argv) {
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
-    std::remove(body.c_str());
-    rmdir(folder);
     if (before < 0 || after < 0) {
         std::fprintf(stderr, "quillon did not stay up\n");
         return 1;

@@ -17,12 +17,13 @@
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 60;
     const std::string hz = argc > 2 ? argv[2] : "960";
-    vekd::testing::ServerProcess server({"--freq", hz});
+    testsupport::ServerProcess server({"--freq", hz});
     const std::string path =
         (std::filesystem::temp_directory_path() / ("bench_record_" + std::to_string(getpid()) + ".vektake"))
             .string();
     const std::string limit = std::to_string(seconds);
     const pid_t pid = fork();
+    if (pid < 0) return 1;
     if (pid == 0) {
         execl(VEKREC_PATH, "vekrec", "-s", server.address().c_str(), "-o", path.c_str(), "-t", limit.c_str(),
               nullptr);

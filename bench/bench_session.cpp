@@ -12,10 +12,10 @@
 
 namespace {
 
-constexpr int kMarkers = 585;
-constexpr int kRigids = 372;
-constexpr int kPeaks = 512;
-constexpr int kCameras = 64;
+constexpr int kMarkers = VEK_MAX_MARKERS;
+constexpr int kRigids = VEK_MAX_RIGIDS;
+constexpr int kPeaks = VEK_MAX_IMAGES;
+constexpr int kCameras = VEK_MAX_CAMERAS;
 constexpr int kDetectors = 2 * kCameras;
 
 // One frame of every stream, renumbered for each new frame.
@@ -23,7 +23,7 @@ struct MaximalFrame {
     MaximalFrame() {
         for (int i = 0; i < kMarkers; ++i) {
             const float a = 0.01f * static_cast<float>(i);
-            markers.push_back(fakevek::Marker(4096 + i, 0, 1000 * std::cos(a), 1000 * std::sin(a),
+            markers.push_back(fakevek::Marker(vek_marker_id(1, i), 0, 1000 * std::cos(a), 1000 * std::sin(a),
                                               900 + static_cast<float>(i % 50), 2.0f));
         }
         rigids = fakevek::Rigids(kRigids, 0);
@@ -43,15 +43,15 @@ struct MaximalFrame {
 
     int Fetch(int stream, void* out, int max) {
         switch (stream) {
-            case 0:
+            case VEK_MARKER_STREAM:
                 // A few markers come and go, so that gaps get filled.
                 for (int i = 0; i < kMarkers; ++i) {
                     markers[static_cast<size_t>(i)].cond = (frame + i) % 40 == 0 ? 0.0f : 2.0f;
                 }
                 return Copy(markers, frame, out, max);
-            case 1:
+            case VEK_RIGID_STREAM:
                 return Copy(rigids, frame, out, max);
-            case 2:
+            case VEK_IMAGE_STREAM:
                 return Copy(images, frame, out, max);
             default:
                 return Copy(detectors, frame, out, max);

@@ -35,7 +35,7 @@ void AddDefaultSceneTrackers(vektk::VEK& session) {
 }
 
 void BM_DefaultSceneFrame(benchmark::State& state) {
-    vekd::testing::ServerProcess server({"--freq", "480"});
+    testsupport::ServerProcess server({"--freq", "480"});
     vektk::ViewSession session(1.0f);
     session.filtering = state.range(0) != 0;
     AddDefaultSceneTrackers(session);

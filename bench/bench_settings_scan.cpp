@@ -39,15 +39,15 @@ Figures Time(const std::string& targets, int rounds) {
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
-    vekd::testing::ServerProcess alpha({"--name", "alpha"});
-    vekd::testing::ServerProcess beta({"--bind", "127.0.0.2", "--name", "beta"});
+    testsupport::ServerProcess alpha({"--name", "alpha"});
+    testsupport::ServerProcess beta({"--bind", "127.0.0.2", "--name", "beta"});
     if (!alpha.running() || !beta.running()) {
         std::fprintf(stderr, "error: vekd did not start\n");
         return 1;
     }
     const std::string a = "127.0.0.1:" + std::to_string(alpha.discoveryPort());
     const std::string b = "127.0.0.2:" + std::to_string(beta.discoveryPort());
-    const std::string silent = "127.0.0.3:" + std::to_string(vekd::testing::unusedPort());
+    const std::string silent = "127.0.0.3:" + std::to_string(testsupport::unusedPort());
     struct Case {
         const char* what;
         std::string targets;

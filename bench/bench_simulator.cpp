@@ -15,22 +15,22 @@
 
 static vekd::TrackerTable defaultTrackers(const vekd::Scene& scene) {
     vekd::TrackerTable trackers;
-    trackers.create(0, 256, 768);
-    for (int led = 0; led < 32; ++led) trackers.setMarkerLed(led, 1024, led);
-    trackers.operate(0, 258);
+    trackers.create(0, VEK_CREATE, VEK_POINT_TRACKER);
+    for (int led = 0; led < 32; ++led) trackers.setMarkerLed(led, VEK_MARKER_LED, led);
+    trackers.operate(0, VEK_ON);
     for (int body = 0; body < 2; ++body) {
         const int id = 1 + body;
-        trackers.create(id, 256, 769);
+        trackers.create(id, VEK_CREATE, VEK_RIGID_TRACKER);
         int index = 0;
         for (const auto& led : scene.leds) {
             if (led.body != body) continue;
-            const int m = id * 4096 + index++;
-            trackers.setMarkerLed(m, 1024, led.id);
+            const int m = vek_marker_id(id, index++);
+            trackers.setMarkerLed(m, VEK_MARKER_LED, led.id);
             const float p[3] = {static_cast<float>(led.position.x), static_cast<float>(led.position.y),
                                 static_cast<float>(led.position.z)};
-            trackers.setMarkerPosition(m, 1025, p);
+            trackers.setMarkerPosition(m, VEK_MARKER_POSITION, p);
         }
-        trackers.operate(id, 258);
+        trackers.operate(id, VEK_ON);
     }
     return trackers;
 }
@@ -78,7 +78,7 @@ static void BM_ReplayDefaultScene(benchmark::State& state) {
     const std::string path =
         (std::filesystem::temp_directory_path() / ("bench_replay_" + std::to_string(getpid()) + ".vektake"))
             .string();
-    std::ofstream(path, std::ios::binary) << vekd::testing::simulatedTake(scene, 1, trackers, 960, 960, true);
+    std::ofstream(path, std::ios::binary) << testsupport::simulatedTake(scene, 1, trackers, 960, 960, true);
     std::string error, note;
     auto replay = vekd::ReplayFrames::open(path, true, error, note);
     std::filesystem::remove(path);  // the open file stays readable

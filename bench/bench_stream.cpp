@@ -92,8 +92,8 @@ Result runClient(const std::string& address, bool master, bool busy, int seconds
         vekSetFloat(VEK_FREQUENCY, 960);
     }
     vekSetInteger(VEK_STREAMING, VEK_ON);
-    static MarkerRecord m[585];
-    while (vekGetMarkers(m, 585) == 0) {
+    static MarkerRecord m[VEK_MAX_MARKERS];
+    while (vekGetMarkers(m, VEK_MAX_MARKERS) == 0) {
     }
     int last = m[0].frame;
     EveryFrameWatcher watcher(res.everyFrameAges);
@@ -103,7 +103,7 @@ Result runClient(const std::string& address, bool master, bool busy, int seconds
     const auto start = Clock::now();
     while (Clock::now() < end) {
         int n;
-        while ((n = vekGetMarkers(m, 585)) > 0) {
+        while ((n = vekGetMarkers(m, VEK_MAX_MARKERS)) > 0) {
             const long long t = nowUs();
             int64_t generated = 0;
             int newest = 0;
@@ -156,11 +156,11 @@ std::string report(const char* what, Result& r) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "latency";
-    vekd::testing::ServerProcess server({"--freq", "960"});
+    testsupport::ServerProcess server({"--freq", "960"});
     if (mode == "clients") {
         const int n = argc > 2 ? std::atoi(argv[2]) : 8;
         const int seconds = argc > 3 ? std::atoi(argv[3]) : 10;
-        vekd::testing::ClientProcesses processes(n, [&](int i, std::string& sent) {
+        testsupport::ClientProcesses processes(n, [&](int i, std::string& sent) {
             Result r = runClient(server.address(), i == 0, false, seconds);
             sent = report(("client " + std::to_string(i)).c_str(), r);
             return true;

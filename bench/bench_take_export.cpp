@@ -119,6 +119,7 @@ bool makeTake(const std::string& path, int frames, double hz, int leds, int peak
 bool run(const std::vector<std::string>& args, double& wall, double& rssMb) {
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
+    if (pid < 0) return false;
     if (pid == 0) {
         std::vector<char*> argv;
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -50,9 +50,9 @@ int main(int argc, char** argv) {
     const bool sceneView = argc > 4 && std::string(argv[4]) == "3d";
     const bool connect = hz != "off";
 
-    std::unique_ptr<vekd::testing::ServerProcess> server;
+    std::unique_ptr<testsupport::ServerProcess> server;
     if (connect) {
-        server = std::make_unique<vekd::testing::ServerProcess>(std::vector<std::string>{"--freq", hz});
+        server = std::make_unique<testsupport::ServerProcess>(std::vector<std::string>{"--freq", hz});
         if (!server->running()) {
             std::cerr << "error: vekd did not start\n";
             return 1;

@@ -155,7 +155,7 @@ void FillPeaks(int cameras, int total) {
         }
 }
 
-void Paint(benchmark::State& state, const char* name, int cameras, bool multi, int total = 512) {
+void Paint(benchmark::State& state, const char* name, int cameras, bool multi, int total = VEK_MAX_IMAGES) {
     FillPeaks(cameras, total);
     view->multiView = multi;
     if (!Check(state, name, *view)) return;

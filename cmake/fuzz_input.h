@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "unique_fd.h"
+
 namespace vekfuzz {
 
 // argv for `program`: the bytes split at NUL bytes, at most `maxArgs` of them.
@@ -41,24 +43,19 @@ private:
 // The bytes as a file in memory, opened by path like any file.
 class MemoryFile {
 public:
-    MemoryFile(const uint8_t* data, std::size_t size) : fd_(memfd_create("fuzz-input", 0)) {
+    MemoryFile(const uint8_t* data, std::size_t size) : fd_(memfd_create("fuzz-input", MFD_CLOEXEC)) {
         std::size_t written = 0;
-        while (fd_ >= 0 && written < size) {
-            const ssize_t n = write(fd_, data + written, size - written);
+        while (fd_.valid() && written < size) {
+            const ssize_t n = write(fd_.get(), data + written, size - written);
             if (n <= 0) break;
             written += static_cast<std::size_t>(n);
         }
     }
-    ~MemoryFile() {
-        if (fd_ >= 0) close(fd_);
-    }
-    MemoryFile(const MemoryFile&) = delete;
-    MemoryFile& operator=(const MemoryFile&) = delete;
-    bool ok() const { return fd_ >= 0; }
-    std::string path() const { return "/proc/self/fd/" + std::to_string(fd_); }
+    bool ok() const { return fd_.valid(); }
+    std::string path() const { return "/proc/self/fd/" + std::to_string(fd_.get()); }
 
 private:
-    int fd_;
+    vekwire::UniqueFd fd_;
 };
 
 }  // namespace vekfuzz

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tracker.h"
+
 namespace glview {
 
 namespace {
@@ -17,17 +19,15 @@ std::string format(const char* pattern, Args... args) {
 }  // namespace
 
 std::string markerLabelText(int id, const std::string& name, int trackerCount) {
-    const int tracker = id >> 12, number = id & 0xFFF;
-    const bool many = trackerCount >= 2;
-    if (name.empty()) return many ? format("%01i:%01i", tracker, number) : format("%01i", number);
-    return many ? format("%01i:%01i (%s)", tracker, number, name.c_str())
-                : format("%01i (%s)", number, name.c_str());
+    const std::string label = vektk::MarkerLabel(id, trackerCount);
+    return name.empty() ? label : label + " (" + name + ")";
 }
 
 std::string itemInfoText(int id, const Vec3f& position, float condition, float sessionScale) {
-    return format("%02X:%02X  [% 4.1f % 4.1f % 4.1f % 4.1f ]", static_cast<unsigned>((id >> 12) + 1),
-                  static_cast<unsigned>(id & 0xFFF), position[0] / sessionScale, position[1] / sessionScale,
-                  position[2] / sessionScale, condition);
+    return format("%02X:%02X  [% 4.1f % 4.1f % 4.1f % 4.1f ]",
+                  static_cast<unsigned>(vek_marker_tracker(id) + 1),
+                  static_cast<unsigned>(vek_marker_index(id)), position[0] / sessionScale,
+                  position[1] / sessionScale, position[2] / sessionScale, condition);
 }
 
 std::string cameraWarningText(const std::vector<int>& cameraNumbers) {

@@ -9,8 +9,8 @@
 
 namespace glview {
 
-// "t:n (name)" with two or more trackers, "n (name)" with fewer; without a
-// name "t:n" or "n" (t = id >> 12, n = id & 0xFFF).
+// The marker's label (vektk::MarkerLabel: "t:n" with two or more trackers,
+// "n" with fewer), then " (name)" when it has a name.
 std::string markerLabelText(int id, const std::string& name, int trackerCount);
 // The information line of the item under the pointer: "TT:NN  [ x y z cond ]"
 // with TT the tracker number plus one, positions divided by the session scale.

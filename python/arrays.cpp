@@ -73,8 +73,9 @@ void bindFrames(py::module_& m) {
                       "latest(), or never made by a server that fell behind.")
         .def_readonly("frequency", &Frame::frequency, "The server's frequency, Hz.")
         .def_readonly("markers", &Frame::markers,
-                      "Structured array: id (tracker * 4096 + index), led (-1 unknown), x, y, z,\n"
-                      "cond (> 0 seen, larger is worse), filled (placed by its rigid body's pose).")
+                      "Structured array: id (tracker * MARKERS_PER_TRACKER + index), led (-1\n"
+                      "unknown), x, y, z, cond (> 0 seen, larger is worse), filled (placed by its\n"
+                      "rigid body's pose).")
         .def_readonly("rigids", &Frame::rigids,
                       "Structured array: id (tracker), position (3), quaternion (4: w, x, y, z), cond.")
         .def_readonly("peaks", &Frame::peaks,

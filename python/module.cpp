@@ -23,12 +23,14 @@ PYBIND11_MODULE(veksock, m) {
         "    xyz = block.markers[[\"x\", \"y\", \"z\"]]    # frames x markers, NaN unseen\n"
         "\n"
         "Positions are in millimetres in a y-up world (the floor is y = 0).\n"
-        "A marker id is tracker id * 4096 + the marker's index in its tracker.\n"
+        "A marker id is tracker id * MARKERS_PER_TRACKER + the marker's index in\n"
+        "its tracker.\n"
         "Failures raise veksock.Error or one of its subclasses: Refused, TimedOut,\n"
         "ProtocolError, ServerStopped, TakeError. Waits for the network let other\n"
         "threads run, and Ctrl+C interrupts them.";
     m.attr("version") = veksock::codeText(VEK_VERSION);
     m.attr("DEFAULT_PORT") = static_cast<int>(VEK_DEFAULT_PORT);
+    m.attr("MARKERS_PER_TRACKER") = static_cast<int>(VEK_MARKERS_PER_TRACKER);
 
     vekpy::registerDtypes();
     vekpy::bindErrors(m);

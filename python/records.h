@@ -14,7 +14,7 @@ namespace vekpy {
 
 // Packed: no padding (of unknown content) in the array's items.
 struct __attribute__((packed)) MarkerRow {
-    int32_t id;   // tracker id * 4096 + marker index
+    int32_t id;   // vek_marker_id(tracker id, marker index)
     int32_t led;  // -1 when this program did not define the marker's tracker
     float x, y, z;
     float cond;   // > 0 seen (larger is worse), 0 not seen

@@ -122,9 +122,8 @@ void TakeFrames::put(const vektake::Item& item, size_t row, TakeBlock& out) {
 
     MarkerRow* markers = out.markers + row * markerIds_.size();
     for (size_t i = 0; i < markerIds_.size(); ++i) markers[i] = unseenMarker(markerIds_[i], markerLeds_[i]);
-    const int ms = vek_stream_index(VEK_MARKERS);
-    for (uint32_t i = 0; i < f.count[ms]; ++i) {
-        MarkerRecord r = recordAt<MarkerRecord>(f.records[ms], i);
+    for (uint32_t i = 0; i < f.count[VEK_MARKER_STREAM]; ++i) {
+        MarkerRecord r = recordAt<MarkerRecord>(f.records[VEK_MARKER_STREAM], i);
         if (zUp_) vekd::zUpToYUp(r);
         const auto column = markerColumn_.find(r.id);
         if (column != markerColumn_.end())
@@ -132,9 +131,8 @@ void TakeFrames::put(const vektake::Item& item, size_t row, TakeBlock& out) {
     }
     RigidRow* rigids = out.rigids + row * rigidIds_.size();
     for (size_t i = 0; i < rigidIds_.size(); ++i) rigids[i] = unfoundRigid(rigidIds_[i]);
-    const int rs = vek_stream_index(VEK_RIGIDS);
-    for (uint32_t i = 0; i < f.count[rs]; ++i) {
-        RigidRecord r = recordAt<RigidRecord>(f.records[rs], i);
+    for (uint32_t i = 0; i < f.count[VEK_RIGID_STREAM]; ++i) {
+        RigidRecord r = recordAt<RigidRecord>(f.records[VEK_RIGID_STREAM], i);
         if (zUp_) vekd::zUpToYUp(r);
         const auto column = rigidColumn_.find(r.id);
         if (column != rigidColumn_.end()) rigids[column->second] = rigidRow(r);

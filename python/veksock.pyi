@@ -8,6 +8,7 @@ import numpy.typing as npt
 
 version: str
 DEFAULT_PORT: int
+MARKERS_PER_TRACKER: int
 
 class Error(Exception):
     """A failure of the server, the connection or a take; `code` is the library's code or None."""

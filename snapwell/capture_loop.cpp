@@ -16,6 +16,9 @@ LoopResult runCaptureLoop(numerics::CaptureState& capture, CaptureQuality& quali
     for (;;) {
         if (const int code = vekGetError(); code != 0) {
             out << "error: " << std::hex << code << std::dec << "  " << std::endl;
+            // The library's words for it, a protocol error with what broke.
+            char text[VEK_STRING_SIZE] = {};
+            if (vekGetString(code, text) >= 1) err << "error: " << text << std::endl;
             return {LoopEnd::ServerError, settled};
         }
         const int n = vekGetMarkers(markers.data(), static_cast<int>(markers.size()));

@@ -49,7 +49,7 @@ bool choosePoints(const Options& o, const Survey& s, Naming naming, std::vector<
 
 MarkerRecord markerAt(const WalkedFrame& f, uint32_t i) {
     MarkerRecord m;
-    std::memcpy(&m, f.frame.records[vek_stream_index(VEK_MARKERS)] + size_t{i} * sizeof m, sizeof m);
+    std::memcpy(&m, f.frame.records[VEK_MARKER_STREAM] + size_t{i} * sizeof m, sizeof m);
     return m;
 }
 
@@ -122,7 +122,7 @@ int exportC3d(const Options& o, std::ostream& out, std::ostream& err, bool termi
                 if (!file.flush(why)) return false;
             }
             std::fill(points.begin(), points.end(), c3d::Point{});
-            for (uint32_t i = 0; i < f.frame.count[vek_stream_index(VEK_MARKERS)]; ++i) {
+            for (uint32_t i = 0; i < f.frame.count[VEK_MARKER_STREAM]; ++i) {
                 const MarkerRecord m = markerAt(f, i);
                 const auto at = std::lower_bound(ids.begin(), ids.end(), m.id);
                 if (at != ids.end() && *at == m.id) points[at - ids.begin()] = c3d::pointOf(m, layout.scale);
@@ -166,7 +166,7 @@ int exportCsv(const Options& o, std::ostream& out, std::ostream& err, bool termi
             if (s.frames == 0 && o.leds && !selectionFits(*o.leds, naming, why)) return false;
             s.add(f, false);
             const std::string prefix = csv::framePrefix(f.number, f.timeUs);
-            for (uint32_t i = 0; i < f.frame.count[vek_stream_index(VEK_MARKERS)]; ++i) {
+            for (uint32_t i = 0; i < f.frame.count[VEK_MARKER_STREAM]; ++i) {
                 const MarkerRecord m = markerAt(f, i);
                 if (o.leds && !selects(*o.leds, m.id, naming)) continue;
                 if (names.size() <= i) names.resize(i + 1, {m.id, csvName(m.id, naming)});
@@ -174,10 +174,9 @@ int exportCsv(const Options& o, std::ostream& out, std::ostream& err, bool termi
                 csv::appendMarker(markers.buffer(), prefix, names[i].second, m);
                 ++markerLines;
             }
-            const int rigidStream = vek_stream_index(VEK_RIGIDS);
-            for (uint32_t i = 0; i < f.frame.count[rigidStream]; ++i, ++poseLines) {
+            for (uint32_t i = 0; i < f.frame.count[VEK_RIGID_STREAM]; ++i, ++poseLines) {
                 RigidRecord r;
-                std::memcpy(&r, f.frame.records[rigidStream] + size_t{i} * sizeof r, sizeof r);
+                std::memcpy(&r, f.frame.records[VEK_RIGID_STREAM] + size_t{i} * sizeof r, sizeof r);
                 csv::appendRigid(rigids.buffer(), prefix, r);
             }
             return markers.flush(why) && rigids.flush(why);

@@ -33,7 +33,7 @@ std::string streams(uint32_t mask, bool peaksCarryLeds) {
         if (!(mask & vek_stream_bit(s))) continue;
         if (!out.empty()) out += ", ";
         out += names[s];
-        if (s == vek_stream_index(VEK_IMAGES) && peaksCarryLeds) out += " (with LED ids)";
+        if (s == VEK_IMAGE_STREAM && peaksCarryLeds) out += " (with LED ids)";
     }
     return out.empty() ? "none" : out;
 }

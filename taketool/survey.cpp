@@ -36,18 +36,17 @@ void Survey::add(const WalkedFrame& f, bool peaksCarryLeds) {
         rateChangesAt = f.number;
         otherRate = h.frequency;
     }
-    const int markers = vek_stream_index(VEK_MARKERS), rigidStream = vek_stream_index(VEK_RIGIDS);
-    for (uint32_t i = 0; i < f.frame.count[markers]; ++i) {
+    for (uint32_t i = 0; i < f.frame.count[VEK_MARKER_STREAM]; ++i) {
         MarkerRecord m;
-        std::memcpy(&m, f.frame.records[markers] + size_t{i} * sizeof m, sizeof m);
+        std::memcpy(&m, f.frame.records[VEK_MARKER_STREAM] + size_t{i} * sizeof m, sizeof m);
         keep(present, m.id, moreIds);
         if (!(m.cond > 0)) continue;
         keep(seen, m.id, moreIds);
         maxCoordinate = std::max({maxCoordinate, std::fabs(m.x), std::fabs(m.y), std::fabs(m.z)});
     }
-    for (uint32_t i = 0; i < f.frame.count[rigidStream]; ++i) {
+    for (uint32_t i = 0; i < f.frame.count[VEK_RIGID_STREAM]; ++i) {
         RigidRecord r;
-        std::memcpy(&r, f.frame.records[rigidStream] + size_t{i} * sizeof r, sizeof r);
+        std::memcpy(&r, f.frame.records[VEK_RIGID_STREAM] + size_t{i} * sizeof r, sizeof r);
         keep(rigids, r.id, moreIds);
     }
     if (peaksCarryLeds && !moreIds && !vektake::collectPeakLeds(f.frame, peakLeds)) moreIds = true;

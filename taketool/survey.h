@@ -12,7 +12,7 @@
 namespace taketool {
 
 // Marker or tracker ids kept by a survey; more are counted as "more".
-constexpr size_t kMaxIds = 4096;
+constexpr size_t kMaxIds = 4 << 10;
 
 struct Survey {
     uint32_t frames = 0;

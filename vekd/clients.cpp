@@ -20,7 +20,7 @@ namespace {
 constexpr long long kHelloLimitMs = 5000;
 // What one client may send per turn of the loop: a hundred requests. The
 // rest waits for the next turn, after the frame timer has had its own.
-constexpr size_t kReadPerTurn = 4096;
+constexpr size_t kReadPerTurn = 4 << 10;
 // How long the listening socket rests when accepting fails for want of
 // descriptors or memory, instead of waking the loop again at once.
 constexpr long long kAcceptPauseMs = 100;

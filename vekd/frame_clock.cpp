@@ -182,8 +182,7 @@ void FrameClock::sendFrame() {
         for (int s = 0; s < vekwire::kStreamCount; ++s) {
             if (!(c->streams & vek_stream_bit(s))) continue;
             h.mask |= vek_stream_bit(s);
-            std::string& section =
-                s == vek_stream_index(VEK_IMAGES) && c->peakLeds ? peakLedSection_ : sections_[s];
+            std::string& section = s == VEK_IMAGE_STREAM && c->peakLeds ? peakLedSection_ : sections_[s];
             parts[count++] = {section.data(), section.size()};
             sectionBytes += section.size();
         }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstdio>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -339,7 +340,7 @@ bool loadScene(const std::string& path, Scene& out, std::string& error) {
         return false;
     }
     std::string text;
-    char chunk[4096];
+    char chunk[BUFSIZ];
     for (;;) {
         const ssize_t n = ::read(file.get(), chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;

@@ -79,7 +79,7 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
     veksock::Session session;
     bool master = false;
     if (const int why = veksock::joinAsMasterOrSlave(session, server, master)) {
-        err << "error: cannot connect to " << server << ": " << veksock::describeCode(why) << std::endl;
+        err << "error: cannot connect to " << server << ": " << session.describe(why) << std::endl;
         return kExitFailure;
     }
     std::string startLine;
@@ -99,12 +99,12 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
         const int refused = publishers->publish(b.frame, b.firstRefusal);
         if (refused && b.total.refused + b.second.refused == 0)
             err << "warning: " << b.firstRefusal << " (counted in the status line from now on)" << std::endl;
-        const uint32_t rigids = view.count[vek_stream_index(VEK_RIGIDS)];
+        const uint32_t rigids = view.count[VEK_RIGID_STREAM];
         ++b.second.frames;
         b.second.posesSent += b.frame.bodies.size();
         b.second.posesDropped += rigids - b.frame.bodies.size();
         b.second.refused += static_cast<uint64_t>(refused);
-        b.markersInFrame = static_cast<int>(view.count[vek_stream_index(VEK_MARKERS)]);
+        b.markersInFrame = static_cast<int>(view.count[VEK_MARKER_STREAM]);
         b.hz = view.header.frequency;
         b.serverDropped = view.header.serverDropped;
         if (b.previousFrame >= 0 && view.header.frame > b.previousFrame + 1)
@@ -112,7 +112,8 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
         b.previousFrame = view.header.frame;
     });
     if (!session.setInteger(VEK_STREAMING, VEK_ON)) {
-        err << "error: " << server << " refused to stream: " << veksock::describeCode(session.takeError()) << std::endl;
+        err << "error: " << server << " refused to stream: " << session.describe(session.takeError())
+            << std::endl;
         return kExitFailure;
     }
     out << startLine << std::endl;
@@ -135,7 +136,7 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
     out << "vekdds: published " << b.total.frames << " frames: " << b.total.posesSent << " poses sent, "
         << b.total.posesDropped << " dropped (bodies not seen)" << std::endl;
     if (!lost) return kExitSuccess;
-    err << "error: the connection to " << server << " ended: " << veksock::describeCode(lost) << std::endl;
+    err << "error: the connection to " << server << " ended: " << session.describe(lost) << std::endl;
     return kExitFailure;
 }
 

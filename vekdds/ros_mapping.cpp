@@ -117,16 +117,15 @@ void toRos(const vekwire::FrameView& frame, bool sameClock, RosFrame& out) {
     out.stamp = stampOf(captureRealtimeNs(frame.header.generatedUs, sameClock));
     out.bodies.clear();
     out.markers.clear();
-    const int rigids = vek_stream_index(VEK_RIGIDS), markers = vek_stream_index(VEK_MARKERS);
-    for (uint32_t i = 0; i < frame.count[rigids]; ++i) {
+    for (uint32_t i = 0; i < frame.count[VEK_RIGID_STREAM]; ++i) {
         RigidRecord r;
-        std::memcpy(&r, frame.records[rigids] + i * sizeof r, sizeof r);
+        std::memcpy(&r, frame.records[VEK_RIGID_STREAM] + i * sizeof r, sizeof r);
         if (!(r.cond > 0) || !finite(r.pose, 7)) continue;
         out.bodies.push_back({r.id, rep103Position(r.pose), rep103Rotation(r.pose + 3)});
     }
-    for (uint32_t i = 0; i < frame.count[markers]; ++i) {
+    for (uint32_t i = 0; i < frame.count[VEK_MARKER_STREAM]; ++i) {
         MarkerRecord m;
-        std::memcpy(&m, frame.records[markers] + i * sizeof m, sizeof m);
+        std::memcpy(&m, frame.records[VEK_MARKER_STREAM] + i * sizeof m, sizeof m);
         const float xyz[3] = {m.x, m.y, m.z};
         if (!(m.cond > 0) || (m.flags & VEK_MARKER_FILLED) || !finite(xyz, 3)) continue;
         const Vec3 p = rep103Position(xyz);

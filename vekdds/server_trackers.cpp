@@ -9,7 +9,6 @@ namespace vekdds {
 
 namespace {
 
-
 // Defines one tracker on the server; false with the server's code in `code`.
 bool define(veksock::Session& session, const vektk::Tracker& t, int& code) {
     code = session.request(vekwire::Op::TrackerCreate, t.id, VEK_CREATE, t.type);
@@ -73,8 +72,8 @@ bool setUpServer(veksock::Session& session, const std::string& server, bool mast
         const TrackerFile& f = options.trackers[i];
         int code = 0;
         if (!define(session, trackers[i], code)) {
-            err << "error: " << server << " refused the tracker of " << f.path << ": " << veksock::describeCode(code)
-                << std::endl;
+            err << "error: " << server << " refused the tracker of " << f.path << ": "
+                << session.describe(code) << std::endl;
             return false;
         }
         std::string error;
@@ -87,7 +86,7 @@ bool setUpServer(veksock::Session& session, const std::string& server, bool mast
     }
     if (options.rate && !session.setFloat(VEK_FREQUENCY, *options.rate)) {
         err << "error: " << server << " refused --rate " << *options.rate << ": "
-            << veksock::describeCode(session.takeError()) << std::endl;
+            << session.describe(session.takeError()) << std::endl;
         return false;
     }
     startLine = "vekdds: publishing " + server + " as master (no master was connected): " + what + "; " +

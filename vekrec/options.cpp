@@ -16,7 +16,9 @@ std::string usageText() {
            "  -o FILE     the take file; \".vektake\" is added when the name lacks it\n"
            "  -t seconds  stop after this long (default: at Ctrl+C)\n"
            "  -n leds     when no master is connected, record as master with a point\n"
-           "              tracker on LEDs 0 to leds-1 (1 to 585, default 32)\n"
+           "              tracker on LEDs 0 to leds-1 (1 to " +
+           std::to_string(VEK_MAX_MARKERS) +
+           ", default 32)\n"
            "  -h          show this text\n";
 }
 
@@ -48,7 +50,7 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         } else {
             const long n = std::strtol(v.c_str(), &end, 10);
             if (v.empty() || *end != '\0' || n < 1 || n > VEK_MAX_MARKERS) {
-                error = "-n needs a number of LEDs from 1 to 585: " + v;
+                error = "-n needs a number of LEDs from 1 to " + std::to_string(VEK_MAX_MARKERS) + ": " + v;
                 return false;
             }
             o.leds = static_cast<int>(n);

@@ -31,7 +31,7 @@ std::string megabytes(uint64_t bytes) {
 bool connect(veksock::Session& session, const std::string& server, int leds, bool& master, std::ostream& out,
              std::ostream& err) {
     if (const int why = veksock::joinAsMasterOrSlave(session, server, master)) {
-        err << "vekrec: cannot connect to " << server << ": " << veksock::describeCode(why) << std::endl;
+        err << "vekrec: cannot connect to " << server << ": " << session.describe(why) << std::endl;
         return false;
     }
     if (!master) {
@@ -44,8 +44,8 @@ bool connect(veksock::Session& session, const std::string& server, int leds, boo
         ok = session.request(vekwire::Op::MarkerInt, vek_marker_id(0, i), VEK_MARKER_LED, i) == 0;
     ok = ok && session.request(vekwire::Op::TrackerOp, 0, 0, VEK_ON) == 0;
     if (!ok) {
-        err << "vekrec: " << server
-            << " refused the point tracker: " << veksock::describeCode(session.takeError()) << std::endl;
+        err << "vekrec: " << server << " refused the point tracker: " << session.describe(session.takeError())
+            << std::endl;
         return false;
     }
     out << "vekrec: recording " << server << " as master (no master was connected), with a point tracker on "
@@ -59,7 +59,7 @@ bool switchStreamsOn(veksock::Session& session, bool& peakLeds, std::ostream& ou
     for (const int key : {VEK_MARKERS, VEK_RIGIDS, VEK_IMAGES, VEK_DETECTORS}) {
         if (!session.setInteger(key, VEK_ON)) {
             err << "vekrec: the server refused stream " << key << ": "
-                << veksock::describeCode(session.takeError()) << std::endl;
+                << session.describe(session.takeError()) << std::endl;
             return false;
         }
     }
@@ -70,8 +70,7 @@ bool switchStreamsOn(veksock::Session& session, bool& peakLeds, std::ostream& ou
             << "recorded markers only" << std::endl;
     }
     if (!session.setInteger(VEK_STREAMING, VEK_ON)) {
-        err << "vekrec: the server refused to stream: " << veksock::describeCode(session.takeError())
-            << std::endl;
+        err << "vekrec: the server refused to stream: " << session.describe(session.takeError()) << std::endl;
         return false;
     }
     return true;
@@ -135,9 +134,9 @@ void progress(const Recording& r, double elapsed, std::ostream& out) {
 
 // Ends the take: the end record, then the rename over the target.
 // `writeError`: errno of a failed write during the recording, else 0;
-// `lost`: the code that ended the connection, else 0.
-int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, int lost, std::ostream& out,
-               std::ostream& err) {
+// `lost`: why the connection ended, empty when it did not.
+int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, const std::string& lost,
+               std::ostream& out, std::ostream& err) {
     if (writeError) {
         err << "vekrec: cannot write " << file.TempPath() << ": " << std::strerror(writeError)
             << "; it keeps the frames written before" << std::endl;
@@ -146,8 +145,8 @@ int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, in
     if (!rec.writer) {
         file.Discard();
         err << "vekrec: no frame came ("
-            << (lost ? veksock::describeCode(lost) : std::string("is the server's frequency 0?"))
-            << "); nothing written" << std::endl;
+            << (lost.empty() ? std::string("is the server's frequency 0?") : lost) << "); nothing written"
+            << std::endl;
         return kExitFailure;
     }
     rec.writer->end(rec.pending);
@@ -171,8 +170,8 @@ int finishTake(Recording& rec, vektk::AtomicFileStream& file, int writeError, in
     if (rec.notMade > 0) out << ", " << rec.notMade << " not made by the server";
     if (rec.withoutFrames > 0) out << "; warning: " << seconds(rec.withoutFrames) << " without frames";
     out << std::endl;
-    if (!lost) return kExitSuccess;
-    err << "vekrec: the take ends early: " << veksock::describeCode(lost) << std::endl;
+    if (lost.empty()) return kExitSuccess;
+    err << "vekrec: the take ends early: " << lost << std::endl;
     return kExitFailure;
 }
 
@@ -246,7 +245,8 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
         }
     }
     if (progressLine) out << '\n';
-    const int lost = connected ? 0 : session.takeError();
+    const int code = connected ? 0 : session.takeError();
+    const std::string lost = code ? session.describe(code) : "";
     session.done();
     return finishTake(rec, file, writeError, lost, out, err);
 }

@@ -51,11 +51,14 @@ int vekGetError(void) {
 
 int vekGetString(int code, char* buf) {
     if (!buf) return 0;
-    const std::string text = veksock::codeText(code);
-    const size_t n = std::min(text.size(), size_t{VEK_STRING_SIZE - 1});
-    std::memcpy(buf, text.data(), n);
-    buf[n] = '\0';
-    return static_cast<int>(n);
+    buf[0] = '\0';
+    return guarded([&] {
+        const std::string text = session().errorText(code);
+        const size_t n = std::min(text.size(), size_t{VEK_STRING_SIZE - 1});
+        std::memcpy(buf, text.data(), n);
+        buf[n] = '\0';
+        return static_cast<int>(n);
+    });
 }
 
 int vekSetInteger(int key, int value) {
@@ -110,19 +113,19 @@ int vekMarkerfv(int marker, int key, const float* values) {
 }
 
 int vekGetMarkers(MarkerRecord* out, int max) {
-    return guarded([&] { return session().fetch(0, out, max); });
+    return guarded([&] { return session().fetch(VEK_MARKER_STREAM, out, max); });
 }
 
 int vekGetRigids(RigidRecord* out, int max) {
-    return guarded([&] { return session().fetch(1, out, max); });
+    return guarded([&] { return session().fetch(VEK_RIGID_STREAM, out, max); });
 }
 
 int vekGetImages(ImageRecord* out, int max) {
-    return guarded([&] { return session().fetch(2, out, max); });
+    return guarded([&] { return session().fetch(VEK_IMAGE_STREAM, out, max); });
 }
 
 int vekGetDetectors(DetectorRecord* out, int max) {
-    return guarded([&] { return session().fetch(3, out, max); });
+    return guarded([&] { return session().fetch(VEK_DETECTOR_STREAM, out, max); });
 }
 
 int vekGetCameras(VEKCamera* out, int max) {

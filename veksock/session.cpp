@@ -31,46 +31,6 @@ long long steadyUs() {
 
 }  // namespace
 
-std::string codeText(int code) {
-    switch (code) {
-        case VEK_VERSION:
-            return "vekd client library SOCKET 1.0 (wire protocol 1)";
-        case VEK_ERR_MASTER_BUSY:
-            return "another client controls vekd; a slave connection can watch its data";
-        case VEK_ERR_TOO_MANY_CLIENTS:
-            return "vekd serves as many clients as it can";
-        case VEK_ERR_PROTOCOL:
-            return "vekd and this library do not speak the same protocol";
-        default:
-            return "";
-    }
-}
-
-std::string describeCode(int code) {
-    switch (code) {
-        case VEK_ERR_REFUSED:
-            return "connection refused (is vekd running there?)";
-        case VEK_ERR_TIMED_OUT:
-            return "timed out";
-        case VEK_ERR_HOST_UNREACHABLE:
-            return "host unreachable (or not a host name)";
-        case VEK_ERR_NET_UNREACHABLE:
-            return "network unreachable";
-        case VEK_SERVER_STOPPED:
-            return "the server stopped";
-        case VEK_INVALID_VALUE:
-            return "the server refused the value";
-        case VEK_INVALID_ENUM:
-            return "the server does not know the key";
-        case VEK_INVALID_OPERATION:
-            return "the server refused the operation (only the master changes trackers and the frequency)";
-        default: {
-            const std::string text = codeText(code);
-            return text.empty() ? "code " + std::to_string(code) : text;
-        }
-    }
-}
-
 Session::Session() {
     for (uint32_t size : vekwire::kRecordSize) backlogs_.emplace_back(size);
 }
@@ -92,7 +52,8 @@ int Session::takeError() {
     return code;
 }
 
-void Session::lose(int code) {
+void Session::lose(int code, std::string_view why) {
+    if (code == VEK_ERR_PROTOCOL) protocolError_ = why.substr(0, kMaxReason);  // before the reader's reset
     fd_.reset();
     connected_ = false;
     streaming_ = false;
@@ -166,7 +127,7 @@ bool Session::handleBuffered() {
     vekwire::Message m;
     int r = 0;
     while (fd_.valid() && (r = reader_.next(m)) == 1) handle(m);
-    if (fd_.valid() && r < 0) lose(VEK_ERR_PROTOCOL);
+    if (fd_.valid() && r < 0) lose(VEK_ERR_PROTOCOL, reader_.error());
     return fd_.valid();
 }
 
@@ -223,11 +184,13 @@ void Session::handle(const vekwire::Message& m) {
             return;
         default:
             ok = false;
+            error = "unexpected message kind " + std::to_string(static_cast<int>(m.kind));
     }
-    if (!ok) lose(VEK_ERR_PROTOCOL);
+    if (!ok) lose(VEK_ERR_PROTOCOL, error);
 }
 
-int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome) {
+int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome,
+                       std::string& why) {
     out_.clear();
     vekwire::encodeHello(out_, hello);
     if (!sendAll(out_))
@@ -236,12 +199,16 @@ int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwir
     for (;;) {
         vekwire::Message m;
         const int r = reader_.next(m);
-        if (r < 0) return VEK_ERR_PROTOCOL;
+        if (r < 0) {
+            why = reader_.error();
+            return VEK_ERR_PROTOCOL;
+        }
         if (r == 1) {
-            std::string error;
-            const bool ok =
-                m.kind == vekwire::Kind::Welcome && vekwire::decodeWelcome(m.data, m.size, welcome, error);
-            return ok ? 0 : VEK_ERR_PROTOCOL;
+            if (m.kind != vekwire::Kind::Welcome)
+                why = "message kind " + std::to_string(static_cast<int>(m.kind)) + " where a welcome was due";
+            else if (vekwire::decodeWelcome(m.data, m.size, welcome, why))
+                return 0;
+            return VEK_ERR_PROTOCOL;
         }
         const int left = millisecondsLeft(deadlineMs);
         pollfd p{fd_.get(), POLLIN, 0};
@@ -252,6 +219,7 @@ int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwir
             heard = true;
             reader_.feed(buf, static_cast<size_t>(n));
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            why = "the connection closed before a whole welcome";
             return heard ? VEK_ERR_PROTOCOL : VEK_ERR_REFUSED;
         }
     }
@@ -260,6 +228,7 @@ int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwir
 int Session::init(const char* server, int flags, int timeoutMs) {
     done();
     errors_.clear();
+    protocolError_.clear();
     status_ = 1;
     for (auto& b : backlogs_) b.reset();
     newestFrame_ = 0;
@@ -285,17 +254,21 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     hello.flags = flags;
     hello.label = program_invocation_short_name;
     vekwire::Welcome welcome;
-    if (const int failed = handshake(hello, deadline, welcome)) {
+    std::string why;
+    if (const int failed = handshake(hello, deadline, welcome, why)) {
         errors_.clear();
-        lose(failed);
+        lose(failed, why);
         // A peer that answers but not as vekd does is running: its code is
         // pending, as a refusal's is, not reported as a socket error.
         return failed == VEK_ERR_PROTOCOL ? -1 : failed;
     }
-    if (welcome.result != 0) {
-        const bool known = welcome.result == VEK_ERR_MASTER_BUSY ||
-                           welcome.result == VEK_ERR_TOO_MANY_CLIENTS || welcome.result == VEK_ERR_PROTOCOL;
-        lose(known ? welcome.result : VEK_ERR_PROTOCOL);
+    if (const int refused = welcome.result) {
+        if (refused == VEK_ERR_MASTER_BUSY || refused == VEK_ERR_TOO_MANY_CLIENTS)
+            lose(refused);
+        else if (refused == VEK_ERR_PROTOCOL)
+            lose(refused, "vekd does not serve protocol version " + std::to_string(hello.version));
+        else
+            lose(VEK_ERR_PROTOCOL, "a refusal of unknown code " + std::to_string(refused));
         return -1;
     }
     connected_ = true;
@@ -456,7 +429,7 @@ void Session::transformPose(float pose[7]) const {
 
 void Session::transform(int stream, void* records, int count) const {
     if (count <= 0 || identityTransform()) return;
-    if (stream == 0) {
+    if (stream == VEK_MARKER_STREAM) {
         float m[16];
         convert_pm(pose_, m);
         auto* r = static_cast<MarkerRecord*>(records);
@@ -468,7 +441,7 @@ void Session::transform(int stream, void* records, int count) const {
             r[i].y = q[1] * scale_;
             r[i].z = q[2] * scale_;
         }
-    } else if (stream == 1) {
+    } else if (stream == VEK_RIGID_STREAM) {
         auto* r = static_cast<RigidRecord*>(records);
         for (int i = 0; i < count; ++i) transformPose(r[i].pose);
     }

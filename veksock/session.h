@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "backlog.h"
@@ -28,6 +29,11 @@ public:
 
     int status() const { return status_; }
     int takeError();
+    // The text for a code (vekGetString), and a message for any code
+    // (describeCode); for a protocol error each goes on with ": " and what
+    // broke, when the last connection was lost to one.
+    std::string errorText(int code) const;
+    std::string describe(int code) const;
 
     int setInteger(int key, int value);
     int getInteger(int key, int& value);
@@ -42,7 +48,7 @@ public:
     // A body-frame position in the caller's units, sent in millimetres.
     int sendPosition(int marker, int key, const float xyz[3]);
 
-    // Streams: 0 markers, 1 rigids, 2 images, 3 detectors.
+    // `stream`: a stream index (VEK_MARKER_STREAM ...).
     int fetch(int stream, void* out, int max);
     int cameras(VEKCamera* out, int max);
     int frameTime(int64_t& us);
@@ -66,7 +72,9 @@ public:
 private:
     void fail(int code);
     void succeed() { status_ = 1; }
-    void lose(int code);  // the connection is gone: code is queued
+    // The connection is gone: `code` is queued; for a protocol error `why`
+    // is kept (bounded) until the next init.
+    void lose(int code, std::string_view why = {});
     bool sendAll(const std::string& bytes);
     // Reads what is there, waiting at most waitMs; false when the
     // connection was lost.
@@ -76,11 +84,14 @@ private:
     // was lost doing so.
     bool handleBuffered();
     // 0 with `welcome` filled; otherwise why not: timed out, refused (closed
-    // before a byte came back) or a protocol error (bytes but no welcome).
-    int handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome);
+    // before a byte came back) or a protocol error (bytes but no welcome),
+    // what broke in `why`.
+    int handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome,
+                  std::string& why);
     void transform(int stream, void* records, int count) const;
     void transformPose(float pose[7]) const;
     bool identityTransform() const;
+    std::string withReason(int code, std::string text) const;
 
     vekwire::UniqueFd fd_;
     bool connected_ = false;
@@ -88,6 +99,8 @@ private:
     long long emptyDrainUs_ = -1;  // when a drain last found nothing
     int status_ = 1;
     std::deque<int> errors_;
+    static constexpr size_t kMaxReason = 160;  // bytes of protocolError_
+    std::string protocolError_;                // what broke, when a protocol error ended the connection
     vekwire::Reader reader_;
     std::string out_;
     uint32_t nextSeq_ = 1;

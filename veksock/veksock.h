@@ -24,7 +24,10 @@ void vekDone(void);
 int vekGetStatus(void); /* 0 when the previous request failed */
 int vekGetError(void);  /* oldest pending code, removed; 0 when none */
 /* Text for VEK_VERSION or a positive server code into buf (at least
- * VEK_STRING_SIZE bytes). Returns its length, or 0 when there is none. */
+ * VEK_STRING_SIZE bytes). Returns its length, or 0 when there is none.
+ * When the last connection was lost to a protocol error, the text of
+ * VEK_ERR_PROTOCOL goes on with ": " and what broke, until the next
+ * vekInit. */
 int vekGetString(int code, char* buf);
 
 int vekSetInteger(int key, int value);

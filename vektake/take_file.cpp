@@ -17,10 +17,9 @@ constexpr size_t kChunk = 1 << 20;
 }  // namespace
 
 bool collectPeakLeds(const vekwire::FrameView& f, std::vector<int>& leds) {
-    const int images = vek_stream_index(VEK_IMAGES);
-    for (uint32_t i = 0; i < f.count[images]; ++i) {
+    for (uint32_t i = 0; i < f.count[VEK_IMAGE_STREAM]; ++i) {
         ImageRecord r;
-        std::memcpy(&r, f.records[images] + size_t{i} * sizeof r, sizeof r);
+        std::memcpy(&r, f.records[VEK_IMAGE_STREAM] + size_t{i} * sizeof r, sizeof r);
         if (r.id < 0) continue;
         const auto at = std::lower_bound(leds.begin(), leds.end(), r.id);
         if (at != leds.end() && *at == r.id) continue;

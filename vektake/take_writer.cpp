@@ -14,10 +14,9 @@ void Writer::begin(const vekwire::FrameView& first, std::string& out) {
         const uint32_t word = cameras_[i].word;
         cameras[i].fov[0] = cameras[i].fov[1] = word >= 1000 && word <= 179000 ? word : kDefaultFov;
     }
-    const int detectors = vek_stream_index(VEK_DETECTORS);
-    for (uint32_t k = 0; k < first.count[detectors]; ++k) {
+    for (uint32_t k = 0; k < first.count[VEK_DETECTOR_STREAM]; ++k) {
         DetectorRecord d;
-        std::memcpy(&d, first.records[detectors] + size_t{k} * sizeof d, sizeof d);
+        std::memcpy(&d, first.records[VEK_DETECTOR_STREAM] + size_t{k} * sizeof d, sizeof d);
         const bool known = d.camera >= 0 && static_cast<size_t>(d.camera) < cameras.size() &&
                            (d.detector == 0 || d.detector == 1) && d.fov >= 1000 && d.fov <= 179000;
         if (known) cameras[d.camera].fov[d.detector] = d.fov;

@@ -31,6 +31,21 @@ std::string FormatFixed2(float value) {
 
 }  // namespace
 
+std::string MarkerLabel(int markerId, int trackerCount) {
+    const std::string index = std::to_string(vek_marker_index(markerId));
+    return trackerCount >= 2 ? std::to_string(vek_marker_tracker(markerId)) + ":" + index : index;
+}
+
+std::optional<int> LedOfMarker(const std::vector<Tracker>& trackers, int markerId) {
+    const int trackerId = vek_marker_tracker(markerId), index = vek_marker_index(markerId);
+    const auto t =
+        std::find_if(trackers.begin(), trackers.end(), [&](const Tracker& c) { return c.id == trackerId; });
+    if (t == trackers.end()) return std::nullopt;
+    const auto m = std::find_if(t->markers.begin(), t->markers.end(),
+                                [&](const MarkerDef& d) { return d.index == index; });
+    return m == t->markers.end() ? -1 : m->led;
+}
+
 Tracker::Tracker(int type, int id, int count) : type(type), id(id) {
     for (int i = 0; i < count; ++i) markers.push_back({i, i, {}});
 }

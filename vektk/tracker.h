@@ -30,6 +30,10 @@ constexpr int kMaxMarkersPerTracker = VEK_MARKERS_PER_TRACKER;
 // Server-side marker id of marker `index` of tracker `trackerId`.
 inline int MarkerId(int trackerId, int index) { return vek_marker_id(trackerId, index); }
 
+// How the views name a marker: "t:n" (tracker id, index) when `trackerCount`
+// is 2 or more, else "n".
+std::string MarkerLabel(int markerId, int trackerCount);
+
 class Tracker {
 public:
     // Markers 0 .. count-1 on LEDs 0 .. count-1.
@@ -76,5 +80,9 @@ public:
 private:
     bool RequestFailed() const;
 };
+
+// The LED of a marker id: -1 when its tracker has no such index, nothing
+// when no tracker has its id.
+std::optional<int> LedOfMarker(const std::vector<Tracker>& trackers, int markerId);
 
 }  // namespace vektk

@@ -148,15 +148,22 @@ typedef struct VEKScanEntry {
     char description[256]; /* "vekd <version> <details>  <server name>" */
 } VEKScanEntry;
 
+/* The helpers below are constant expressions for C++ callers. */
+#ifdef __cplusplus
+#define VEK_HELPER static constexpr
+#else
+#define VEK_HELPER static inline
+#endif
+
 /* ---- marker ids: tracker id * VEK_MARKERS_PER_TRACKER + marker index -- */
 enum {
     VEK_MARKER_INDEX_BITS = 12,
     VEK_MARKERS_PER_TRACKER = 1 << VEK_MARKER_INDEX_BITS,
     VEK_MARKER_INDEX_MASK = VEK_MARKERS_PER_TRACKER - 1
 };
-static inline int vek_marker_id(int tracker, int index) { return tracker * VEK_MARKERS_PER_TRACKER + index; }
-static inline int vek_marker_tracker(int id) { return id >> VEK_MARKER_INDEX_BITS; }
-static inline int vek_marker_index(int id) { return id & VEK_MARKER_INDEX_MASK; }
+VEK_HELPER int vek_marker_id(int tracker, int index) { return tracker * VEK_MARKERS_PER_TRACKER + index; }
+VEK_HELPER int vek_marker_tracker(int id) { return id >> VEK_MARKER_INDEX_BITS; }
+VEK_HELPER int vek_marker_index(int id) { return id & VEK_MARKER_INDEX_MASK; }
 
 /* MarkerRecord flags */
 enum {
@@ -165,24 +172,28 @@ enum {
 
 /* ---- streams: key, index (order of a frame's sections) and mask bit ---- */
 enum {
+    VEK_MARKER_STREAM = 0,
+    VEK_RIGID_STREAM = 1,
+    VEK_IMAGE_STREAM = 2,
+    VEK_DETECTOR_STREAM = 3,
     VEK_STREAM_COUNT = 4,
-    VEK_MARKER_BIT = 1,
-    VEK_RIGID_BIT = 2,
-    VEK_IMAGE_BIT = 4,
-    VEK_DETECTOR_BIT = 8,
+    VEK_MARKER_BIT = 1 << VEK_MARKER_STREAM,
+    VEK_RIGID_BIT = 1 << VEK_RIGID_STREAM,
+    VEK_IMAGE_BIT = 1 << VEK_IMAGE_STREAM,
+    VEK_DETECTOR_BIT = 1 << VEK_DETECTOR_STREAM,
     VEK_DEFAULT_STREAMS = VEK_MARKER_BIT | VEK_RIGID_BIT /* on once streaming starts */
 };
-/* Index 0 markers, 1 rigids, 2 images, 3 detectors; -1 for other keys. */
-static inline int vek_stream_index(int key) {
+/* The index of a stream key; -1 for other keys. */
+VEK_HELPER int vek_stream_index(int key) {
     switch (key) {
         case VEK_MARKERS:
-            return 0;
+            return VEK_MARKER_STREAM;
         case VEK_RIGIDS:
-            return 1;
+            return VEK_RIGID_STREAM;
         case VEK_IMAGES:
-            return 2;
+            return VEK_IMAGE_STREAM;
         case VEK_DETECTORS:
-            return 3;
+            return VEK_DETECTOR_STREAM;
         default:
             return -1;
     }
@@ -191,7 +202,8 @@ static inline int vek_stream_key(int index) {
     static const int keys[VEK_STREAM_COUNT] = {VEK_MARKERS, VEK_RIGIDS, VEK_IMAGES, VEK_DETECTORS};
     return keys[index];
 }
-static inline int vek_stream_bit(int index) { return 1 << index; }
+VEK_HELPER int vek_stream_bit(int index) { return 1 << index; }
+#undef VEK_HELPER
 
 /* ---- record limits: what one VEK_FETCH_BYTES buffer holds -------------- */
 enum {

@@ -90,7 +90,7 @@ def body_positions(session, leds=range(6)):
     tracker = session.point_tracker(list(leds))
     try:
         for frame in session.frames():
-            mine = frame.markers[frame.markers["id"] >> 12 == tracker]
+            mine = frame.markers[frame.markers["id"] // veksock.MARKERS_PER_TRACKER == tracker]
             if (mine["cond"] > 0).all():
                 xyz = [[m["x"], m["y"], m["z"]] for m in mine]
                 mean = [sum(c) / len(xyz) for c in zip(*xyz)]

@@ -57,7 +57,7 @@ def test_frames_come_in_order_and_carry_what_the_c_library_reads(vekd, tmp_path)
     assert all(f.local_time == f.time and now - 10 < f.time < now for f in frames)
 
     first = frames[0].markers
-    assert list(first["id"]) == [i for i in range(24)] + [4096 + i for i in range(6)]
+    assert list(first["id"]) == [i for i in range(24)] + [veksock.MARKERS_PER_TRACKER + i for i in range(6)]
     assert list(first["led"]) == list(range(8, 32)) + list(range(6))
     rigids = np.concatenate([f.rigids for f in frames])
     assert (rigids["id"] == 1).all() and (rigids["cond"] > 0).mean() > 0.9

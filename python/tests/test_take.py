@@ -44,7 +44,8 @@ def test_a_take_reads_into_what_its_replay_serves(recorded, vekd):
     assert len(take) > 700 and take.cut_short is None
     assert take.peaks_carry_leds and not take.recorded_as_master and not take.turned_upright
     assert list(take.rigid_ids) == [1]
-    assert list(take.marker_ids) == [4096 + i for i in range(6)] + [8192 + i for i in range(6)]
+    per_tracker = veksock.MARKERS_PER_TRACKER
+    assert list(take.marker_ids) == [per_tracker + i for i in range(6)] + [2 * per_tracker + i for i in range(6)]
     assert list(take.leds) == [-1] * 12
     whole = take.read()
     assert whole.markers.shape == (len(take), 12) and whole.rigids.shape == (len(take), 1)

@@ -13,6 +13,8 @@
 #include "temp_dir.h"
 #include "tracker_file.h"
 
+using testsupport::TempDir;
+
 namespace {
 
 struct ReadResult {

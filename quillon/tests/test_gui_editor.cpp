@@ -18,6 +18,8 @@
 #include "rigid_body_file.h"
 #include "temp_dir.h"
 
+using testsupport::TempDir;
+
 namespace {
 
 std::string Text(IntSpinner& s) { return s.text(); }

@@ -20,6 +20,8 @@
 #include "rigid_body_file.h"
 #include "temp_dir.h"
 
+using testsupport::TempDir;
+
 namespace {
 
 struct Outcome {
@@ -118,7 +120,7 @@ double Distance(const MarkerRecord& a, const MarkerRecord& b) {
 }
 
 TEST(QuillonProgram, EditsTheBodySnapwellCapturedFromVekd) {
-    vekd::testing::ServerProcess server;
+    testsupport::ServerProcess server;
     ASSERT_TRUE(server.running());
     TempDir dir;
     std::string body = dir.File("body.rb");

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "temp_dir.h"
 
 using namespace snapwell;
 
@@ -26,12 +27,11 @@ TEST(SnapwellConfigPath, HomeOrWorkingDirectoryAndBufferLimit) {
 
 class SnapwellConfigFile : public ::testing::Test {
 protected:
-    std::string path =
-        (std::filesystem::temp_directory_path() / ("snapwell_config_" + std::to_string(::getpid()))).string();
+    testsupport::TempDir dir;
+    std::string path = dir.File(".vek_paint");
     numerics::Pose pose = numerics::kIdentityPose;
 
     void write(const std::string& text) { std::ofstream(path) << text; }
-    void TearDown() override { std::remove(path.c_str()); }
 };
 
 TEST_F(SnapwellConfigFile, SevenNumbersReplaceThePose) {

@@ -19,10 +19,10 @@ std::vector<CaptureRecord> records() {
 }
 
 std::vector<MarkerRecord> markers() {
-    return {{0 * 4096 + 0, 1, 0, 0, 0, 1, 0},
-            {0 * 4096 + 1, 1, 0, 0, 0, 1, 0},
-            {0 * 4096 + 2, 1, 0, 0, 0, -1, 0},
-            {1 * 4096 + 0, 1, 0, 0, 0, 1, 0}};
+    return {{vek_marker_id(0, 0), 1, 0, 0, 0, 1, 0},
+            {vek_marker_id(0, 1), 1, 0, 0, 0, 1, 0},
+            {vek_marker_id(0, 2), 1, 0, 0, 0, -1, 0},
+            {vek_marker_id(1, 0), 1, 0, 0, 0, 1, 0}};
 }
 
 }  // namespace

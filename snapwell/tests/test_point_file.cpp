@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -11,21 +10,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "temp_dir.h"
+
 using namespace snapwell;
 
 namespace {
 
 class SnapwellPointFile : public ::testing::Test {
 protected:
-    std::string path =
-        (std::filesystem::temp_directory_path() / ("snapwell_points_" + std::to_string(::getpid()) + ".pt"))
-            .string();
+    testsupport::TempDir dir;
+    std::string path = dir.File("points.pt");
     std::vector<int> leds;
     std::ostringstream err;
 
     void write(const std::string& text) { std::ofstream(path) << text; }
     bool read() { return readPointFile(path, leds, err); }
-    void TearDown() override { std::remove(path.c_str()); }
 };
 
 }  // namespace

@@ -1,7 +1,11 @@
 // snapwell as a user runs it, against a real vekd on an ephemeral port.
 #include <scene.h>
+#include <scripted_peer.h>
 #include <server_process.h>
+#include <temp_dir.h>
+#include <unique_fd.h>
 #include <veksock.h>
+#include <wire.h>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +22,8 @@
 #include <tuple>
 #include <vector>
 
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -25,21 +31,11 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using testsupport::ProgramRun;
+using testsupport::TempDir;
+using vekwire::UniqueFd;
 
 namespace {
-
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 struct Point {
     int index;
@@ -62,41 +58,35 @@ double distance(const float* a, const float* b) { return std::hypot(a[0] - b[0],
 
 class SnapwellProgram : public ::testing::Test {
 protected:
-    static inline vekd::testing::ServerProcess* server = nullptr;
-    fs::path dir = fs::temp_directory_path() / ("snapwell_e2e_" + std::to_string(::getpid()));
+    static inline testsupport::ServerProcess* server = nullptr;
+    TempDir folder;
+    const fs::path dir = folder.path();
 
-    static void SetUpTestSuite() { server = new vekd::testing::ServerProcess(); }
+    static void SetUpTestSuite() { server = new testsupport::ServerProcess(); }
     static void TearDownTestSuite() {
         delete server;
         server = nullptr;
     }
-    void SetUp() override {
-        ASSERT_TRUE(server->running());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override { ASSERT_TRUE(server->running()); }
 
     // Runs snapwell in `dir` with HOME = dir; `env` goes before the program.
-    RunResult run(const std::string& args, const std::string& env = "") const {
-        const std::string command = "cd " + dir.string() + " && env -u VEK_SERVER HOME=" + dir.string() +
-                                    " " + env + " " + SNAPWELL_PATH + " " + args + " > out 2> err";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readAll(dir / "out"), readAll(dir / "err")};
+    ProgramRun run(const std::string& args, const std::string& env = "") const {
+        return folder.Run(env + " " + SNAPWELL_PATH + " " + args);
     }
     std::string address() const { return " -s " + server->address() + " "; }
 
     // Runs snapwell in `dir` as a process that may not write a byte to a
     // file, as on a full disk (writes fail, with EFBIG for ENOSPC); both
     // output streams come back through one pipe, in `out`.
-    RunResult runOnFullDisk(const std::vector<std::string>& args) const {
+    ProgramRun runOnFullDisk(const std::vector<std::string>& args) const {
         int pipeFds[2];
-        if (pipe(pipeFds) != 0) return {-1, "", ""};
+        if (pipe2(pipeFds, O_CLOEXEC) != 0) return {};
+        UniqueFd readEnd(pipeFds[0]), writeEnd(pipeFds[1]);
         const pid_t child = fork();
+        if (child < 0) return {};
         if (child == 0) {
-            dup2(pipeFds[1], 1);
-            dup2(pipeFds[1], 2);
-            close(pipeFds[0]);
-            close(pipeFds[1]);
+            dup2(writeEnd.get(), 1);
+            dup2(writeEnd.get(), 2);
             setenv("HOME", dir.c_str(), 1);
             unsetenv("VEK_SERVER");
             std::signal(SIGXFSZ, SIG_IGN);
@@ -108,20 +98,20 @@ protected:
             if (chdir(dir.c_str()) == 0) execv(SNAPWELL_PATH, argv.data());
             _exit(127);
         }
-        close(pipeFds[1]);
-        std::string text;
-        char buffer[4096];
+        writeEnd.reset();
+        ProgramRun result;
+        char buffer[PIPE_BUF];
         ssize_t n;
-        while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-        close(pipeFds[0]);
+        while ((n = read(readEnd.get(), buffer, sizeof buffer)) > 0)
+            result.out.append(buffer, static_cast<size_t>(n));
         int status = 0;
-        waitpid(child, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text, ""};
+        if (waitpid(child, &status, 0) == child && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+        return result;
     }
 
     // Starts a capture of 100 frames in the background; its exit status
     // goes to the file "status".
-    void startLongCapture(const vekd::testing::ServerProcess& on) const {
+    void startLongCapture(const testsupport::ServerProcess& on) const {
         ASSERT_TRUE(on.running());
         const std::string command = "cd " + dir.string() + " && (env -u VEK_SERVER HOME=" + dir.string() +
                                     " " + SNAPWELL_PATH + " -s " + on.address() +
@@ -132,7 +122,7 @@ protected:
         std::string status;
         for (int i = 0; i < 200 && status.empty(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            status = readAll(dir / "status");
+            status = TempDir::Read(dir / "status");
         }
         return status;
     }
@@ -155,7 +145,7 @@ protected:
 }  // namespace
 
 TEST_F(SnapwellProgram, CapturesTheMovingDefaultBodyIntoAFile) {
-    const RunResult r = run(address() + "-m 6 -o body.rb 6");
+    const ProgramRun r = run(address() + "-m 6 -o body.rb 6");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_NE(r.out.find("version: "), std::string::npos);
@@ -165,7 +155,7 @@ TEST_F(SnapwellProgram, CapturesTheMovingDefaultBodyIntoAFile) {
         << r.out;
     EXPECT_NE(r.out.find("markers captured: 1 1 1 1 1 1  out of 6   \r"), std::string::npos);
 
-    const std::string file = readAll(dir / "body.rb");
+    const std::string file = TempDir::Read(dir / "body.rb");
     const auto points = parseBody(file);
     ASSERT_EQ(points.size(), 6u) << file;
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 6);
@@ -192,8 +182,8 @@ TEST_F(SnapwellProgram, CapturesTheMovingDefaultBodyIntoAFile) {
 TEST_F(SnapwellProgram, TheQualityReportNamesAWobblingLed) {
     // LED 5 shakes 1.5 mm on its body; the body goes to standard output,
     // so the report goes to standard error.
-    vekd::testing::ServerProcess wobbling({"--scene", SNAPWELL_SCENES "/wobbling_led.scene"});
-    const RunResult r = run("-s " + wobbling.address() + " -m 6 6");
+    testsupport::ServerProcess wobbling({"--scene", SNAPWELL_SCENES "/wobbling_led.scene"});
+    const ProgramRun r = run("-s " + wobbling.address() + " -m 6 6");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(parseBody(r.out.substr(r.out.rfind('\r') + 1)).size(), 6u);
     EXPECT_EQ(r.out.find("capture quality"), std::string::npos);
@@ -213,7 +203,7 @@ TEST_F(SnapwellProgram, PointFileGlobalVerboseModeFlagsAndConfigPose) {
     // The pose file in HOME shifts all reported data by 1000 mm along x.
     std::ofstream(dir / ".vek_paint") << "1000 0 0 1 0 0 0\n";
     std::ofstream(dir / "body.pt") << "# the default body\n0\n1, 0 0 0\n2\n3\n4\n5\n";
-    const RunResult r = run(address() + "-1 -2 -g -v -m 6 body.pt");
+    const ProgramRun r = run(address() + "-1 -2 -g -v -m 6 body.pt");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_TRUE(server->waitForOutput("connected: flags 0x300 "));
     EXPECT_NE(r.out.find("point tracker: 0, markers: 6\n"), std::string::npos);
@@ -260,14 +250,14 @@ TEST_F(SnapwellProgram, PointFileGlobalVerboseModeFlagsAndConfigPose) {
 }
 
 TEST_F(SnapwellProgram, MoreSettledMarkersThanMaxFailsWithoutAFile) {
-    const RunResult r = run("-m 3 -o body.rb 6", "VEK_SERVER=" + server->address());
+    const ProgramRun r = run("-m 3 -o body.rb 6", "VEK_SERVER=" + server->address());
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(r.err, "number of visible markers exceeds 'max'\n");
     EXPECT_FALSE(fs::exists(dir / "body.rb"));
 }
 
 TEST_F(SnapwellProgram, UsageHelpAndRefusedArguments) {
-    const RunResult help = run("-h");
+    const ProgramRun help = run("-h");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.substr(0, help.out.find('\n')),
               std::string("usage:  ") + SNAPWELL_PATH +
@@ -276,48 +266,54 @@ TEST_F(SnapwellProgram, UsageHelpAndRefusedArguments) {
     EXPECT_NE(help.out.find("\n  point#     # of points\n"), std::string::npos);
 
     for (const char* args : {"", "six", "-m 6 -s"}) {
-        const RunResult usage = run(args);
+        const ProgramRun usage = run(args);
         EXPECT_NE(usage.status, 0) << args;
         EXPECT_EQ(usage.out.rfind("usage:  ", 0), 0u) << args;
     }
-    const RunResult nine = run(address() + "-c 9 6");
+    const ProgramRun nine = run(address() + "-c 9 6");
     EXPECT_NE(nine.status, 0);
     EXPECT_EQ(nine.err, "error:  invalid frame count (9)\n");
-    const RunResult hundredOne = run(address() + "-c 101 6");
+    const ProgramRun hundredOne = run(address() + "-c 101 6");
     EXPECT_NE(hundredOne.status, 0);
     EXPECT_EQ(hundredOne.err, "error:  invalid frame count (101)\n");
 
-    const RunResult zero = run(address() + "6 0");
+    const ProgramRun zero = run(address() + "6 0");
     EXPECT_NE(zero.status, 0);
     EXPECT_EQ(zero.err.rfind("error: invalid point count (0)", 0), 0u) << zero.err;
     EXPECT_EQ(zero.out, "");  // refused before connecting
 }
 
 TEST_F(SnapwellProgram, FailuresBeforeTheCapture) {
-    const int port = vekd::testing::unusedPort();
-    const RunResult refused = run("-s 127.0.0.1:" + std::to_string(port) + " 6");
+    const int port = testsupport::unusedPort();
+    const ProgramRun refused = run("-s 127.0.0.1:" + std::to_string(port) + " 6");
     EXPECT_EQ(refused.status, 255);
     EXPECT_EQ(refused.err, "Is vekd running on 127.0.0.1:" + std::to_string(port) + "?\n");
 
     // Another master holds the server: the server's reason, in its words.
     ASSERT_GE(vekInit(server->address().c_str(), 0), 0);
-    const RunResult busy = run(address() + "6");
+    const ProgramRun busy = run(address() + "6");
     vekDone();
     EXPECT_EQ(busy.status, 255);
     EXPECT_EQ(busy.err, "vekInit: another client controls vekd; a slave connection can watch its data\n");
+    // A peer that does not speak the protocol: what broke, in the library's words.
+    const testsupport::ScriptedPeer broken({"HTTP/1.0 400 Bad Request\r\n\r\n"});
+    const ProgramRun garbled = run("-s " + broken.address() + " 6");
+    EXPECT_EQ(garbled.status, 255);
+    EXPECT_EQ(garbled.err,
+              "vekInit: vekd and this library do not speak the same protocol: unknown message kind 12591\n");
 
-    const RunResult missing = run(address() + "4 none.pt");
+    const ProgramRun missing = run(address() + "4 none.pt");
     EXPECT_NE(missing.status, 0);
     EXPECT_EQ(missing.err, "error opening none.pt: No such file or directory\n");
     EXPECT_EQ(missing.out.find("point tracker:"), std::string::npos);  // no tracker made
 
     std::ofstream(dir / "empty.pt") << "# nothing\n";
-    const RunResult empty = run(address() + "empty.pt");
+    const ProgramRun empty = run(address() + "empty.pt");
     EXPECT_NE(empty.status, 0);
     EXPECT_EQ(empty.err.rfind("error: empty.pt holds 0 markers", 0), 0u) << empty.err;
 
     // A HOME whose config path does not fit the 256-byte buffer.
-    const RunResult longHome = run(address() + "6", "HOME=/" + std::string(300, 'h'));
+    const ProgramRun longHome = run(address() + "6", "HOME=/" + std::string(300, 'h'));
     EXPECT_NE(longHome.status, 0);
     EXPECT_NE(longHome.err.find("error: check failed: snprintf(path, 256"), std::string::npos)
         << longHome.err;
@@ -328,24 +324,24 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
     // failure, and the body file already there is left as it was.
     std::ofstream(dir / "body.rb") << "0, 0 0 0\n1, 5 0 0\n";
     for (const char* args : {"-o body.rb 6", "-m abc -o body.rb 6"}) {
-        const RunResult r = run(address() + args);
+        const ProgramRun r = run(address() + args);
         EXPECT_NE(r.status, 0) << args;
         EXPECT_NE(r.out.find("markers captured: 1 1 1 1 1 1  out of 0   \r\n"), std::string::npos) << r.out;
         EXPECT_EQ(r.out.find("wrote to"), std::string::npos) << r.out;
         EXPECT_EQ(r.err, "error: no marker was captured; nothing written\n");
-        EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
+        EXPECT_EQ(TempDir::Read(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
     }
     // Six LEDs at one point: the simulator's noise keeps their averages a
     // few hundredths of a millimetre apart, which is no body either.
-    vekd::testing::ServerProcess onePoint({"--scene", SNAPWELL_SCENES "/one_point.scene"});
-    const RunResult point = run("-s " + onePoint.address() + " -m 6 -o body.rb 6");
+    testsupport::ServerProcess onePoint({"--scene", SNAPWELL_SCENES "/one_point.scene"});
+    const ProgramRun point = run("-s " + onePoint.address() + " -m 6 -o body.rb 6");
     EXPECT_NE(point.status, 0);
     EXPECT_EQ(point.err.rfind("error: all captured markers are at one point to within ", 0), 0u) << point.err;
     EXPECT_EQ(point.out.find("wrote to"), std::string::npos) << point.out;
-    EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
+    EXPECT_EQ(TempDir::Read(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
 
     // An output file that cannot be opened: standard output instead, and a failure status.
-    const RunResult noFolder = run(address() + "-m 6 -o missing/body.rb 6");
+    const ProgramRun noFolder = run(address() + "-m 6 -o missing/body.rb 6");
     EXPECT_NE(noFolder.status, 0);
     // The quality report follows on standard error, away from the body.
     EXPECT_EQ(noFolder.err.rfind(
@@ -357,60 +353,75 @@ TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {
 
     // A read-only body file is refused the same way and keeps its content.
     fs::permissions(dir / "body.rb", fs::perms::owner_read | fs::perms::group_read);
-    const RunResult readOnly = run(address() + "-m 6 -o body.rb 6");
+    const ProgramRun readOnly = run(address() + "-m 6 -o body.rb 6");
     EXPECT_NE(readOnly.status, 0);
     EXPECT_EQ(readOnly.err.rfind("error: unable to open body.rb: Permission denied\n", 0), 0u)
         << readOnly.err;
-    EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
+    EXPECT_EQ(TempDir::Read(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
 
     // A full disk: the capture fails and the old body stays whole, with no
     // temporary file beside it.
     fs::permissions(dir / "body.rb", fs::perms::owner_read | fs::perms::owner_write);
-    const RunResult full = runOnFullDisk({"-s", server->address(), "-m", "6", "-o", "body.rb", "6"});
+    const ProgramRun full = runOnFullDisk({"-s", server->address(), "-m", "6", "-o", "body.rb", "6"});
     EXPECT_NE(full.status, 0) << full.out;
     EXPECT_EQ(full.out.find("wrote to"), std::string::npos) << full.out;
     EXPECT_NE(full.out.find("error: unable to write body.rb: "), std::string::npos) << full.out;
     EXPECT_EQ(parseBody(full.out).size(), 6u);  // the capture is not lost: it goes to standard output
-    EXPECT_EQ(readAll(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
+    EXPECT_EQ(TempDir::Read(dir / "body.rb"), "0, 0 0 0\n1, 5 0 0\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);  // body.rb, out, err
 
     // A device stays a device: the body goes through it.
     fs::create_symlink("/dev/null", dir / "null");
-    const RunResult device = run(address() + "-m 6 -o null 6");
+    const ProgramRun device = run(address() + "-m 6 -o null 6");
     EXPECT_EQ(device.status, 0) << device.err;
     EXPECT_TRUE(fs::is_symlink(dir / "null"));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
     // A FIFO without a reader is refused at once, and says why.
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-    const RunResult fifo = run(address() + "-m 6 -o pipe 6");
+    const ProgramRun fifo = run(address() + "-m 6 -o pipe 6");
     EXPECT_NE(fifo.status, 0);
     EXPECT_EQ(fifo.err.rfind("error: unable to open pipe: No such device or address\n", 0), 0u) << fifo.err;
     EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
 }
 
+TEST_F(SnapwellProgram, AServerThatBreaksTheProtocolMidCaptureIsAFailureThatSaysWhatBroke) {
+    // Welcome, cameras and the replies to snapwell's six requests (streaming,
+    // frequency, a tracker of one marker, on, threshold), then a frame too
+    // short for its header.
+    std::vector<std::string> answers(1);
+    vekwire::encodeWelcome(answers[0], vekwire::Welcome{});
+    vekwire::encodeCameras(answers[0], nullptr, 0);
+    for (uint32_t seq = 1; seq <= 6; ++seq) vekwire::encodeReply(answers.emplace_back(), vekwire::Reply{seq});
+    const testsupport::ScriptedPeer broken(answers, std::string("\x04\0\0\0\x05\0\0\0\0\0\0\0", 12));
+    const ProgramRun r = run("-s " + broken.address() + " -m 1 1");
+    EXPECT_TRUE(r.out.ends_with("\nerror: 103  \n")) << r.out;
+    EXPECT_EQ(r.err, "error: vekd and this library do not speak the same protocol: truncated frame header\n");
+    EXPECT_FALSE(fs::exists(dir / "body.rb"));
+}
+
 TEST_F(SnapwellProgram, AServerThatStopsIsKilledOrFallsSilentMidCaptureIsAFailure) {
     // 100 frames at 5 Hz would take 20 s; the server goes away long before.
-    vekd::testing::ServerProcess stopping;
+    testsupport::ServerProcess stopping;
     startLongCapture(stopping);
     ASSERT_TRUE(stopping.waitForOutput("frequency 5 Hz", 5000));
     stopping.stop();
     EXPECT_EQ(waitForStatus(), "1\n");
-    const std::string out = readAll(dir / "out");
+    const std::string out = TempDir::Read(dir / "out");
     EXPECT_TRUE(out.ends_with("\nerror: 1  \n")) << out;
     EXPECT_FALSE(fs::exists(dir / "body.rb"));
 
     // Stopped once frames flow: the connection stays open, nothing comes.
     fs::remove(dir / "status");
     fs::remove(dir / "out");
-    vekd::testing::ServerProcess silent;
+    testsupport::ServerProcess silent;
     startLongCapture(silent);
-    for (int i = 0; i < 200 && readAll(dir / "out").find("markers captured") == std::string::npos; ++i)
+    for (int i = 0; i < 200 && TempDir::Read(dir / "out").find("markers captured") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     ASSERT_EQ(::kill(silent.pid(), SIGSTOP), 0);
     const std::string status = waitForStatus();
     ::kill(silent.pid(), SIGCONT);
     EXPECT_EQ(status, "1\n");
-    EXPECT_EQ(readAll(dir / "err"), "error: no frame from the server for 3 s\n");
+    EXPECT_EQ(TempDir::Read(dir / "err"), "error: no frame from the server for 3 s\n");
     EXPECT_FALSE(fs::exists(dir / "body.rb"));
 
     // Killed outright, then started again on its port: that capture fails,
@@ -418,7 +429,7 @@ TEST_F(SnapwellProgram, AServerThatStopsIsKilledOrFallsSilentMidCaptureIsAFailur
     fs::remove(dir / "status");
     int port = 0;
     {
-        vekd::testing::ServerProcess killed;
+        testsupport::ServerProcess killed;
         port = killed.port();
         startLongCapture(killed);
         ASSERT_TRUE(killed.waitForOutput("frequency 5 Hz", 5000));
@@ -426,9 +437,9 @@ TEST_F(SnapwellProgram, AServerThatStopsIsKilledOrFallsSilentMidCaptureIsAFailur
         EXPECT_EQ(waitForStatus(), "1\n");
         EXPECT_FALSE(fs::exists(dir / "body.rb"));
     }
-    vekd::testing::ServerProcess restarted({"--port", std::to_string(port)});
+    testsupport::ServerProcess restarted({"--port", std::to_string(port)});
     ASSERT_TRUE(restarted.running());
-    const RunResult again = run("-s " + restarted.address() + " -m 6 -o body.rb 6");
+    const ProgramRun again = run("-s " + restarted.address() + " -m 6 -o body.rb 6");
     EXPECT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(parseBody(readAll(dir / "body.rb")).size(), 6u);
+    EXPECT_EQ(parseBody(TempDir::Read(dir / "body.rb")).size(), 6u);
 }

@@ -6,8 +6,6 @@
 // to seal with valid checksums, so that hostile content reaches the
 // commands.
 #include <fuzz_input.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
@@ -15,28 +13,23 @@
 
 #include "program.h"
 #include "sealed_take.h"
+#include "temp_dir.h"
 
 namespace {
 
 // A folder whose output names all lead to /dev/null, removed at exit.
 struct SinkFolder {
     SinkFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vektake-fuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) return;
-        path = pattern;
+        if (folder.path().empty()) return;
         for (const char* name : {"out.vektake", "out.c3d", "out.csv", "out_rigids.csv"})
-            std::filesystem::create_symlink("/dev/null", path + "/" + name);
+            std::filesystem::create_symlink("/dev/null", folder.File(name));
     }
-    ~SinkFolder() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-    std::string path;
+    testsupport::TempDir folder;
 };
 
 const std::string& sinkFolder() {
-    static const SinkFolder folder;
-    return folder.path;
+    static const SinkFolder sink;
+    return sink.folder.path();
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ std::string simulatedTake() {
     trackers.create(1, VEK_CREATE, VEK_POINT_TRACKER);
     for (int led = 0; led < 8; ++led) trackers.setMarkerLed(vek_marker_id(1, led), VEK_MARKER_LED, led);
     trackers.operate(1, VEK_ON);
-    return vekd::testing::simulatedTake(vekd::defaultScene(), 7, trackers, 480, 480, false);
+    return testsupport::simulatedTake(vekd::defaultScene(), 7, trackers, 480, 480, false);
 }
 
 struct Frames {
@@ -54,7 +54,7 @@ Frames framesOf(const std::string& path) {
 }
 
 // The marker section of every frame a replay serves, by frame number.
-std::map<int, std::string> servedMarkers(vekd::testing::RawClient& c) {
+std::map<int, std::string> servedMarkers(testsupport::RawClient& c) {
     std::map<int, std::string> frames;
     vekwire::Kind kind;
     std::string payload, error;
@@ -63,7 +63,8 @@ std::map<int, std::string> servedMarkers(vekd::testing::RawClient& c) {
         if (kind != vekwire::Kind::Frame ||
             !vekwire::decodeFrame(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(), f, error))
             continue;
-        std::string markers(reinterpret_cast<const char*>(f.records[0]), f.count[0] * sizeof(MarkerRecord));
+        std::string markers(reinterpret_cast<const char*>(f.records[VEK_MARKER_STREAM]),
+                            f.count[VEK_MARKER_STREAM] * sizeof(MarkerRecord));
         for (size_t at = 4; at < markers.size(); at += sizeof(MarkerRecord)) std::memset(&markers[at], 0, 4);
         frames[f.header.frame] = markers;
     }
@@ -75,7 +76,8 @@ std::string markersOf(const std::string& payload) {
     std::string error;
     EXPECT_TRUE(
         vekwire::decodeFrame(reinterpret_cast<const uint8_t*>(payload.data()), payload.size(), f, error));
-    std::string markers(reinterpret_cast<const char*>(f.records[0]), f.count[0] * sizeof(MarkerRecord));
+    std::string markers(reinterpret_cast<const char*>(f.records[VEK_MARKER_STREAM]),
+                        f.count[VEK_MARKER_STREAM] * sizeof(MarkerRecord));
     for (size_t at = 4; at < markers.size(); at += sizeof(MarkerRecord)) std::memset(&markers[at], 0, 4);
     return markers;
 }
@@ -113,8 +115,8 @@ TEST(Cut, ACutHoldsExactlyTheFramesAskedForAndReplays) {
     EXPECT_EQ(summary.end.durationUs, take.times[239] - take.times[120]);
 
     // vekd serves the cut's frames, every one of them, and stops.
-    vekd::testing::ServerProcess replay({"--replay", (dir.path / "cut.vektake").string(), "--freq", "0"});
-    vekd::testing::RawClient c(replay.port());
+    testsupport::ServerProcess replay({"--replay", (dir.path / "cut.vektake").string(), "--freq", "0"});
+    testsupport::RawClient c(replay.port());
     ASSERT_EQ(c.hello(0, "test"), 0);
     ASSERT_EQ(c.request(vekwire::Op::SetInteger, 0, VEK_STREAMING, VEK_ON), 0);
     ASSERT_EQ(c.request(vekwire::Op::SetFloat, 0, VEK_FREQUENCY, 0, 240), 0);

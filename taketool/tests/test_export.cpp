@@ -214,7 +214,7 @@ const MarkerRecord* find(const TakeFrame& f, int id) {
 TEST(Export, ARecordedTakeComesBackWholeFromC3dAndCsv) {
     Dir dir;
     {
-        vekd::testing::ServerProcess live({"--freq", "480"});
+        testsupport::ServerProcess live({"--freq", "480"});
         const RunResult rec = dir.run(VEKREC_PATH, "-s " + live.address() + " -o take.vektake -t 1 -n 32");
         ASSERT_EQ(rec.status, 0) << rec.out << rec.err;
     }

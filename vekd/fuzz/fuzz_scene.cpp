@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (vekd::parseScene(reinterpret_cast<const char*>(data), size, scene, error)) {
         vekd::Simulator sim(scene, 1);
         vekd::TrackerTable trackers;
-        trackers.create(0, 256, 768);
-        for (int led = 0; led < 8; ++led) trackers.setMarkerLed(led, 1024, led);
-        trackers.operate(0, 258);
+        trackers.create(0, VEK_CREATE, VEK_POINT_TRACKER);
+        for (int led = 0; led < 8; ++led) trackers.setMarkerLed(led, VEK_MARKER_LED, led);
+        trackers.operate(0, VEK_ON);
         vekd::FrameData frame;
         sim.generate(1, 0.5, trackers, frame);
     } else if (error.empty() || error.find('\n') != std::string::npos) {

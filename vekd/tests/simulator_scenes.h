@@ -26,7 +26,7 @@ inline Scene sceneFromText(const std::string& text) {
 inline void addPointTracker(TrackerTable& table, int id, const std::vector<int>& leds, bool enabled = true) {
     ASSERT_EQ(table.create(id, VEK_CREATE, VEK_POINT_TRACKER), 0);
     for (size_t i = 0; i < leds.size(); ++i)
-        ASSERT_EQ(table.setMarkerLed(id * 4096 + static_cast<int>(i), VEK_MARKER_LED, leds[i]), 0);
+        ASSERT_EQ(table.setMarkerLed(vek_marker_id(id, static_cast<int>(i)), VEK_MARKER_LED, leds[i]), 0);
     if (enabled) {
         ASSERT_EQ(table.operate(id, VEK_ON), 0);
     }
@@ -37,7 +37,7 @@ inline void addRigidTracker(TrackerTable& table, int id, const Scene& scene, con
                             float fill) {
     ASSERT_EQ(table.create(id, VEK_CREATE, VEK_RIGID_TRACKER), 0);
     for (size_t i = 0; i < leds.size(); ++i) {
-        const int marker = id * 4096 + static_cast<int>(i);
+        const int marker = vek_marker_id(id, static_cast<int>(i));
         ASSERT_EQ(table.setMarkerLed(marker, VEK_MARKER_LED, leds[i]), 0);
         const int index = findLed(scene, leds[i]);
         const Vec3 p = index >= 0 ? scene.leds[index].position : Vec3{10.0 * i, 20, 30};

@@ -28,7 +28,7 @@ std::string tempPath(const std::string& name) {
 std::string record(const Scene& scene, const TrackerTable& trackers, bool peakLeds, const std::string& name) {
     const std::string path = tempPath(name);
     std::ofstream(path, std::ios::binary)
-        << testing::simulatedTake(scene, 3, trackers, kFrames, kRate, peakLeds);
+        << testsupport::simulatedTake(scene, 3, trackers, kFrames, kRate, peakLeds);
     return path;
 }
 
@@ -202,7 +202,8 @@ TEST(Replay, ATakeRewrittenWhileItPlaysStopsTheReplayInsteadOfServingCamerasItDo
     const int cameras = static_cast<int>(small.cameras.size());
     ASSERT_EQ(replay->cameras().size(), small.cameras.size());
 
-    std::ofstream(path, std::ios::binary) << testing::simulatedTake(large, 3, trackers, kFrames, kRate, true);
+    std::ofstream(path, std::ios::binary)
+        << testsupport::simulatedTake(large, 3, trackers, kFrames, kRate, true);
     FrameData got;
     int served = 0;
     while (served < 3 * kFrames && replay->generate(served + 1, 0, trackers, got)) {
@@ -227,7 +228,7 @@ TEST(Replay, ATakeOfAZUpWorldIsServedUpright) {
         SCOPED_TRACE(peakLeds ? "markers rebuilt" : "markers as recorded");
         const std::string path = tempPath("z-up.vektake");
         std::ofstream(path, std::ios::binary)
-            << testing::simulatedTake(scene, 3, recorded, kFrames, kRate, peakLeds, true);
+            << testsupport::simulatedTake(scene, 3, recorded, kFrames, kRate, peakLeds, true);
         std::string error, note;
         auto replay = ReplayFrames::open(path, false, error, note);
         ASSERT_TRUE(replay) << error;

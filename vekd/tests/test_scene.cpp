@@ -58,7 +58,7 @@ TEST(DefaultScene, CamerasRingTheRoomAndLookAtItsCentre) {
 TEST(DefaultScene, WandHasSixSpreadNonCoplanarLedsAndEverythingFitsTheLimits) {
     const Scene scene = defaultScene();
     EXPECT_LE(scene.leds.size(), 32u);
-    EXPECT_LE(scene.cameras.size() * scene.leds.size() * 2, 512u);
+    EXPECT_LE(scene.cameras.size() * scene.leds.size() * 2, std::size_t{VEK_MAX_IMAGES});
     std::vector<Vec3> wand;
     for (int id = 0; id < 6; ++id) {
         const int i = findLed(scene, id);
@@ -349,8 +349,8 @@ TEST(SceneParser, SurvivesMangledInput) {
         std::string error;
         if (parse(text, scene, error)) {
             ++accepted;
-            EXPECT_LE(scene.cameras.size(), 64u);
-            EXPECT_LE(scene.leds.size(), 585u);
+            EXPECT_LE(scene.cameras.size(), std::size_t{VEK_MAX_CAMERAS});
+            EXPECT_LE(scene.leds.size(), std::size_t{VEK_MAX_MARKERS});
         } else {
             EXPECT_EQ(error.rfind("<scene>:", 0), 0u) << error;
             EXPECT_EQ(error.find('\n'), std::string::npos) << "one line";

@@ -25,8 +25,8 @@
 #include "unique_fd.h"
 #include "wire.h"
 
-using vekd::testing::RawClient;
-using vekd::testing::ServerProcess;
+using testsupport::RawClient;
+using testsupport::ServerProcess;
 using namespace vekwire;
 
 namespace {
@@ -42,8 +42,7 @@ long long skippedInLog(const std::string& log) {
         size_t start = log.rfind('\n', at);
         start = start == std::string::npos ? 0 : start + 1;
         const size_t digits = log.find_first_of("0123456789", start);
-        if (digits < at && log.compare(start, 6, "vekd: ") == 0)
-            n += std::atoll(log.c_str() + digits);
+        if (digits < at && log.compare(start, 6, "vekd: ") == 0) n += std::atoll(log.c_str() + digits);
     }
     return n;
 }
@@ -236,7 +235,7 @@ TEST(Server, KeepsItsPaceAfterAStallAndWhileASlaveFloods) {
 
     // A slave sends requests as fast as it can and reads its replies.
     std::atomic<bool> stop{false};
-    std::thread flood(vekd::testing::floodRequests, server.port(), std::cref(stop));
+    std::thread flood(testsupport::floodRequests, server.port(), std::cref(stop));
     master.watch(0.2);
     const auto flooded = master.watch(2.0);
     stop = true;
@@ -269,7 +268,7 @@ TEST(Server, ClientsThatDoNotReadAreClosedAndFrequencyBurstsAreLoggedOnce) {
     // The master flips between 100 and 200 Hz, 200 requests at a time.
     std::string flips;
     for (uint32_t i = 0; i < 200; ++i)
-        flips += vekd::testing::requestBytes(i, Op::SetFloat, 0, VEK_FREQUENCY, 0, i % 2 ? 200.0f : 100.0f);
+        flips += testsupport::requestBytes(i, Op::SetFloat, 0, VEK_FREQUENCY, 0, i % 2 ? 200.0f : 100.0f);
     const auto start = Clock::now();
     while (Clock::now() - start < std::chrono::seconds(5) &&
            occurrences(server.output(), "does not read") < 4) {

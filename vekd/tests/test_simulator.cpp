@@ -110,8 +110,8 @@ TEST(SimulatorPeaks, MatchAnIndependentProjectionOfTheTruth) {
         int lastCamera = 0, lastDetector = 0;
         for (const ImageRecord& image : frame.images) {
             ASSERT_EQ(image.frame, f);
-            ASSERT_GE(image.id, 2 * 4096);
-            const int led = leds[image.id - 2 * 4096];
+            ASSERT_GE(image.id, vek_marker_id(2, 0));
+            const int led = leds[vek_marker_index(image.id)];
             ASSERT_TRUE(image.camera > lastCamera ||
                         (image.camera == lastCamera && image.detector >= lastDetector))
                 << "peaks in camera order, detector 0 then 1";
@@ -166,7 +166,7 @@ TEST(SimulatorPeaks, NoiseHasTheConfiguredSigmaInPixels) {
         sim.generate(f, t, table, frame);
         for (const ImageRecord& image : frame.images) {
             float truth[3];
-            ledPosition(scene, leds[image.id - 4096], t, truth);
+            ledPosition(scene, leds[vek_marker_index(image.id)], t, truth);
             const Projection p = project(sim.cameras()[image.camera], scene.cameras[image.camera], truth);
             const double error = (image.pos - p.pos[image.detector]) * double(VEK_DETECTOR_PIXELS);
             sum += error;
@@ -190,13 +190,13 @@ TEST(SimulatorPeaks, LedsOutsideEnabledTrackersHaveNoId) {
     sim.generate(0, 0.0, table, frame);
     std::map<int, std::set<int>> idsByLed;  // floor LEDs are identified by their position
     for (const ImageRecord& image : frame.images) idsByLed[image.id].insert(image.camera);
-    EXPECT_EQ(idsByLed.count(4 * 4096), 0u);
-    EXPECT_EQ(idsByLed.count(5 * 4096), 1u);      // LED 17
-    EXPECT_EQ(idsByLed.count(5 * 4096 + 1), 1u);  // LED 18
-    EXPECT_EQ(idsByLed.count(6 * 4096), 0u);
-    EXPECT_EQ(idsByLed.count(6 * 4096 + 1), 1u);  // LED 19
+    EXPECT_EQ(idsByLed.count(vek_marker_id(4, 0)), 0u);
+    EXPECT_EQ(idsByLed.count(vek_marker_id(5, 0)), 1u);  // LED 17
+    EXPECT_EQ(idsByLed.count(vek_marker_id(5, 1)), 1u);  // LED 18
+    EXPECT_EQ(idsByLed.count(vek_marker_id(6, 0)), 0u);
+    EXPECT_EQ(idsByLed.count(vek_marker_id(6, 1)), 1u);  // LED 19
     EXPECT_EQ(idsByLed.count(-1), 1u);
-    for (const auto& [id, cameras] : idsByLed) EXPECT_TRUE(id == -1 || id >= 4096);
+    for (const auto& [id, cameras] : idsByLed) EXPECT_TRUE(id == -1 || id >= vek_marker_id(1, 0));
 }
 
 TEST(SimulatorPeaks, DetectorRecordsDescribeEachDetector) {
@@ -255,20 +255,21 @@ TEST(SimulatorMarkers, StreamListsEnabledTrackersInCreationAndIndexOrder) {
     addPointTracker(table, 9, {20, 21});
     addPointTracker(table, 3, {16, 999}, false);
     ASSERT_EQ(table.create(7, VEK_CREATE, VEK_POINT_TRACKER), 0);
-    ASSERT_EQ(table.setMarkerLed(7 * 4096 + 5, VEK_MARKER_LED, 22), 0);
-    ASSERT_EQ(table.setMarkerLed(7 * 4096 + 1, VEK_MARKER_LED, 999), 0);  // no such LED
-    ASSERT_EQ(table.setMarkerLed(7 * 4096 + 3, VEK_MARKER_LED, 23), 0);
+    ASSERT_EQ(table.setMarkerLed(vek_marker_id(7, 5), VEK_MARKER_LED, 22), 0);
+    ASSERT_EQ(table.setMarkerLed(vek_marker_id(7, 1), VEK_MARKER_LED, 999), 0);  // no such LED
+    ASSERT_EQ(table.setMarkerLed(vek_marker_id(7, 3), VEK_MARKER_LED, 23), 0);
     ASSERT_EQ(table.operate(7, VEK_ON), 0);
     FrameData frame;
     sim.generate(5, 0.05, table, frame);
-    const int expected[] = {9 * 4096, 9 * 4096 + 1, 7 * 4096 + 1, 7 * 4096 + 3, 7 * 4096 + 5};
+    const int expected[] = {vek_marker_id(9, 0), vek_marker_id(9, 1), vek_marker_id(7, 1),
+                            vek_marker_id(7, 3), vek_marker_id(7, 5)};
     ASSERT_EQ(frame.markers.size(), std::size(expected));
     for (size_t i = 0; i < frame.markers.size(); ++i) {
         const MarkerRecord& m = frame.markers[i];
         EXPECT_EQ(m.id, expected[i]);
         EXPECT_EQ(m.frame, 5);
         EXPECT_EQ(m.flags, 0u);
-        if (m.id == 7 * 4096 + 1) {
+        if (m.id == vek_marker_id(7, 1)) {
             EXPECT_EQ(m.cond, 0.0f);
             EXPECT_EQ(m.x, 0.0f);
             EXPECT_EQ(m.y, 0.0f);
@@ -288,7 +289,7 @@ TEST(SimulatorRigids, PoseMatchesTheBodyAndFillsUnseenMarkers) {
     addRigidTracker(table, 2, scene, {0, 1, 2, 3, 4, 5, 777}, 1.0f);
     // Tracker 4: the same without filling.
     addRigidTracker(table, 4, scene, {0, 1, 2, 3, 4, 5, 777}, 0.0f);
-    ASSERT_EQ(table.setMarkerLed(4 * 4096 + 7, VEK_MARKER_LED, 778), 0);  // no body-frame position
+    ASSERT_EQ(table.setMarkerLed(vek_marker_id(4, 7), VEK_MARKER_LED, 778), 0);  // no body-frame position
     FrameData frame;
     int found = 0;
     for (int f = 0; f < 300; f += 3) {
@@ -309,7 +310,7 @@ TEST(SimulatorRigids, PoseMatchesTheBodyAndFillsUnseenMarkers) {
         EXPECT_EQ(rigid.word, 6u);
 
         const MarkerRecord& filled = frame.markers[6];
-        EXPECT_EQ(filled.id, 2 * 4096 + 6);
+        EXPECT_EQ(filled.id, vek_marker_id(2, 6));
         EXPECT_EQ(filled.flags, 0x10u);
         EXPECT_EQ(filled.cond, rigid.cond);
         const Vec3 predicted = apply(truth, {60, 20, 30});
@@ -400,7 +401,10 @@ TEST(SimulatorCameras, UncalibratedCamerasGivePeaksButNoMarkers) {
     sim.generate(0, 0, table, frame);
     std::set<std::pair<int, int>> seen;  // (camera, marker id)
     for (const ImageRecord& image : frame.images) seen.insert({image.camera, image.id});
-    EXPECT_EQ(seen, (std::set<std::pair<int, int>>{{0, 4096}, {1, 4096}, {1, 4097}, {2, 4097}}));
+    EXPECT_EQ(seen, (std::set<std::pair<int, int>>{{0, vek_marker_id(1, 0)},
+                                                   {1, vek_marker_id(1, 0)},
+                                                   {1, vek_marker_id(1, 1)},
+                                                   {2, vek_marker_id(1, 1)}}));
     ASSERT_EQ(frame.markers.size(), 2u);
     EXPECT_EQ(frame.markers[0].cond, 0.0f) << "one calibrated camera only";
     EXPECT_GT(frame.markers[1].cond, 0.0f);

@@ -33,13 +33,14 @@ namespace vekd {
 namespace {
 
 TEST(SimulatorLimits, RecordCountsStayWithinWhatAClientFetches) {
-    // 64 cameras facing a block of 585 LEDs would give 74880 peaks: the
-    // stream takes the first 512, markers come from every reading.
+    // 64 cameras facing a block of as many LEDs as a frame holds markers
+    // (585) would give 74880 peaks: the stream takes the first it holds
+    // (512), markers come from every reading.
     std::string text;
     for (int c = 0; c < 64; ++c)
         text += "camera " + std::to_string(c) + " " + std::to_string(-3200 + 100 * c) +
                 " -4000 1000 0 0 1000 60 60\n";
-    for (int i = 0; i < 585; ++i)
+    for (int i = 0; i < VEK_MAX_MARKERS; ++i)
         text += "led " + std::to_string(i) + " static " + std::to_string(-500 + (i % 25) * 40) + " 0 " +
                 std::to_string(500 + (i / 25) * 40) + " 0 -1 0\n";
     const Scene scene = sceneFromText(text);
@@ -49,23 +50,23 @@ TEST(SimulatorLimits, RecordCountsStayWithinWhatAClientFetches) {
         ASSERT_EQ(table.create(id, VEK_CREATE, VEK_RIGID_TRACKER), 0);
         ASSERT_EQ(table.operate(id, VEK_ON), 0);
     }
-    for (int m = 0; m < 585; ++m)
-        ASSERT_EQ(table.setMarkerLed((m % 400) * 4096 + m / 400, VEK_MARKER_LED, m), 0);
+    for (int m = 0; m < VEK_MAX_MARKERS; ++m)
+        ASSERT_EQ(table.setMarkerLed(vek_marker_id(m % 400, m / 400), VEK_MARKER_LED, m), 0);
     FrameData frame;
     sim.generate(3, 0, table, frame);
-    EXPECT_EQ(frame.images.size(), 512u);
+    EXPECT_EQ(frame.images.size(), std::size_t{VEK_MAX_IMAGES});
     EXPECT_EQ(frame.detectors.size(), 128u);
-    EXPECT_EQ(frame.markers.size(), 585u);
-    EXPECT_EQ(frame.rigids.size(), 372u);
+    EXPECT_EQ(frame.markers.size(), std::size_t{VEK_MAX_MARKERS});
+    EXPECT_EQ(frame.rigids.size(), std::size_t{VEK_MAX_RIGIDS});
     int peaks = 0;
     for (size_t k = 0; k < frame.detectors.size(); ++k) {
         EXPECT_EQ(frame.detectors[k].id, static_cast<int>(k));
         EXPECT_EQ(frame.detectors[k].frame, 3);
         peaks += frame.detectors[k].peaks;
     }
-    EXPECT_EQ(peaks, 512);
+    EXPECT_EQ(peaks, VEK_MAX_IMAGES);
     for (const MarkerRecord& m : frame.markers) {
-        const int led = (m.id >> 12) + 400 * (m.id & 0xFFF);
+        const int led = vek_marker_tracker(m.id) + 400 * vek_marker_index(m.id);
         ASSERT_GT(m.cond, 0.0f) << "LED " << led
                                 << ": read by cameras whose peaks the stream has no room for";
         EXPECT_LT(distanceToTruth(scene, led, 0, m), 0.2) << "LED " << led;
@@ -99,7 +100,7 @@ TEST(SimulatorDefaultScene, WandIsReconstructedNearlyAlways) {
         bool all = true;
         for (const MarkerRecord& m : frame.markers) all = all && m.cond > 0;
         complete += all;
-        ASSERT_LE(frame.images.size(), 512u);
+        ASSERT_LE(frame.images.size(), std::size_t{VEK_MAX_IMAGES});
     }
     EXPECT_GE(complete, frames * 99 / 100);
 }
@@ -117,7 +118,7 @@ TEST(SimulatorDefaultScene, EveryCameraLosesAndRegainsAnLed) {
     for (int f = 0; f < 1000; ++f) {
         sim.generate(f, f / kRate, table, frame);
         std::vector<std::vector<bool>> now(cameras, std::vector<bool>(leds.size(), false));
-        for (const ImageRecord& image : frame.images) now[image.camera][image.id - 4096] = true;
+        for (const ImageRecord& image : frame.images) now[image.camera][vek_marker_index(image.id)] = true;
         for (size_t c = 0; c < cameras; ++c)
             for (size_t i = 0; i < leds.size(); ++i) {
                 int& s = state[c][i];

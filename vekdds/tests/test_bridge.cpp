@@ -19,7 +19,7 @@
 
 using namespace vekdds;
 using namespace vekdds::testing;
-using vekd::testing::ServerProcess;
+using testsupport::ServerProcess;
 
 namespace {
 
@@ -222,13 +222,13 @@ TEST(Bridge, ABodyTheCamerasCannotSeePublishesNothing) {
         "led 5 anchor 0 50 0 1 0 0\n"
         "led 6 anchor 0 0 50 1 0 0\n"
         "led 7 anchor -30 -30 30 1 0 0\n";
-    TempFolder folder;
-    const std::string sceneFile = folder.write("beacon.scene", scene);
+    testsupport::TempDir folder;
+    const std::string sceneFile = folder.Write("beacon.scene", scene);
     vekd::Scene parsed;
     std::string error;
     ASSERT_TRUE(vekd::loadScene(sceneFile, parsed, error)) << error;
-    const std::string beacon = folder.write("beacon.rb", rigidBodyFile(parsed, "beacon"));
-    const std::string anchor = folder.write("anchor.rb", rigidBodyFile(parsed, "anchor"));
+    const std::string beacon = folder.Write("beacon.rb", rigidBodyFile(parsed, "beacon"));
+    const std::string anchor = folder.Write("anchor.rb", rigidBodyFile(parsed, "anchor"));
     ServerProcess server({"--freq", "100", "--scene", sceneFile});
     RosSubscriber sub(domain);
     const dds_entity_t beaconReader = sub.poseReader("/vek/beacon/pose"),
@@ -351,10 +351,10 @@ TEST(Bridge, BadStartsAreRefusedClearly) {
     std::tie(status, out, err) = run({"-t", files.wand}, "300");
     EXPECT_EQ(status, 1);
     EXPECT_EQ(err, "error: ROS_DOMAIN_ID holds no ROS 2 domain id (0 to 232): \"300\"\n");
-    std::tie(status, out, err) = run({"-t", files.folder.path().string() + "/missing.rb"});
+    std::tie(status, out, err) = run({"-t", files.folder.File("missing.rb")});
     EXPECT_EQ(status, 1);
     EXPECT_NE(err.find("error: open("), std::string::npos) << err;
-    const std::string nowhere = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    const std::string nowhere = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     std::tie(status, out, err) = run({"-s", nowhere, "-t", files.wand, "--domain", "0"});
     EXPECT_EQ(status, 1);
     EXPECT_EQ(err, "error: cannot connect to " + nowhere + ": connection refused (is vekd running there?)\n");

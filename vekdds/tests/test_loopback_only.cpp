@@ -79,9 +79,9 @@ std::string runIsolated() {
     const long long vethBefore = txPackets("vekdds0"), loBefore = txPackets("lo");
     long long received = 0;
     {
-        TempFolder folder;
-        const std::string wand = folder.write("wand.rb", rigidBodyFile(vekd::defaultScene(), "wand"));
-        vekd::testing::ServerProcess server({"--freq", "200"});
+        testsupport::TempDir folder;
+        const std::string wand = folder.Write("wand.rb", rigidBodyFile(vekd::defaultScene(), "wand"));
+        testsupport::ServerProcess server({"--freq", "200"});
         const int domain = privateDomain();
         RosSubscriber sub(domain);
         const dds_entity_t reader = sub.poseReader("/vek/wand/pose");
@@ -112,24 +112,26 @@ std::string runIsolated() {
 TEST(LoopbackOnly, DdsSendsNothingOnAnyOtherInterface) {
     useLoopbackConfig();
     int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    vekwire::UniqueFd readEnd(fds[0]), writeEnd(fds[1]);
     const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
     if (pid == 0) {
-        close(fds[0]);
+        readEnd.reset();
         std::string result;
         try {
             result = runIsolated();
         } catch (const std::exception& e) {
             result = std::string("failed ") + e.what();
         }
-        (void)!write(fds[1], result.data(), result.size());
+        (void)!write(writeEnd.get(), result.data(), result.size());
         _exit(0);
     }
-    close(fds[1]);
+    writeEnd.reset();
     std::string result;
     char buf[512];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) result.append(buf, static_cast<size_t>(n));
-    close(fds[0]);
+    for (ssize_t n; (n = read(readEnd.get(), buf, sizeof buf)) > 0;)
+        result.append(buf, static_cast<size_t>(n));
     int status = 0;
     waitpid(pid, &status, 0);
     if (result.rfind("unavailable ", 0) == 0) GTEST_SKIP() << "no private network namespace here: " << result;

@@ -110,10 +110,10 @@ TEST(RosMapping, OnlyWhatWasSeenGoesOut) {
     vekwire::FrameView view;
     view.header.frame = 9;
     view.header.generatedUs = 1000;
-    view.records[vek_stream_index(VEK_RIGIDS)] = reinterpret_cast<const uint8_t*>(rigids);
-    view.count[vek_stream_index(VEK_RIGIDS)] = 3;
-    view.records[vek_stream_index(VEK_MARKERS)] = reinterpret_cast<const uint8_t*>(markers);
-    view.count[vek_stream_index(VEK_MARKERS)] = 4;
+    view.records[VEK_RIGID_STREAM] = reinterpret_cast<const uint8_t*>(rigids);
+    view.count[VEK_RIGID_STREAM] = 3;
+    view.records[VEK_MARKER_STREAM] = reinterpret_cast<const uint8_t*>(markers);
+    view.count[VEK_MARKER_STREAM] = 4;
     RosFrame frame;
     frame.bodies.resize(5);  // what a previous frame left is not kept
     toRos(view, true, frame);

@@ -19,45 +19,19 @@
 #include "raw_client.h"
 #include "recorder.h"
 #include "scene.h"
+#include "scripted_peer.h"
 #include "server_process.h"
 #include "take_file.h"
+#include "temp_dir.h"
 
 namespace fs = std::filesystem;
-using vekd::testing::RawClient;
-using vekd::testing::ServerProcess;
+using testsupport::ProgramRun;
+using testsupport::RawClient;
+using testsupport::ServerProcess;
+using testsupport::TempDir;
 using namespace vekwire;
 
 namespace {
-
-struct RunResult {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-class Dir {
-public:
-    Dir() {
-        std::string pattern = (fs::temp_directory_path() / "vekrec-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path = pattern;
-    }
-    ~Dir() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    // Runs a command line in this folder; its output is kept.
-    RunResult run(const std::string& program, const std::string& args) const {
-        const std::string command = "cd " + path.string() + " && env -u VEK_SERVER HOME=" + path.string() +
-                                    " " + program + " " + args + " > out 2> err";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(path / "out"), readFile(path / "err")};
-    }
-    fs::path path;
-};
 
 // Sends requests as one batch and waits for their replies.
 class Batch {
@@ -151,8 +125,8 @@ std::vector<double> shape(const std::string& text) {
 
 TEST(RecordAndReplay, EveryFrameComesBackAndTrackersMadeOnTheReplayGetMarkers) {
     const vekd::Scene scene = vekd::defaultScene();
-    Dir dir;
-    const std::string take = (dir.path / "session.vektake").string();
+    TempDir dir;
+    const std::string take = dir.File("session.vektake");
     {
         ServerProcess live({"--freq", "480"});
         RawClient master(live.port());
@@ -161,7 +135,7 @@ TEST(RecordAndReplay, EveryFrameComesBackAndTrackersMadeOnTheReplayGetMarkers) {
         trackers.wand(1, scene);
         trackers.point(2, 8, 13);
         ASSERT_TRUE(trackers.send(master));
-        const RunResult r = dir.run(VEKREC_PATH, "-s " + live.address() + " -o session -t 2");
+        const ProgramRun r = dir.Run(std::string(VEKREC_PATH) + " -s " + live.address() + " -o session -t 2");
         ASSERT_EQ(r.status, 0) << r.out << r.err;
         EXPECT_NE(r.out.find("as a slave (a master is connected"), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("vekrec: wrote session.vektake: "), std::string::npos) << r.out;
@@ -223,7 +197,8 @@ TEST(RecordAndReplay, EveryFrameComesBackAndTrackersMadeOnTheReplayGetMarkers) {
                    : led >= 16 && led <= 31 ? vek_marker_id(3, led - 16)
                                             : -1;
         }
-        EXPECT_EQ(bytesAs(records<ImageRecord>(got, VEK_IMAGES), k, 512), bytesAs(peaks, k, 512))
+        EXPECT_EQ(bytesAs(records<ImageRecord>(got, VEK_IMAGES), k, VEK_MAX_IMAGES),
+                  bytesAs(peaks, k, VEK_MAX_IMAGES))
             << "frame " << k;
         const std::vector<MarkerRecord> markers = records<MarkerRecord>(got, VEK_MARKERS);
         ASSERT_EQ(markers.size(), 28u);
@@ -244,34 +219,37 @@ TEST(RecordAndReplay, EveryFrameComesBackAndTrackersMadeOnTheReplayGetMarkers) {
 }
 
 TEST(RecordAndReplay, SnapwellCapturesTheSameShapeFromTheReplayAsFromTheLiveServer) {
-    Dir dir;
+    TempDir dir;
     std::string liveBody;
     {
         ServerProcess live({"--freq", "480"});
-        const RunResult rec = dir.run(VEKREC_PATH, "-s " + live.address() + " -o wand.vektake -t 1 -n 6");
+        const ProgramRun rec =
+            dir.Run(std::string(VEKREC_PATH) + " -s " + live.address() + " -o wand.vektake -t 1 -n 6");
         ASSERT_EQ(rec.status, 0) << rec.out << rec.err;
         EXPECT_NE(rec.out.find("as master (no master was connected), with a point tracker on LEDs 0-5"),
                   std::string::npos)
             << rec.out;
-        const RunResult snap = dir.run(SNAPWELL_PATH, "-s " + live.address() + " -m 6 -o live.rb 6");
+        const ProgramRun snap =
+            dir.Run(std::string(SNAPWELL_PATH) + " -s " + live.address() + " -m 6 -o live.rb 6");
         ASSERT_EQ(snap.status, 0) << snap.out << snap.err;
-        liveBody = readFile(dir.path / "live.rb");
+        liveBody = TempDir::Read(dir.File("live.rb"));
     }
-    ServerProcess replay({"--replay", (dir.path / "wand.vektake").string(), "--freq", "0"});
-    const RunResult snap = dir.run(SNAPWELL_PATH, "-s " + replay.address() + " -m 6 -o replay.rb 6");
+    ServerProcess replay({"--replay", dir.File("wand.vektake"), "--freq", "0"});
+    const ProgramRun snap =
+        dir.Run(std::string(SNAPWELL_PATH) + " -s " + replay.address() + " -m 6 -o replay.rb 6");
     ASSERT_EQ(snap.status, 0) << snap.out << snap.err;
-    const std::vector<double> a = shape(liveBody), b = shape(readFile(dir.path / "replay.rb"));
+    const std::vector<double> a = shape(liveBody), b = shape(TempDir::Read(dir.File("replay.rb")));
     ASSERT_EQ(a.size(), 15u) << liveBody;
     ASSERT_EQ(b.size(), 15u);
     for (size_t i = 0; i < a.size(); ++i) EXPECT_NEAR(a[i], b[i], 0.1) << "distance " << i;
 }
 
 TEST(RecordAndReplay, AServerThatStallsIsToldOnTheProgressLineAndInTheLastLine) {
-    Dir dir;
+    TempDir dir;
     ServerProcess live({"--freq", "200"});
     vekrec::Options options;
     options.server = live.address();
-    options.output = (dir.path / "stalled").string();
+    options.output = dir.File("stalled");
     options.seconds = 3;
     std::ostringstream out, err;
     int status = -1;
@@ -309,22 +287,22 @@ TEST(RecordAndReplay, AServerThatStallsIsToldOnTheProgressLineAndInTheLastLine) 
 }
 
 TEST(RecordAndReplay, StoppedRecordersLeaveTakesThatReplayAndBrokenTakesAreRefused) {
-    Dir dir;
+    TempDir dir;
     ServerProcess live({"--freq", "480"});
     // Ctrl+C ends a take cleanly; SIGKILL leaves the temporary file, which
     // replays up to its last whole frame.
     for (const int signal : {SIGINT, SIGKILL}) {
         const std::string name = signal == SIGINT ? "stopped" : "killed";
         const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
         if (pid == 0) {
-            if (freopen((dir.path / (name + ".out")).c_str(), "w", stdout) == nullptr) _exit(127);
-            execl(VEKREC_PATH, "vekrec", "-s", live.address().c_str(), "-o", (dir.path / name).c_str(),
-                  nullptr);
+            if (freopen(dir.File(name + ".out").c_str(), "w", stdout) == nullptr) _exit(127);
+            execl(VEKREC_PATH, "vekrec", "-s", live.address().c_str(), "-o", dir.File(name).c_str(), nullptr);
             _exit(127);
         }
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         auto temp = [&] {
-            for (const auto& e : fs::directory_iterator(dir.path))
+            for (const auto& e : fs::directory_iterator(dir.path()))
                 if (e.path().filename().string().rfind(name + ".vektake.tmp", 0) == 0) return e.path();
             return fs::path();
         };
@@ -338,13 +316,14 @@ TEST(RecordAndReplay, StoppedRecordersLeaveTakesThatReplayAndBrokenTakesAreRefus
         vektake::Summary summary;
         std::string error;
         if (signal == SIGINT) {
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readFile(dir.path / "stopped.out");
-            ASSERT_TRUE(vektake::scanTake((dir.path / "stopped.vektake").string(), summary, error)) << error;
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                << TempDir::Read(dir.File("stopped.out"));
+            ASSERT_TRUE(vektake::scanTake(dir.File("stopped.vektake"), summary, error)) << error;
             EXPECT_EQ(summary.cutShort, "");
             EXPECT_FALSE(fs::exists(partial));
             continue;
         }
-        EXPECT_FALSE(fs::exists(dir.path / "killed.vektake"));
+        EXPECT_FALSE(fs::exists(dir.File("killed.vektake")));
         ASSERT_TRUE(vektake::scanTake(partial.string(), summary, error)) << error;
         ASSERT_GT(summary.frames, 100u);
         ServerProcess replay({"--replay", partial.string(), "--freq", "960"});
@@ -358,40 +337,47 @@ TEST(RecordAndReplay, StoppedRecordersLeaveTakesThatReplayAndBrokenTakesAreRefus
         EXPECT_EQ(served.rbegin()->first, static_cast<int>(summary.frames)) << "the last whole frame";
 
         // A damaged copy is refused, saying where; so are foreign files.
-        std::string bytes = readFile(partial);
+        std::string bytes = TempDir::Read(partial);
         bytes[bytes.size() / 2] ^= 0x40;
-        std::ofstream(dir.path / "damaged.vektake", std::ios::binary) << bytes;
-        const RunResult damaged =
-            dir.run(vekd::testing::ServerProcess::programPath(), "--port 0 --replay damaged.vektake");
+        std::ofstream(dir.File("damaged.vektake"), std::ios::binary) << bytes;
+        const ProgramRun damaged =
+            dir.Run(ServerProcess::programPath() + " --port 0 --replay damaged.vektake");
         EXPECT_EQ(damaged.status, 1);
         EXPECT_EQ(damaged.err.rfind("vekd: cannot replay damaged.vektake: byte ", 0), 0u) << damaged.err;
         EXPECT_NE(damaged.err.find("): checksum mismatch (damaged take)\n"), std::string::npos)
             << damaged.err;
-        const RunResult foreign =
-            dir.run(vekd::testing::ServerProcess::programPath(), "--port 0 --replay killed.out");
+        const ProgramRun foreign = dir.Run(ServerProcess::programPath() + " --port 0 --replay killed.out");
         EXPECT_EQ(foreign.status, 1);
         EXPECT_EQ(foreign.err, "vekd: cannot replay killed.out: byte 0: not a take file\n");
     }
     // No server: nothing is written, not even a temporary file.
-    const std::string nowhere = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
-    const RunResult refused = dir.run(VEKREC_PATH, "-s " + nowhere + " -o none");
+    const std::string nowhere = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
+    const ProgramRun refused = dir.Run(std::string(VEKREC_PATH) + " -s " + nowhere + " -o none");
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err,
               "vekrec: cannot connect to " + nowhere + ": connection refused (is vekd running there?)\n");
-    for (const auto& e : fs::directory_iterator(dir.path))
+    // A peer that does not speak the protocol: what broke, in the library's words.
+    const testsupport::ScriptedPeer broken({"HTTP/1.0 400 Bad Request\r\n\r\n"});
+    const ProgramRun garbled = dir.Run(std::string(VEKREC_PATH) + " -s " + broken.address() + " -o none");
+    EXPECT_EQ(garbled.status, 1);
+    EXPECT_EQ(garbled.err,
+              "vekrec: cannot connect to " + broken.address() +
+                  ": vekd and this library do not speak the same protocol: unknown message kind 12591\n");
+    for (const auto& e : fs::directory_iterator(dir.path()))
         EXPECT_NE(e.path().filename().string().rfind("none", 0), 0u);
-    EXPECT_EQ(dir.run(VEKREC_PATH, "-o x -t 0").status, 2);
+    EXPECT_EQ(dir.Run(std::string(VEKREC_PATH) + " -o x -t 0").status, 2);
 
     // A FIFO is refused at once by both, never waited on.
-    ASSERT_EQ(::mkfifo((dir.path / "pipe").c_str(), 0600), 0);
-    const RunResult toFifo = dir.run(std::string("timeout 10 ") + VEKREC_PATH, "-s " + nowhere + " -o pipe");
+    ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0600), 0);
+    const ProgramRun toFifo =
+        dir.Run(std::string("timeout 10 ") + VEKREC_PATH + " -s " + nowhere + " -o pipe");
     EXPECT_EQ(toFifo.status, 1);
     EXPECT_EQ(toFifo.err,
               "vekrec: cannot write pipe: not a regular file (a take is written beside its file and renamed "
               "over it)\n");
-    EXPECT_TRUE(fs::is_fifo(dir.path / "pipe"));
-    const RunResult fromFifo =
-        dir.run("timeout 10 " + vekd::testing::ServerProcess::programPath(), "--port 0 --replay pipe");
+    EXPECT_TRUE(fs::is_fifo(dir.File("pipe")));
+    const ProgramRun fromFifo =
+        dir.Run("timeout 10 " + ServerProcess::programPath() + " --port 0 --replay pipe");
     EXPECT_EQ(fromFifo.status, 1);
     EXPECT_EQ(fromFifo.err, "vekd: cannot replay pipe: a FIFO, not a regular file\n");
 }

@@ -18,7 +18,7 @@ template <typename Pred>
 int waitMarkers(MarkerRecord* out, int ms, Pred pred) {
     const auto end = Clock::now() + std::chrono::milliseconds(ms);
     while (Clock::now() < end) {
-        const int n = vekGetMarkers(out, 585);
+        const int n = vekGetMarkers(out, VEK_MAX_MARKERS);
         if (n < 0) return n;
         if (n > 0 && pred(n)) return n;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

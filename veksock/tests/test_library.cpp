@@ -22,7 +22,7 @@
 #include "veksock.h"
 #include "wire.h"
 
-using vekd::testing::ServerProcess;
+using testsupport::ServerProcess;
 
 namespace {
 
@@ -42,6 +42,7 @@ struct ChildMaster {
         }
     }
     ~ChildMaster() {
+        if (pid <= 0) return;  // no child: -1 would name every process
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
@@ -72,7 +73,7 @@ TEST(LibraryConnect, FailuresAreCodesThatStayPending) {
     EXPECT_NE(std::strstr(text, "SOCKET"), nullptr);
     EXPECT_EQ(vekGetString(VEK_INVALID_VALUE, text), 0);  // the toolkit words these itself
 
-    const std::string refused = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    const std::string refused = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     EXPECT_EQ(vekInit(refused.c_str(), 0), VEK_ERR_REFUSED);
     EXPECT_EQ(vekGetStatus(), 0);
     EXPECT_EQ(vekGetError(), VEK_ERR_REFUSED);
@@ -135,26 +136,41 @@ TEST(LibraryConnect, AServerThatBreaksTheHandshakeIsAProtocolErrorNotARefusal) {
     };
     std::string badMagic = welcome(0);
     badMagic[vekwire::kHeaderSize] ^= 0x20;
+    // The code's text says what broke.
+    const std::string protocol = "vekd and this library do not speak the same protocol: ";
     const struct {
         std::string answer;
         int code;
+        std::string text;
     } cases[] = {
-        {"HTTP/1.0 400 Bad Request\r\n\r\n", VEK_ERR_PROTOCOL},
-        {badMagic, VEK_ERR_PROTOCOL},
-        {std::string("\xff\xff\xff\x7f\x02\x00\x00\x00", 8), VEK_ERR_PROTOCOL},  // oversized
-        {welcome(0).substr(0, 20), VEK_ERR_PROTOCOL},                            // truncated
-        {welcome(0x7fffffff), VEK_ERR_PROTOCOL},  // refusals the library does not know
-        {welcome(-5), VEK_ERR_PROTOCOL},
-        {welcome(VEK_ERR_TOO_MANY_CLIENTS), VEK_ERR_TOO_MANY_CLIENTS},
+        {"HTTP/1.0 400 Bad Request\r\n\r\n", VEK_ERR_PROTOCOL, protocol + "unknown message kind 12591"},
+        {badMagic, VEK_ERR_PROTOCOL, protocol + "not a vekd server of this protocol version"},
+        {std::string("\xff\xff\xff\x7f\x02\x00\x00\x00", 8), VEK_ERR_PROTOCOL,  // oversized
+         protocol + "message of 2147483647 bytes exceeds the limit"},
+        {welcome(0).substr(0, 20), VEK_ERR_PROTOCOL,  // truncated
+         protocol + "the connection closed before a whole welcome"},
+        // Refusals the library does not know.
+        {welcome(0x7fffffff), VEK_ERR_PROTOCOL, protocol + "a refusal of unknown code 2147483647"},
+        {welcome(-5), VEK_ERR_PROTOCOL, protocol + "a refusal of unknown code -5"},
+        {welcome(VEK_ERR_PROTOCOL), VEK_ERR_PROTOCOL, protocol + "vekd does not serve protocol version 1"},
+        {welcome(VEK_ERR_TOO_MANY_CLIENTS), VEK_ERR_TOO_MANY_CLIENTS,
+         "vekd serves as many clients as it can"},
     };
     for (const auto& c : cases) {
-        vekd::testing::ScriptedPeer peer({c.answer});
+        testsupport::ScriptedPeer peer({c.answer});
         EXPECT_EQ(vekInit(peer.address().c_str(), 0), -1);
         EXPECT_EQ(vekGetError(), c.code) << c.answer.substr(0, 4);
+        char text[VEK_STRING_SIZE];
+        EXPECT_EQ(vekGetString(c.code, text), static_cast<int>(c.text.size()));
+        EXPECT_EQ(text, c.text);
         drainErrors();
     }
+    // A new connection forgets the last one's reason.
+    char text[VEK_STRING_SIZE];
+    vekGetString(VEK_ERR_PROTOCOL, text);
+    EXPECT_STREQ(text, "vekd and this library do not speak the same protocol");
     // Closed before a byte came back: nobody there to talk to.
-    vekd::testing::ScriptedPeer silent({});
+    testsupport::ScriptedPeer silent({});
     EXPECT_EQ(vekInit(silent.address().c_str(), 0), VEK_ERR_REFUSED);
     drainErrors();
 }
@@ -178,7 +194,7 @@ TEST_F(Library, OneMasterAtATimeSlavesWatchItsTrackers) {
     EXPECT_EQ(flags, VEK_SLAVE | VEK_MODE2);
     EXPECT_TRUE(own.waitForOutput("flags 0x201 slave"));
     ASSERT_EQ(vekSetInteger(VEK_STREAMING, VEK_ON), 1);
-    MarkerRecord m[585];
+    MarkerRecord m[VEK_MAX_MARKERS];
     ASSERT_EQ(waitMarkers(m), 6);  // the master's tracker
     EXPECT_EQ(m[5].id, 5);
 
@@ -197,8 +213,8 @@ TEST_F(Library, OneMasterAtATimeSlavesWatchItsTrackers) {
 TEST_F(Library, TrackersDefineTheMarkerStreamInCreationAndIndexOrder) {
     ASSERT_EQ(vekTrackeri(2, VEK_CREATE, VEK_POINT_TRACKER), 1);
     const int led3 = 3;
-    vekMarkeriv(2 * 4096 + 0, VEK_MARKER_LED, &led3);
-    vekMarkeri(2 * 4096 + 1, VEK_MARKER_LED, 1);
+    vekMarkeriv(vek_marker_id(2, 0), VEK_MARKER_LED, &led3);
+    vekMarkeri(vek_marker_id(2, 1), VEK_MARKER_LED, 1);
     vekTracker(2, VEK_ON);
     ASSERT_EQ(vekTrackeri(0, VEK_CREATE, VEK_POINT_TRACKER), 1);
     vekMarkeri(7, VEK_MARKER_LED, 5);
@@ -208,9 +224,9 @@ TEST_F(Library, TrackersDefineTheMarkerStreamInCreationAndIndexOrder) {
     ASSERT_EQ(vekGetStatus(), 1);
     ASSERT_EQ(vekSetInteger(VEK_STREAMING, VEK_ON), 1);
 
-    MarkerRecord m[585];
+    MarkerRecord m[VEK_MAX_MARKERS];
     ASSERT_EQ(waitMarkers(m), 5);
-    const int ids[] = {2 * 4096, 2 * 4096 + 1, 2, 7, 9};
+    const int ids[] = {vek_marker_id(2, 0), vek_marker_id(2, 1), 2, 7, 9};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(m[i].id, ids[i]);
         EXPECT_EQ(m[i].frame, m[0].frame);
@@ -222,7 +238,7 @@ TEST_F(Library, TrackersDefineTheMarkerStreamInCreationAndIndexOrder) {
     EXPECT_EQ(m[0].id, 2);
     vekTracker(0, VEK_DESTROY);
     vekTracker(2, VEK_ON);
-    EXPECT_EQ(waitMarkers(m, 2000, [&](int n) { return n == 2 && m[0].id == 2 * 4096; }), 2);
+    EXPECT_EQ(waitMarkers(m, 2000, [&](int n) { return n == 2 && m[0].id == vek_marker_id(2, 0); }), 2);
 
     // Wrong ids, kinds and operations: a code and a failed status, nothing else.
     struct Case {
@@ -236,8 +252,8 @@ TEST_F(Library, TrackersDefineTheMarkerStreamInCreationAndIndexOrder) {
         {vekTrackeri(5, 300, VEK_POINT_TRACKER), VEK_INVALID_ENUM},
         {vekTracker(2, 300), VEK_INVALID_ENUM},
         {vekTrackerf(2, 1999, 1.0f), VEK_INVALID_ENUM},
-        {vekMarkeri(2 * 4096 + 4, VEK_MARKER_LED, -4), VEK_INVALID_VALUE},
-        {vekMarkeri(77 * 4096, VEK_MARKER_LED, 1), VEK_INVALID_VALUE},
+        {vekMarkeri(vek_marker_id(2, 4), VEK_MARKER_LED, -4), VEK_INVALID_VALUE},
+        {vekMarkeri(vek_marker_id(77, 0), VEK_MARKER_LED, 1), VEK_INVALID_VALUE},
         {vekSetInteger(VEK_STREAMING, 7), VEK_INVALID_ENUM},
         {vekSetInteger(4242, VEK_ON), VEK_INVALID_ENUM},
         {vekSetFloat(VEK_FREQUENCY, 2000), VEK_INVALID_VALUE},
@@ -271,15 +287,15 @@ TEST_F(Library, StreamsSwitchAndCarryOneFrameNumber) {
     EXPECT_EQ(on, 1);
 
     // The first frames may predate the switch; compare once both streams flow.
-    MarkerRecord m[585];
-    ImageRecord img[512];
-    DetectorRecord det[409];
+    MarkerRecord m[VEK_MAX_MARKERS];
+    ImageRecord img[VEK_MAX_IMAGES];
+    DetectorRecord det[VEK_MAX_DETECTORS];
     int matched = 0;
     const auto end = Clock::now() + std::chrono::seconds(2);
     while (matched < 20 && Clock::now() < end) {
-        const int nm = vekGetMarkers(m, 585);
-        const int ni = vekGetImages(img, 512);
-        const int nd = vekGetDetectors(det, 409);
+        const int nm = vekGetMarkers(m, VEK_MAX_MARKERS);
+        const int ni = vekGetImages(img, VEK_MAX_IMAGES);
+        const int nd = vekGetDetectors(det, VEK_MAX_DETECTORS);
         if (nm > 0 && ni > 0 && nd > 0) {
             EXPECT_EQ(img[0].frame, m[0].frame);
             EXPECT_EQ(det[nd - 1].frame, m[0].frame);
@@ -344,7 +360,7 @@ TEST_F(Library, ScaleAndPoseApplyToWhatIsReportedAndSent) {
     vekMarkeri(0, VEK_MARKER_LED, 16);
     vekTracker(0, VEK_ON);
     vekSetInteger(VEK_STREAMING, VEK_ON);
-    MarkerRecord m[585];
+    MarkerRecord m[VEK_MAX_MARKERS];
     ASSERT_EQ(waitMarkers(m, 2000, [&](int) { return m[0].cond > 0; }), 1);
     const MarkerRecord mm = m[0];
 
@@ -352,7 +368,7 @@ TEST_F(Library, ScaleAndPoseApplyToWhatIsReportedAndSent) {
     const float pose[7] = {100, 0, 0, std::sqrt(0.5f), 0, 0, std::sqrt(0.5f)};
     ASSERT_EQ(vekLoadPose(pose), 1);
     ASSERT_EQ(vekScale(0.001f), 1);
-    while (vekGetMarkers(m, 585) > 0) {
+    while (vekGetMarkers(m, VEK_MAX_MARKERS) > 0) {
     }
     ASSERT_EQ(waitMarkers(m, 2000, [&](int) { return m[0].cond > 0; }), 1);
     EXPECT_NEAR(m[0].x, (100 - mm.y) * 0.001, 0.001);
@@ -374,10 +390,10 @@ TEST_F(Library, ScaleAndPoseApplyToWhatIsReportedAndSent) {
     vekTrackeri(1, VEK_CREATE, VEK_RIGID_TRACKER);
     EXPECT_EQ(vekTrackerf(1, VEK_FILL, 1.0f), 1);
     vekScale(0.001f);
-    vekMarkeri(4096, VEK_MARKER_LED, 0);
+    vekMarkeri(vek_marker_id(1, 0), VEK_MARKER_LED, 0);
     const float xyz[3] = {0.05f, 0, 0};
-    EXPECT_EQ(vekMarkerfv(4096, VEK_MARKER_POSITION, xyz), 1);
-    EXPECT_EQ(vekMarkerfv(4096 + 1, VEK_MARKER_POSITION, xyz), 0);  // no LED yet
+    EXPECT_EQ(vekMarkerfv(vek_marker_id(1, 0), VEK_MARKER_POSITION, xyz), 1);
+    EXPECT_EQ(vekMarkerfv(vek_marker_id(1, 1), VEK_MARKER_POSITION, xyz), 0);  // no LED yet
     EXPECT_EQ(vekGetError(), VEK_INVALID_OPERATION);
     vekScale(1);
 }
@@ -415,7 +431,7 @@ TEST(LibraryScan, FindsTheServerByItsNameAndTheEntryConnects) {
     unsetenv("VEK_SCAN_TARGETS");
 
     // Nobody answers: the wait ends at its limit with no entries.
-    setenv("VEK_SCAN_PORT", std::to_string(vekd::testing::unusedPort()).c_str(), 1);
+    setenv("VEK_SCAN_PORT", std::to_string(testsupport::unusedPort()).c_str(), 1);
     EXPECT_EQ(vek_scan("127.0.0.1", VEK_DISCOVERY_PORT, "test", 200000, entries, 256), 0);
     unsetenv("VEK_SCAN_PORT");
 }

@@ -1,5 +1,5 @@
-// The library when its server goes: stopped, killed, or stopped for a
-// while (SIGSTOP) and continued.
+// The library when its server goes: stopped, killed, stopped for a while
+// (SIGSTOP) and continued, or broken (a malformed message).
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -9,10 +9,12 @@
 #include <thread>
 
 #include "library_waits.h"
+#include "scripted_peer.h"
 #include "server_process.h"
 #include "veksock.h"
+#include "wire.h"
 
-using vekd::testing::ServerProcess;
+using testsupport::ServerProcess;
 
 TEST(LibraryServerEnd, StoppedOrKilledServerGivesCodeOneWithoutHanging) {
     for (int signal : {SIGTERM, SIGKILL}) {
@@ -33,6 +35,24 @@ TEST(LibraryServerEnd, StoppedOrKilledServerGivesCodeOneWithoutHanging) {
         drainErrors();
         vekDone();
     }
+}
+
+TEST(LibraryServerEnd, AMalformedMessageEndsTheConnectionAndItsTextSaysWhatBroke) {
+    std::string admitted;
+    vekwire::encodeWelcome(admitted, vekwire::Welcome{});
+    vekwire::encodeCameras(admitted, nullptr, 0);
+    // A frame message (kind 5) of 4 bytes: shorter than a frame's header.
+    const std::string frame("\x04\x00\x00\x00\x05\x00\x00\x00\x00\x00\x00\x00", 12);
+    testsupport::ScriptedPeer peer({admitted}, frame);
+    ASSERT_EQ(vekInit(peer.address().c_str(), 0), 0);
+    int code = 0;
+    for (const auto start = Clock::now(); code == 0 && Clock::now() - start < std::chrono::seconds(2);)
+        code = vekGetError();
+    EXPECT_EQ(code, VEK_ERR_PROTOCOL);
+    char text[VEK_STRING_SIZE];
+    vekGetString(code, text);
+    EXPECT_STREQ(text, "vekd and this library do not speak the same protocol: truncated frame header");
+    vekDone();
 }
 
 TEST(LibraryServerEnd, FramesAStoppedServerCouldNotMakeAreAGapCountedApartFromDrops) {

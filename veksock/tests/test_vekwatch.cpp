@@ -14,7 +14,7 @@
 #include "veksock.h"
 #include "wire.h"
 
-using vekd::testing::ServerProcess;
+using testsupport::ServerProcess;
 
 namespace {
 
@@ -125,9 +125,10 @@ TEST(Vekwatch, TellsAProtocolErrorFromAServerThatStopped) {
     vekwire::Reply reply;
     reply.seq = 1;
     vekwire::encodeReply(replied, reply);
-    vekd::testing::ScriptedPeer peer({admitted, replied}, "GET / HTTP/1.1\r\n\r\n");
+    testsupport::ScriptedPeer peer({admitted, replied}, "GET / HTTP/1.1\r\n\r\n");
     Watch watch("-slave -s " + peer.address() + " -t 10");
     EXPECT_EQ(watch.finish(), 1);
     EXPECT_NE(watch.all().find("vekwatch: protocol error"), std::string::npos) << watch.all();
+    EXPECT_NE(watch.all().find("protocol: unknown message kind 8239\n"), std::string::npos) << watch.all();
     EXPECT_EQ(watch.all().find("server stopped"), std::string::npos) << watch.all();
 }

@@ -38,7 +38,7 @@ std::string framePayload(int32_t number, int64_t us, std::vector<MarkerRecord> m
 }
 
 std::string frame(int32_t number, float markerX = 1.5f, int32_t peakCamera = 1) {
-    const MarkerRecord m{4096, number, markerX, 2, 3, 1.2f, 0};
+    const MarkerRecord m{vek_marker_id(1, 0), number, markerX, 2, 3, 1.2f, 0};
     const ImageRecord peaks[2] = {{7, number, 0, 0, 4, 0, 0.25f, 300},
                                   {12, number, peakCamera, 1, 5, 1, 0.75f, 1023}};
     DetectorRecord d{1, number, 0, 1, 1, VEK_DETECTOR_PIXELS, 100, 0.05f, 300, 40000};
@@ -248,7 +248,7 @@ TEST(Take, ATakeCutShortAnywhereReadsUpToItsLastWholeFrame) {
     for (int n = 2; n <= 4; ++n) ends.push_back(frameOffset(whole, n));
     ends.push_back(whole.size());
     for (size_t cut = 0; cut <= whole.size(); ++cut) {
-        const ReadResult r = readAll(whole.substr(0, cut), 4096);
+        const ReadResult r = readAll(whole.substr(0, cut), whole.size());
         ASSERT_EQ(r.last, 0) << "cut " << cut << ": " << r.error;
         const size_t frames = std::count_if(ends.begin(), ends.end(), [cut](size_t e) { return e <= cut; });
         ASSERT_EQ(r.framePayloads.size(), frames) << "cut " << cut;

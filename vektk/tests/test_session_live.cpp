@@ -9,7 +9,8 @@
 #include "temp_dir.h"
 #include "view_session.h"
 
-using vekd::testing::ServerProcess;
+using testsupport::ServerProcess;
+using testsupport::TempDir;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -172,7 +173,7 @@ TEST_F(LiveSession, RecoversFromAServerRestart) {
 
 TEST(LiveSessionErrors, RefusedConnection) {
     vektk::VEK session(1.0f);
-    const std::string host = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    const std::string host = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     const int r = session.Connect(vektk::ConnectionSettings(host, 480.0f), true, true);
     EXPECT_EQ(r, VEK_ERR_REFUSED);
     EXPECT_FALSE(session.connected);
@@ -181,7 +182,7 @@ TEST(LiveSessionErrors, RefusedConnection) {
 }
 
 TEST_F(LiveSession, ARefusedTrackerDoesNotEndTheSession) {
-    // 16 + 600 markers where the server holds 585: the last ones are refused.
+    // 16 + 600 markers, more than the server holds: the last ones are refused.
     session.trackers.emplace_back(vektk::kPointTracker, 3, 600);
     ServerProcess server({"--freq", "480"});
     ASSERT_GE(Connect(server), 0);
@@ -196,5 +197,5 @@ TEST_F(LiveSession, ARefusedTrackerDoesNotEndTheSession) {
     EXPECT_TRUE(session.connected);
     EXPECT_EQ(session.lastError, VEK_INVALID_OPERATION);
     EXPECT_GT(frames, 100);
-    EXPECT_EQ(session.markers.size(), 585u);
+    EXPECT_EQ(session.markers.size(), std::size_t{VEK_MAX_MARKERS});
 }

@@ -1,14 +1,16 @@
 // Trackers on the server: what Create, Destroy and Update send, and the
-// messages of error reporting.
+// messages of error reporting; the LED and the label of a marker id.
 #include <gtest/gtest.h>
 
 #include "fake_veksock.h"
 #include "tracker.h"
 
+using fakevek::Call;
 using fakevek::fake;
 using vektk::kPointTracker;
 using vektk::kRigidTracker;
 using vektk::MarkerDef;
+using vektk::MarkerId;
 using vektk::Tracker;
 using Calls = std::vector<std::string>;
 
@@ -50,15 +52,29 @@ TEST_F(TrackerTest, Constructors) {
     EXPECT_TRUE(empty.markers.empty());
 }
 
+TEST(MarkerIds, LedOfAMarkerAndItsLabel) {
+    std::vector<Tracker> trackers;
+    trackers.emplace_back(kPointTracker, 0, std::vector<int>{1, 3, 70});
+    EXPECT_EQ(vektk::LedOfMarker(trackers, vektk::MarkerId(0, 2)), 70);
+    EXPECT_EQ(vektk::LedOfMarker(trackers, vektk::MarkerId(0, 9)), -1);  // no such index: kept as -1
+    EXPECT_EQ(vektk::LedOfMarker(trackers, vektk::MarkerId(4, 0)), std::nullopt);
+
+    EXPECT_EQ(vektk::MarkerLabel(vektk::MarkerId(17, 3), 2), "17:3");
+    EXPECT_EQ(vektk::MarkerLabel(vektk::MarkerId(17, 3), 1), "3");
+}
+
 TEST_F(TrackerTest, CreateSendsTrackerMarkersOptionsThenEnables) {
     Tracker t = Wand();
-    t.SetOption(1020, 0.0f, false);
-    t.SetOption(1013, 0.8f, false);
+    t.SetOption(VEK_FILL, 0.0f, false);
+    t.SetOption(VEK_TRACKER_THRESHOLD, 0.8f, false);
     EXPECT_EQ(t.Create(), 1);
-    EXPECT_EQ(fakevek::Requests(),
-              (Calls{"vekTrackeri(2,256,769)", "vekMarkeriv(8192,1024,5)", "vekMarkerfv(8192,1025,10,20,30)",
-                     "vekMarkeriv(8195,1024,9)", "vekTrackerf(2,1020,0)", "vekTrackerf(2,1013,0.8)",
-                     "vekTracker(2,258)"}));
+    EXPECT_EQ(
+        fakevek::Requests(),
+        (Calls{Call("vekTrackeri", 2, VEK_CREATE, VEK_RIGID_TRACKER),
+               Call("vekMarkeriv", MarkerId(2, 0), VEK_MARKER_LED, 5),
+               Call("vekMarkerfv", MarkerId(2, 0), VEK_MARKER_POSITION, 10, 20, 30),
+               Call("vekMarkeriv", MarkerId(2, 3), VEK_MARKER_LED, 9), Call("vekTrackerf", 2, VEK_FILL, 0.0f),
+               Call("vekTrackerf", 2, VEK_TRACKER_THRESHOLD, 0.8f), Call("vekTracker", 2, VEK_ON)}));
     // Without error reporting the status is never read.
     EXPECT_EQ(fakevek::CountCalls("vekGetStatus"), 0);
 }

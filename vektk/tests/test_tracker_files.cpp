@@ -19,6 +19,8 @@
 #include "tracker_file.h"
 #include "tracker_line.h"
 
+using testsupport::TempDir;
+
 using vektk::kPointTracker;
 using vektk::kRigidTracker;
 using vektk::MarkerDef;
@@ -153,13 +155,17 @@ TEST(TrackerLoad, InvalidLinesStopWithTheirIndex) {
     // The line is printed escaped: no control character reaches the terminal.
     EXPECT_EQ(LoadText(dir, kRigidTracker, "1\n0, 1 2\x1b[2J\\\n").errors,
               dir.File("t.rb") + ":2: invalid string: 0, 1 2\\x1b[2J\\\\\n");
+    // One LED line more than a tracker holds.
+    constexpr int kHeld = vektk::kMaxMarkersPerTracker;
+    const std::string held = std::to_string(kHeld);
     std::string many;
-    for (int i = 0; i <= 4096; ++i) many += std::to_string(i) + "\n";
+    for (int i = 0; i <= kHeld; ++i) many += std::to_string(i) + "\n";
     const Loaded tooMany = LoadText(dir, kPointTracker, many);
     EXPECT_EQ(tooMany.count, 0);
-    EXPECT_EQ(tooMany.errors,
-              dir.File("t.rb") + ":4097: too many markers (a tracker holds at most 4096): 4096\n");
-    EXPECT_EQ(LoadText(dir, kPointTracker, many.substr(0, many.rfind("4096"))).count, 4096);
+    EXPECT_EQ(tooMany.errors, dir.File("t.rb") + ":" + std::to_string(kHeld + 1) +
+                                  ": too many markers (a tracker holds at most " + held + "): " + held +
+                                  "\n");
+    EXPECT_EQ(LoadText(dir, kPointTracker, many.substr(0, many.rfind(held))).count, kHeld);
 
     // A scale that takes a position past float's range.
     const Loaded huge = LoadText(dir, kRigidTracker, "s,1e30\n1, 1 0 0\n2, 1e30 0 0\n");
@@ -239,7 +245,7 @@ TEST(TrackerLoad, AFileThatFailsMakesNoTracker) {
 TEST(TrackerLoad, SurvivesBinaryGarbage) {
     TempDir dir;
     std::string garbage;
-    for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
+    for (int i = 0; i < 4 << 10; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
     const Loaded r = LoadText(dir, kRigidTracker, garbage);
     EXPECT_LE(r.count, static_cast<int>(r.tracker.markers.size()));
 }

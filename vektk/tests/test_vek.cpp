@@ -5,8 +5,10 @@
 #include "fake_veksock.h"
 #include "vek.h"
 
+using fakevek::Call;
 using fakevek::fake;
 using vektk::ConnectionSettings;
+using vektk::MarkerId;
 using vektk::Tracker;
 using vektk::VEK;
 using Calls = std::vector<std::string>;
@@ -37,13 +39,16 @@ TEST_F(VekTest, ConnectSetsUpInOrder) {
     EXPECT_EQ(Connect(0x200), 3);
     EXPECT_TRUE(session.connected);
     EXPECT_EQ(session.flags, 0x200);
-    EXPECT_EQ(
-        fakevek::Requests(),
-        (Calls{"vekInit(127.0.0.1:7000,512)", "vekSetInteger(514,2)", "vekLoadPose(0,1)", "vekScale(0.001)",
-               // Trackers are sent while the scale is 1.
-               "vekScale(1)", "vekTrackeri(1,256,768)", "vekMarkeriv(4096,1024,4)", "vekTracker(1,258)",
-               "vekTrackeri(2,256,768)", "vekMarkeriv(8192,1024,6)", "vekTracker(2,258)", "vekScale(0.001)",
-               "vekSetInteger(513,258)", "vekSetFloat(512,240)"}));
+    EXPECT_EQ(fakevek::Requests(),
+              (Calls{Call("vekInit", "127.0.0.1:7000", VEK_MODE2),
+                     Call("vekSetInteger", VEK_INTERPOLATION, 2), "vekLoadPose(0,1)", "vekScale(0.001)",
+                     // Trackers are sent while the scale is 1.
+                     "vekScale(1)", Call("vekTrackeri", 1, VEK_CREATE, VEK_POINT_TRACKER),
+                     Call("vekMarkeriv", MarkerId(1, 0), VEK_MARKER_LED, 4), Call("vekTracker", 1, VEK_ON),
+                     Call("vekTrackeri", 2, VEK_CREATE, VEK_POINT_TRACKER),
+                     Call("vekMarkeriv", MarkerId(2, 0), VEK_MARKER_LED, 6), Call("vekTracker", 2, VEK_ON),
+                     "vekScale(0.001)", Call("vekSetInteger", VEK_STREAMING, VEK_ON),
+                     Call("vekSetFloat", VEK_FREQUENCY, 240)}));
     EXPECT_FLOAT_EQ(session.frequency, 240.0f);
 }
 

@@ -11,13 +11,13 @@ using vektk::VEK;
 
 namespace {
 
-constexpr int kAll = 1 | 2 | 4 | 8;
+constexpr int kAll = VEK_MARKER_BIT | VEK_RIGID_BIT | VEK_IMAGE_BIT | VEK_DETECTOR_BIT;
 
 class FrameTest : public testing::Test {
 protected:
     void SetUp() override {
         fakevek::ResetFake();
-        fakevek::EnableStreams(1 | 2);
+        fakevek::EnableStreams(VEK_MARKER_BIT | VEK_RIGID_BIT);
         fakevek::SetFrame(0);
         ASSERT_EQ(session.Connect(vektk::ConnectionSettings("", 480.0f), true, false), 0);
     }
@@ -67,11 +67,14 @@ TEST_F(FrameTest, FetchesUseTheBufferLimits) {
     fakevek::EnableStreams(kAll);
     fakevek::SetFrame(1);
     EXPECT_EQ(session.Poll(), 1);  // an empty frame
-    EXPECT_EQ(fakevek::CallsNamed("vekGetMarkers"), std::vector<std::string>{"vekGetMarkers(585)"});
-    EXPECT_EQ(fakevek::CallsNamed("vekGetRigids"), std::vector<std::string>{"vekGetRigids(372)"});
-    EXPECT_EQ(fakevek::CallsNamed("vekGetImages"), std::vector<std::string>{"vekGetImages(512)"});
-    EXPECT_EQ(fakevek::CallsNamed("vekGetDetectors"), std::vector<std::string>{"vekGetDetectors(409)"});
-    EXPECT_EQ(fakevek::CallsNamed("vekGetCameras"), std::vector<std::string>{"vekGetCameras(409)"});
+    using Calls = std::vector<std::string>;
+    using fakevek::Call;
+    EXPECT_EQ(fakevek::CallsNamed("vekGetMarkers"), Calls{Call("vekGetMarkers", VEK_MAX_MARKERS)});
+    EXPECT_EQ(fakevek::CallsNamed("vekGetRigids"), Calls{Call("vekGetRigids", VEK_MAX_RIGIDS)});
+    EXPECT_EQ(fakevek::CallsNamed("vekGetImages"), Calls{Call("vekGetImages", VEK_MAX_IMAGES)});
+    EXPECT_EQ(fakevek::CallsNamed("vekGetDetectors"), Calls{Call("vekGetDetectors", VEK_MAX_DETECTORS)});
+    EXPECT_EQ(fakevek::CallsNamed("vekGetCameras"),
+              Calls{Call("vekGetCameras", VEK_FETCH_BYTES / sizeof(VEKCamera))});
 }
 
 TEST_F(FrameTest, StreamsCompletingOverSeveralPolls) {
@@ -170,7 +173,7 @@ TEST_F(FrameTest, APausedStreamKeepsTheLastFrame) {
     ExpectFrame(1, 3, 2);
     // Resumed: frame 2 completes with its rigids.
     fake().integers[VEK_STREAMING] = 1;
-    fakevek::EnableStreams(1 | 2);
+    fakevek::EnableStreams(VEK_MARKER_BIT | VEK_RIGID_BIT);
     QueueRigids(2);
     EXPECT_EQ(session.Poll(), 1);
     ExpectFrame(2, 4, 2);
@@ -180,7 +183,7 @@ TEST_F(FrameTest, FlushMakesNoFramesUp) {
     // Connected to a server far into its run whose marker stream has not
     // brought anything yet: one empty frame with the server's number, not
     // frames 1, 2, 3 ...
-    fakevek::EnableStreams(1);
+    fakevek::EnableStreams(VEK_MARKER_BIT);
     fakevek::SetFrame(5000);
     session.Flush();
     EXPECT_EQ(session.lastFrame, 5000);
@@ -192,7 +195,7 @@ TEST_F(FrameTest, FlushMakesNoFramesUp) {
 
     // A frame half assembled when a Flush comes is dropped whole: its late
     // rigids do not come out as a frame of their own.
-    fakevek::EnableStreams(1 | 2);
+    fakevek::EnableStreams(VEK_MARKER_BIT | VEK_RIGID_BIT);
     fakevek::SetFrame(5002);
     QueueMarkers(5002);
     EXPECT_EQ(session.Poll(), 0);

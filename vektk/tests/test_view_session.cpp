@@ -8,6 +8,7 @@
 
 using fakevek::fake;
 using vektk::Colour;
+using vektk::MarkerId;
 using vektk::ViewSession;
 
 namespace {
@@ -16,7 +17,7 @@ class ViewSessionTest : public testing::Test {
 protected:
     void SetUp() override {
         fakevek::ResetFake();
-        fakevek::EnableStreams(1);
+        fakevek::EnableStreams(VEK_MARKER_BIT);
         fakevek::SetFrame(0);
         fake().floats[VEK_FREQUENCY] = 480.0f;
         ASSERT_EQ(session.ConnectView(vektk::ConnectionSettings("", 480.0f), 1, 0), 0);
@@ -116,7 +117,7 @@ TEST_F(ViewSessionTest, FilteringReplacesTheMarkersWithTheLaggedFit) {
 TEST_F(ViewSessionTest, FilterListsFollowTheTrackersOfTheFrame) {
     session.filterFrequency = 160.0f;  // n = 3
     session.filtering = true;
-    const int b = vektk::MarkerId(1, 0);
+    const int b = MarkerId(1, 0);
     for (int i = 0; i < 5; ++i) Deliver({M(0, 1), M(1, 1), M(2, 1), M(b, 1), M(b + 1, 1), M(b + 2, 1)});
     EXPECT_EQ(session.CountSeen(), 6);
     // The first tracker is removed: its markers leave the output at once,
@@ -162,12 +163,13 @@ TEST_F(ViewSessionTest, SessionEndStillUpdatesOnce) {
 }
 
 TEST_F(ViewSessionTest, SelectionsAndClearFrame) {
-    Deliver({M(4096, 1), M(4097, 1), M(8192, 0)});
+    Deliver({M(MarkerId(1, 0), 1), M(MarkerId(1, 1), 1), M(MarkerId(2, 0), 0)});
     session.SelectAllMarkers();
-    EXPECT_EQ(session.selectedMarkers.items, (std::map<int, int>{{4096, 0}, {4097, 0}, {8192, 0}}));
-    EXPECT_TRUE(session.selectedMarkers.Deselect(4097));
-    EXPECT_FALSE(session.selectedMarkers.Deselect(4097));
-    EXPECT_FALSE(session.selectedMarkers.Contains(4097));
+    EXPECT_EQ(session.selectedMarkers.items,
+              (std::map<int, int>{{MarkerId(1, 0), 0}, {MarkerId(1, 1), 0}, {MarkerId(2, 0), 0}}));
+    EXPECT_TRUE(session.selectedMarkers.Deselect(MarkerId(1, 1)));
+    EXPECT_FALSE(session.selectedMarkers.Deselect(MarkerId(1, 1)));
+    EXPECT_FALSE(session.selectedMarkers.Contains(MarkerId(1, 1)));
     session.selectedRigids.Select(0);
     session.selectedCameras.Select(3);
     EXPECT_TRUE(session.selectedCameras.Contains(3));
@@ -185,11 +187,11 @@ TEST_F(ViewSessionTest, RecolourAllChangesExistingEntriesOnly) {
     session.RecolourAll(red);
     EXPECT_TRUE(session.markerColours.empty());
     EXPECT_TRUE(session.rigidColours.empty());
-    session.markerColours[4096] = Colour{0, 1, 0, 1};
+    session.markerColours[MarkerId(1, 0)] = Colour{0, 1, 0, 1};
     session.rigidColours[2] = Colour{0, 0, 1, 1};
     session.RecolourAll(red);
     EXPECT_EQ(session.markerColours.size(), 1u);
-    EXPECT_EQ(session.markerColours[4096].r, 1.0f);
+    EXPECT_EQ(session.markerColours[MarkerId(1, 0)].r, 1.0f);
     EXPECT_EQ(session.rigidColours[2].b, 0.0f);
 }
 

@@ -19,7 +19,7 @@ std::string sampleStream() {
     Request r;
     r.seq = 7;
     r.op = Op::MarkerFloat;
-    r.target = 4096 + 3;
+    r.target = vek_marker_id(1, 3);
     r.key = VEK_MARKER_POSITION;
     r.f[0] = 1.5f;
     r.f[2] = -2.0f;
@@ -92,15 +92,15 @@ TEST(WireReader, RoundTripsKeepEveryField) {
     EXPECT_EQ(f.header.frame, 10);
     EXPECT_EQ(f.header.generatedUs, 123456789012LL);
     EXPECT_EQ(f.header.frequency, 480.0f);
-    EXPECT_EQ(f.count[0], 2u);
-    EXPECT_EQ(f.count[1], 0u);
-    EXPECT_EQ(f.count[2], 1u);
+    EXPECT_EQ(f.count[VEK_MARKER_STREAM], 2u);
+    EXPECT_EQ(f.count[VEK_RIGID_STREAM], 0u);
+    EXPECT_EQ(f.count[VEK_IMAGE_STREAM], 1u);
     MarkerRecord back[2];
-    std::memcpy(back, f.records[0], sizeof back);
+    std::memcpy(back, f.records[VEK_MARKER_STREAM], sizeof back);
     EXPECT_EQ(back[0].flags, 0x10u);
     EXPECT_EQ(back[1].z, 7.0f);
     ImageRecord img;
-    std::memcpy(&img, f.records[2], sizeof img);
+    std::memcpy(&img, f.records[VEK_IMAGE_STREAM], sizeof img);
     EXPECT_EQ(img.id, -1);
     EXPECT_EQ(img.pos, 0.25f);
 

@@ -19,6 +19,7 @@
 #include "data/my_table.h"
 #include "data/peak_plot.h"
 #include "session/detector_session.h"
+#include "tracker.h"
 #include "widgets/widget_utils.h"
 
 namespace {
@@ -35,16 +36,6 @@ int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-// The LED of a marker as its tracker names it, -1 when none does.
-int LedOf(const DetectorSession& session, int markerId) {
-    for (const vektk::Tracker& t : session.trackers) {
-        if (t.id != vek_marker_tracker(markerId)) continue;
-        for (const vektk::MarkerDef& m : t.markers)
-            if (m.index == vek_marker_index(markerId)) return m.led;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -186,7 +177,7 @@ void DataDialog::Fill(int camera) {
     for (int r = 0; r < std::min(table_->rowCount(), tables.rows()); ++r)
         if (!table_->isRowHidden(r) && table_->selectionModel()->isRowSelected(r, QModelIndex())) {
             const int id = tables.idOf(r);
-            rows.push_back({r, id, LedOf(*session_, id)});
+            rows.push_back({r, id, vektk::LedOfMarker(session_->trackers, id).value_or(-1)});
         }
     plot_->sample(tables, camera, rows, NowMs());
 }

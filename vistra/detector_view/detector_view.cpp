@@ -16,15 +16,11 @@
 #include "detector_view/vertex_runs.h"
 #include "glwidget/text_3d.h"
 #include "key_table.h"
+#include "tracker.h"
 
 namespace {
 
 constexpr float kSquareHalf = 0.005f;
-
-QString markerLabel(int id, int trackerCount) {
-    if (trackerCount < 2) return QString::number(vek_marker_index(id));
-    return QString::number(vek_marker_tracker(id)) + QLatin1Char(':') + QString::number(vek_marker_index(id));
-}
 
 }  // namespace
 
@@ -77,7 +73,7 @@ void DetectorView::drawSingleCamera() {
     const int trackers = static_cast<int>(detectorSession_->trackers.size());
     for (const MarkerPoint& p : points) {
         if (p.flags != (kPointX | kPointY)) continue;
-        const QString label = markerLabel(p.id, trackers);
+        const QString label = QString::fromStdString(vektk::MarkerLabel(p.id, trackers));
         DrawText3D(label, p.x + label.size() * 2.5f / w, p.y + 3 / h, 0, QStringLiteral("Helvetica"), 8);
     }
     glPopMatrix();

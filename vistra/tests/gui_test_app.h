@@ -17,13 +17,13 @@
 
 #include <stdlib.h>
 
-#include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
 
 #include "app/qt_wrapper.h"
 #include "app/viewer_options.h"
+#include "temp_dir.h"
 
 // The options vistra's command line gives for "-s server" (and "-connect"
 // when `connect`); what they print is swallowed.
@@ -40,27 +40,23 @@ inline ViewerOptions WindowOptions(const std::string& server, bool connect) {
 class ScopedHome {
 public:
     ScopedHome() {
-        std::string folder = ::testing::TempDir() + "vistra_home_XXXXXX";
-        if (mkdtemp(folder.data())) path = folder;
         if (const char* home = getenv("HOME")) previous = home;
-        setenv("HOME", path.c_str(), 1);
+        setenv("HOME", folder.path().c_str(), 1);
     }
     ~ScopedHome() {
         if (previous)
             setenv("HOME", previous->c_str(), 1);
         else
             unsetenv("HOME");
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
     }
     ScopedHome(const ScopedHome&) = delete;
     ScopedHome& operator=(const ScopedHome&) = delete;
 
-    std::string file(const std::string& name) const { return path + "/" + name; }
-
-    std::string path;
+    const std::string& path() const { return folder.path(); }
+    std::string file(const std::string& name) const { return folder.File(name); }
 
 private:
+    testsupport::TempDir folder;
     std::optional<std::string> previous;
 };
 

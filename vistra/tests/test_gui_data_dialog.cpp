@@ -225,7 +225,7 @@ TEST_F(DataDialogTest, PlotDrawsSelectedShownRowsInTheirColours) {
 }
 
 TEST(DataDialogLive, ShowDataFillsTheSelectedCameraAndPlotsARow) {
-    vekd::testing::ServerProcess server({"--freq", "480"});
+    testsupport::ServerProcess server({"--freq", "480"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), true));

@@ -45,7 +45,7 @@ int ColouredPixels(const QImage& img) {
 }
 
 TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
-    vekd::testing::ServerProcess server({"--freq", "480"});
+    testsupport::ServerProcess server({"--freq", "480"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), true));
@@ -184,11 +184,11 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
 TEST(VistraMainWindow, AutoConnectFailureSaysWhatWasAskedWhere) {
     // A server that is up but whose discovery answers on another UDP port
     // than the one asked is not found either; so are no server and none named.
-    vekd::testing::ServerProcess server;
+    testsupport::ServerProcess server;
     ASSERT_TRUE(server.running());
-    const std::string udp = std::to_string(vekd::testing::unusedPort());
+    const std::string udp = std::to_string(testsupport::unusedPort());
     setenv("VEK_SCAN_PORT", udp.c_str(), 1);
-    const std::string nobody = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    const std::string nobody = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     struct Case {
         std::string given, shown, host;
     };
@@ -216,7 +216,7 @@ void AnswerNextMessageBox(Answer answer) {
 }
 
 TEST(VistraMainWindow, ConnectionRefusedShowsInitErrorBox) {
-    const std::string address = "127.0.0.1:" + std::to_string(vekd::testing::unusedPort());
+    const std::string address = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(address, false));
     QString title, text;
     AnswerNextMessageBox([&](QMessageBox* box) {
@@ -235,10 +235,11 @@ TEST(VistraMainWindow, ConnectionRefusedShowsInitErrorBox) {
 }
 
 TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
-    vekd::testing::ServerProcess server({"--freq", "480"});
+    testsupport::ServerProcess server({"--freq", "480"});
     ASSERT_TRUE(server.running());
     // Another program holds the server as master.
     const pid_t master = fork();
+    ASSERT_GE(master, 0);
     if (master == 0) {
         execl(VEKWATCH_PROGRAM, "vekwatch", "-s", server.address().c_str(), "-t", "10",
               static_cast<char*>(nullptr));
@@ -290,7 +291,7 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
 
 TEST(VistraMainWindow, SettingsDockSavedByOneWindowBringsTheNextUpTheSameWay) {
     ScopedHome home;
-    vekd::testing::ServerProcess server({"--freq", "480"});
+    testsupport::ServerProcess server({"--freq", "480"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     const QString address = QString::fromStdString(server.address());
@@ -366,10 +367,9 @@ TEST(VistraMainWindow, ExitEndsTheProgramEvenWhenAWindowRefusesToClose) {
 }
 
 TEST(VistraMainWindow, ReadsTheOrientationFileOfTheWorkingDirectory) {
-    const std::string dir = testing::TempDir() + "vistra_orientation";
-    mkdir(dir.c_str(), 0700);
+    const testsupport::TempDir dir;
     const std::string previous = std::filesystem::current_path();
-    ASSERT_EQ(chdir(dir.c_str()), 0);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
     {
         std::ofstream file(".orientation");
         file << "1 2 3\n0 0 1 0 0 1 0 0 1 0 0 0 5 6 7 1\n";
@@ -454,7 +454,7 @@ TEST(VistraMainWindow, ControlsMenusAndDisconnectedSlots) {
 }  // namespace
 
 TEST(VistraMainWindow, AServerKilledAndStartedAgainIsConnectedToAgain) {
-    auto server = std::make_unique<vekd::testing::ServerProcess>(std::vector<std::string>{"--freq", "480"});
+    auto server = std::make_unique<testsupport::ServerProcess>(std::vector<std::string>{"--freq", "480"});
     ASSERT_TRUE(server->running());
     const std::string port = std::to_string(server->port());
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server->address(), false));
@@ -470,7 +470,7 @@ TEST(VistraMainWindow, AServerKilledAndStartedAgainIsConnectedToAgain) {
     EXPECT_FALSE(window.button(kConnectButton)->isChecked());
 
     // The same address again: Connect reaches the new server, frames flow.
-    server = std::make_unique<vekd::testing::ServerProcess>(
+    server = std::make_unique<testsupport::ServerProcess>(
         std::vector<std::string>{"--freq", "480", "--port", port});
     ASSERT_TRUE(server->running());
     window.sl_Connect();

@@ -1,6 +1,7 @@
 // vistra as a user runs it, as a separate process.
 #include <gtest/gtest.h>
 
+#include <limits.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -16,6 +17,7 @@
 
 #include "gui_test_app.h"
 #include "server_process.h"
+#include "unique_fd.h"
 
 namespace {
 
@@ -27,7 +29,9 @@ public:
     explicit Program(std::vector<std::string> args, const std::vector<std::string>& unset = {}) {
         termios raw{};
         cfmakeraw(&raw);  // no "\r\n" translation
-        pid_ = forkpty(&out_, nullptr, &raw, nullptr);
+        int terminal = -1;
+        pid_ = forkpty(&terminal, nullptr, &raw, nullptr);
+        out_.reset(terminal);
         if (pid_ == 0) {
             for (const std::string& name : unset) unsetenv(name.c_str());
             std::vector<char*> argv;
@@ -43,7 +47,6 @@ public:
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
-        if (out_ >= 0) close(out_);
     }
 
     // Reads output until `text` appears or ms pass.
@@ -53,10 +56,10 @@ public:
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
-            pollfd p{out_, POLLIN, 0};
+            pollfd p{out_.get(), POLLIN, 0};
             if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-            char buf[4096];
-            const ssize_t n = read(out_, buf, sizeof buf);
+            char buf[PIPE_BUF];
+            const ssize_t n = read(out_.get(), buf, sizeof buf);
             if (n <= 0) return false;
             output.append(buf, static_cast<std::size_t>(n));
         }
@@ -79,7 +82,7 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int out_ = -1;
+    vekwire::UniqueFd out_;  // the terminal's master side
 };
 
 TEST(VistraProgram, HelpPrintsAndExitsZeroWithoutWindow) {
@@ -99,7 +102,7 @@ TEST(VistraProgram, WithoutDisplaySaysSoAndExitsOne) {
 }
 
 TEST(VistraProgram, ConnectsStreamsPeaksAndSurvivesTheServerGoing) {
-    vekd::testing::ServerProcess server({"--freq", "480"});
+    testsupport::ServerProcess server({"--freq", "480"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     Program vistra({"-connect", "-s", server.address()});

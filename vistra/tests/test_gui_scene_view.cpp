@@ -26,7 +26,8 @@
 
 namespace {
 
-constexpr int kTracker17Marker = 17 * 4096 + 3;
+constexpr int kTracker17Marker = vek_marker_id(17, 3);
+constexpr int kTracker1Marker0 = vek_marker_id(1, 0), kTracker1Marker1 = vek_marker_id(1, 1);
 
 MarkerRecord Marker(int id, float x, float y, float z, float cond = 50) {
     return MarkerRecord{id, 1, x, y, z, cond, 0};
@@ -265,17 +266,17 @@ TEST_F(VistraSceneViewTest, CameraWarningBarAndConesOfSelectedCameras) {
 
 TEST_F(VistraSceneViewTest, ClicksBandsAndDoubleClickFillTheSelectionSets) {
     view->scale = 20;
-    session.markers = {Marker(0x1000, -1, 0.5f, 0), Marker(0x1001, 0, 0.5f, 0),
+    session.markers = {Marker(kTracker1Marker0, -1, 0.5f, 0), Marker(kTracker1Marker1, 0, 0.5f, 0),
                        Marker(kTracker17Marker, 1, 0.5f, 0)};
     session.rigids = {RigidRecord{7, 1, {0, -0.6f, 0, 1, 0, 0, 0}, 1, 4}};
     session.selectedCameras.Select(0);
     look({0, 0, 0}, 3);
 
     click(pixelOf({0, 0.5f, 0}));
-    EXPECT_EQ(selected(session.selectedMarkers), std::vector<int>{0x1001});
+    EXPECT_EQ(selected(session.selectedMarkers), std::vector<int>{kTracker1Marker1});
     EXPECT_EQ(view->hitCount, 1);
     click(pixelOf({1, 0.5f, 0}), Qt::ControlModifier);  // tracker 17 picks back as its marker
-    EXPECT_EQ(selected(session.selectedMarkers), (std::vector<int>{0x1001, kTracker17Marker}));
+    EXPECT_EQ(selected(session.selectedMarkers), (std::vector<int>{kTracker1Marker1, kTracker17Marker}));
     click(pixelOf({0, -0.6f, 0}));  // a rigid body: exactly it among markers and rigids
     EXPECT_EQ(selected(session.selectedMarkers), std::vector<int>{});
     EXPECT_EQ(selected(session.selectedRigids), std::vector<int>{0});
@@ -286,11 +287,11 @@ TEST_F(VistraSceneViewTest, ClicksBandsAndDoubleClickFillTheSelectionSets) {
     // A band either way selects the same items.
     const QPoint a = pixelOf({-1.3f, 0.8f, 0}), b = pixelOf({0.3f, 0.2f, 0});
     band(a, b);
-    EXPECT_EQ(selected(session.selectedMarkers), (std::vector<int>{0x1000, 0x1001}));
+    EXPECT_EQ(selected(session.selectedMarkers), (std::vector<int>{kTracker1Marker0, kTracker1Marker1}));
     EXPECT_TRUE(session.selectedRigids.items.empty());
     session.selectedMarkers.Clear();
     band(b, a);
-    EXPECT_EQ(selected(session.selectedMarkers), (std::vector<int>{0x1000, 0x1001}));
+    EXPECT_EQ(selected(session.selectedMarkers), (std::vector<int>{kTracker1Marker0, kTracker1Marker1}));
     band({10, 580}, {60, 540});  // an empty band clears
     EXPECT_TRUE(session.selectedMarkers.items.empty());
     EXPECT_TRUE(session.selectedCameras.items.empty());
@@ -302,7 +303,7 @@ TEST_F(VistraSceneViewTest, ClicksBandsAndDoubleClickFillTheSelectionSets) {
     EXPECT_EQ(view->measurePoints[0], (glview::Vec3f{-1, 0.5f, 0}));
 
     // A double click on empty space clears every set.
-    session.selectedMarkers.Select(0x1000);
+    session.selectedMarkers.Select(kTracker1Marker0);
     session.selectedRigids.Select(0);
     session.selectedCameras.Select(0);
     click({5, 590});
@@ -313,7 +314,7 @@ TEST_F(VistraSceneViewTest, ClicksBandsAndDoubleClickFillTheSelectionSets) {
 }
 
 TEST(VistraSceneViewLive, BodiesMoveWarningShowsAndBandPickedMarkersBecomeATracker) {
-    vekd::testing::ServerProcess server({"--freq", "100", "--uncalibrated", "2,5"});
+    testsupport::ServerProcess server({"--freq", "100", "--uncalibrated", "2,5"});
     ASSERT_TRUE(server.running());
     setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), true));
@@ -340,8 +341,8 @@ TEST(VistraSceneViewLive, BodiesMoveWarningShowsAndBandPickedMarkersBecomeATrack
     EXPECT_FALSE(window.session().selectedMarkers.items.empty());
     std::vector<int> pickedLeds;
     for (const auto& [id, unused] : window.session().selectedMarkers.items) {
-        EXPECT_EQ(id >> 12, 1);
-        pickedLeds.push_back(8 + (id & 0xfff));  // tracker 1 is on LEDs 8 ... 13
+        EXPECT_EQ(vek_marker_tracker(id), 1);
+        pickedLeds.push_back(8 + vek_marker_index(id));  // tracker 1 is on LEDs 8 ... 13
     }
 
     // The tracker bar's "Selected" makes a tracker of the markers picked
@@ -358,7 +359,7 @@ TEST(VistraSceneViewLive, BodiesMoveWarningShowsAndBandPickedMarkersBecomeATrack
     EXPECT_TRUE(WaitFor(
         [&] {
             for (const auto& marker : window.session().markers)
-                if ((marker.id >> 12) == made.id) return true;
+                if (vek_marker_tracker(marker.id) == made.id) return true;
             return false;
         },
         2000));

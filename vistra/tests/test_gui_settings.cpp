@@ -193,8 +193,8 @@ TEST(SettingsDock, SavesAndLoadsTavrix) {
 }
 
 TEST(SettingsDock, FindServersListsTwoRealServersAndConnectsThroughOne) {
-    vekd::testing::ServerProcess alpha({"--name", "alpha"});
-    vekd::testing::ServerProcess beta({"--bind", "127.0.0.2", "--name", "beta lab"});
+    testsupport::ServerProcess alpha({"--name", "alpha"});
+    testsupport::ServerProcess beta({"--bind", "127.0.0.2", "--name", "beta lab"});
     ASSERT_TRUE(alpha.running() && beta.running());
     const std::string targets = "127.0.0.1:" + std::to_string(alpha.discoveryPort()) +
                                 ",127.0.0.2:" + std::to_string(beta.discoveryPort());

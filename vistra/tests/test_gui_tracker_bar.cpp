@@ -334,13 +334,14 @@ ViewerOptions Options(const std::string& server, std::vector<std::string> tracke
 }
 
 int MarkersOf(const vektk::VEK& session, int trackerId) {
-    return static_cast<int>(std::count_if(session.markers.begin(), session.markers.end(),
-                                          [&](const MarkerRecord& m) { return (m.id >> 12) == trackerId; }));
+    return static_cast<int>(
+        std::count_if(session.markers.begin(), session.markers.end(),
+                      [&](const MarkerRecord& m) { return vek_marker_tracker(m.id) == trackerId; }));
 }
 
 TEST(TrackerBar, AgainstVekdTrimsToTheLedsSeenSwitchesTrackersAndTracksACapturedBody) {
     ScopedHome home;
-    vekd::testing::ServerProcess server({"--freq", "240"});
+    testsupport::ServerProcess server({"--freq", "240"});
     ASSERT_TRUE(server.running());
     VistraMainWindow window(nullptr, "Vistra Utility", Options(server.address()));
     TrackerBar& bar = *window.trackerBar();
@@ -358,7 +359,7 @@ TEST(TrackerBar, AgainstVekdTrimsToTheLedsSeenSwitchesTrackersAndTracksACaptured
     SelectOnly(bar, 0);
     std::vector<int> seen;
     for (std::size_t p = 0; p < session.markers.size(); ++p)
-        if (bar.seenMarkers().bits[p]) seen.push_back(session.markers[p].id & 0xfff);
+        if (bar.seenMarkers().bits[p]) seen.push_back(vek_marker_index(session.markers[p].id));
     bar.trimButton()->click();
     ASSERT_EQ(session.trackers.size(), 1u);
     EXPECT_EQ(Leds(session.trackers[0]), seen);
@@ -386,7 +387,7 @@ TEST(TrackerBar, AgainstVekdTrimsToTheLedsSeenSwitchesTrackersAndTracksACaptured
     // time), chosen with "File", tracks as a rigid body.
     window.sl_Connect();
     if (std::string(SNAPWELL_PROGRAM).empty()) GTEST_SKIP() << "snapwell is not part of this build";
-    const std::string capture = "cd " + home.path + " && " + SNAPWELL_PROGRAM + " -s " + server.address() +
+    const std::string capture = "cd " + home.path() + " && " + SNAPWELL_PROGRAM + " -s " + server.address() +
                                 " -m 6 -o wand.rb 6 > out 2>&1";
     ASSERT_EQ(std::system(capture.c_str()), 0) << FileText(home.file("out"));
     window.sl_Connect();

@@ -11,6 +11,8 @@
 
 namespace {
 
+using vektk::MarkerId;
+
 TEST(VistraPeakStats, MeanAndDeviationOfValidSamples) {
     PeakStats s;
     EXPECT_EQ(s.mean, -1.0);
@@ -166,20 +168,20 @@ TEST_F(VistraCollectPeaksTest, ResizeWhenCameraCountChangesWhileConnectedKeeping
 
 TEST_F(VistraCollectPeaksTest, RowsFollowTheMarkerListAcrossTrackers) {
     // Two trackers of two markers each: rows 0 to 3.
-    setMarkers({0, 1, 4096, 4097});
-    collect({Peak(4097, 7, 0, 0, 0.5f, 4, 8), Peak(4096, 7, 1, 1, 0.25f, 2, 6), Peak(1, 7, 0, 1, 0.75f, 2, 6),
-             Peak(8192, 7, 0, 0, 0.1f, 2, 6)});
+    setMarkers({0, 1, MarkerId(1, 0), MarkerId(1, 1)});
+    collect({Peak(MarkerId(1, 1), 7, 0, 0, 0.5f, 4, 8), Peak(MarkerId(1, 0), 7, 1, 1, 0.25f, 2, 6),
+             Peak(1, 7, 0, 1, 0.75f, 2, 6), Peak(MarkerId(2, 0), 7, 0, 0, 0.1f, 2, 6)});
     EXPECT_EQ(log.str(), "resize 4 2 2\n");
-    EXPECT_EQ(session.tables.rowOf(4097), 3);
+    EXPECT_EQ(session.tables.rowOf(MarkerId(1, 1)), 3);
     EXPECT_DOUBLE_EQ(cell(3, 0, 0).posStats.mean, 0.5);
     EXPECT_DOUBLE_EQ(cell(2, 1, 1).posStats.mean, 0.25);
     EXPECT_DOUBLE_EQ(cell(1, 0, 1).posStats.mean, 0.75);
-    EXPECT_EQ(session.tables.rowOf(8192), -1);  // no such marker: no statistics
+    EXPECT_EQ(session.tables.rowOf(MarkerId(2, 0)), -1);  // no such marker: no statistics
 
     // The first tracker goes: the second one's markers move up a row and
     // keep their statistics.
-    setMarkers({4096, 4097});
-    collect({Peak(4097, 8, 0, 0, 0.7f, 4, 8)});
+    setMarkers({MarkerId(1, 0), MarkerId(1, 1)});
+    collect({Peak(MarkerId(1, 1), 8, 0, 0, 0.7f, 4, 8)});
     EXPECT_EQ(log.str(), "resize 4 2 2\nresize 2 2 2\n");
     EXPECT_EQ(session.tables.rows(), 2);
     EXPECT_EQ(cell(1, 0, 0).posStats.count, 2);
@@ -199,7 +201,7 @@ TEST(VistraPlotHistory, KeepsTenSecondsAtMostOneSampleInTwentyMsAndOneMarkerPerR
     EXPECT_EQ(h.samples(0), nullptr);
     // Refreshes every 8 ms for 12 s: samples of the last 10 s, 20 ms apart
     // or more, the newest values kept.
-    for (int64_t ms = 0; ms <= 12000; ms += 8) h.add(0, 4096, At(ms, static_cast<float>(ms)));
+    for (int64_t ms = 0; ms <= 12000; ms += 8) h.add(0, MarkerId(1, 0), At(ms, static_cast<float>(ms)));
     const auto* s = h.samples(0);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(h.now(), 12000);
@@ -211,8 +213,8 @@ TEST(VistraPlotHistory, KeepsTenSecondsAtMostOneSampleInTwentyMsAndOneMarkerPerR
     EXPECT_FLOAT_EQ(s->back().values[3], 12000);
 
     // Another marker in the row starts afresh; rows not kept go.
-    h.add(1, 4097, At(12000, 1));
-    h.add(0, 4098, At(12008, 2));
+    h.add(1, MarkerId(1, 1), At(12000, 1));
+    h.add(0, MarkerId(1, 2), At(12008, 2));
     EXPECT_EQ(h.samples(0)->size(), 1u);
     h.keepRows({0});
     EXPECT_EQ(h.samples(1), nullptr);

@@ -42,9 +42,6 @@ TEST(TrackerIds, NextIdFillsTheFirstGapAndFreeLedsSkipUsedOnes) {
     std::vector<Tracker> trackers;
     trackers.emplace_back(kPointTracker, 0, std::vector<int>{1, 3, 70});
     EXPECT_EQ(FreeLeds(trackers, 6), (std::vector<int>{0, 2, 4, 5}));
-    EXPECT_EQ(LedOfMarker(trackers, MarkerId(0, 2)), 70);
-    EXPECT_EQ(LedOfMarker(trackers, MarkerId(0, 9)), -1);  // no such index: kept as -1
-    EXPECT_EQ(LedOfMarker(trackers, MarkerId(4, 0)), std::nullopt);
 }
 
 TEST(SaveReport, PointIdsInLinesOf17Then16AndRigidColumns) {

@@ -323,7 +323,8 @@ void TrackerBar::sl_Unused() {
 void TrackerBar::sl_SelectionTracker() {
     std::vector<int> leds;
     for (const auto& entry : session_->selectedMarkers.items)
-        if (const std::optional<int> led = LedOfMarker(session_->trackers, entry.first)) leds.push_back(*led);
+        if (const std::optional<int> led = vektk::LedOfMarker(session_->trackers, entry.first))
+            leds.push_back(*led);
     RefreshMarkerCounts();
     session_->RecolourAll({1, 1, 1, 1});
     session_->selectedMarkers.Clear();
@@ -361,8 +362,9 @@ std::vector<int> TrackerBar::CollectSeenLeds(int trackerId) {
     seen_.Fit(session_->markers.size());
     for (std::size_t p = 0; p < session_->markers.size(); ++p) {
         const int markerId = session_->markers[p].id;
-        if (!seen_.bits[p] || (markerId >> 12) != trackerId) continue;
-        if (const std::optional<int> led = LedOfMarker(session_->trackers, markerId)) leds.push_back(*led);
+        if (!seen_.bits[p] || vek_marker_tracker(markerId) != trackerId) continue;
+        if (const std::optional<int> led = vektk::LedOfMarker(session_->trackers, markerId))
+            leds.push_back(*led);
     }
     return leds;
 }

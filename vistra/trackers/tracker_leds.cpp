@@ -25,14 +25,3 @@ std::vector<int> FreeLeds(const std::vector<vektk::Tracker>& trackers, int maxMa
         if (!used[static_cast<std::size_t>(led)]) free.push_back(led);
     return free;
 }
-
-std::optional<int> LedOfMarker(const std::vector<vektk::Tracker>& trackers, int markerId) {
-    const int trackerId = markerId >> 12;
-    const auto t = std::find_if(trackers.begin(), trackers.end(),
-                                [trackerId](const vektk::Tracker& c) { return c.id == trackerId; });
-    if (t == trackers.end()) return std::nullopt;
-    const int index = markerId & 0xfff;
-    const auto m = std::find_if(t->markers.begin(), t->markers.end(),
-                                [index](const vektk::MarkerDef& d) { return d.index == index; });
-    return m == t->markers.end() ? -1 : m->led;
-}

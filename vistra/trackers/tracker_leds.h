@@ -1,7 +1,6 @@
-// LED ids behind tracker ids and marker ids.
+// Tracker ids and LED ids free for new trackers.
 #pragma once
 
-#include <optional>
 #include <vector>
 
 #include "tracker.h"
@@ -12,7 +11,3 @@ int NextTrackerId(const std::vector<vektk::Tracker>& trackers);
 
 // LED ids 0 .. maxMarkers - 1 that no tracker uses, ascending.
 std::vector<int> FreeLeds(const std::vector<vektk::Tracker>& trackers, int maxMarkers);
-
-// The LED of a marker id; -1 when its tracker has no such index, nothing
-// when no tracker has its id.
-std::optional<int> LedOfMarker(const std::vector<vektk::Tracker>& trackers, int markerId);

@@ -1,5 +1,5 @@
 // A titled box holding the marker cells of one tracker; selections leave
-// it as marker ids (tracker id x 4096 + cell index).
+// it as marker ids (vektk::MarkerId of the tracker id and the cell index).
 #pragma once
 
 #include <QGroupBox>

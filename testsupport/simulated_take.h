@@ -8,13 +8,13 @@
 #include "scene.h"
 #include "trackers.h"
 
-namespace vekd::testing {
+namespace testsupport {
 
 // The take's bytes. With `peakLeds` the peaks carry LED ids (as vekrec
 // asks for), else the recording's marker ids. With `zUpWorld` the take is
 // one recorded when vekd's world was z-up: cameras, markers and poses
 // turned back to z-up, and no y-up flag.
-std::string simulatedTake(const Scene& scene, uint64_t seed, const TrackerTable& trackers, int frames,
-                          double rate, bool peakLeds, bool zUpWorld = false);
+std::string simulatedTake(const vekd::Scene& scene, uint64_t seed, const vekd::TrackerTable& trackers,
+                          int frames, double rate, bool peakLeds, bool zUpWorld = false);
 
-}  // namespace vekd::testing
+}  // namespace testsupport

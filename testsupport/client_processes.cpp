@@ -1,38 +1,37 @@
 #include "client_processes.h"
 
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
-namespace vekd::testing {
+namespace testsupport {
 
 ClientProcesses::ClientProcesses(int count, const Body& body) {
     for (int i = 0; i < count; ++i) {
         int fds[2];
-        if (pipe(fds) != 0) break;
+        if (pipe2(fds, O_CLOEXEC) != 0) break;
+        vekwire::UniqueFd readEnd(fds[0]), writeEnd(fds[1]);
         const pid_t pid = fork();
+        if (pid < 0) break;
         if (pid == 0) {
-            close(fds[0]);
+            readEnd.reset();
             if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(300));
             std::string sent;
             const bool ok = body(i, sent);
             std::size_t written = 0;
             while (written < sent.size()) {
-                const ssize_t n = write(fds[1], sent.data() + written, sent.size() - written);
+                const ssize_t n = write(writeEnd.get(), sent.data() + written, sent.size() - written);
                 if (n <= 0) _exit(1);
                 written += static_cast<std::size_t>(n);
             }
             _exit(ok ? 0 : 1);
         }
-        close(fds[1]);
-        if (pid < 0) {
-            close(fds[0]);
-            break;
-        }
         pids_.push_back(pid);
-        pipes_.push_back(fds[0]);
+        pipes_.push_back(std::move(readEnd));
     }
 }
 
@@ -41,11 +40,11 @@ ClientProcesses::~ClientProcesses() { collect(); }
 std::vector<ClientProcesses::Outcome> ClientProcesses::collect() {
     std::vector<Outcome> outcomes(pids_.size());
     for (std::size_t i = 0; i < pids_.size(); ++i) {
-        char buffer[4096];
+        char buffer[PIPE_BUF];
         ssize_t n;
-        while ((n = read(pipes_[i], buffer, sizeof buffer)) > 0)
+        while ((n = read(pipes_[i].get(), buffer, sizeof buffer)) > 0)
             outcomes[i].sent.append(buffer, static_cast<std::size_t>(n));
-        close(pipes_[i]);
+        pipes_[i].reset();
         int status = 0;
         outcomes[i].succeeded =
             waitpid(pids_[i], &status, 0) == pids_[i] && WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -55,4 +54,4 @@ std::vector<ClientProcesses::Outcome> ClientProcesses::collect() {
     return outcomes;
 }
 
-}  // namespace vekd::testing
+}  // namespace testsupport

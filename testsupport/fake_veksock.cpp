@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sstream>
 
 namespace fakevek {
 namespace {
@@ -14,13 +13,7 @@ State& Storage() {
 
 template <typename... Args>
 void Log(const char* name, Args... args) {
-    if (!Storage().logCalls) return;
-    std::ostringstream text;
-    text << name << '(';
-    bool first = true;
-    ((text << (first ? "" : ",") << args, first = false), ...);
-    text << ')';
-    Storage().calls.push_back(text.str());
+    if (Storage().logCalls) Storage().calls.push_back(Call(name, args...));
 }
 
 // A request: fails when scripted to, setting the status and queueing the code.
@@ -82,10 +75,8 @@ std::vector<std::string> Requests() {
 
 void EnableStreams(int bits) {
     State& s = Storage();
-    s.integers[VEK_MARKERS] = (bits & 1) ? 1 : 0;
-    s.integers[VEK_RIGIDS] = (bits & 2) ? 1 : 0;
-    s.integers[VEK_IMAGES] = (bits & 4) ? 1 : 0;
-    s.integers[VEK_DETECTORS] = (bits & 8) ? 1 : 0;
+    for (int stream = 0; stream < VEK_STREAM_COUNT; ++stream)
+        s.integers[vek_stream_key(stream)] = (bits & vek_stream_bit(stream)) ? 1 : 0;
 }
 
 void SetFrame(int frame) { Storage().integers[VEK_FRAME] = frame; }
@@ -214,19 +205,19 @@ int vekMarkerfv(int marker, int key, const float* values) {
 }
 int vekGetMarkers(MarkerRecord* out, int max) {
     Log("vekGetMarkers", max);
-    return fakevek::Replay(0, fakevek::fake().markers, out, max);
+    return fakevek::Replay(VEK_MARKER_STREAM, fakevek::fake().markers, out, max);
 }
 int vekGetRigids(RigidRecord* out, int max) {
     Log("vekGetRigids", max);
-    return fakevek::Replay(1, fakevek::fake().rigids, out, max);
+    return fakevek::Replay(VEK_RIGID_STREAM, fakevek::fake().rigids, out, max);
 }
 int vekGetImages(ImageRecord* out, int max) {
     Log("vekGetImages", max);
-    return fakevek::Replay(2, fakevek::fake().images, out, max);
+    return fakevek::Replay(VEK_IMAGE_STREAM, fakevek::fake().images, out, max);
 }
 int vekGetDetectors(DetectorRecord* out, int max) {
     Log("vekGetDetectors", max);
-    return fakevek::Replay(3, fakevek::fake().detectors, out, max);
+    return fakevek::Replay(VEK_DETECTOR_STREAM, fakevek::fake().detectors, out, max);
 }
 int vekGetCameras(VEKCamera* out, int max) {
     Log("vekGetCameras", max);

@@ -1,6 +1,7 @@
 #include "bridge_process.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -52,7 +53,7 @@ void BridgeProcess::readAvailable(int timeoutMs) {
         bool any = false;
         for (int i = 0; i < 2; ++i) {
             if (!(p[i].revents & (POLLIN | POLLHUP))) continue;
-            char buf[4096];
+            char buf[PIPE_BUF];
             const ssize_t n = read(p[i].fd, buf, sizeof buf);
             if (n > 0) text[i]->append(buf, static_cast<size_t>(n)), any = true;
             if (n <= 0) p[i].fd = -1;  // this end is closed: poll no longer asks

@@ -1,5 +1,6 @@
 #include "ros_subscriber.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -205,22 +206,23 @@ const std::vector<Publication>& RosSubscriber::publications() {
 StalledSubscriber::StalledSubscriber(int domain, const std::vector<std::string>& rosTopics) {
     useLoopbackConfig();
     int ready[2];
-    if (pipe(ready) != 0) return;
+    if (pipe2(ready, O_CLOEXEC) != 0) return;
+    vekwire::UniqueFd readEnd(ready[0]), writeEnd(ready[1]);
     pid_ = fork();
     if (pid_ == 0) {
-        close(ready[0]);
+        readEnd.reset();
         RosSubscriber sub(domain);
         for (const std::string& t : rosTopics)
             t.size() > 5 && t.compare(t.size() - 5, 5, "/pose") == 0 ? sub.poseReader(t) : sub.cloudReader(t);
-        (void)!write(ready[1], "r", 1);
+        (void)!write(writeEnd.get(), "r", 1);
         while (!sub.matched(100)) {
         }
-        (void)!write(ready[1], "m", 1);
+        (void)!write(writeEnd.get(), "m", 1);
         raise(SIGSTOP);  // frozen: no socket read, no acknowledgement, until killed
         _exit(0);
     }
-    close(ready[1]);
-    pipe_.reset(ready[0]);
+    writeEnd.reset();
+    pipe_ = std::move(readEnd);
     char c;
     (void)!read(pipe_.get(), &c, 1);
 }

@@ -7,11 +7,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <stdexcept>
 
 #include "wire.h"
 
-namespace vekd::testing {
+namespace testsupport {
 
 namespace {
 
@@ -57,7 +58,7 @@ void ScriptedPeer::serve(std::vector<std::string> answers, std::string later) {
     const int fd = accepted.get();
     if (fd < 0) return;
     vekwire::Reader reader;
-    char buf[4096];
+    char buf[BUFSIZ];
     for (const std::string& answer : answers) {
         vekwire::Message m;
         int r;
@@ -80,4 +81,4 @@ void ScriptedPeer::serve(std::vector<std::string> answers, std::string later) {
     }
 }
 
-}  // namespace vekd::testing
+}  // namespace testsupport

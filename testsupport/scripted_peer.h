@@ -10,7 +10,7 @@
 
 #include "unique_fd.h"
 
-namespace vekd::testing {
+namespace testsupport {
 
 class ScriptedPeer {
 public:
@@ -29,4 +29,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace vekd::testing
+}  // namespace testsupport

@@ -5,16 +5,19 @@
 #include "simulator.h"
 #include "take_writer.h"
 
-namespace vekd::testing {
+namespace testsupport {
 
 namespace {
+
+using vekd::FrameData;
+using vekd::Quat;
 
 // A wire frame payload of every stream, as a recorder receives it.
 std::string payload(int32_t number, double rate, const FrameData& d, bool peakLeds) {
     std::string sections, images;
     std::vector<ImageRecord> scratch;
     if (peakLeds)
-        encodePeaksWithLeds(d, VEK_MAX_IMAGES, scratch, images);
+        vekd::encodePeaksWithLeds(d, VEK_MAX_IMAGES, scratch, images);
     else
         vekwire::encodeSection(images, d.images.data(), static_cast<uint32_t>(d.images.size()),
                                sizeof(ImageRecord));
@@ -41,7 +44,7 @@ void poseYUpToZUp(float pose[7]) {
     pose[1] = 0.0f - pose[2];
     pose[2] = y;
     const double h = std::sqrt(0.5);
-    const Quat q = normalized(Quat{h, h, 0, 0} * Quat{pose[3], pose[4], pose[5], pose[6]});
+    const Quat q = vekd::normalized(Quat{h, h, 0, 0} * Quat{pose[3], pose[4], pose[5], pose[6]});
     const double values[4] = {q.w, q.x, q.y, q.z};
     for (int i = 0; i < 4; ++i) pose[3 + i] = static_cast<float>(values[i]);
 }
@@ -58,9 +61,9 @@ void toZUp(FrameData& d) {
 
 }  // namespace
 
-std::string simulatedTake(const Scene& scene, uint64_t seed, const TrackerTable& trackers, int frames,
-                          double rate, bool peakLeds, bool zUpWorld) {
-    Simulator sim(scene, seed);
+std::string simulatedTake(const vekd::Scene& scene, uint64_t seed, const vekd::TrackerTable& trackers,
+                          int frames, double rate, bool peakLeds, bool zUpWorld) {
+    vekd::Simulator sim(scene, seed);
     vektake::Session session;
     session.flags = (zUpWorld ? 0 : vektake::kWorldYUp) | (peakLeds ? vektake::kPeaksCarryLeds : 0);
     session.frequency = static_cast<float>(rate);
@@ -82,4 +85,4 @@ std::string simulatedTake(const Scene& scene, uint64_t seed, const TrackerTable&
     return bytes;
 }
 
-}  // namespace vekd::testing
+}  // namespace testsupport

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <chrono>
 
-namespace vekd::testing {
+namespace testsupport {
 
 using namespace vekwire;
 using Clock = std::chrono::steady_clock;
@@ -124,9 +124,9 @@ bool RawClient::frames(int count, std::vector<int>& numbers, std::map<int, std::
         std::string error;
         if (!decodeFrame(bytes(payload), payload.size(), f, error)) return false;
         numbers.push_back(f.header.frame);
-        if (markers && f.count[0])
-            (*markers)[f.header.frame].assign(reinterpret_cast<const char*>(f.records[0]),
-                                              f.count[0] * sizeof(MarkerRecord));
+        if (markers && f.count[VEK_MARKER_STREAM])
+            (*markers)[f.header.frame].assign(reinterpret_cast<const char*>(f.records[VEK_MARKER_STREAM]),
+                                              f.count[VEK_MARKER_STREAM] * sizeof(MarkerRecord));
         --count;
     }
     return count == 0;
@@ -174,4 +174,4 @@ void floodRequests(int port, const std::atomic<bool>& stop) {
     }
 }
 
-}  // namespace vekd::testing
+}  // namespace testsupport

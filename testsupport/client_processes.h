@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace vekd::testing {
+#include "unique_fd.h"
+
+namespace testsupport {
 
 class ClientProcesses {
 public:
@@ -29,7 +31,7 @@ public:
 
 private:
     std::vector<pid_t> pids_;
-    std::vector<int> pipes_;
+    std::vector<vekwire::UniqueFd> pipes_;  // read ends, one per process
 };
 
-}  // namespace vekd::testing
+}  // namespace testsupport

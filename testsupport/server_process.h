@@ -10,7 +10,7 @@
 
 #include "unique_fd.h"
 
-namespace vekd::testing {
+namespace testsupport {
 
 class ServerProcess {
 public:
@@ -63,4 +63,4 @@ int unusedPort();
 // when it cannot be read.
 double processCpuSeconds(pid_t pid);
 
-}  // namespace vekd::testing
+}  // namespace testsupport

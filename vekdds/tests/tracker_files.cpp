@@ -1,27 +1,8 @@
 #include "tracker_files.h"
 
-#include <stdlib.h>
-
-#include <fstream>
 #include <sstream>
 
 namespace vekdds::testing {
-
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vekdds-XXXXXX").string();
-    if (mkdtemp(pattern.data())) path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
-std::string TempFolder::write(const std::string& name, const std::string& text) const {
-    const std::filesystem::path p = path_ / name;
-    std::ofstream(p, std::ios::binary) << text;
-    return p.string();
-}
 
 std::string rigidBodyFile(const vekd::Scene& scene, const std::string& body) {
     std::ostringstream out;
@@ -45,9 +26,9 @@ std::vector<int> ledRange(int first, int last) {
 
 DefaultTrackerFiles::DefaultTrackerFiles(const std::vector<int>& pointLeds) {
     const vekd::Scene scene = vekd::defaultScene();
-    wand = folder.write("wand.rb", rigidBodyFile(scene, "wand"));
-    puck = folder.write("puck.rb", rigidBodyFile(scene, "puck"));
-    points = folder.write("points.pt", pointFile(pointLeds));
+    wand = folder.Write("wand.rb", rigidBodyFile(scene, "wand"));
+    puck = folder.Write("puck.rb", rigidBodyFile(scene, "puck"));
+    points = folder.Write("points.pt", pointFile(pointLeds));
 }
 
 }  // namespace vekdds::testing

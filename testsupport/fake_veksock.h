@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,7 @@ struct State {
     std::vector<VEKCamera> cameras;
     int cameraResult = 0;  // < 0: the camera fetch fails
     // When set, answers every stream fetch instead of the queues above:
-    // (stream 0 markers / 1 rigids / 2 images / 3 detectors, out, max).
+    // (stream index VEK_MARKER_STREAM ..., out, max).
     std::function<int(int, void*, int)> source;
     bool logCalls = true;            // off for benchmarks
     std::vector<std::string> calls;  // "name(arg,arg)" in call order
@@ -54,13 +55,25 @@ struct State {
 State& fake();
 void ResetFake();
 
+// One call as the log writes it: Call("vekTracker", 1, VEK_ON) is
+// "vekTracker(1,258)".
+template <typename... Args>
+std::string Call(const char* name, Args... args) {
+    std::ostringstream text;
+    text << name << '(';
+    bool first = true;
+    ((text << (first ? "" : ",") << args, first = false), ...);
+    text << ')';
+    return text.str();
+}
+
 // Calls named `name`, in order.
 std::vector<std::string> CallsNamed(const std::string& name);
 int CountCalls(const std::string& name);
 // Calls other than status, error and query calls.
 std::vector<std::string> Requests();
 
-// Streams 529, 530, 674, 673 on or off as given by the bits 1, 2, 4, 8.
+// Streams on or off as given by their bits (VEK_MARKER_BIT ...).
 void EnableStreams(int bits);
 void SetFrame(int frame);
 

@@ -125,12 +125,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: veksoak [seconds > 3] [clients 1-16] [hz 0-960]\n");
         return 2;
     }
-    vekd::testing::ServerProcess server;
+    testsupport::ServerProcess server;
     if (!server.running()) {
         std::fprintf(stderr, "veksoak: vekd did not start\n");
         return 1;
     }
-    vekd::testing::ClientProcesses processes(clients, [&](int i, std::string& sent) {
+    testsupport::ClientProcesses processes(clients, [&](int i, std::string& sent) {
         const ClientReport r = runClient(server.address(), i == 0, hz, seconds);
         sent.assign(reinterpret_cast<const char*>(&r), sizeof r);
         return true;

@@ -11,7 +11,7 @@
 #include "unique_fd.h"
 #include "wire.h"
 
-namespace vekd::testing {
+namespace testsupport {
 
 // What a client saw of the frame stream over a stretch of time.
 struct FrameArrivals {
@@ -67,4 +67,4 @@ std::string requestBytes(uint32_t seq, vekwire::Op op, int target, int key, int 
 // (and discards) everything that comes back, until `stop` is set.
 void floodRequests(int port, const std::atomic<bool>& stop);
 
-}  // namespace vekd::testing
+}  // namespace testsupport

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -16,7 +17,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace vekd::testing {
+namespace testsupport {
 
 std::string ServerProcess::programPath() {
     const char* env = getenv("VEKD");
@@ -118,7 +119,7 @@ void ServerProcess::readAvailable(int timeoutMs) {
     if (!outFd_.valid()) return;
     pollfd p{outFd_.get(), POLLIN, 0};
     while (poll(&p, 1, timeoutMs) > 0) {
-        char buf[4096];
+        char buf[PIPE_BUF];
         const ssize_t n = read(outFd_.get(), buf, sizeof buf);
         if (n <= 0) break;
         output_.append(buf, static_cast<size_t>(n));
@@ -155,4 +156,4 @@ int unusedPort() {
     return ntohs(a.sin_port);
 }
 
-}  // namespace vekd::testing
+}  // namespace testsupport

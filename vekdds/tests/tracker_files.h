@@ -2,27 +2,13 @@
 // temporary folder that goes away with the object.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "scene.h"
+#include "temp_dir.h"
 
 namespace vekdds::testing {
-
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    // Writes `text` to `name` in the folder; its path.
-    std::string write(const std::string& name, const std::string& text) const;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 // A rigid body file ("LED, x y z" in the body's frame) of a scene's body.
 std::string rigidBodyFile(const vekd::Scene& scene, const std::string& body);
@@ -35,7 +21,7 @@ std::vector<int> ledRange(int first, int last);
 // (points.pt) of `pointLeds`.
 struct DefaultTrackerFiles {
     explicit DefaultTrackerFiles(const std::vector<int>& pointLeds);
-    TempFolder folder;
+    testsupport::TempDir folder;
     std::string wand, puck, points;
 };
 
