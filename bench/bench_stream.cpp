@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "client_processes.h"
+#include "load_average.h"
 #include "server_process.h"
 #include "session.h"
 #include "veksock.h"
@@ -39,16 +40,6 @@ double cpuSeconds() {
     rusage u;
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
-
-std::string loadAverage() {
-    char text[64] = "?";
-    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
-        if (!std::fgets(text, sizeof text, f)) text[0] = '\0';
-        std::fclose(f);
-    }
-    std::string load(text);
-    return load.substr(0, load.find(' ', load.find(' ') + 1));  // the 1- and 5-minute figures
 }
 
 struct Result {

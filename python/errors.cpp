@@ -33,6 +33,7 @@ const py::object& classFor(int code) {
         case VEK_ERR_REFUSED:
         case VEK_ERR_MASTER_BUSY:
         case VEK_ERR_TOO_MANY_CLIENTS:
+        case VEK_ERR_NOT_AUTHORISED:
         case VEK_INVALID_VALUE:
         case VEK_INVALID_ENUM:
         case VEK_INVALID_OPERATION:
@@ -65,13 +66,15 @@ void bindErrors(py::module_& m) {
     c.error = makeClass(m, "Error",
                         "A failure of the capture server, the connection or a take. `code` is the\n"
                         "library's code (veksock.h: 1 server stopped, 32-34 a refused request,\n"
-                        "0x101-0x103 refusals and protocol errors, negative: socket errors), or None.",
+                        "0x101-0x104 refusals and protocol errors, 0x105 an unusable key file, negative: "
+                        "socket errors), or None.",
                         py::reinterpret_borrow<py::object>(PyExc_Exception));
-    c.refused = makeClass(m, "Refused",
-                          "The server (or its host) said no: connection refused, another master\n"
-                          "connected, too many clients, or a request refused (a slave may not\n"
-                          "change trackers or the frequency).",
-                          c.error);
+    c.refused = makeClass(
+        m, "Refused",
+        "The server (or its host) said no: connection refused, another master\n"
+        "connected, too many clients, a lab key missing or wrong, or a request refused (a slave may not\n"
+        "change trackers or the frequency).",
+        c.error);
     c.timedOut = makeClass(m, "TimedOut", "No answer, or no frame, within the time allowed.", c.error);
     c.protocol = makeClass(m, "ProtocolError", "The peer does not speak vekd's protocol.", c.error);
     c.stopped = makeClass(m, "ServerStopped", "The server stopped or closed the connection.", c.error);

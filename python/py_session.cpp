@@ -16,6 +16,7 @@
 #include <type_traits>
 
 #include "arrays.h"
+#include "client_key.h"
 #include "bindings.h"
 #include "errors.h"
 #include "live_session.h"
@@ -37,8 +38,11 @@ int millisecondsOf(double s) { return static_cast<int>(std::clamp(std::ceil(s * 
 
 class Session {
 public:
-    void connect(const std::string& server, bool slave, double timeout) {
+    void connect(const std::string& server, bool slave, double timeout,
+                 const std::optional<std::string>& keyFile) {
         server_ = server;
+        if (keyFile && !veksock::loadKey(keyFile->c_str()))
+            fail(VEK_ERR_KEY_FILE, "cannot connect to " + server);
         const int code =
             locked([&](LiveSession& s) { return s.connect(server, slave, millisecondsOf(timeout)); });
         if (PyErr_CheckSignals() != 0) throw py::error_already_set();
@@ -306,17 +310,21 @@ void bindSession(py::module_& m) {
 
     m.def(
         "connect",
-        [](const std::string& server, bool slave, double timeout) {
+        [](const std::string& server, bool slave, double timeout, const std::optional<std::string>& keyFile) {
             auto session = std::make_unique<Session>();
-            session->connect(server, slave, timeout);
+            session->connect(server, slave, timeout, keyFile);
             return session;
         },
         py::arg("server") = "", py::arg("slave") = false, py::arg("timeout") = 2.0,
+        py::arg("key_file") = py::none(),
         "Connects to a vekd server: \"host\" or \"host:port\" (default port 8998; empty\n"
         "means localhost). A master (slave=False) defines trackers and sets the\n"
         "frequency; a slave only watches the master's data. `timeout`: seconds for\n"
-        "the connection and the server's welcome. Raises veksock.Refused (nothing\n"
-        "listens there, another master is connected, too many clients),\n"
+        "the connection and the server's welcome. `key_file`: the lab key for a\n"
+        "server that asks for one, from now on for every connection of this\n"
+        "process (default: VEK_KEY_FILE, else ~/.config/vek/key). Raises\n"
+        "veksock.Refused (nothing listens there, another master is connected, too\n"
+        "many clients, not authorised),\n"
         "veksock.TimedOut, veksock.ProtocolError (not a vekd) or veksock.Error.");
 }
 

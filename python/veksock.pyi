@@ -195,8 +195,10 @@ class Take:
     @property
     def cameras(self) -> np.ndarray: ...
 
-def connect(server: str = "", slave: bool = False, timeout: float = 2.0) -> Session:
-    """Connects to vekd ("host" or "host:port"); raises Refused, TimedOut, ProtocolError or Error."""
+def connect(server: str = "", slave: bool = False, timeout: float = 2.0, key_file: str | None = None) -> Session:
+    """Connects to vekd ("host" or "host:port"), proving the lab key of `key_file` (from now on for
+    every connection; default VEK_KEY_FILE, else ~/.config/vek/key) to a server that asks for one;
+    raises Refused, TimedOut, ProtocolError or Error."""
 
 def open_take(path: str) -> Take:
     """Opens a take recorded by vekrec; raises TakeError when it cannot be read."""

@@ -34,6 +34,8 @@ ParseResult parseOptions(int argc, const char* const* argv) {
             o.global = true;
         } else if (arg == "-m" && hasNext) {
             readInt(argv[++i], o.max);
+        } else if (arg == "-key" && hasNext) {
+            o.keyFile = argv[++i];
         } else if (arg == "-o" && hasNext) {
             o.output = argv[++i];
         } else if (arg == "-c" && hasNext) {
@@ -62,7 +64,7 @@ void printUsage(std::ostream& out, std::string_view program) {
 }
 
 void printHelp(std::ostream& out) {
-    static constexpr std::array<const char*, 10> kLines = {
+    static constexpr std::array<const char*, 12> kLines = {
         "Rigid body capture utility version 2.0",
         "  -s server  server to contact",
         "  -d device  device to use",
@@ -73,6 +75,8 @@ void printHelp(std::ostream& out) {
         "  -o file    output rigid body file",
         "  -c         frame count (default 10)",
         "  point#     # of points",
+        "  -key file  lab key file, for a server that asks for one (default:",
+        "             VEK_KEY_FILE, else ~/.config/vek/key)",
     };
     for (const char* line : kLines) out << line << '\n';
 }

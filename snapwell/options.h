@@ -12,6 +12,7 @@ namespace snapwell {
 
 struct Options {
     std::optional<std::string> server;
+    std::optional<std::string> keyFile;  // the lab key, for a server that asks for one
     int32_t flags = 0;
     bool global = false;
     int max = 0;

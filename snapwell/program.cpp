@@ -185,6 +185,12 @@ int runSnapwell(int argc, const char* const* argv) {
     }
 
     takeServerFromEnvironment(o);
+    if (o.keyFile && vekLoadKey(o.keyFile->c_str()) <= 0) {
+        char text[VEK_STRING_SIZE] = {};
+        vekGetString(VEK_ERR_KEY_FILE, text);
+        std::cerr << "error: " << text << std::endl;
+        return kExitFailure;
+    }
     if (vekInit(o.server ? o.server->c_str() : nullptr, o.flags) < 0) {
         reportInitFailure(o);
         return kExitInitFailed;

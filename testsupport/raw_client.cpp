@@ -35,12 +35,18 @@ std::string requestBytes(uint32_t seq, Op op, int target, int key, int value, fl
     return out;
 }
 
-RawClient::RawClient(int port) {
+RawClient::RawClient(int port) : RawClient(port, "127.0.0.1") {}
+
+RawClient::RawClient(int port, const std::string& host, const std::string& from) {
     fd_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in a{};
     a.sin_family = AF_INET;
+    if (!from.empty()) {
+        inet_pton(AF_INET, from.c_str(), &a.sin_addr);
+        if (bind(fd_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return;
+    }
     a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, host.c_str(), &a.sin_addr);
     connected_ = connect(fd_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
 }
 
@@ -55,20 +61,47 @@ void RawClient::write(const std::string& bytes) {
     }
 }
 
-int RawClient::hello(int flags, const std::string& label) {
+std::string RawClient::greet(int flags, const std::string& label) {
     std::string out;
     Hello h;
     h.flags = flags;
     h.label = label;
     encodeHello(out, h);
     write(out);
+    return out.substr(kHeaderSize);
+}
+
+int RawClient::welcomeResult() {
     Kind kind;
-    std::string payload;
-    if (!read(kind, payload) || kind != Kind::Welcome) return -1;
+    std::string payload, error;
     Welcome w;
-    std::string error;
-    decodeWelcome(bytes(payload), payload.size(), w, error);
+    if (!read(kind, payload) || kind != Kind::Welcome ||
+        !decodeWelcome(bytes(payload), payload.size(), w, error))
+        return -1;
     return w.result;
+}
+
+int RawClient::hello(int flags, const std::string& label) {
+    greet(flags, label);
+    return welcomeResult();
+}
+
+int RawClient::helloWithKey(const LabKey* key, int flags, const std::string& label, std::string* proof) {
+    const std::string greeting = greet(flags, label);
+    Kind kind;
+    std::string payload, error;
+    Challenge c;
+    if (!read(kind, payload) || kind != Kind::Challenge ||
+        !decodeChallenge(bytes(payload), payload.size(), c, error))
+        return -1;
+    Proof p;
+    p.present = key != nullptr;
+    if (key) key->prove(c.nonce, bytes(greeting), greeting.size(), p.mac);
+    std::string sent;
+    encodeProof(sent, p);
+    write(sent);
+    if (proof) *proof = sent;
+    return welcomeResult();
 }
 
 int RawClient::request(Op op, int target, int key, int value, float f) {

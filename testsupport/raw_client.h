@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "lab_key.h"
 #include "unique_fd.h"
 #include "wire.h"
 
@@ -23,6 +24,8 @@ struct FrameArrivals {
 class RawClient {
 public:
     explicit RawClient(int port);
+    // To `host` (a loopback address), from the address `from` when given.
+    RawClient(int port, const std::string& host, const std::string& from = "");
     RawClient(const RawClient&) = delete;
     RawClient& operator=(const RawClient&) = delete;
 
@@ -34,6 +37,12 @@ public:
 
     // Greets the server; answers the welcome's result (-1: no welcome).
     int hello(int flags = 0, const std::string& label = "raw");
+
+    // Greets a server that has a lab key: answers its challenge with a
+    // proof made with `key` (null: an empty proof). The welcome's result;
+    // -1 when none came. `proof` gets the Proof message as sent.
+    int helloWithKey(const vekwire::LabKey* key, int flags = 0, const std::string& label = "raw",
+                     std::string* proof = nullptr);
 
     // One request; answers the reply's code (-1: none came).
     int request(vekwire::Op op, int target, int key, int value, float f = 0);
@@ -53,6 +62,11 @@ public:
     int framesSkipped() const { return framesSkipped_; }
 
 private:
+    // Sends a Hello; its payload as sent.
+    std::string greet(int flags, const std::string& label);
+    // The result of the Welcome that comes next; -1 when none came.
+    int welcomeResult();
+
     vekwire::UniqueFd fd_;
     bool connected_ = false;
     vekwire::Reader reader_;

@@ -156,4 +156,10 @@ int unusedPort() {
     return ntohs(a.sin_port);
 }
 
+int occurrences(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 }  // namespace testsupport

@@ -59,6 +59,9 @@ private:
 // A loopback TCP port on which nothing listens (bound, then closed).
 int unusedPort();
 
+// How often `part` occurs in `text` (a server's output, say).
+int occurrences(const std::string& text, const std::string& part);
+
 // CPU time (user and system) process `pid` has used so far, in seconds; -1
 // when it cannot be read.
 double processCpuSeconds(pid_t pid);

@@ -21,6 +21,14 @@ struct ClientConn {
     bool closing = false;  // close once the queue is sent
     int flags = 0;
     std::string label;
+    uint32_t peer = 0;  // IPv4 address, host order
+
+    // Between a challenge and its proof: the greeting, its payload as sent
+    // and the challenge's nonce.
+    bool challenged = false;
+    vekwire::Hello greeting;
+    std::string helloBytes;
+    uint8_t nonce[vekwire::kNonceBytes] = {};
 
     bool streaming = false;
     uint32_t streams = VEK_DEFAULT_STREAMS;  // stream bits switched on

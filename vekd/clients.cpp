@@ -42,7 +42,10 @@ bool Clients::listen(const std::string& host, int port, std::string& error) {
 
 void Clients::accept() {
     for (;;) {
-        vekwire::UniqueFd accepted(accept4(listen_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        sockaddr_in peer{};
+        socklen_t peerSize = sizeof peer;
+        vekwire::UniqueFd accepted(accept4(listen_.get(), reinterpret_cast<sockaddr*>(&peer), &peerSize,
+                                           SOCK_NONBLOCK | SOCK_CLOEXEC));
         const int fd = accepted.get();
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
@@ -54,6 +57,7 @@ void Clients::accept() {
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         auto c = std::make_unique<ClientConn>();
         c->id = nextId_++;
+        c->peer = ntohl(peer.sin_addr.s_addr);
         c->connectedMs = nowUs() / 1000;
         // A connection the loop cannot watch is closed at once: watching
         // fails for want of memory, as accepting does.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frame_source.h"
+#include "lab_key.h"
 #include "options.h"
 #include "replay.h"
 #include "scene.h"
@@ -60,6 +61,19 @@ std::unique_ptr<vekd::FrameSource> replay(vekd::Options& options, int& status) {
     return take;
 }
 
+// vekd --make-key FILE.
+int makeKey(const std::string& path) {
+    std::string why;
+    const vekwire::LabKey key = vekwire::LabKey::generate();
+    if (key.empty() || !key.write(path, why)) {
+        std::fprintf(stderr, "vekd: cannot make a lab key: %s\n",
+                     key.empty() ? "no random source" : why.c_str());
+        return 1;
+    }
+    std::printf("wrote to %s\n", path.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,11 +87,17 @@ int main(int argc, char** argv) {
         std::fputs(vekd::usageText().c_str(), stdout);
         return 0;
     }
+    if (!options.makeKey.empty()) return makeKey(options.makeKey);
+    vekwire::LabKey key;
+    if (!options.keyFile.empty() && !vekwire::LabKey::read(options.keyFile, key, error)) {
+        std::fprintf(stderr, "vekd: key file %s\n", error.c_str());
+        return 1;
+    }
     int status = 0;
     std::unique_ptr<vekd::FrameSource> source =
         options.replayFile.empty() ? simulation(options, status) : replay(options, status);
     if (!source) return status;
-    vekd::Server server(std::move(options), std::move(source));
+    vekd::Server server(std::move(options), std::move(source), std::move(key));
     if (!server.start(error)) {
         std::fprintf(stderr, "vekd: %s\n", error.c_str());
         return 1;

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <arpa/inet.h>
+
 #include "vek_types.h"
 
 #include <cerrno>
@@ -21,6 +23,11 @@ bool toLong(const std::string& s, long long lo, long long hi, long long& out) {
 }
 
 }  // namespace
+
+bool beyondLoopback(const std::string& host) {
+    in_addr a{};
+    return inet_pton(AF_INET, host.c_str(), &a) == 1 && (ntohl(a.s_addr) >> 24) != 127;
+}
 
 bool validFrequency(float hz) {
     return hz == 0 || (std::isfinite(hz) && hz >= kMinFrequency && hz <= kMaxFrequency);
@@ -46,7 +53,17 @@ std::string usageText() {
            "                      at the rate it was recorded at (--freq changes it)\n"
            "  --loop              with --replay: start the take again at its end\n"
            "                      (else vekd stops there)\n"
-           "  -h, --help          show this text\n";
+           "  --key-file FILE     admit only clients that prove they hold this lab key\n"
+           "                      (a file of mode 0600); needed beyond loopback\n"
+           "  --observers-without-key  with --key-file: slaves may watch without the key\n"
+           "                      (they never change anything)\n"
+           "  --no-key            listen beyond loopback without a key: anyone who reaches\n"
+           "                      the port may control the server\n"
+           "  --make-key FILE     write a new random lab key to FILE (mode 0600, never\n"
+           "                      over an existing file) and stop\n"
+           "  -h, --help          show this text\n"
+           "Clients find the key through vekLoadKey, VEK_KEY_FILE or ~/.config/vek/key\n"
+           "(docs/security.md).\n";
 }
 
 bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
@@ -57,8 +74,8 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
             o.help = true;
             continue;
         }
-        if (a == "--loop") {
-            o.loop = true;
+        if (a == "--loop" || a == "--no-key" || a == "--observers-without-key") {
+            (a == "--loop" ? o.loop : a == "--no-key" ? o.noKey : o.observersWithoutKey) = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -110,6 +127,9 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
         } else if (a == "--max-clients") {
             ok = toLong(v, 1, 256, n);
             o.maxClients = static_cast<int>(n);
+        } else if (a == "--key-file" || a == "--make-key") {
+            ok = !v.empty();
+            (a == "--key-file" ? o.keyFile : o.makeKey) = v;
         } else if (a == "--queue-bytes") {
             ok = toLong(v, 64 * 1024, 1LL << 30, n);
             o.queueBytes = static_cast<size_t>(n);
@@ -128,6 +148,24 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
     }
     if (o.loop && o.replayFile.empty()) {
         error = "--loop goes with --replay";
+        return false;
+    }
+    if (!o.makeKey.empty() && argc != 3) {
+        error = "--make-key FILE goes alone";
+        return false;
+    }
+    if (o.noKey && !o.keyFile.empty()) {
+        error = "--no-key and --key-file contradict each other";
+        return false;
+    }
+    if (o.observersWithoutKey && o.keyFile.empty()) {
+        error = "--observers-without-key goes with --key-file";
+        return false;
+    }
+    if (o.keyFile.empty() && !o.noKey && beyondLoopback(o.bind)) {
+        error = "refusing to listen on " + o.bind +
+                " without a lab key: anyone who reaches it could control the server. Give --key-file FILE "
+                "(vekd --make-key FILE makes one), or --no-key to do without";
         return false;
     }
     return true;

@@ -23,7 +23,14 @@ struct Options {
     bool frequencySet = false;    // --freq given (a replay otherwise runs at the take's rate)
     bool nameSet = false;
     bool help = false;
+    std::string keyFile;               // the lab key every client must prove (--key-file)
+    bool noKey = false;                // beyond loopback without a key, said explicitly
+    bool observersWithoutKey = false;  // slaves may watch without the key
+    std::string makeKey;               // write a new key file there and stop
 };
+
+// True for a dotted IPv4 address outside 127.0.0.0/8.
+bool beyondLoopback(const std::string& host);
 
 // Frame frequencies vekd runs at: 0 (stopped), or kMinFrequency to
 // kMaxFrequency Hz. Below the minimum a frame period no longer fits the

@@ -2,13 +2,17 @@
 
 #include <cstdio>
 
-#include "printable_text.h"
-
 namespace vekd {
 
 Requests::Requests(const Options& options, const FrameSource& source, TrackerTable& trackers,
-                   Clients& clients, FrameClock& clock)
-    : options_(options), source_(source), trackers_(trackers), clients_(clients), clock_(clock) {}
+                   Clients& clients, FrameClock& clock, const vekwire::LabKey& key, FailedAttempts& attempts)
+    : options_(options),
+      source_(source),
+      trackers_(trackers),
+      clients_(clients),
+      clock_(clock),
+      key_(key),
+      attempts_(attempts) {}
 
 void Requests::read(ClientConn& c) {
     if (!clients_.receive(c)) return;
@@ -29,12 +33,7 @@ void Requests::handle(ClientConn& c, const vekwire::Message& m, std::string& out
     std::string error;
     if (c.closing) return;
     if (!c.admitted) {
-        vekwire::Hello hello;
-        if (m.kind != vekwire::Kind::Hello || !vekwire::decodeHello(m.data, m.size, hello, error)) {
-            clients_.drop(c, error.empty() ? "no greeting" : error.c_str());
-            return;
-        }
-        admit(c, hello, out);
+        greet(c, m, out);
         return;
     }
     if (m.kind == vekwire::Kind::Bye) {
@@ -47,50 +46,6 @@ void Requests::handle(ClientConn& c, const vekwire::Message& m, std::string& out
         return;
     }
     serve(c, r, out);
-}
-
-void Requests::admit(ClientConn& c, const vekwire::Hello& hello, std::string& out) {
-    vekwire::Welcome w;
-    w.clientId = c.id;
-    w.flags = hello.flags;
-    w.frequency = clock_.frequency();
-    w.name = options_.name;
-    const bool slave = hello.flags & VEK_SLAVE;
-    // A master that just said goodbye may not have been read yet.
-    if (!slave)
-        for (const auto& other : clients_.all())
-            if (other->fd.valid() && other->master) read(*other);
-    int admitted = 0;
-    bool masterPresent = false;
-    for (const auto& other : clients_.all()) {
-        if (!other->fd.valid() || !other->admitted) continue;
-        ++admitted;
-        masterPresent |= other->master;
-    }
-    if (hello.version != vekwire::kVersion)
-        w.result = VEK_ERR_PROTOCOL;
-    else if (admitted >= options_.maxClients)
-        w.result = VEK_ERR_TOO_MANY_CLIENTS;
-    else if (!slave && masterPresent)
-        w.result = VEK_ERR_MASTER_BUSY;
-
-    vekwire::encodeWelcome(out, w);
-    const std::string label = vekwire::printable(hello.label);
-    if (w.result != 0) {
-        std::printf("client %u refused: flags 0x%x %s (code 0x%x)\n", c.id, hello.flags, label.c_str(),
-                    w.result);
-        c.closing = true;
-    } else {
-        c.admitted = true;
-        c.master = !slave;
-        c.flags = hello.flags;
-        c.label = hello.label;
-        std::printf("client %u connected: flags 0x%x %s %s\n", c.id, hello.flags,
-                    c.master ? "master" : "slave", label.c_str());
-        const auto& cams = source_.cameras();
-        vekwire::encodeCameras(out, cams.data(), static_cast<uint32_t>(cams.size()));
-    }
-    std::fflush(stdout);
 }
 
 void Requests::serve(ClientConn& c, const vekwire::Request& r, std::string& out) {

@@ -15,12 +15,13 @@
 
 namespace vekd {
 
-Server::Server(Options options, std::unique_ptr<FrameSource> source)
+Server::Server(Options options, std::unique_ptr<FrameSource> source, vekwire::LabKey key)
     : options_(std::move(options)),
       source_(std::move(source)),
+      key_(std::move(key)),
       clients_(poller_, trackers_, options_.queueBytes),
       clock_(*source_, trackers_, clients_, options_.frequency),
-      requests_(options_, *source_, trackers_, clients_, clock_) {}
+      requests_(options_, *source_, trackers_, clients_, clock_, key_, attempts_) {}
 
 Server::~Server() = default;
 
@@ -28,6 +29,13 @@ bool Server::start(std::string& error) {
     if (sockaddr_in address; !ipv4Address(options_.bind, 0, address)) {
         error = "not an IPv4 address: " + options_.bind;
         return false;
+    }
+    if (key_.empty() && beyondLoopback(options_.bind)) {
+        std::printf(
+            "vekd: warning: serving %s without a lab key (--no-key): anyone who reaches it can "
+            "control this server\n",
+            options_.bind.c_str());
+        std::fflush(stdout);
     }
     if (!clients_.listen(options_.bind, options_.port, error)) return false;
     if (options_.discoveryPort >= 0 && !discovery_.open(options_.bind, options_.discoveryPort, error))
@@ -51,6 +59,10 @@ bool Server::start(std::string& error) {
                                       : "discovery off";
     std::printf("vekd: serving \"%s\" on %s:%d, %s, %g Hz\n", options_.name.c_str(), options_.bind.c_str(),
                 clients_.port(), discovery.c_str(), clock_.frequency());
+    if (!key_.empty())
+        std::printf("vekd: %s\n", options_.observersWithoutKey
+                                      ? "clients need the lab key; slaves may watch without it"
+                                      : "every client needs the lab key");
     std::fflush(stdout);
     clock_.schedule();
     return true;
@@ -112,11 +124,12 @@ void Server::tidy() {
 void Server::logRepeats(long long nowMs) {
     clock_.logRepeats(nowMs);
     clients_.logRepeats(nowMs);
+    std::fputs(attempts_.takeCounts(nowMs).c_str(), stdout);
     std::fflush(stdout);
 }
 
 int Server::waitMs() const {
-    const long long at = earliestMs(clock_.dueMs(), clients_.dueMs());
+    const long long at = earliestMs(earliestMs(clock_.dueMs(), clients_.dueMs()), attempts_.dueMs());
     return at < 0 ? 1000 : static_cast<int>(std::clamp(at - nowUs() / 1000, 0LL, 1000LL));
 }
 

@@ -8,8 +8,10 @@
 
 #include "clients.h"
 #include "discovery.h"
+#include "failed_attempts.h"
 #include "frame_clock.h"
 #include "frame_source.h"
+#include "lab_key.h"
 #include "options.h"
 #include "poller.h"
 #include "requests.h"
@@ -19,7 +21,10 @@ namespace vekd {
 
 class Server {
 public:
-    Server(Options options, std::unique_ptr<FrameSource> source);
+    // With a key, every client must prove it holds the key (slaves may
+    // watch without it when the options say so); without, everyone who
+    // greets is admitted.
+    Server(Options options, std::unique_ptr<FrameSource> source, vekwire::LabKey key = {});
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -40,6 +45,8 @@ private:
 
     Options options_;
     std::unique_ptr<FrameSource> source_;
+    vekwire::LabKey key_;
+    FailedAttempts attempts_;
     TrackerTable trackers_;
     Poller poller_;
     Clients clients_;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 
+#include "client_key.h"
 #include "master_or_slave.h"
 #include "stop_signals.h"
 #include "publishers.h"
@@ -66,6 +67,10 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
     std::string error;
     if (!resolveDomain(options.domain, environmentDomain, settings.domain, error)) {
         err << "error: " << error << std::endl;
+        return kExitFailure;
+    }
+    if (options.keyFile && !veksock::loadKey(options.keyFile->c_str())) {
+        err << "error: " << veksock::keyProblem() << std::endl;
         return kExitFailure;
     }
     std::vector<vektk::Tracker> trackers;

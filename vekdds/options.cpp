@@ -103,7 +103,7 @@ bool parseValue(const std::string& option, const std::string& v, Options& o, std
 
 std::string usageText() {
     return "usage: vekdds [-s server] [-t tracker files...] [--domain N] [--prefix vek] [--frame-id world]\n"
-           "              [--rate HZ] [--best-effort]\n"
+           "              [--rate HZ] [--best-effort] [-key FILE]\n"
            "  -s server      vekd to publish, host or host:port (default: VEK_SERVER, else localhost)\n"
            "  -t files...    .rb and .pt tracker files, defined when no master is connected; a rigid\n"
            "                 body's name is its file's name (body.rb: /vek/body/pose)\n"
@@ -113,6 +113,8 @@ std::string usageText() {
            "  --rate HZ      as master, set the server to this frequency\n"
            "  --best-effort  publish best effort (default reliable, which both kinds of\n"
            "                 subscriber receive)\n"
+           "  -key FILE      lab key file, for a server that asks for one (default:\n"
+           "                 VEK_KEY_FILE, else ~/.config/vek/key)\n"
            "  -h             show this text\n";
 }
 
@@ -131,6 +133,8 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 error = "-t needs tracker files";
                 return false;
             }
+        } else if (a == "-key" && i + 1 < argc) {
+            o.keyFile = argv[++i];
         } else if ((a == "-s" || a == "--domain" || a == "--prefix" || a == "--frame-id" || a == "--rate") &&
                    i + 1 < argc) {
             if (!parseValue(a, argv[++i], o, error)) return false;

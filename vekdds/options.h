@@ -17,13 +17,14 @@ struct TrackerFile {
 };
 
 struct Options {
-    std::optional<std::string> server;  // -s; else VEK_SERVER, else localhost
-    std::vector<TrackerFile> trackers;  // -t, defined when vekdds is master
-    std::optional<int> domain;          // --domain; else ROS_DOMAIN_ID, else 0
-    std::string prefix = "vek";         // --prefix: topics /<prefix>/...
-    std::string frameId = "world";      // --frame-id: the parent of every pose
-    std::optional<float> rate;          // --rate: the frequency to set as master
-    bool bestEffort = false;            // --best-effort instead of reliable
+    std::optional<std::string> server;   // -s; else VEK_SERVER, else localhost
+    std::vector<TrackerFile> trackers;   // -t, defined when vekdds is master
+    std::optional<int> domain;           // --domain; else ROS_DOMAIN_ID, else 0
+    std::string prefix = "vek";          // --prefix: topics /<prefix>/...
+    std::string frameId = "world";       // --frame-id: the parent of every pose
+    std::optional<float> rate;           // --rate: the frequency to set as master
+    bool bestEffort = false;             // --best-effort instead of reliable
+    std::optional<std::string> keyFile;  // -key: the lab key; else the library's look-up
     bool help = false;
 };
 

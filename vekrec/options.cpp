@@ -11,7 +11,7 @@
 namespace vekrec {
 
 std::string usageText() {
-    return "usage: vekrec -s server -o FILE.vektake [-t seconds] [-n leds]\n"
+    return "usage: vekrec -s server -o FILE.vektake [-t seconds] [-n leds] [-key FILE]\n"
            "  -s server   vekd to record, host or host:port (default: VEK_SERVER, else localhost)\n"
            "  -o FILE     the take file; \".vektake\" is added when the name lacks it\n"
            "  -t seconds  stop after this long (default: at Ctrl+C)\n"
@@ -19,6 +19,8 @@ std::string usageText() {
            "              tracker on LEDs 0 to leds-1 (1 to " +
            std::to_string(VEK_MAX_MARKERS) +
            ", default 32)\n"
+           "  -key FILE   lab key file, for a server that asks for one (default:\n"
+           "              VEK_KEY_FILE, else ~/.config/vek/key)\n"
            "  -h          show this text\n";
 }
 
@@ -29,7 +31,7 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
             o.help = true;
             continue;
         }
-        if ((a != "-s" && a != "-o" && a != "-t" && a != "-n") || i + 1 >= argc) {
+        if ((a != "-s" && a != "-o" && a != "-t" && a != "-n" && a != "-key") || i + 1 >= argc) {
             error = "unknown option or missing value: " + a;
             return false;
         }
@@ -40,6 +42,8 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
             o.server = v;
         } else if (a == "-o") {
             o.output = v;
+        } else if (a == "-key") {
+            o.keyFile = v;
         } else if (a == "-t") {
             const double t = std::strtod(v.c_str(), &end);
             if (v.empty() || *end != '\0' || errno != 0 || !(t > 0) || !std::isfinite(t)) {

@@ -11,6 +11,7 @@ struct Options {
     std::string output;                 // -o, ends in ".vektake"
     std::optional<double> seconds;      // -t; else until Ctrl+C
     int leds = 32;                      // -n: the point tracker's LEDs when recording as master
+    std::string keyFile;                // -key: the lab key, for a server that asks for one
     bool help = false;
 };
 

@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "atomic_file.h"
+#include "client_key.h"
 #include "master_or_slave.h"
 #include "stop_signals.h"
 #include "take_writer.h"
@@ -181,6 +182,10 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
     std::string server = options.server.value_or("");
     if (server.empty()) server = std::getenv("VEK_SERVER") ? std::getenv("VEK_SERVER") : "localhost";
     const std::string path = takePath(options.output);
+    if (!options.keyFile.empty() && !veksock::loadKey(options.keyFile.c_str())) {
+        err << "vekrec: " << veksock::keyProblem() << std::endl;
+        return kExitFailure;
+    }
 
     vektk::AtomicFileStream file;
     if (const auto opened = file.Open(path); opened.status != vektk::AtomicWriteStatus::Written) {

@@ -34,6 +34,10 @@ int vekInit(const char* server, int flags) {
     return guarded([&] { return session().init(server, flags); });
 }
 
+int vekLoadKey(const char* path) {
+    return guarded([&] { return session().loadKey(path); });
+}
+
 void vekDone(void) {
     guarded([] {
         session().done();

@@ -1,4 +1,5 @@
 // The words for codes: vekGetString's texts and the programs' messages.
+#include "client_key.h"
 #include "session.h"
 
 namespace veksock {
@@ -6,13 +7,17 @@ namespace veksock {
 std::string codeText(int code) {
     switch (code) {
         case VEK_VERSION:
-            return "vekd client library SOCKET 1.0 (wire protocol 1)";
+            return "vekd client library SOCKET 1.0 (wire protocol 2)";
         case VEK_ERR_MASTER_BUSY:
             return "another client controls vekd; a slave connection can watch its data";
         case VEK_ERR_TOO_MANY_CLIENTS:
             return "vekd serves as many clients as it can";
         case VEK_ERR_PROTOCOL:
             return "vekd and this library do not speak the same protocol";
+        case VEK_ERR_NOT_AUTHORISED:
+            return "not authorised: wrong or missing key";
+        case VEK_ERR_KEY_FILE:
+            return keyProblem();
         default:
             return "";
     }

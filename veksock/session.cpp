@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "client_key.h"
 #include "net.h"
 
 namespace veksock {
@@ -189,42 +190,6 @@ void Session::handle(const vekwire::Message& m) {
     if (!ok) lose(VEK_ERR_PROTOCOL, error);
 }
 
-int Session::handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome,
-                       std::string& why) {
-    out_.clear();
-    vekwire::encodeHello(out_, hello);
-    if (!sendAll(out_))
-        return !errors_.empty() && errors_.back() == VEK_ERR_TIMED_OUT ? VEK_ERR_TIMED_OUT : VEK_ERR_REFUSED;
-    bool heard = false;  // a byte came back: whatever goes wrong now, the peer is there
-    for (;;) {
-        vekwire::Message m;
-        const int r = reader_.next(m);
-        if (r < 0) {
-            why = reader_.error();
-            return VEK_ERR_PROTOCOL;
-        }
-        if (r == 1) {
-            if (m.kind != vekwire::Kind::Welcome)
-                why = "message kind " + std::to_string(static_cast<int>(m.kind)) + " where a welcome was due";
-            else if (vekwire::decodeWelcome(m.data, m.size, welcome, why))
-                return 0;
-            return VEK_ERR_PROTOCOL;
-        }
-        const int left = millisecondsLeft(deadlineMs);
-        pollfd p{fd_.get(), POLLIN, 0};
-        if (left == 0 || poll(&p, 1, left) <= 0) return VEK_ERR_TIMED_OUT;
-        uint8_t buf[512];
-        const ssize_t n = recv(fd_.get(), buf, sizeof buf, MSG_DONTWAIT);
-        if (n > 0) {
-            heard = true;
-            reader_.feed(buf, static_cast<size_t>(n));
-        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            why = "the connection closed before a whole welcome";
-            return heard ? VEK_ERR_PROTOCOL : VEK_ERR_REFUSED;
-        }
-    }
-}
-
 int Session::init(const char* server, int flags, int timeoutMs) {
     done();
     errors_.clear();
@@ -240,6 +205,11 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     interpolation_ = 0;
 
     const long long deadline = nowMs() + timeoutMs;
+    std::shared_ptr<const vekwire::LabKey> key;
+    if (!connectionKey(key)) {
+        fail(VEK_ERR_KEY_FILE);
+        return -1;
+    }
     Endpoint ep;
     if (!parseServer(server, VEK_DEFAULT_PORT, ep)) {
         fail(VEK_ERR_HOST_UNREACHABLE);
@@ -255,7 +225,7 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     hello.label = program_invocation_short_name;
     vekwire::Welcome welcome;
     std::string why;
-    if (const int failed = handshake(hello, deadline, welcome, why)) {
+    if (const int failed = handshake(hello, key.get(), deadline, welcome, why)) {
         errors_.clear();
         lose(failed, why);
         // A peer that answers but not as vekd does is running: its code is
@@ -263,7 +233,8 @@ int Session::init(const char* server, int flags, int timeoutMs) {
         return failed == VEK_ERR_PROTOCOL ? -1 : failed;
     }
     if (const int refused = welcome.result) {
-        if (refused == VEK_ERR_MASTER_BUSY || refused == VEK_ERR_TOO_MANY_CLIENTS)
+        if (refused == VEK_ERR_MASTER_BUSY || refused == VEK_ERR_TOO_MANY_CLIENTS ||
+            refused == VEK_ERR_NOT_AUTHORISED)
             lose(refused);
         else if (refused == VEK_ERR_PROTOCOL)
             lose(refused, "vekd does not serve protocol version " + std::to_string(hello.version));
@@ -281,6 +252,15 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     receive(0);
     succeed();
     return 0;
+}
+
+int Session::loadKey(const char* path) {
+    if (!veksock::loadKey(path)) {
+        fail(VEK_ERR_KEY_FILE);
+        return 0;
+    }
+    succeed();
+    return 1;
 }
 
 int Session::request(vekwire::Op op, int target, int key, int value, const float* f, int nf) {

@@ -23,8 +23,11 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Connects within timeoutMs (the connect and the server's welcome).
+    // Connects within timeoutMs (the connect and the server's welcome),
+    // proving the process's lab key (client_key.h) when the server asks.
     int init(const char* server, int flags, int timeoutMs = VEK_TIMEOUT_MS);
+    // vekLoadKey: 1, or 0 with VEK_ERR_KEY_FILE pending.
+    int loadKey(const char* path);
     void done();
 
     int status() const { return status_; }
@@ -85,9 +88,15 @@ private:
     bool handleBuffered();
     // 0 with `welcome` filled; otherwise why not: timed out, refused (closed
     // before a byte came back) or a protocol error (bytes but no welcome),
-    // what broke in `why`.
-    int handshake(const vekwire::Hello& hello, long long deadlineMs, vekwire::Welcome& welcome,
-                  std::string& why);
+    // what broke in `why`. A server with a key answers the Hello with a
+    // Challenge first: `key` proves the greeting (null: an empty proof).
+    int handshake(const vekwire::Hello& hello, const vekwire::LabKey* key, long long deadlineMs,
+                  vekwire::Welcome& welcome, std::string& why);
+    // Answers a challenge for the greeting `helloPayload`; false when the
+    // challenge is malformed (what is wrong in `why`) or the proof could
+    // not be sent.
+    bool prove(const vekwire::Message& challenge, const vekwire::LabKey* key, const std::string& helloPayload,
+               std::string& why);
     void transform(int stream, void* records, int count) const;
     void transformPose(float pose[7]) const;
     bool identityTransform() const;

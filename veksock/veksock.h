@@ -18,8 +18,17 @@ extern "C" {
 /* ---- session ---------------------------------------------------------- */
 /* server: "host" or "host:port"; NULL or "" means localhost:VEK_DEFAULT_PORT.
  * Returns >= 0 on success; < 0 on failure (a negative socket code, or -1
- * when the server refused: the reason is pending for vekGetError). */
+ * when the server refused or the key file is unusable: the reason is
+ * pending for vekGetError; VEK_ERR_NOT_AUTHORISED: wrong or missing key). */
 int vekInit(const char* server, int flags);
+/* The lab key to prove to servers that ask for one (docs/security.md),
+ * read from a key file (64 hex digits, mode 0600) before vekInit; NULL
+ * forgets it. Returns > 0 when the key was read; 0 otherwise, with
+ * VEK_ERR_KEY_FILE pending, whose vekGetString text says what is wrong.
+ * Without this call the library reads the file VEK_KEY_FILE names, else
+ * ~/.config/vek/key when it exists, at each vekInit; a file there that
+ * cannot be used fails vekInit (-1, VEK_ERR_KEY_FILE pending). */
+int vekLoadKey(const char* path);
 void vekDone(void);
 int vekGetStatus(void); /* 0 when the previous request failed */
 int vekGetError(void);  /* oldest pending code, removed; 0 when none */

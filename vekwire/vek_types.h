@@ -77,7 +77,9 @@ enum {
     VEK_INVALID_OPERATION = 34,
     VEK_ERR_MASTER_BUSY = 0x101, /* another client controls the server */
     VEK_ERR_TOO_MANY_CLIENTS = 0x102,
-    VEK_ERR_PROTOCOL = 0x103, /* peer broke the wire protocol        */
+    VEK_ERR_PROTOCOL = 0x103,       /* peer broke the wire protocol        */
+    VEK_ERR_NOT_AUTHORISED = 0x104, /* wrong or missing lab key         */
+    VEK_ERR_KEY_FILE = 0x105,       /* this client's key file is unusable */
     VEK_ERR_NET_UNREACHABLE = -10051,
     VEK_ERR_TIMED_OUT = -10060,
     VEK_ERR_REFUSED = -10061,

@@ -34,13 +34,26 @@ void encodeHello(std::string& out, const Hello& m) {
 void encodeWelcome(std::string& out, const Welcome& m) {
     putHeader(out, Kind::Welcome, 26 + std::min(m.name.size(), kMaxText));
     put<uint32_t>(out, kMagic);
-    put<uint16_t>(out, kVersion);
+    put<uint16_t>(out, m.version);
     put<uint16_t>(out, 0);
     put<int32_t>(out, m.result);
     put<uint32_t>(out, m.clientId);
     put<int32_t>(out, m.flags);
     put<float>(out, m.frequency);
     putText(out, m.name, kMaxText);
+}
+
+void encodeChallenge(std::string& out, const Challenge& m) {
+    putHeader(out, Kind::Challenge, 8 + kNonceBytes);
+    put<uint32_t>(out, kMagic);
+    put<uint16_t>(out, kVersion);
+    put<uint16_t>(out, m.policy);
+    out.append(reinterpret_cast<const char*>(m.nonce), kNonceBytes);
+}
+
+void encodeProof(std::string& out, const Proof& m) {
+    putHeader(out, Kind::Proof, m.present ? kProofBytes : 0);
+    if (m.present) out.append(reinterpret_cast<const char*>(m.mac), kProofBytes);
 }
 
 void encodeRequest(std::string& out, const Request& m) {
@@ -111,13 +124,13 @@ bool decodeHello(const uint8_t* p, size_t n, Hello& m, std::string& error) {
 bool decodeWelcome(const uint8_t* p, size_t n, Welcome& m, std::string& error) {
     Fields f(p, n);
     const uint32_t magic = f.get<uint32_t>();
-    const uint16_t version = f.get<uint16_t>();
+    m.version = f.get<uint16_t>();
     f.get<uint16_t>();
     m.result = f.get<int32_t>();
     m.clientId = f.get<uint32_t>();
     m.flags = f.get<int32_t>();
     m.frequency = f.get<float>();
-    if (f.ok() && (magic != kMagic || version != kVersion)) {
+    if (f.ok() && (magic != kMagic || m.version < kOldestVersion || m.version > kVersion)) {
         error = "not a vekd server of this protocol version";
         return false;
     }
@@ -126,6 +139,35 @@ bool decodeWelcome(const uint8_t* p, size_t n, Welcome& m, std::string& error) {
         return false;
     }
     return f.finish("welcome", error);
+}
+
+bool decodeChallenge(const uint8_t* p, size_t n, Challenge& m, std::string& error) {
+    Fields f(p, n);
+    const uint32_t magic = f.get<uint32_t>();
+    const uint16_t version = f.get<uint16_t>();
+    m.policy = f.get<uint16_t>();
+    if (f.ok() && (magic != kMagic || version != kVersion)) {
+        error = "not a vekd server of this protocol version";
+        return false;
+    }
+    if (f.ok() && f.left() >= kNonceBytes) {
+        std::memcpy(m.nonce, f.here(), kNonceBytes);
+        f.skip(kNonceBytes);
+    } else if (f.ok()) {
+        error = "truncated challenge";
+        return false;
+    }
+    return f.finish("challenge", error);
+}
+
+bool decodeProof(const uint8_t* p, size_t n, Proof& m, std::string& error) {
+    m.present = n == kProofBytes;
+    if (n != 0 && n != kProofBytes) {
+        error = "a proof is " + std::to_string(kProofBytes) + " bytes or none";
+        return false;
+    }
+    if (m.present) std::memcpy(m.mac, p, kProofBytes);
+    return true;
 }
 
 bool decodeRequest(const uint8_t* p, size_t n, Request& m, std::string& error) {
@@ -283,7 +325,7 @@ int Reader::next(Message& m) {
     std::memcpy(&length, h, 4);
     std::memcpy(&kind, h + 4, 2);
     std::memcpy(&zero, h + 6, 2);
-    if (zero != 0 || kind < static_cast<uint16_t>(Kind::Hello) || kind > static_cast<uint16_t>(Kind::State))
+    if (zero != 0 || kind < static_cast<uint16_t>(Kind::Hello) || kind > static_cast<uint16_t>(Kind::Proof))
         return fail("unknown message kind " + std::to_string(kind));
     if (length > maxPayload_)
         return fail("message of " + std::to_string(length) + " bytes exceeds the limit");

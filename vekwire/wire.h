@@ -9,25 +9,31 @@
 #include <vector>
 
 #include "byte_buffer.h"
+#include "lab_key.h"
 #include "vek_types.h"
 
 namespace vekwire {
 
 constexpr uint32_t kMagic = 0x314B4556;  // "VEK1" read as little-endian
-constexpr uint16_t kVersion = 1;
+// Version 2 added the lab key's challenge and proof; a server still
+// serves version 1 clients where no key is needed.
+constexpr uint16_t kVersion = 2;
+constexpr uint16_t kOldestVersion = 1;
 constexpr size_t kHeaderSize = 8;  // u32 length, u16 kind, u16 zero
 constexpr size_t kMaxPayload = 128 * 1024;
 constexpr size_t kMaxText = 64;  // client labels and server names
 
 enum class Kind : uint16_t {
-    Hello = 1,    // client -> server, first message
-    Welcome = 2,  // server -> client, answer to Hello
-    Request = 3,  // client -> server
-    Reply = 4,    // server -> client, one per Request
-    Frame = 5,    // server -> client
-    Cameras = 6,  // server -> client, the camera list
-    Bye = 7,      // either way: the sender closes
-    State = 8     // server -> client: frequency changed
+    Hello = 1,      // client -> server, first message
+    Welcome = 2,    // server -> client, answer to Hello
+    Request = 3,    // client -> server
+    Reply = 4,      // server -> client, one per Request
+    Frame = 5,      // server -> client
+    Cameras = 6,    // server -> client, the camera list
+    Bye = 7,        // either way: the sender closes
+    State = 8,      // server -> client: frequency changed
+    Challenge = 9,  // server -> client, answer to Hello when a key is needed
+    Proof = 10      // client -> server, answer to Challenge
 };
 
 enum class Op : uint16_t {
@@ -56,11 +62,26 @@ struct Hello {
 };
 
 struct Welcome {
-    int32_t result = 0;  // 0 admitted, otherwise the refusal code
+    uint16_t version = kVersion;  // the version of the Hello it answers
+    int32_t result = 0;           // 0 admitted, otherwise the refusal code
     uint32_t clientId = 0;
     int32_t flags = 0;  // init flags as recorded
     float frequency = 0;
     std::string name;
+};
+
+// Challenge policy bits.
+constexpr uint16_t kObserversWithoutKey = 1;  // a slave with an empty proof is admitted
+
+struct Challenge {
+    uint16_t policy = 0;
+    uint8_t nonce[kNonceBytes] = {};
+};
+
+// A proof is kProofBytes of MAC, or nothing from a client without a key.
+struct Proof {
+    bool present = false;
+    uint8_t mac[kProofBytes] = {};
 };
 
 struct Request {
@@ -98,6 +119,8 @@ struct FrameView {
 // ---- encoding: append one whole message to `out` ----------------------
 void encodeHello(std::string& out, const Hello& m);
 void encodeWelcome(std::string& out, const Welcome& m);
+void encodeChallenge(std::string& out, const Challenge& m);
+void encodeProof(std::string& out, const Proof& m);
 void encodeRequest(std::string& out, const Request& m);
 void encodeReply(std::string& out, const Reply& m);
 void encodeBye(std::string& out, int32_t reason);
@@ -112,6 +135,8 @@ void encodeSection(std::string& out, const void* records, uint32_t count, uint32
 // ---- decoding a payload; false with a reason on any inconsistency -----
 bool decodeHello(const uint8_t* p, size_t n, Hello& m, std::string& error);
 bool decodeWelcome(const uint8_t* p, size_t n, Welcome& m, std::string& error);
+bool decodeChallenge(const uint8_t* p, size_t n, Challenge& m, std::string& error);
+bool decodeProof(const uint8_t* p, size_t n, Proof& m, std::string& error);
 bool decodeRequest(const uint8_t* p, size_t n, Request& m, std::string& error);
 bool decodeReply(const uint8_t* p, size_t n, Reply& m, std::string& error);
 bool decodeInt(const uint8_t* p, size_t n, int32_t& v, std::string& error);

@@ -48,11 +48,16 @@ done
 # The packaged take tool runs.
 "$root/usr/bin/vektake" -h | grep -q "^usage: vektake info FILE" || { echo "the packaged vektake does not run"; exit 1; }
 
+# The unpacked veksock.pc first; what it requires (libsodium) from the system.
 pc_dir=$(dirname "$(find "$root" -name veksock.pc)")
-flags=$(PKG_CONFIG_LIBDIR=$pc_dir pkg-config --cflags --libs veksock)
+flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs veksock)
 cc -Wall -Werror -o "$work/client" "$client" $flags
 
-"$root/usr/bin/vekd" --port 0 --discovery-port -1 > "$work/vekd.log" 2>&1 &
+# The packaged vekd with a lab key it made; the clients find the key
+# through VEK_KEY_FILE.
+"$root/usr/bin/vekd" --make-key "$work/lab.key" > /dev/null
+export VEK_KEY_FILE=$work/lab.key
+"$root/usr/bin/vekd" --port 0 --discovery-port -1 --key-file "$work/lab.key" > "$work/vekd.log" 2>&1 &
 vekd_pid=$!
 for _ in $(seq 50); do
     port=$(sed -n 's/.* on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/vekd.log")

@@ -55,6 +55,22 @@ def test_connection_failures(vekd):
                for e in (veksock.Refused, veksock.TimedOut, veksock.ProtocolError, veksock.ServerStopped))
 
 
+def test_a_server_with_a_lab_key_admits_only_its_key(vekd, tmp_path):
+    key = str(tmp_path / "lab.key")
+    subprocess.run([os.environ["VEKD"], "--make-key", key], check=True, stdout=subprocess.DEVNULL)
+    server = vekd("--freq", "0", "--key-file", key)
+    with pytest.raises(veksock.Refused, match="not authorised: wrong or missing key") as refused:
+        veksock.connect(server.address)
+    assert refused.value.code == 0x104
+    os.chmod(key, 0o644)
+    with pytest.raises(veksock.Error, match="permissions 0644 are too open") as loose:
+        veksock.connect(server.address, key_file=key)
+    assert loose.value.code == 0x105
+    os.chmod(key, 0o600)
+    with veksock.connect(server.address, key_file=key) as session:
+        assert session.server == server.address
+
+
 def test_bad_trackers_are_refused_before_they_reach_the_server(vekd, tmp_path):
     server = vekd("--freq", "0")
     with veksock.connect(server.address) as session:

@@ -88,5 +88,7 @@ TEST(SnapwellOptions, UsageAndHelpTexts) {
               "  -m max     maximum number of markers in the rigid body\n"
               "  -o file    output rigid body file\n"
               "  -c         frame count (default 10)\n"
-              "  point#     # of points\n");
+              "  point#     # of points\n"
+              "  -key file  lab key file, for a server that asks for one (default:\n"
+              "             VEK_KEY_FILE, else ~/.config/vek/key)\n");
 }

@@ -1,5 +1,6 @@
 // snapwell as a user runs it, against a real vekd on an ephemeral port.
 #include <scene.h>
+#include <lab_key.h>
 #include <scripted_peer.h>
 #include <server_process.h>
 #include <temp_dir.h>
@@ -317,6 +318,24 @@ TEST_F(SnapwellProgram, FailuresBeforeTheCapture) {
     EXPECT_NE(longHome.status, 0);
     EXPECT_NE(longHome.err.find("error: check failed: snprintf(path, 256"), std::string::npos)
         << longHome.err;
+}
+
+TEST_F(SnapwellProgram, PassesTheLabKeyOfItsCommandLineOrOfVekKeyFile) {
+    const std::string key = (dir / "lab.key").string();
+    std::string why;
+    ASSERT_TRUE(vekwire::LabKey::generate().write(key, why)) << why;
+    testsupport::ServerProcess keyed({"--bind", "127.0.0.2", "--key-file", key});
+    const std::string args = "-s " + keyed.address() + " -m 6 6";
+    const ProgramRun without = run(args);
+    EXPECT_EQ(without.status, 255);
+    EXPECT_EQ(without.err, "vekInit: not authorised: wrong or missing key\n");
+    EXPECT_EQ(run("-key " + key + " " + args).status, 0);
+    EXPECT_EQ(run(args, "VEK_KEY_FILE=" + key).status, 0);
+    ::chmod(key.c_str(), 0644);
+    const ProgramRun loose = run("-key " + key + " " + args);
+    EXPECT_EQ(loose.status, 1);
+    EXPECT_EQ(loose.err.rfind("error: lab key file " + key + ": permissions 0644 are too open", 0), 0u)
+        << loose.err;
 }
 
 TEST_F(SnapwellProgram, EmptyCapturesAndUnwritableTargetsNeverPassAsWritten) {

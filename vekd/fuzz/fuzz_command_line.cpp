@@ -13,6 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (options.maxClients < 1) __builtin_trap();
         for (const int camera : options.uncalibrated)  // numbered from 1, as the windows show them
             if (camera < 1 || camera > VEK_MAX_CAMERAS) __builtin_trap();
+        // Beyond loopback only with a key, or without one said explicitly.
+        if (vekd::beyondLoopback(options.bind) && options.keyFile.empty() && !options.noKey) __builtin_trap();
+        if (options.observersWithoutKey && options.keyFile.empty()) __builtin_trap();
     } else if (error.empty()) {
         __builtin_trap();  // a refusal always says why
     }

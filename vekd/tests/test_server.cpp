@@ -25,6 +25,7 @@
 #include "unique_fd.h"
 #include "wire.h"
 
+using testsupport::occurrences;
 using testsupport::RawClient;
 using testsupport::ServerProcess;
 using namespace vekwire;
@@ -68,12 +69,6 @@ int linesStartingWith(const std::string& text, const std::string& prefix) {
         if (end == std::string::npos) break;
         at = end + 1;
     }
-    return n;
-}
-
-int occurrences(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
 }
 

@@ -12,6 +12,7 @@
 #include <set>
 
 #include "bridge_process.h"
+#include "lab_key.h"
 #include "library_watcher.h"
 #include "ros_subscriber.h"
 #include "server_process.h"
@@ -359,10 +360,24 @@ TEST(Bridge, BadStartsAreRefusedClearly) {
     EXPECT_EQ(status, 1);
     EXPECT_EQ(err, "error: cannot connect to " + nowhere + ": connection refused (is vekd running there?)\n");
 
+    const std::string domain = std::to_string(privateDomain());
+    // A server with a lab key: refused without it, served with it.
+    {
+        const std::string key = files.folder.File("lab.key");
+        std::string why;
+        ASSERT_TRUE(vekwire::LabKey::generate().write(key, why)) << why;
+        ServerProcess keyed({"--key-file", key});
+        std::tie(status, out, err) = run({"-s", keyed.address(), "-t", files.wand, "--domain", domain});
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(err,
+                  "error: cannot connect to " + keyed.address() + ": not authorised: wrong or missing key\n");
+        BridgeProcess admitted({"-key", key, "-s", keyed.address(), "-t", files.wand, "--domain", domain});
+        EXPECT_TRUE(admitted.waitForOutput("as master", 5000)) << admitted.err();
+    }
+
     // As master without tracker files there is nothing to publish; a server
     // that stops ends the bridge with status 1.
     ServerProcess server;
-    const std::string domain = std::to_string(privateDomain());
     std::tie(status, out, err) = run({"-s", server.address(), "--domain", domain});
     EXPECT_EQ(status, 1);
     EXPECT_NE(err.find("error: no master is connected"), std::string::npos) << err;

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "lab_key.h"
 #include "raw_client.h"
 #include "recorder.h"
 #include "scene.h"
@@ -366,6 +367,28 @@ TEST(RecordAndReplay, StoppedRecordersLeaveTakesThatReplayAndBrokenTakesAreRefus
     for (const auto& e : fs::directory_iterator(dir.path()))
         EXPECT_NE(e.path().filename().string().rfind("none", 0), 0u);
     EXPECT_EQ(dir.Run(std::string(VEKREC_PATH) + " -o x -t 0").status, 2);
+
+    // A server with a lab key records only for its key.
+    const std::string key = dir.File("lab.key");
+    std::string why;
+    ASSERT_TRUE(vekwire::LabKey::generate().write(key, why)) << why;
+    {
+        ServerProcess keyed({"--bind", "127.0.0.2", "--key-file", key});
+        const ProgramRun unkeyed =
+            dir.Run(std::string(VEKREC_PATH) + " -s " + keyed.address() + " -o keyed -t 0.2");
+        EXPECT_EQ(unkeyed.status, 1);
+        EXPECT_EQ(unkeyed.err, "vekrec: cannot connect to " + keyed.address() +
+                                   ": not authorised: wrong or missing key\n");
+        EXPECT_EQ(
+            dir.Run(std::string(VEKREC_PATH) + " -key " + key + " -s " + keyed.address() + " -o keyed -t 0.2")
+                .status,
+            0);
+        ::chmod(key.c_str(), 0640);
+        const ProgramRun loose =
+            dir.Run(std::string(VEKREC_PATH) + " -key " + key + " -s " + keyed.address() + " -o loose");
+        EXPECT_EQ(loose.status, 1);
+        EXPECT_EQ(loose.err.rfind("vekrec: lab key file " + key + ": permissions 0640", 0), 0u) << loose.err;
+    }
 
     // A FIFO is refused at once by both, never waited on.
     ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0600), 0);

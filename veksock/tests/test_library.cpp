@@ -152,7 +152,8 @@ TEST(LibraryConnect, AServerThatBreaksTheHandshakeIsAProtocolErrorNotARefusal) {
         // Refusals the library does not know.
         {welcome(0x7fffffff), VEK_ERR_PROTOCOL, protocol + "a refusal of unknown code 2147483647"},
         {welcome(-5), VEK_ERR_PROTOCOL, protocol + "a refusal of unknown code -5"},
-        {welcome(VEK_ERR_PROTOCOL), VEK_ERR_PROTOCOL, protocol + "vekd does not serve protocol version 1"},
+        {welcome(VEK_ERR_PROTOCOL), VEK_ERR_PROTOCOL,
+         protocol + "vekd does not serve protocol version " + std::to_string(vekwire::kVersion)},
         {welcome(VEK_ERR_TOO_MANY_CLIENTS), VEK_ERR_TOO_MANY_CLIENTS,
          "vekd serves as many clients as it can"},
     };

@@ -7,8 +7,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
+#include "lab_key.h"
 #include "scripted_peer.h"
 #include "server_process.h"
 #include "veksock.h"
@@ -131,4 +133,19 @@ TEST(Vekwatch, TellsAProtocolErrorFromAServerThatStopped) {
     EXPECT_NE(watch.all().find("vekwatch: protocol error"), std::string::npos) << watch.all();
     EXPECT_NE(watch.all().find("protocol: unknown message kind 8239\n"), std::string::npos) << watch.all();
     EXPECT_EQ(watch.all().find("server stopped"), std::string::npos) << watch.all();
+}
+
+TEST(Vekwatch, PassesTheLabKeyOfItsCommandLine) {
+    const std::string key =
+        std::filesystem::temp_directory_path() / ("vekwatch-" + std::to_string(getpid()) + ".key");
+    std::string why;
+    ASSERT_TRUE(vekwire::LabKey::generate().write(key, why)) << why;
+    ServerProcess server({"--bind", "127.0.0.2", "--key-file", key});
+    Watch without("-s " + server.address() + " -t 1");
+    EXPECT_EQ(without.finish(), 1);
+    EXPECT_NE(without.all().find("not authorised: wrong or missing key\n"), std::string::npos)
+        << without.all();
+    Watch with("-key " + key + " -s " + server.address() + " -t 1");
+    EXPECT_EQ(with.finish(), 0) << with.all();
+    std::filesystem::remove(key);
 }

@@ -19,7 +19,7 @@
 namespace {
 
 void usage(const char* program) {
-    std::printf("usage: %s [-s server] [-f hz] [-n leds] [-t seconds] [-slave]\n", program);
+    std::printf("usage: %s [-s server] [-f hz] [-n leds] [-t seconds] [-slave] [-key file]\n", program);
 }
 
 // The connection is gone: says why. Exit status 1.
@@ -71,6 +71,13 @@ int main(int argc, char** argv) {
             leds = std::atoi(argv[++i]);
         } else if (i + 1 < argc && a == "-t") {
             seconds = std::atoi(argv[++i]);
+        } else if (i + 1 < argc && a == "-key") {
+            if (vekLoadKey(argv[++i]) <= 0) {
+                char text[VEK_STRING_SIZE] = {};
+                vekGetString(VEK_ERR_KEY_FILE, text);
+                std::fprintf(stderr, "vekwatch: %s\n", text);
+                return 1;
+            }
         } else {
             usage(argv[0]);
             return 2;

@@ -1,5 +1,7 @@
 // Fuzz target: any bytes, in two fragments, through the wire reader and
-// every payload decoder. Nothing may crash, hang or read out of bounds.
+// every payload decoder, and every greeting and proof through the lab
+// key's check. Nothing may crash, hang or read out of bounds, and no proof
+// made without the key may pass.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -12,6 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t split = size ? data[0] % (size + 1) : 0;
     std::string error;
     std::vector<VEKCamera> cameras;
+    static const LabKey key = LabKey::generate();
+    static const uint8_t nonce[kNonceBytes] = {7};
+    std::string hello;  // the last greeting's payload, as a server keeps it
     for (const auto& [from, len] : {std::pair{size_t{0}, split}, std::pair{split, size - split}}) {
         reader.feed(data + from, len);
         Message m;
@@ -23,8 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FrameView f;
             int32_t i;
             float v;
-            decodeHello(m.data, m.size, h, error);
+            if (decodeHello(m.data, m.size, h, error))
+                hello.assign(reinterpret_cast<const char*>(m.data), m.size);
             decodeWelcome(m.data, m.size, w, error);
+            Challenge c;
+            Proof p;
+            decodeChallenge(m.data, m.size, c, error);
+            if (decodeProof(m.data, m.size, p, error) && p.present &&
+                key.verify(nonce, reinterpret_cast<const uint8_t*>(hello.data()), hello.size(), p.mac))
+                __builtin_trap();
             decodeRequest(m.data, m.size, rq, error);
             decodeReply(m.data, m.size, rp, error);
             decodeInt(m.data, m.size, i, error);

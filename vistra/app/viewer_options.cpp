@@ -59,6 +59,10 @@ int ViewerOptions::parseArgument(int argc, const char* const* argv, int& i) {
         takeValue();
         return 1;
     }
+    if (hasValue && is("-key")) {
+        keyFile = takeValue();
+        return 1;
+    }
     if (is("-full")) {
         fullScreen = 1;
         return 1;
@@ -118,5 +122,7 @@ void ViewerOptions::help() {
          << "  point#         create a point tracker # points\n"
          << "  file.rb        create a rigid body tracker from rigid body file\n"
          << "  file.pt        create a point tracker from point file\n"
+         << "  -key file      lab key file, for a server that asks for one (default:\n"
+         << "                 VEK_KEY_FILE, else ~/.config/vek/key)\n"
          << "\n";
 }

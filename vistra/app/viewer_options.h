@@ -31,6 +31,7 @@ public:
     std::string gridLabel = "m";
     int c3dStream = 0;
     std::vector<std::string> trackerFiles;
+    std::string keyFile;  // the lab key, for a server that asks for one
 
 private:
     std::ostream& out_;

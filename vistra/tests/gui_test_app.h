@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QImage>
+#include <QMessageBox>
 #include <QPainter>
+#include <QTimer>
 
 #include <memory>
 #include <QRect>
@@ -149,4 +152,13 @@ bool WaitFor(Condition done, int ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
+}
+
+// Once the next modal dialog of type T is up, hands it to `answer`.
+template <typename T = QMessageBox, typename Answer>
+void AnswerNextDialog(Answer answer) {
+    QTimer::singleShot(0, [answer] {
+        WaitFor([] { return qobject_cast<T*>(QApplication::activeModalWidget()) != nullptr; }, 3000);
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) answer(dialog);
+    });
 }

@@ -32,6 +32,7 @@
 #include "data/data_dialog.h"
 #include "window/error_report.h"
 #include "gui_test_app.h"
+#include "lab_key.h"
 #include "settings/config_toolbar.h"
 #include "trackers/tracker_bar.h"
 #include "server_process.h"
@@ -206,20 +207,11 @@ TEST(VistraMainWindow, AutoConnectFailureSaysWhatWasAskedWhere) {
     unsetenv("VEK_SCAN_PORT");
 }
 
-// Once the next modal message box is up, hands it to `answer`.
-template <typename Answer>
-void AnswerNextMessageBox(Answer answer) {
-    QTimer::singleShot(0, [answer] {
-        WaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 3000);
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) answer(box);
-    });
-}
-
-TEST(VistraMainWindow, ConnectionRefusedShowsInitErrorBox) {
+TEST(VistraMainWindow, ConnectionRefusedAndAMissingLabKeyShowInitErrorBoxes) {
     const std::string address = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(address, false));
     QString title, text;
-    AnswerNextMessageBox([&](QMessageBox* box) {
+    AnswerNextDialog([&](QMessageBox* box) {
         title = box->windowTitle();
         text = box->text();
         box->accept();
@@ -232,6 +224,31 @@ TEST(VistraMainWindow, ConnectionRefusedShowsInitErrorBox) {
     EXPECT_FALSE(window.session().connected);
     EXPECT_FALSE(window.button(kConnectButton)->isChecked());
     EXPECT_EQ(window.statusBar()->currentMessage(), "disconnected");
+
+    // A server with a lab key this process lacks: said so, no slave offered.
+    ScopedHome home;
+    const std::string key = home.file("lab.key");
+    std::string why;
+    ASSERT_TRUE(vekwire::LabKey::generate().write(key, why)) << why;
+    testsupport::ServerProcess keyed({"--bind", "127.0.0.2", "--key-file", key});
+    VistraMainWindow refused(nullptr, "Vistra Utility", WindowOptions(keyed.address(), false));
+    int buttons = 0;
+    AnswerNextDialog([&](QMessageBox* box) {
+        text = box->text();
+        buttons = static_cast<int>(box->buttons().size());
+        box->accept();
+    });
+    refused.sl_Connect();
+    EXPECT_EQ(text.toStdString(),
+              "Could not Connect to " + keyed.address() +
+                  ".\n\nnot authorised: wrong or missing key.\n\nvistra proves the lab key of "
+                  "-key FILE, else of the file VEK_KEY_FILE names, else of ~/.config/vek/key.");
+    EXPECT_EQ(buttons, 1);
+    EXPECT_FALSE(refused.session().connected);
+    ASSERT_EQ(vekLoadKey(key.c_str()), 1);
+    refused.sl_Connect();
+    EXPECT_TRUE(refused.session().connected);
+    vekLoadKey(nullptr);
 }
 
 TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
@@ -248,7 +265,7 @@ TEST(VistraMainWindow, RefusedSecondMasterIsOfferedASlaveConnection) {
     usleep(400000);
     VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), false));
     QString title, text;
-    AnswerNextMessageBox([&](QMessageBox* box) {
+    AnswerNextDialog([&](QMessageBox* box) {
         title = box->windowTitle();
         text = box->text();
         for (QAbstractButton* b : box->buttons())

@@ -6,16 +6,19 @@
 #include <pty.h>
 #include <termios.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 
 #include <QGuiApplication>
 #include <QScreen>
 
 #include "gui_test_app.h"
+#include "lab_key.h"
 #include "server_process.h"
 #include "unique_fd.h"
 
@@ -99,6 +102,18 @@ TEST(VistraProgram, WithoutDisplaySaysSoAndExitsOne) {
     EXPECT_TRUE(vistra.waitFor("error: cannot open display (DISPLAY is not set)\n", 5000)) << vistra.output;
     EXPECT_NE(vistra.output.find("fps: 30\n"), std::string::npos) << vistra.output;
     EXPECT_EQ(vistra.exitStatus(5000), 1);
+}
+
+TEST(VistraProgram, ALabKeyFileItCannotUseEndsItWithTheReason) {
+    const std::string key = ::testing::TempDir() + "vistra_loose_" + std::to_string(getpid()) + ".key";
+    std::string why;
+    ASSERT_TRUE(vekwire::LabKey::generate().write(key, why)) << why;
+    ::chmod(key.c_str(), 0644);
+    Program vistra({"-key", key});
+    EXPECT_TRUE(vistra.waitFor("error: lab key file " + key + ": permissions 0644 are too open", 3000))
+        << vistra.output;
+    EXPECT_EQ(vistra.exitStatus(3000), 1);
+    std::remove(key.c_str());
 }
 
 TEST(VistraProgram, ConnectsStreamsPeaksAndSurvivesTheServerGoing) {

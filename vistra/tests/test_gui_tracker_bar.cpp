@@ -48,15 +48,6 @@ std::string FileText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Once the next modal dialog of type T is up, hands it to `answer`.
-template <typename T = QMessageBox, typename Answer>
-void AnswerNextDialog(Answer answer) {
-    QTimer::singleShot(0, [answer] {
-        WaitFor([] { return qobject_cast<T*>(QApplication::activeModalWidget()) != nullptr; }, 3000);
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) answer(dialog);
-    });
-}
-
 // Title and text of the box `action` shows, which is then closed.
 std::pair<QString, QString> BoxOf(const std::function<void()>& action) {
     std::pair<QString, QString> shown;

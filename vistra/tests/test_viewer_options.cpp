@@ -59,7 +59,7 @@ TEST(VistraViewerOptions, UnknownArgumentsPrintUsageAndParsingGoesOn) {
 
 TEST(VistraViewerOptions, ValuesAreConsumed) {
     const Parsed p({"-scale", "3", "-s", "host:1", "-gridlen", "2.5", "-gridct", "x", "-gridlabel", "mm",
-                    "-full", "-c3dstream"});
+                    "-full", "-c3dstream", "-key", "lab.pt"});
     EXPECT_EQ(p.out.find("usage"), std::string::npos);
     EXPECT_EQ(p.options.server, "host:1");
     EXPECT_FLOAT_EQ(p.options.gridLength, 2.5f);
@@ -67,6 +67,8 @@ TEST(VistraViewerOptions, ValuesAreConsumed) {
     EXPECT_EQ(p.options.gridLabel, "mm");
     EXPECT_EQ(p.options.fullScreen, 1);
     EXPECT_EQ(p.options.c3dStream, 1);
+    EXPECT_EQ(p.options.keyFile, "lab.pt");  // a key file, whatever its name
+    EXPECT_TRUE(p.options.trackerFiles.empty());
     EXPECT_EQ(Parsed({"-d", "other"}).options.server, "other");
     // "-s" without a value is unknown.
     const Parsed bare({"-s"});
@@ -85,6 +87,8 @@ TEST(VistraViewerOptions, HelpAndUsageStopWithoutVersionLine) {
               "  point#         create a point tracker # points\n"
               "  file.rb        create a rigid body tracker from rigid body file\n"
               "  file.pt        create a point tracker from point file\n"
+              "  -key file      lab key file, for a server that asks for one (default:\n"
+              "                 VEK_KEY_FILE, else ~/.config/vek/key)\n"
               "\n");
     const Parsed usage({"-u"});
     EXPECT_FALSE(usage.keepGoing);

@@ -36,6 +36,8 @@ QString SlaveOfferText(int code) {
            QStringLiteral("\n\nTo Connect in Slave-Mode click \"Connect\" otherwise click \"Ok\"");
 }
 
+bool IsKeyRefusal(int code) { return code == VEK_ERR_NOT_AUTHORISED || code == VEK_ERR_KEY_FILE; }
+
 bool LibraryHasText(int code) {
     char text[VEK_STRING_SIZE] = {};
     return vekGetString(code, text) >= 1;
@@ -44,6 +46,14 @@ bool LibraryHasText(int code) {
 QString InitErrorText(const std::string& server, int code) {
     if (code < 1)
         return QString::fromStdString(vektk::VEK::ErrorText(server, code, vektk::kErrorContextDialog));
+    if (IsKeyRefusal(code)) {
+        char text[VEK_STRING_SIZE] = {};
+        vekGetString(code, text);
+        return QStringLiteral(
+                   "Could not Connect to %1.\n\n%2.\n\nvistra proves the lab key of -key FILE, else of the "
+                   "file VEK_KEY_FILE names, else of ~/.config/vek/key.")
+            .arg(QString::fromStdString(server), QString::fromUtf8(text));
+    }
     if (!LibraryHasText(code))
         return QStringLiteral(
                    "An internal error occurred.\n\nPlease check the server log.\nIf the problem "

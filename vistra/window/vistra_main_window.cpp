@@ -296,7 +296,7 @@ bool VistraMainWindow::offerSlaveConnection(int code) {
 }
 
 void VistraMainWindow::initError(int code) {
-    if (code >= 1 && LibraryHasText(code)) {
+    if (code >= 1 && LibraryHasText(code) && !IsKeyRefusal(code)) {
         if (offerSlaveConnection(code)) {
             // A slave uses the master's trackers and makes none of its own.
             if (madeTrackerToConnect_) trackerBar_->RemoveMaxMarkersTracker();
