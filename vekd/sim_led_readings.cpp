@@ -42,8 +42,12 @@ struct Group {
 template <bool kMasked>
 [[gnu::always_inline]] inline void addPlanes(const double (*l)[LedReadings::kLanes], F64x4 pos, I64x4 mask,
                                              F64x4 sums[PlaneSums::kSums]) {
-    auto keep = [&](F64x4 v) { return kMasked ? (F64x4)((I64x4)v & mask) : v; };
-    const auto c = [&](int k) { return load<F64x4>(l[k]); };
+    // Lambdas, like any function not inlined, would be built for the
+    // baseline processor and take vectors another way than this code.
+    auto keep = [&](F64x4 v) __attribute__((always_inline)) {
+        return kMasked ? (F64x4)((I64x4)v & mask) : v;
+    };
+    const auto c = [&](int k) __attribute__((always_inline)) { return load<F64x4>(l[k]); };
     const F64x4 x = keep(c(0) + c(3) * pos);
     const F64x4 y = keep(c(1) + c(4) * pos);
     const F64x4 z = keep(c(2) + c(5) * pos);

@@ -39,8 +39,10 @@ public:
     // mix(firstState() + index * kStreamStep + k * kGolden), with mix taking
     // a 64-bit unsigned integer or a vector of them.
     uint64_t firstState() const { return state_ + kGolden; }
+    // Inlined always, so that a vector code built for another processor
+    // (target attributes) never calls a copy built for the baseline.
     template <typename U>
-    static U mix(U z) {
+    [[gnu::always_inline]] static U mix(U z) {
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
         return z ^ (z >> 31);
