@@ -5,6 +5,7 @@
 #include <sys/uio.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "unique_fd.h"
@@ -39,6 +40,17 @@ struct ClientConn {
     std::string queue;  // bytes not yet taken by the socket
     size_t queueStart = 0;
     uint32_t dropped = 0;  // frames dropped for this client
+
+    // On a simulated slow link (LinkDelay): bytes held until their time,
+    // those that came in and those going out, and the release times of the
+    // last of each.
+    struct Held {
+        long long atUs;
+        std::string bytes;
+    };
+    std::deque<Held> inbound, outbound;
+    size_t outboundBytes = 0;
+    long long lastInUs = 0, lastOutUs = 0;
 
     size_t queued() const { return queue.size() - queueStart; }
 
