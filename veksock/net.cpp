@@ -69,6 +69,12 @@ long long nowMs() {
         .count();
 }
 
+long long steadyUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 int millisecondsLeft(long long deadlineMs) {
     const long long left = deadlineMs - nowMs();
     return left > 0 ? static_cast<int>(left) : 0;

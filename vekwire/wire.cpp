@@ -348,7 +348,7 @@ int Reader::next(Message& m) {
     std::memcpy(&length, h, 4);
     std::memcpy(&kind, h + 4, 2);
     std::memcpy(&zero, h + 6, 2);
-    if (zero != 0 || kind < static_cast<uint16_t>(Kind::Hello) || kind > static_cast<uint16_t>(Kind::Proof))
+    if (zero != 0 || kind < static_cast<uint16_t>(Kind::Hello) || kind > static_cast<uint16_t>(Kind::Time))
         return fail("unknown message kind " + std::to_string(kind));
     if (length > maxPayload_)
         return fail("message of " + std::to_string(length) + " bytes exceeds the limit");
