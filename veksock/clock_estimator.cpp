@@ -9,9 +9,10 @@ namespace veksock {
 namespace {
 
 constexpr size_t kMaxPoints = 8192;
-constexpr int64_t kMinDriftSpanUs = 2'000'000;  // shorter, drift is not fitted
-constexpr double kDriftPrior = 200e-6;          // how far apart two clocks may run, unfitted
+constexpr int64_t kMinDriftSpanUs = 1'000'000;  // shorter, drift is not fitted
+constexpr double kDriftPrior = 1000e-6;         // how far apart two clocks may run, unfitted
 constexpr double kFloorUs = 2;                  // below this, delays do not tell samples apart
+constexpr int64_t kBinUs = 1'000'000;           // the fastest samples are chosen per bin
 
 }  // namespace
 
@@ -54,8 +55,7 @@ void ClockEstimator::clear() {
 
 bool ClockEstimator::offLine(const Point& p) const {
     const double x = static_cast<double>(p.atUs - ref_);
-    const double spread = bound_ - minDelay_ / 2 + std::fabs(x) * 3 * slopeError_;
-    return std::fabs(p.offsetUs - (a_ + b_ * x)) > p.delayUs / 2 + spread + kFloorUs;
+    return std::fabs(p.offsetUs - (a_ + b_ * x)) > p.delayUs / 2 + bound(x);
 }
 
 void ClockEstimator::refit() {
@@ -63,63 +63,75 @@ void ClockEstimator::refit() {
     kept_ = 0;
     const size_t n = points_.size() - static_cast<size_t>(pendingStep_);
     if (n == 0) return;
-    std::vector<double> delays;
-    delays.reserve(n);
-    for (size_t i = 0; i < n; ++i) delays.push_back(points_[i].delayUs);
-    std::sort(delays.begin(), delays.end());
-    const double minDelay = delays.front();
-    // Each sample's offset lies within half its excess delay of the best
-    // one's: weigh by that, and leave out the slow half beyond the fastest.
-    const double tenth = delays[n / 10] - minDelay;
-    const double floor = std::max(kFloorUs, tenth / 4);
-    const double cut = minDelay + std::max(4 * floor, delays[n / 2] - minDelay);
     ref_ = points_[n - 1].atUs;
-    double sw = 0, sw2 = 0, sx = 0, sy = 0;
+    // The window in bins of kBinUs: in each, the samples that came back
+    // fastest (a late reader's stamp or a queue on the way only adds delay).
+    const auto bin = [&](const Point& p) { return static_cast<size_t>((ref_ - p.atUs) / kBinUs); };
+    std::vector<double> binMin(bin(points_[0]) + 1, HUGE_VAL);
+    double minDelay = HUGE_VAL;
+    for (size_t i = 0; i < n; ++i) {
+        double& m = binMin[bin(points_[i])];
+        m = std::min(m, points_[i].delayUs);
+        minDelay = std::min(minDelay, points_[i].delayUs);
+    }
+    std::vector<double> excess;
+    for (const double m : binMin)
+        if (m != HUGE_VAL) excess.push_back(m - minDelay);
+    std::nth_element(excess.begin(), excess.begin() + excess.size() / 2, excess.end());
+    // How far the least delay itself may be from the link's: the gap to
+    // the few next least. Kept: within that, or the typical bin's excess,
+    // of their bin's least.
+    std::vector<double> delays(n);
+    for (size_t i = 0; i < n; ++i) delays[i] = points_[i].delayUs;
+    const size_t k = std::min<size_t>(3, n - 1);
+    std::nth_element(delays.begin(), delays.begin() + static_cast<long>(k), delays.end());
+    const double floor = std::max(kFloorUs, delays[k] - minDelay);
+    const double margin = std::max(floor, excess[excess.size() / 2]);
+    // Each kept sample weighs by how close its delay comes to the least.
+    weights_.assign(n, 0.0);
+    double sw = 0, sx = 0, sy = 0;
     int64_t first = ref_, last = points_[0].atUs;
-    std::vector<double> w(n, 0.0);
     for (size_t i = 0; i < n; ++i) {
         const Point& p = points_[i];
-        if (p.delayUs > cut) continue;
+        if (p.delayUs > binMin[bin(p)] + margin) continue;
         const double e = (p.delayUs - minDelay) / 2 + floor;
-        w[i] = 1 / (e * e);
-        sw += w[i];
-        sw2 += w[i] * w[i];
-        sx += w[i] * static_cast<double>(p.atUs - ref_);
-        sy += w[i] * p.offsetUs;
+        weights_[i] = 1 / (e * e);
+        sw += weights_[i];
+        sx += weights_[i] * static_cast<double>(p.atUs - ref_);
+        sy += weights_[i] * p.offsetUs;
         first = std::min(first, p.atUs);
         last = std::max(last, p.atUs);
         ++kept_;
     }
-    const double mx = sx / sw, my = sy / sw;
-    double sxx = 0, sxy = 0;
+    mx_ = sx / sw;
+    const double my = sy / sw;
+    double sxy = 0;
+    sxx_ = 0;
     for (size_t i = 0; i < n; ++i) {
-        if (w[i] == 0) continue;
-        const double dx = static_cast<double>(points_[i].atUs - ref_) - mx;
-        sxx += w[i] * dx * dx;
-        sxy += w[i] * dx * (points_[i].offsetUs - my);
+        if (weights_[i] == 0) continue;
+        const double dx = static_cast<double>(points_[i].atUs - ref_) - mx_;
+        sxx_ += weights_[i] * dx * dx;
+        sxy += weights_[i] * dx * (points_[i].offsetUs - my);
     }
-    const bool drift = last - first >= kMinDriftSpanUs && kept_ >= kMinSamples && sxx > 0;
-    b_ = drift ? sxy / sxx : 0;
-    a_ = my - b_ * mx;
-    double rr = 0;
+    drift_ = last - first >= kMinDriftSpanUs && kept_ >= kMinSamples && sxx_ > 0;
+    b_ = drift_ ? sxy / sxx_ : 0;
+    a_ = my - b_ * mx_;
+    // The fit at x is the sum over samples of w (1/sw + (x - mx)(xi - mx) / sxx)
+    // times their offsets, each within half its delay of the truth: the sum
+    // of those halves, weighed by the absolute factors, bounds the error
+    // (an asymmetric link's, which no exchange can see, included).
+    boundAtMean_ = boundSlope_ = 0;
     for (size_t i = 0; i < n; ++i) {
-        if (w[i] == 0) continue;
-        const double r = points_[i].offsetUs - (a_ + b_ * static_cast<double>(points_[i].atUs - ref_));
-        rr += w[i] * r * r;
+        if (weights_[i] == 0) continue;
+        const double half = weights_[i] * points_[i].delayUs / 2;
+        boundAtMean_ += half / sw;
+        if (drift_) boundSlope_ += half * std::fabs(static_cast<double>(points_[i].atUs - ref_) - mx_) / sxx_;
     }
-    const double rms = std::sqrt(rr / sw);
-    const double effective = sw * sw / sw2;  // samples' worth of the weights
-    // Standard errors: of the offset at ref (with the floor as the least
-    // spread of a sample) and of the drift.
-    const double spread = std::max(rms, floor);
-    const double offsetError = spread / std::sqrt(effective);
-    slopeError_ = drift ? spread / std::sqrt(sxx / sw) / std::sqrt(effective) : kDriftPrior;
-    // Half the least round trip (a link's asymmetry cannot be seen from its
-    // ends) and three standard errors.
-    bound_ = minDelay / 2 + 3 * (offsetError + std::fabs(mx) * slopeError_);
-    minDelay_ = minDelay;
+    if (!drift_) boundSlope_ = kDriftPrior;  // unfitted: the drift two clocks may have
     fitted_ = true;
 }
+
+double ClockEstimator::bound(double x) const { return boundAtMean_ + boundSlope_ * std::fabs(x - mx_) + kFloorUs; }
 
 ClockFit ClockEstimator::estimate(int64_t nowUs) const {
     ClockFit f;
@@ -129,7 +141,7 @@ ClockFit ClockEstimator::estimate(int64_t nowUs) const {
     const double x = static_cast<double>(nowUs - ref_);
     f.offsetUs = a_ + b_ * x;
     f.driftPpm = b_ * 1e6;
-    f.uncertaintyUs = bound_ + 3 * std::fabs(x) * slopeError_;
+    f.uncertaintyUs = bound(x);
     f.newestUs = points_.back().atUs;
     f.trusted = kept_ >= kMinSamples && pendingStep_ == 0 && nowUs - f.newestUs <= kStaleUs &&
                 f.uncertaintyUs <= kMaxUncertaintyUs;
@@ -143,8 +155,7 @@ bool ClockEstimator::toLocal(int64_t serverUs, int64_t nowUs, int64_t& localUs, 
     const double d = (static_cast<double>(serverUs) - static_cast<double>(ref_) - a_) / (1 + b_);
     if (!(std::fabs(d) < 1e15)) return false;  // beyond thirty years from now: no figure
     const int64_t local = ref_ + std::llround(d);
-    if (uncertaintyUs)
-        *uncertaintyUs = bound_ + 3 * std::fabs(static_cast<double>(local - ref_)) * slopeError_;
+    if (uncertaintyUs) *uncertaintyUs = bound(static_cast<double>(local - ref_));
     localUs = local;
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 namespace veksock {
 
@@ -54,16 +55,21 @@ private:
     // Whether `p` lies off the current line by more than its delay allows.
     bool offLine(const Point& p) const;
     void refit();
+    // Bound on the fit's error at x = t - ref.
+    double bound(double x) const;
 
     std::deque<Point> points_;
     int pendingStep_ = 0;  // newest points off the line, not yet fitted
-    // The fit: offset = a + b * (t - ref), its spread and the delays kept.
+    // The fit: offset = a + b * (t - ref) by least squares with weights_
+    // (0: a sample left out), their sum, the weighted mean of x and the
+    // weighted squares about it.
     bool fitted_ = false;
+    bool drift_ = false;  // b fitted, not 0
     int64_t ref_ = 0;
     double a_ = 0, b_ = 0;
-    double slopeError_ = 0;  // standard error of b
-    double bound_ = 0;       // offset error bound at ref, before extrapolating
-    double minDelay_ = 0;
+    std::vector<double> weights_;
+    double mx_ = 0, sxx_ = 0;
+    double boundAtMean_ = 0, boundSlope_ = 0;  // bound(x) = at mean + slope * |x - mx|
     int kept_ = 0;
 };
 

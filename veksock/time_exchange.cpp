@@ -16,7 +16,7 @@ namespace veksock {
 namespace {
 
 constexpr int kFirstExchanges = 8;           // inside init, each waited for
-constexpr long long kExchangeEveryUs = 100'000;
+constexpr long long kExchangeEveryUs = 25'000;
 constexpr size_t kMaxPendingTimes = 4;       // unanswered requests before sending waits
 
 int64_t clockUs(clockid_t clock) {
