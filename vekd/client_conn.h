@@ -37,6 +37,7 @@ struct ClientConn {
     bool peakLeds = false;  // peaks carry LED ids (VEK_PEAK_LEDS)
 
     vekwire::Reader reader;
+    long long arrivalUs = 0;  // when the bytes last read arrived (steady clock; 0: not known)
     std::string queue;  // bytes not yet taken by the socket
     size_t queueStart = 0;
     uint32_t dropped = 0;  // frames dropped for this client

@@ -12,6 +12,7 @@
 
 #include "bound_socket.h"
 #include "monotonic_time.h"
+#include "stamped_receive.h"
 
 namespace vekd {
 
@@ -55,6 +56,7 @@ void Clients::accept() {
         }
         const int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        vekwire::stampArrivals(fd);  // time requests are answered with their arrival
         auto c = std::make_unique<ClientConn>();
         c->id = nextId_++;
         c->peer = ntohl(peer.sin_addr.s_addr);
@@ -84,16 +86,18 @@ void Clients::pauseAccepting(int err) {
 bool Clients::receive(ClientConn& c) {
     uint8_t buf[kReadPerTurn];
     ssize_t n;
+    long long arrivalUs = 0;
     do {
-        n = recv(c.fd.get(), buf, sizeof buf, MSG_DONTWAIT);
+        n = vekwire::receiveStamped(c.fd.get(), buf, sizeof buf, arrivalUs);
     } while (n < 0 && errno == EINTR);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
     if (n <= 0) {
         drop(c, "connection closed");
         return false;
     }
+    c.arrivalUs = link_.active() ? 0 : arrivalUs;  // held bytes arrive when released
     if (link_.active()) {
-        const long long at = link_.releaseUs(nowUs(), c.lastInUs);
+        const long long at = link_.releaseUs(arrivalUs, c.lastInUs);  // from the wire, not from this read
         c.inbound.push_back({at, std::string(reinterpret_cast<const char*>(buf), static_cast<size_t>(n))});
         nextReleaseUs_ = nextReleaseUs_ < 0 ? at : std::min(nextReleaseUs_, at);
         return false;

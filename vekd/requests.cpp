@@ -56,7 +56,7 @@ void Requests::handle(ClientConn& c, const vekwire::Message& m, std::string& out
 void Requests::serve(ClientConn& c, const vekwire::Request& r, std::string& out) {
     using vekwire::Op;
     if (r.op == Op::TimeExchange && r.value == vekwire::kTimeExchangeVersion) {
-        answerTime(r, time_.now(), out);
+        answerTime(r, c.arrivalUs > 0 ? time_.at(c.arrivalUs) : time_.now(), out);
         return;
     }
     int code = VEK_INVALID_ENUM;

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "stamped_receive.h"
 #include "veksock.h"
 
 namespace veksock {
@@ -76,29 +77,6 @@ long long steadyUs() {
         .count();
 }
 
-ssize_t receiveStamped(int fd, void* buf, size_t size, long long& arrivalUs) {
-    iovec v{buf, size};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
-    msghdr m{};
-    m.msg_iov = &v;
-    m.msg_iovlen = 1;
-    m.msg_control = control;
-    m.msg_controllen = sizeof control;
-    const ssize_t n = recvmsg(fd, &m, MSG_DONTWAIT);
-    arrivalUs = steadyUs();
-    if (n <= 0) return n;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c)) {
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
-        timespec stamp, real;
-        std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
-        clock_gettime(CLOCK_REALTIME, &real);
-        // The stamp is on the realtime clock: moved back from now by its age.
-        const long long ageUs = (real.tv_sec - stamp.tv_sec) * 1000000LL + (real.tv_nsec - stamp.tv_nsec) / 1000;
-        if (ageUs >= 0 && ageUs < 10'000'000) arrivalUs -= ageUs;
-    }
-    return n;
-}
-
 int millisecondsLeft(long long deadlineMs) {
     const long long left = deadlineMs - nowMs();
     return left > 0 ? static_cast<int>(left) : 0;
@@ -125,7 +103,7 @@ int connectWithin(const Endpoint& to, int timeoutMs, vekwire::UniqueFd& out) {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     // The kernel stamps what arrives: a time answer's arrival, however
     // late the caller reads it.
-    setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one);
+    vekwire::stampArrivals(fd);
     const int rcvbuf = 4 << 20;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <netinet/in.h>
-#include <sys/types.h>
 
 #include <string>
 
@@ -39,8 +38,5 @@ int millisecondsLeft(long long deadlineMs);
 long long nowMs();
 // This host's steady clock (CLOCK_MONOTONIC) in microseconds.
 long long steadyUs();
-// recv without waiting; `arrivalUs` is when the newest of the bytes read
-// came in (the kernel's stamp where there is one, else now), steady clock.
-ssize_t receiveStamped(int fd, void* buf, size_t size, long long& arrivalUs);
 
 }  // namespace veksock

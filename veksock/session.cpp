@@ -13,6 +13,7 @@
 
 #include "client_key.h"
 #include "net.h"
+#include "stamped_receive.h"
 
 namespace veksock {
 
@@ -105,7 +106,7 @@ bool Session::receive(int waitMs) {
     size_t total = 0;
     while (fd_.valid() && total < kMaxDrainBytes) {
         long long arrivalUs = 0;
-        const ssize_t n = receiveStamped(fd_.get(), reader_.prepare(kChunk), kChunk, arrivalUs);
+        const ssize_t n = vekwire::receiveStamped(fd_.get(), reader_.prepare(kChunk), kChunk, arrivalUs);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (n <= 0) {
