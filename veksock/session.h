@@ -151,6 +151,7 @@ private:
     };
     std::vector<PendingTime> pendingTimes_;
     long long nextExchangeUs_ = 0;
+    uint32_t nextTimeSeq_ = 1;
     int64_t receivedUs_ = 0;  // when the bytes being handled came off the socket
     // Generation times of recent frames, at frame number % size.
     std::array<std::pair<int32_t, int64_t>, 4096> frameTimes_{};

@@ -18,6 +18,9 @@ namespace {
 constexpr int kFirstExchanges = 8;           // inside init, each waited for
 constexpr long long kExchangeEveryUs = 25'000;
 constexpr size_t kMaxPendingTimes = 4;       // unanswered requests before sending waits
+// Time requests are numbered apart from the caller's requests, which keep
+// the numbers they always had.
+constexpr uint32_t kTimeSeqBit = 0x80000000u;
 
 int64_t clockUs(clockid_t clock) {
     timespec ts{};
@@ -49,7 +52,7 @@ void Session::exchangeTimeIfDue(long long nowUs) {
 
 bool Session::sendTimeRequest(long long nowUs) {
     vekwire::Request req;
-    req.seq = nextSeq_++;
+    req.seq = kTimeSeqBit | (nextTimeSeq_++ & ~kTimeSeqBit);
     req.op = vekwire::Op::TimeExchange;
     req.value = vekwire::kTimeExchangeVersion;
     std::string bytes;
