@@ -66,34 +66,37 @@ void ClockEstimator::refit() {
     ref_ = points_[n - 1].atUs;
     // The window in bins of kBinUs: in each, the samples that came back
     // fastest (a late reader's stamp or a queue on the way only adds delay).
-    const auto bin = [&](const Point& p) { return static_cast<size_t>((ref_ - p.atUs) / kBinUs); };
-    std::vector<double> binMin(bin(points_[0]) + 1, HUGE_VAL);
-    double minDelay = HUGE_VAL;
+    bins_.resize(n);
+    constexpr double perBin = 1.0 / kBinUs;  // a multiplication, not a division per sample
+    for (size_t i = 0; i < n; ++i) bins_[i] = static_cast<uint32_t>(static_cast<double>(ref_ - points_[i].atUs) * perBin);
+    binMin_.assign(bins_[0] + 1, HUGE_VAL);
+    // The least delays: the least of all, and the fourth least.
+    double least[4] = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
     for (size_t i = 0; i < n; ++i) {
-        double& m = binMin[bin(points_[i])];
-        m = std::min(m, points_[i].delayUs);
-        minDelay = std::min(minDelay, points_[i].delayUs);
+        const double d = points_[i].delayUs;
+        binMin_[bins_[i]] = std::min(binMin_[bins_[i]], d);
+        for (int j = 3; j >= 0 && d < least[j]; --j) {
+            if (j < 3) least[j + 1] = least[j];
+            least[j] = d;
+        }
     }
-    std::vector<double> excess;
-    for (const double m : binMin)
-        if (m != HUGE_VAL) excess.push_back(m - minDelay);
-    std::nth_element(excess.begin(), excess.begin() + excess.size() / 2, excess.end());
+    const double minDelay = least[0];
+    excess_.clear();
+    for (const double m : binMin_)
+        if (m != HUGE_VAL) excess_.push_back(m - minDelay);
+    std::nth_element(excess_.begin(), excess_.begin() + static_cast<long>(excess_.size() / 2), excess_.end());
     // How far the least delay itself may be from the link's: the gap to
     // the few next least. Kept: within that, or the typical bin's excess,
     // of their bin's least.
-    std::vector<double> delays(n);
-    for (size_t i = 0; i < n; ++i) delays[i] = points_[i].delayUs;
-    const size_t k = std::min<size_t>(3, n - 1);
-    std::nth_element(delays.begin(), delays.begin() + static_cast<long>(k), delays.end());
-    const double floor = std::max(kFloorUs, delays[k] - minDelay);
-    const double margin = std::max(floor, excess[excess.size() / 2]);
+    const double floor = std::max(kFloorUs, (n > 3 ? least[3] : least[n - 1]) - minDelay);
+    const double margin = std::max(floor, excess_[excess_.size() / 2]);
     // Each kept sample weighs by how close its delay comes to the least.
     weights_.assign(n, 0.0);
     double sw = 0, sx = 0, sy = 0;
     int64_t first = ref_, last = points_[0].atUs;
     for (size_t i = 0; i < n; ++i) {
         const Point& p = points_[i];
-        if (p.delayUs > binMin[bin(p)] + margin) continue;
+        if (p.delayUs > binMin_[bins_[i]] + margin) continue;
         const double e = (p.delayUs - minDelay) / 2 + floor;
         weights_[i] = 1 / (e * e);
         sw += weights_[i];

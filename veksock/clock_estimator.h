@@ -68,6 +68,8 @@ private:
     int64_t ref_ = 0;
     double a_ = 0, b_ = 0;
     std::vector<double> weights_;
+    std::vector<uint32_t> bins_;  // scratch of refit: each sample's bin, counted back from ref
+    std::vector<double> binMin_, excess_;
     double mx_ = 0, sxx_ = 0;
     double boundAtMean_ = 0, boundSlope_ = 0;  // bound(x) = at mean + slope * |x - mx|
     int kept_ = 0;

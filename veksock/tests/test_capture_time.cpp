@@ -87,14 +87,14 @@ TEST(CaptureTime, EachSimulatedClockIsMatchedWithinTheReportedBound) {
 }
 
 TEST(CaptureTime, AClientThatStopsCallingGetsAStaleEstimateNotAWrongOne) {
-    ServerProcess server({"--clock-offset", "100", "--freq", "0"});
+    ServerProcess server({"--clock-offset", "100", "--link-delay", "5", "--freq", "0"});
     ASSERT_EQ(vekInit(server.address().c_str(), 0), 0);
     VEKClockEstimate estimate{};
     EXPECT_EQ(vekGetClockEstimate(&estimate), 1);
     EXPECT_NEAR(static_cast<double>(estimate.offsetUs), 100e6, estimate.uncertaintyUs + 1);
     EXPECT_GE(estimate.samples, 4);
     // No call for longer than the estimate keeps: the first call after it
-    // sends a new request but cannot have its answer yet.
+    // sends a new request but cannot have its answer yet (10 ms away).
     std::this_thread::sleep_for(std::chrono::milliseconds(5300));
     int64_t local = 0;
     EXPECT_EQ(vekServerTimeToLocal(nowOn(CLOCK_MONOTONIC) + 100000000, CLOCK_MONOTONIC, &local), 0);
