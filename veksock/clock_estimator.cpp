@@ -36,20 +36,27 @@ bool ClockEstimator::add(const TimeSample& s) {
         // The server's clock stepped: start again from the samples after it.
         points_.erase(points_.begin(), points_.end() - pendingStep_);
         pendingStep_ = 0;
+        refit();
+        return true;
     } else {
         // Points off the line followed by one on it were strays, not a step.
         points_.erase(points_.end() - pendingStep_, points_.end());
         pendingStep_ = 0;
         points_.push_back(p);
     }
-    refit();
+    // New samples are judged by the fit as it was; the fit itself waits
+    // until someone asks for an estimate.
+    if (fitted_ && kept_ >= kMinSamples)
+        stale_ = true;
+    else
+        refit();
     return true;
 }
 
 void ClockEstimator::clear() {
     points_.clear();
     pendingStep_ = 0;
-    fitted_ = false;
+    fitted_ = stale_ = false;
     kept_ = 0;
 }
 
@@ -58,8 +65,9 @@ bool ClockEstimator::offLine(const Point& p) const {
     return std::fabs(p.offsetUs - (a_ + b_ * x)) > p.delayUs / 2 + bound(x);
 }
 
-void ClockEstimator::refit() {
+void ClockEstimator::refit() const {
     fitted_ = false;
+    stale_ = false;
     kept_ = 0;
     const size_t n = points_.size() - static_cast<size_t>(pendingStep_);
     if (n == 0) return;
@@ -137,6 +145,7 @@ void ClockEstimator::refit() {
 double ClockEstimator::bound(double x) const { return boundAtMean_ + boundSlope_ * std::fabs(x - mx_) + kFloorUs; }
 
 ClockFit ClockEstimator::estimate(int64_t nowUs) const {
+    if (stale_) refit();
     ClockFit f;
     f.atUs = nowUs;
     f.samples = kept_;

@@ -54,25 +54,28 @@ private:
     };
     // Whether `p` lies off the current line by more than its delay allows.
     bool offLine(const Point& p) const;
-    void refit();
+    void refit() const;
     // Bound on the fit's error at x = t - ref.
     double bound(double x) const;
 
     std::deque<Point> points_;
     int pendingStep_ = 0;  // newest points off the line, not yet fitted
-    // The fit: offset = a + b * (t - ref) by least squares with weights_
+    // The fit, made when an estimate is asked for after new samples (and
+    // at once while there are too few to judge new ones by):
+    // offset = a + b * (t - ref) by least squares with weights_
     // (0: a sample left out), their sum, the weighted mean of x and the
     // weighted squares about it.
-    bool fitted_ = false;
-    bool drift_ = false;  // b fitted, not 0
-    int64_t ref_ = 0;
-    double a_ = 0, b_ = 0;
-    std::vector<double> weights_;
-    std::vector<uint32_t> bins_;  // scratch of refit: each sample's bin, counted back from ref
-    std::vector<double> binMin_, excess_;
-    double mx_ = 0, sxx_ = 0;
-    double boundAtMean_ = 0, boundSlope_ = 0;  // bound(x) = at mean + slope * |x - mx|
-    int kept_ = 0;
+    mutable bool fitted_ = false;
+    mutable bool stale_ = false;  // samples came since the fit
+    mutable bool drift_ = false;  // b fitted, not 0
+    mutable int64_t ref_ = 0;
+    mutable double a_ = 0, b_ = 0;
+    mutable std::vector<double> weights_;
+    mutable std::vector<uint32_t> bins_;  // scratch of refit: each sample's bin, counted back from ref
+    mutable std::vector<double> binMin_, excess_;
+    mutable double mx_ = 0, sxx_ = 0;
+    mutable double boundAtMean_ = 0, boundSlope_ = 0;  // bound(x) = at mean + slope * |x - mx|
+    mutable int kept_ = 0;
 };
 
 }  // namespace veksock

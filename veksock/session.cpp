@@ -105,15 +105,17 @@ bool Session::receive(int waitMs) {
     constexpr size_t kChunk = 256 * 1024;
     size_t total = 0;
     while (fd_.valid() && total < kMaxDrainBytes) {
-        long long arrivalUs = 0;
-        const ssize_t n = vekwire::receiveStamped(fd_.get(), reader_.prepare(kChunk), kChunk, arrivalUs);
+        // The kernel's arrival stamp only while a time answer is due: the
+        // plain read costs less.
+        const ssize_t n = pendingTimes_.empty()
+                              ? recv(fd_.get(), reader_.prepare(kChunk), kChunk, MSG_DONTWAIT)
+                              : vekwire::receiveStamped(fd_.get(), reader_.prepare(kChunk), kChunk, receivedUs_);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (n <= 0) {
             lose(VEK_SERVER_STOPPED);
             return false;
         }
-        receivedUs_ = arrivalUs;  // before parsing: a time answer's arrival
         total += static_cast<size_t>(n);
         bytesIn_ += static_cast<uint64_t>(n);
         reader_.commit(static_cast<size_t>(n));

@@ -152,7 +152,7 @@ private:
     std::vector<PendingTime> pendingTimes_;
     long long nextExchangeUs_ = 0;
     uint32_t nextTimeSeq_ = 1;
-    int64_t receivedUs_ = 0;  // when the bytes being handled came off the socket
+    long long receivedUs_ = 0;  // when the bytes holding a time answer arrived (steady clock)
     // Generation times of recent frames, at frame number % size.
     std::array<std::pair<int32_t, int64_t>, 4096> frameTimes_{};
     float frequency_ = 0;
