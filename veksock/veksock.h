@@ -68,7 +68,7 @@ int vekGetFrameTime(int64_t* microseconds);
 /* ---- capture times on this host's clock -------------------------------
  * The library estimates the server's frame clock against this host's
  * clocks by itself (docs/protocol.md, "Time exchange"): a few exchanges
- * inside vekInit, then one about every 100 ms from inside the other calls,
+ * inside vekInit, then one every 25 ms from inside the other calls,
  * so a client that stops calling gets a stale estimate that says so, never
  * a wrong one. `clock`: CLOCK_MONOTONIC or CLOCK_REALTIME (<time.h>).
  *
