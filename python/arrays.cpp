@@ -101,9 +101,10 @@ void bindFrames(py::module_& m) {
         .def_readonly("start", &FrameBlock::start, "The take's ordinal of the first frame (0 for the first).")
         .def_readonly("number", &FrameBlock::number, "Frame numbers, int32.")
         .def_readonly("time", &FrameBlock::time, "Generation times on the recording server's clock, seconds.")
-        .def_readonly("local_time", &FrameBlock::local_time, "Capture times on the recorder's clock (CLOCK_REALTIME),\n"
-                    "seconds since 1970; NaN where it had no clock estimate it could trust. None\n"
-                    "for a take of version 1, which holds only the server's clock.")
+        .def_readonly("local_time", &FrameBlock::local_time,
+                      "Capture times on the recorder's clock (CLOCK_REALTIME),\n"
+                      "seconds since 1970; NaN where it had no clock estimate it could trust. None\n"
+                      "for a take of version 1, which holds only the server's clock.")
         .def_readonly("dropped", &FrameBlock::dropped, "Frames the recorder missed before each frame.")
         .def_readonly("frequency", &FrameBlock::frequency, "The server's frequency at each frame, Hz.")
         .def_readonly("markers", &FrameBlock::markers, "frames x markers; NaN where a marker is not seen.")

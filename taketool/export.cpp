@@ -196,7 +196,8 @@ int exportCsv(const Options& o, std::ostream& out, std::ostream& err, bool termi
         << " frames, " << seconds(since(s.lastUs, s.firstUs)) << std::endl;
     out << "vektake: wrote " << rigidsPath << ": " << poseLines << " pose lines" << std::endl;
     if (s.localTimes < s.frames)
-        err << "note: local_time_s is empty in " << s.frames - s.localTimes << " of " << s.frames << " frames: "
+        err << "note: local_time_s is empty in " << s.frames - s.localTimes << " of " << s.frames
+            << " frames: "
             << (walk.version() < 2 ? "a take of version 1 holds only the server's clock"
                                    : "the recorder had no clock estimate it could trust then")
             << std::endl;

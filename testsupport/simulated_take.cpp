@@ -81,7 +81,7 @@ std::string simulatedTake(const vekd::Scene& scene, uint64_t seed, const vekd::T
         const std::string p = payload(f, rate, d, peakLeds);
         const auto* data = reinterpret_cast<const uint8_t*>(p.data());
         vekwire::FrameView view;
-        if (vekwire::decodeFrame(data, p.size(), view, why)) 
+        if (vekwire::decodeFrame(data, p.size(), view, why))
             writer.frame(data, p.size(), view, kSimulatedEpochUs + std::llround(f * 1e6 / rate), bytes, why);
     }
     writer.end(bytes);
@@ -103,7 +103,8 @@ std::string asVersionOne(const std::string& take) {
         std::memcpy(&length, &take[at], 4);
         std::memcpy(&kind, &take[at + 4], 2);
         const size_t skip = kind == static_cast<uint16_t>(Kind::Frame) ? kLocalTimeSize : 0;
-        std::string record = take.substr(at, kRecordHeaderSize) + take.substr(at + kRecordHeaderSize + skip, length - skip);
+        std::string record =
+            take.substr(at, kRecordHeaderSize) + take.substr(at + kRecordHeaderSize + skip, length - skip);
         const uint32_t shorter = length - static_cast<uint32_t>(skip);
         std::memcpy(&record[0], &shorter, 4);
         const uint32_t crc = crc32(crc32(0, record.data(), 8), record.data() + kRecordHeaderSize, shorter);

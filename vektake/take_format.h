@@ -16,8 +16,8 @@
 namespace vektake {
 
 constexpr char kMagic[8] = {'V', 'E', 'K', 'T', 'A', 'K', 'E', '\x1a'};
-constexpr uint16_t kVersion = 2;        // written; frames carry the recorder's capture time
-constexpr uint16_t kOldestVersion = 1;  // still read: frames without it
+constexpr uint16_t kVersion = 2;          // written; frames carry the recorder's capture time
+constexpr uint16_t kOldestVersion = 1;    // still read: frames without it
 constexpr size_t kFileHeaderSize = 16;    // magic, u16 version, u16 header size, u32 zero
 constexpr size_t kRecordHeaderSize = 12;  // u32 payload length, u16 kind, u16 zero, u32 CRC-32
 // Before the wire payload in a frame record from version 2 on.

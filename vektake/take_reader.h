@@ -24,10 +24,10 @@ struct Item {
     const uint8_t* payload = nullptr;
     size_t size = 0;
     int64_t localTimeUs = kNoLocalTime;  // Kind::Frame: on the recorder's clock
-    Session session;              // Kind::Session
-    std::vector<Camera> cameras;  // Kind::Cameras
-    vekwire::FrameView frame;     // Kind::Frame
-    End end;                      // Kind::End
+    Session session;                     // Kind::Session
+    std::vector<Camera> cameras;         // Kind::Cameras
+    vekwire::FrameView frame;            // Kind::Frame
+    End end;                             // Kind::End
 };
 
 class Reader {

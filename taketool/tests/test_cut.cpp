@@ -107,7 +107,7 @@ TEST(Cut, ACutHoldsExactlyTheFramesAskedForAndReplays) {
         << "the frame records byte for byte";
     EXPECT_EQ(cut.localTimes,
               std::vector<int64_t>(take.localTimes.begin() + 120, take.localTimes.begin() + 240));
-    EXPECT_EQ(take.localTimes[1] - take.localTimes[0], take.times[1] - take.times[0]);
+    EXPECT_NEAR(take.localTimes[1] - take.localTimes[0], take.times[1] - take.times[0], 1);
     EXPECT_EQ(cut.session.flags, take.session.flags);
     ASSERT_EQ(cut.cameras.size(), take.cameras.size());
     for (size_t i = 0; i < cut.cameras.size(); ++i)

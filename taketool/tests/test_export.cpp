@@ -22,6 +22,7 @@
 using tooltest::Dir;
 using tooltest::readFile;
 using tooltest::RunResult;
+using tooltest::writeFile;
 
 namespace {
 
@@ -396,15 +397,16 @@ TEST(Export, GapsPlacedMarkersMissedFramesAndStretchesOfASlaveTake) {
     const std::string csv = readFile(dir.path / "all.csv");
     EXPECT_EQ(lines(csv).size(), 1 + 8 * 4u);
     for (const char* line :
-         {"1,0.000000,1:0,1,2,3.5,51\n", "3,0.020000,1:1,,,,0\n", "6,0.050000,1:1,10,20,30,0\n",
-          "10,0.090000,1:2,,,,-1\n", "2,0.010000,2:0,6400,0,0,4\n"})
+         {"1,0.000000,,1:0,1,2,3.5,51\n", "3,0.020000,,1:1,,,,0\n", "6,0.050000,,1:1,10,20,30,0\n",
+          "10,0.090000,,1:2,,,,-1\n", "2,0.010000,,2:0,6400,0,0,4\n"})
         EXPECT_NE(csv.find(line), std::string::npos) << line;
-    EXPECT_EQ(
-        readFile(dir.path / "all_rigids.csv"),
-        "frame,time_s,tracker,x,y,z,qw,qx,qy,qz\n"
-        "1,0.000000,1,,,,,,,\n2,0.010000,1,2,0,0,1,0,0,0\n3,0.020000,1,,,,,,,\n6,0.050000,1,6,0,0,1,0,0,0\n"
-        "7,0.060000,1,,,,,,,\n8,0.070000,1,8,0,0,1,0,0,0\n9,0.080000,1,,,,,,,\n10,0.090000,1,10,0,0,1,0,0,"
-        "0\n");
+    EXPECT_EQ(readFile(dir.path / "all_rigids.csv"),
+              "frame,time_s,local_time_s,tracker,x,y,z,qw,qx,qy,qz\n"
+              "1,0.000000,,1,,,,,,,\n2,0.010000,,1,2,0,0,1,0,0,0\n3,0.020000,,1,,,,,,,\n6,0.050000,,1,6,0,0,"
+              "1,0,0,0\n"
+              "7,0.060000,,1,,,,,,,\n8,0.070000,,1,8,0,0,1,0,0,0\n9,0.080000,,1,,,,,,,\n10,0.090000,,1,10,0,"
+              "0,1,0,0,"
+              "0\n");
     TakeFrame late = frames[1];
     late.number = 50;
     tooltest::writeFile(dir.path / "gaps.vektake", makeTake(0, 100, {frames[0], late}));
@@ -433,6 +435,6 @@ TEST(Export, TakesOfMoreThan65535FramesCountThemAsTheFormatSays) {
 
     ASSERT_EQ(dir.vektake("export long.vektake -o long.csv --from 72.9").status, 0);
     const std::vector<std::string> text = lines(readFile(dir.path / "long.csv"));
-    EXPECT_EQ(text.back(), "70000,72.915625,0,8749.875,1,2,3");
+    EXPECT_EQ(text.back(), "70000,72.915625,,0,8749.875,1,2,3");
     EXPECT_EQ(text.size(), 1 + 16u) << "frames from 72.9 s on";
 }

@@ -227,8 +227,8 @@ TEST(Replay, AnOldTakeOfAZUpWorldIsServedUpright) {
     for (const bool peakLeds : {true, false}) {
         SCOPED_TRACE(peakLeds ? "markers rebuilt" : "markers as recorded");
         const std::string path = tempPath("z-up.vektake");
-        std::ofstream(path, std::ios::binary)
-            << testsupport::asVersionOne(testsupport::simulatedTake(scene, 3, recorded, kFrames, kRate, peakLeds, true));
+        std::ofstream(path, std::ios::binary) << testsupport::asVersionOne(
+            testsupport::simulatedTake(scene, 3, recorded, kFrames, kRate, peakLeds, true));
         std::string error, note;
         auto replay = ReplayFrames::open(path, false, error, note);
         ASSERT_TRUE(replay) << error;
