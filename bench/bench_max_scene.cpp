@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "client_processes.h"
+#include "load_average.h"
 #include "server_process.h"
 #include "veksock.h"
 
@@ -71,15 +72,6 @@ bool runClient(const std::string& address, bool master, int seconds, float hz, C
     return n >= 0;
 }
 
-double loadAverage() {
-    double load = 0;
-    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
-        if (std::fscanf(f, "%lf", &load) != 1) load = 0;
-        std::fclose(f);
-    }
-    return load;
-}
-
 std::string sceneFile() {
     const char* env = std::getenv("VEK_SCENE");
     return env && *env ? env : VEKD_MAX_SCENE;
@@ -112,14 +104,14 @@ int clients(int count, int seconds, float hz) {
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // all connected, counting
     const double share = cpuShare(server, seconds - 1);
-    const double load = loadAverage();
+    const std::string load = loadAverage();
     int failed = 0;
     for (const auto& outcome : processes.collect()) {
         std::fputs(outcome.sent.c_str(), stdout);
         failed += !outcome.succeeded;
     }
-    std::printf("vekd: %.1f%% of a core with %d clients at %g Hz (load average %.2f)\n", share, count, hz,
-                load);
+    std::printf("vekd: %.1f%% of a core with %d clients at %g Hz (load average %s)\n", share, count, hz,
+                load.c_str());
     const std::string log = server.output();
     for (size_t at = log.find("warning"); at != std::string::npos; at = log.find("warning", at + 1))
         std::printf("vekd said: %s\n", log.substr(at, log.find('\n', at) - at).c_str());
@@ -130,8 +122,8 @@ int idle(int seconds, float hz) {
     testsupport::ServerProcess server({"--scene", sceneFile(), "--freq", std::to_string(hz)});
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const double share = cpuShare(server, seconds);
-    std::printf("vekd: %.2f%% of a core at %g Hz with no client (load average %.2f)\n", share, hz,
-                loadAverage());
+    std::printf("vekd: %.2f%% of a core at %g Hz with no client (load average %s)\n", share, hz,
+                loadAverage().c_str());
     return 0;
 }
 

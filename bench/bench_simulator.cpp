@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "replay.h"
+#include "sim_led_readings.h"
 #include "simulated_take.h"
 #include "simulator.h"
 
@@ -69,6 +70,20 @@ static void BM_GenerateMaxScene(benchmark::State& state) {
     GenerateFrames(state, scene, trackers);
 }
 BENCHMARK(BM_GenerateMaxScene);
+
+// The same with each code of the readings the processor runs (0 baseline,
+// 1 AVX2, 2 AVX-512): what the frame costs on processors without them.
+static void BM_GenerateMaxSceneCode(benchmark::State& state) {
+    const auto code = static_cast<vekd::LedReadings::Code>(state.range(0));
+    if (!vekd::LedReadings::runs(code)) {
+        state.SkipWithError("the processor does not run this code");
+        return;
+    }
+    vekd::LedReadings::use(code);
+    BM_GenerateMaxScene(state);
+    vekd::LedReadings::use(vekd::LedReadings::bestCode());
+}
+BENCHMARK(BM_GenerateMaxSceneCode)->DenseRange(0, 2);
 
 // One frame of a take of the default scene (960 frames, peaks with LED ids,
 // looping): read, checked, peaks renamed and markers rebuilt.

@@ -30,6 +30,7 @@ void GLViewCore::releaseLists() {
         if (list > 0) glDeleteLists(list, 1);
     cameraLists.clear();
     cameraListsDirty = 1;
+    gridPicture_.forget();
 }
 
 bool GLViewCore::moving() const {

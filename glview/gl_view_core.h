@@ -13,6 +13,7 @@
 #include <veksock.h>
 
 #include "gl_view_interface.h"
+#include "grid_picture.h"
 #include "light_source.h"
 #include "pick_name.h"
 #include "stopwatch.h"
@@ -155,6 +156,7 @@ private:
     bool hitHorizontalPlane(const Vec3f& origin, const Vec3f& dir, float height, Vec3f& hit) const;
 
     Stopwatch stopwatch_;
+    GridPicture gridPicture_;
 };
 
 }  // namespace glview

@@ -147,7 +147,12 @@ void GLViewCore::drawGrid() {
         glRotatef(90, axis[0], 0, axis[2]);
         glRotatef(-camera.rotation[1], 0, 1, 0);
     }
-    glCallList(shapeLists[kGridList]);
+    // Drawn first, over the clear: while the view stays, its picture stands in.
+    const GridPicture::View seen = GridPicture::current(shapeLists[kGridList]);
+    if (!gridPicture_.draw(seen)) {
+        glCallList(shapeLists[kGridList]);
+        gridPicture_.drawn(seen);
+    }
     glPopMatrix();
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_LINE_SMOOTH);

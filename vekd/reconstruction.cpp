@@ -16,6 +16,15 @@ float conditionOf(double rmsResidual) { return static_cast<float>(1.0 + 100.0 * 
 Reconstruction::Reconstruction(const std::vector<int>& ledIds) : leds_(ledIds.size()) {
     for (size_t i = 0; i < ledIds.size(); ++i) indexById_.emplace_back(ledIds[i], static_cast<int>(i));
     std::sort(indexById_.begin(), indexById_.end());
+    if (!indexById_.empty()) {
+        const long long span = static_cast<long long>(indexById_.back().first) - indexById_.front().first + 1;
+        if (span <= 4 * static_cast<long long>(indexById_.size()) + 1024) {
+            firstId_ = indexById_.front().first;
+            indexByIdOffset_.assign(static_cast<size_t>(span), -1);
+            for (const auto& [id, index] : indexById_)
+                indexByIdOffset_[static_cast<size_t>(id - firstId_)] = index;
+        }
+    }
     readings_.reserve(VEK_MAX_IMAGES);
     readingStart_.resize(ledIds.size() + 1);
     readingCursor_.resize(ledIds.size());
@@ -25,6 +34,12 @@ Reconstruction::Reconstruction(const std::vector<int>& ledIds) : leds_(ledIds.si
 }
 
 int Reconstruction::ledIndex(int ledId) const {
+    if (!indexByIdOffset_.empty()) {
+        const long long k = static_cast<long long>(ledId) - firstId_;
+        return k >= 0 && k < static_cast<long long>(indexByIdOffset_.size())
+                   ? indexByIdOffset_[static_cast<size_t>(k)]
+                   : -1;
+    }
     auto it = std::lower_bound(indexById_.begin(), indexById_.end(), std::make_pair(ledId, -1));
     return it != indexById_.end() && it->first == ledId ? it->second : -1;
 }
@@ -49,6 +64,7 @@ void Reconstruction::finishFrame(int32_t frame, const TrackerTable& trackers, Fr
 }
 
 void Reconstruction::intersectReadings() {
+    if (readings_.empty()) return;  // every LED placed through locate(), or none
     // Group the readings by LED; a counting sort keeps their order in a group.
     std::fill(readingStart_.begin(), readingStart_.end(), 0);
     for (const Reading& r : readings_) readingStart_[r.led + 1] += 1;

@@ -60,6 +60,10 @@ private:
     void reportTracker(int32_t frame, const ServerTracker& tracker, FrameData& out);
 
     std::vector<std::pair<int, int>> indexById_;  // (LED id, index), sorted
+    // When the ids lie close together: the index of id firstId_ + k at k
+    // (-1 for no LED), looked up without a search.
+    int firstId_ = 0;
+    std::vector<int> indexByIdOffset_;
     std::vector<LedPoint> leds_;
 
     // Per-frame work space, kept to avoid allocations.

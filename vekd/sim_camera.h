@@ -54,11 +54,6 @@ public:
 
     Vec3 position() const { return position_; }
 
-private:
-    Vec3 position_;
-    Vec3 axis_[3];  // the camera's x, y and z axes in the world
-    double tanHalfH_;
-    double tanHalfV_;
     // Each detector's reading planes as functions of the reading (lane d:
     // detector d): the normal and the offset are linear in it, the normal's
     // squared length quadratic.
@@ -67,6 +62,13 @@ private:
         Lanes offset, offsetSlope;
         Lanes square, squareSlope, squareCurve;
     };
+    const ReadingLines& readingLines() const { return lines_; }
+
+private:
+    Vec3 position_;
+    Vec3 axis_[3];  // the camera's x, y and z axes in the world
+    double tanHalfH_;
+    double tanHalfV_;
     ReadingLines lines_;
 };
 

@@ -29,6 +29,25 @@ public:
     // The stream of this frame's reading `index`.
     FrameRandom stream(uint64_t index) const { return FrameRandom(state_ + index * kStreamStep); }
 
+    // A stream's states follow one another kGolden apart; streams start
+    // kStreamStep apart in the states of a frame (an odd step unrelated to
+    // kGolden); each state goes through mix before use.
+    static constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
+    static constexpr uint64_t kStreamStep = 0xD1B54A32D192ED03ULL;
+    // Spelled out for making the numbers of many streams at once: the k-th
+    // number (from 0) of stream(index) is
+    // mix(firstState() + index * kStreamStep + k * kGolden), with mix taking
+    // a 64-bit unsigned integer or a vector of them.
+    uint64_t firstState() const { return state_ + kGolden; }
+    // Inlined always, so that a vector code built for another processor
+    // (target attributes) never calls a copy built for the baseline.
+    template <typename U>
+    [[gnu::always_inline]] static U mix(U z) {
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+
     uint64_t next() {
         state_ += kGolden;
         return mix(state_);
@@ -56,17 +75,7 @@ public:
     }
 
 private:
-    static constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
-    // Streams start this far apart in the states of a frame (an odd step
-    // unrelated to kGolden); each state goes through mix before use.
-    static constexpr uint64_t kStreamStep = 0xD1B54A32D192ED03ULL;
     explicit FrameRandom(uint64_t state) : state_(state) {}
-
-    static uint64_t mix(uint64_t z) {
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
     double fromHalf(uint32_t half) {
         const double u = (static_cast<double>(half >> 7) + 0.5) * 0x1.0p-24 - 1.0;
         double value;

@@ -11,6 +11,26 @@ namespace vekd {
 // added in one step with the same result as one by one.
 class PlaneSums {
 public:
+    // The sums, each in its two lanes, in this order: A's a00 a01 a02 a11
+    // a12 a22, b's x y z, the offsets' squares (see below).
+    static constexpr int kSums = 10;
+
+    PlaneSums() = default;
+    // Sums of `count` planes taken elsewhere, in the order above, as the
+    // additions of add() make them.
+    PlaneSums(const Lanes sums[kSums], int count)
+        : a00_(sums[0]),
+          a01_(sums[1]),
+          a02_(sums[2]),
+          a11_(sums[3]),
+          a12_(sums[4]),
+          a22_(sums[5]),
+          bx_(sums[6]),
+          by_(sums[7]),
+          bz_(sums[8]),
+          offsetSquares_(sums[9]),
+          count_(count) {}
+
     void add(const Plane& plane) {
         const int lane = count_ % 2;
         const Vec3 v = plane.normal;

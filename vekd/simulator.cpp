@@ -60,6 +60,10 @@ Simulator::Simulator(Scene scene, uint64_t seed)
             if (see(c, led.position, led.direction, coneCosine, view)) staticViews_.push_back(view);
     }
     staticStart[ledCount] = staticViews_.size();
+    readings_ = LedReadings(ledCount, calibration_, noise_);
+    for (size_t i = 0; i < ledCount; ++i)
+        for (size_t k = staticStart[i]; k < staticStart[i + 1]; ++k)
+            addReading(static_cast<int>(i), staticViews_[k]);
     ledViews_.resize(ledCount);
     for (size_t i = 0; i < ledCount; ++i)
         ledViews_[i] = {staticViews_.data() + staticStart[i],
@@ -109,19 +113,18 @@ void Simulator::viewMovingLeds(double t) {
         const Vec3 direction = rotate(pose.rotation, led.direction);
         const double coneCosine = std::cos(radians(led.coneDegrees));
         const size_t first = movingViews_.size();
-        for (int c = 0; c < static_cast<int>(models_.size()); ++c)
-            if (see(c, position, direction, coneCosine, view)) movingViews_.push_back(view);
+        readings_.clear(i);
+        for (int c = 0; c < static_cast<int>(models_.size()); ++c) {
+            if (!see(c, position, direction, coneCosine, view)) continue;
+            movingViews_.push_back(view);
+            addReading(i, view);
+        }
         ledViews_[i] = {movingViews_.data() + first, static_cast<int>(movingViews_.size() - first)};
     }
 }
 
 inline void Simulator::read(const FrameRandom& random, int led, const View& view, float pos[2]) const {
-    FrameRandom noise =
-        random.stream((static_cast<uint64_t>(view.camera) << 32) | static_cast<uint32_t>(led));
-    double deviates[2];
-    noise.gaussians(deviates[0], deviates[1]);
-    for (int d = 0; d < 2; ++d)
-        pos[d] = static_cast<float>(std::clamp(view.pos[d] + noise_ * deviates[d], 0.0, 1.0));
+    LedReadings::read(random, view.camera, led, view.pos, noise_, pos);
 }
 
 // Peaks of every camera, detector 0 then detector 1, within the frame's
@@ -131,7 +134,8 @@ void Simulator::emitImages(int32_t frame, const FrameRandom& random, FrameData& 
     std::fill(viewCursor_.begin(), viewCursor_.end(), 0);
     for (int camera = 0; camera < static_cast<int>(models_.size()); ++camera) {
         sightings_.clear();
-        if (out.images.size() < static_cast<size_t>(kMaxImages)) sightCamera(camera, random);
+        if (out.images.size() < static_cast<size_t>(kMaxImages))
+            sightCamera(camera, kMaxImages - out.images.size(), random);
         for (int32_t detector = 0; detector < 2; ++detector) {
             DetectorRecord record{};
             record.id = camera * 2 + detector;
@@ -163,10 +167,12 @@ void Simulator::emitImages(int32_t frame, const FrameRandom& random, FrameData& 
     }
 }
 
-// The LEDs the camera sees this frame, in LED order, with their readings.
+// The LEDs the camera sees this frame, in LED order, with their readings;
+// no more than `limit`, the peaks the frame still has room for (both
+// detectors' peaks come from the same sightings, detector 0's first).
 // Cameras are sighted in order: each LED's views are taken in turn.
-void Simulator::sightCamera(int camera, const FrameRandom& random) {
-    for (size_t i = 0; i < ledViews_.size(); ++i) {
+void Simulator::sightCamera(int camera, size_t limit, const FrameRandom& random) {
+    for (size_t i = 0; i < ledViews_.size() && sightings_.size() < limit; ++i) {
         const LedViews& views = ledViews_[i];
         int& cursor = viewCursor_[i];
         if (cursor >= views.count || views.first[cursor].camera != camera) continue;
@@ -183,21 +189,25 @@ void Simulator::sightCamera(int camera, const FrameRandom& random) {
 // Every LED a tracker reports, from the readings of every calibrated
 // camera that sees it, whether its peaks fit in the stream or not.
 void Simulator::locateLeds(const FrameRandom& random) {
-    for (size_t i = 0; i < ledViews_.size(); ++i) {
-        const int led = static_cast<int>(i);
-        if (reconstruction_.markerId(led) < 0) continue;
-        PlaneSums planes;
-        int cameras = 0;
-        const LedViews& views = ledViews_[i];
-        for (const View* view = views.first; view != views.first + views.count; ++view) {
-            if (cameras_[view->camera].cond < 0) continue;
-            float pos[2];
-            read(random, led, *view, pos);
-            planes.add(calibration_[view->camera].readingPlanes(pos[0], pos[1]));
-            ++cameras;
-        }
-        reconstruction_.locate(led, planes, cameras);
+    constexpr int kLanes = LedReadings::kLanes;
+    const int ledCount = static_cast<int>(ledViews_.size());
+    PlaneSums sums[kLanes];
+    int cameras[kLanes];
+    for (int group = 0; group < readings_.groups(); ++group) {
+        unsigned lanes = 0;
+        for (int lane = 0, led = group * kLanes; lane < kLanes && led < ledCount; ++lane, ++led)
+            if (reconstruction_.markerId(led) >= 0) lanes |= 1u << lane;
+        if (lanes == 0) continue;
+        readings_.sum(group, lanes, random, sums, cameras);
+        for (int lane = 0; lane < kLanes; ++lane)
+            if (lanes & (1u << lane))
+                reconstruction_.locate(group * kLanes + lane, sums[lane], cameras[lane]);
     }
+}
+
+// The views of calibrated cameras place the LED.
+void Simulator::addReading(int led, const View& view) {
+    if (cameras_[view.camera].cond >= 0) readings_.add(led, view.camera, view.pos);
 }
 
 }  // namespace vekd

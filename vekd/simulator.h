@@ -11,6 +11,7 @@
 #include "reconstruction.h"
 #include "scene.h"
 #include "sim_camera.h"
+#include "sim_led_readings.h"
 #include "sim_random.h"
 #include "trackers.h"
 #include "vek_types.h"
@@ -68,8 +69,9 @@ private:
     // The noisy readings of a view this frame.
     void read(const FrameRandom& random, int led, const View& view, float pos[2]) const;
     void emitImages(int32_t frame, const FrameRandom& random, FrameData& out);
-    void sightCamera(int camera, const FrameRandom& random);
+    void sightCamera(int camera, size_t limit, const FrameRandom& random);
     void locateLeds(const FrameRandom& random);
+    void addReading(int led, const View& view);
 
     Scene scene_;
     uint64_t seed_;
@@ -79,6 +81,7 @@ private:
     std::vector<CameraModel> calibration_;      // what readings are turned into planes with
     std::vector<std::array<uint32_t, 2>> fov_;  // per camera and detector, millidegrees
     Reconstruction reconstruction_;             // LED index i is scene_.leds[i]
+    LedReadings readings_;                      // what places the LEDs: calibrated cameras' views
 
     std::vector<View> staticViews_;   // of the LEDs fixed in the room, made once
     std::vector<int> movingLeds_;     // indexes of the LEDs on bodies

@@ -1,6 +1,9 @@
+// glWindowPos2i (OpenGL 1.4) is declared with the extensions.
+#define GL_GLEXT_PROTOTYPES
 #include "detector_view/detector_view.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +13,7 @@
 #include "detector_view/marker_points.h"
 #include "detector_view/multi_view_layout.h"
 #include "detector_view/peak_strip.h"
+#include "detector_view/vertex_runs.h"
 #include "glwidget/text_3d.h"
 #include "key_table.h"
 #include "tracker.h"
@@ -17,23 +21,6 @@
 namespace {
 
 constexpr float kSquareHalf = 0.005f;
-
-// The four sides of a square as segments, inside glBegin(GL_LINES).
-void squareOutline(float cx, float cy, float half) {
-    const float x0 = cx - half, x1 = cx + half, y0 = cy - half, y1 = cy + half;
-    const float corners[5][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
-    for (int i = 0; i < 4; ++i) {
-        glVertex2f(corners[i][0], corners[i][1]);
-        glVertex2f(corners[i + 1][0], corners[i + 1][1]);
-    }
-}
-
-void line(float x0, float y0, float x1, float y1) {
-    glBegin(GL_LINES);
-    glVertex2f(x0, y0);
-    glVertex2f(x1, y1);
-    glEnd();
-}
 
 }  // namespace
 
@@ -77,15 +64,12 @@ void DetectorView::drawSingleCamera() {
     drawPeakLines(peaks, w, h);
 
     // Crossings in three batches: squares, points, labels.
-    glColor3f(1, 1, 1);
-    glBegin(GL_LINES);
+    cell_.clear();
     for (const MarkerPoint& p : points)
-        if (p.flags == (kPointX | kPointY)) squareOutline(p.x, p.y, kSquareHalf);
-    glEnd();
-    glBegin(GL_POINTS);
+        if (p.flags == (kPointX | kPointY)) cell_.square(p.x, p.y, kSquareHalf);
     for (const MarkerPoint& p : points)
-        if (p.flags == (kPointX | kPointY)) glVertex2f(p.x, p.y);
-    glEnd();
+        if (p.flags == (kPointX | kPointY)) cell_.point(p.x, p.y);
+    cell_.draw();
     const int trackers = static_cast<int>(detectorSession_->trackers.size());
     for (const MarkerPoint& p : points) {
         if (p.flags != (kPointX | kPointY)) continue;
@@ -95,25 +79,24 @@ void DetectorView::drawSingleCamera() {
     glPopMatrix();
 }
 
-// Dense lines go to GL as one textured strip per detector: the software
-// renderer pays per window tile a primitive crosses, so hundreds of
-// window-long lines cost more than one window-sized rectangle. Sparse lines
+// Dense lines go to GL as one window-sized picture: the software renderer
+// pays per window tile a primitive crosses, so hundreds of window-long
+// lines cost more than a rectangle copied texel for pixel. Sparse lines
 // stay lines. Break-even measured at 800 x 600: about one line per six
 // pixels across the window.
 constexpr float kStripPixelsPerLine = 6;
 
 void DetectorView::drawPeakLines(const std::vector<ImageRecord>& peaks, float w, float h) {
-    for (const int detector : {0, 1}) {
-        const auto lines = std::count_if(peaks.begin(), peaks.end(), [&](const ImageRecord& p) {
-            return p.camera == selectedCamera && p.detector == detector;
-        });
-        if (lines == 0) continue;
-        const float across = detector == 0 ? w : h;
-        if (static_cast<float>(lines) > across / kStripPixelsPerLine)
-            drawStrip(peaks, detector, w, h);
-        else
-            drawLineBatches(peaks, detector, w, h);
+    long lines[2] = {0, 0};
+    for (const ImageRecord& p : peaks)
+        if (p.camera == selectedCamera && (p.detector == 0 || p.detector == 1)) ++lines[p.detector];
+    if (static_cast<float>(lines[0]) > w / kStripPixelsPerLine ||
+        static_cast<float>(lines[1]) > h / kStripPixelsPerLine) {
+        drawPeakImage(peaks, w, h);
+        return;
     }
+    for (const int detector : {0, 1})
+        if (lines[detector] > 0) drawLineBatches(peaks, detector, w, h);
 }
 
 // Lines of equal colour and width go to GL together: a width change per
@@ -159,80 +142,65 @@ void DetectorView::drawLineBatches(const std::vector<ImageRecord>& peaks, int de
     glLineWidth(1);
 }
 
-// A window-sized rectangle textured with the detector's strip; texels
-// without a line are discarded by the alpha test.
-void DetectorView::drawStrip(const std::vector<ImageRecord>& peaks, int detector, float w, float h) {
-    const bool vertical = detector == 0;
-    const float extent = vertical ? w : h;
-    const std::vector<uint32_t> strip = BuildPeakStrip(
-        peaks, selectedCamera, detector, static_cast<int>(extent), extent, zoom, vertical ? panX : panY);
-    glPushMatrix();
-    glLoadIdentity();
-    glTranslatef(-w / 2, -h / 2, 0);
-    glEnable(GL_TEXTURE_1D);
-    glEnable(GL_ALPHA_TEST);
-    glAlphaFunc(GL_GREATER, 0.5f);
-    glBindTexture(GL_TEXTURE_1D, 0);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_1D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage1D(GL_TEXTURE_1D, 0, GL_RGBA, static_cast<GLsizei>(strip.size()), 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 strip.data());
-    // Texture coordinate runs along x for columns, along y for rows.
-    glBegin(GL_QUADS);
-    glTexCoord1f(0);
-    glVertex2f(0, 0);
-    glTexCoord1f(vertical ? 1.0f : 0.0f);
-    glVertex2f(w, 0);
-    glTexCoord1f(1);
-    glVertex2f(w, h);
-    glTexCoord1f(vertical ? 0.0f : 1.0f);
-    glVertex2f(0, h);
-    glEnd();
+// Both detectors' strips as one picture of the whole window, drawn as
+// pixels without blending or alpha test: one window-sized rectangle for
+// the renderer, where two strips with an alpha test took two.
+void DetectorView::drawPeakImage(const std::vector<ImageRecord>& peaks, float w, float h) {
+    const int columns = static_cast<int>(w), rows = static_cast<int>(h);
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    auto byte = [](GLfloat c) { return static_cast<uint32_t>(std::lround(std::clamp(c, 0.0f, 1.0f) * 255)); };
+    const uint32_t background =
+        byte(clear[0]) | byte(clear[1]) << 8 | byte(clear[2]) << 16 | byte(clear[3]) << 24;
+    BuildPeakImage(BuildPeakStrip(peaks, selectedCamera, 0, columns, w, zoom, panX),
+                   BuildPeakStrip(peaks, selectedCamera, 1, rows, h, zoom, panY), background, peakImage_);
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_BLEND);
     glDisable(GL_ALPHA_TEST);
-    glDisable(GL_TEXTURE_1D);
-    glPopMatrix();
+    glWindowPos2i(0, 0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glDrawPixels(columns, rows, GL_RGBA, GL_UNSIGNED_BYTE, peakImage_.data());
+    glPopAttrib();
 }
 
+// Each cell's square outlines, unassigned lines and crossings go to GL as
+// vertex arrays, in the order they overlap.
 void DetectorView::drawAllCameras() {
     if (!detectorSession_) return;
     const int n = cameraCount();
     const MultiViewLayout layout = LayoutCameras(width(), height(), n);
     const float r = layout.radius;
+    glPointSize(3);
     for (int k = 0; k < n; ++k) {
         const std::vector<MarkerPoint> points = BuildMarkerPoints(detectorSession_->images, k);
         glPushMatrix();
         glTranslatef(layout.centreX(k), layout.centreY(k), 0);
         glScalef(0.70710677f, 0.70710677f, 0.70710677f);
         glColor3f(1, 1, 1);
-        DrawText3D(QString::asprintf("%d", k + 1), -r, r, 0, QStringLiteral("Helvetica"), 8);
+        DrawText3D(QString::number(k + 1), -r, r, 0, QStringLiteral("Helvetica"), 8);
         glRotatef(45, 0, 0, 1);
-        glBegin(GL_LINES);
-        glColor3f(0.7f, 0.7f, 0.7f);
-        squareOutline(0, 0, r);
-        glColor3f(0, 1, 0);
-        squareOutline(0, 0, 0.2f * r);
-        glEnd();
-        glPointSize(3);
+        cell_.clear();
+        cell_.colour(0.7f, 0.7f, 0.7f);
+        cell_.square(0, 0, r);
+        cell_.colour(0, 1, 0);
+        cell_.square(0, 0, 0.2f * r);
         for (const MarkerPoint& p : points) {
             const float x = (2 * p.x - 1) * r, y = (2 * p.y - 1) * r;
             if (p.flags == kPointX && p.id == -1) {
-                glColor3f(1, 0, 0);
-                line(x, -r, x, r);
+                cell_.colour(1, 0, 0);
+                cell_.line(x, -r, x, r);
             } else if (p.flags == kPointY && p.id == -1) {
-                glColor3f(1, 0, 0);
-                line(-r, y, r, y);
+                cell_.colour(1, 0, 0);
+                cell_.line(-r, y, r, y);
             } else if (p.flags == (kPointX | kPointY)) {
-                glColor3f(1, 1, 1);
-                glBegin(GL_POINTS);
-                glVertex2f(x, y);
-                glEnd();
+                cell_.colour(1, 1, 1);
+                cell_.point(x, y);
             }
         }
-        glPointSize(1);
+        cell_.draw();
         glPopMatrix();
     }
+    glPointSize(1);
 }
 
 // Zoom and pan act on the single camera's view only.

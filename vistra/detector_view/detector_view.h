@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "detector_view/vertex_runs.h"
 #include "gl_view_core.h"
 
 class DetectorSession;
@@ -32,11 +33,14 @@ private:
     void drawSingleCamera();
     void drawPeakLines(const std::vector<ImageRecord>& peaks, float w, float h);
     void drawLineBatches(const std::vector<ImageRecord>& peaks, int detector, float w, float h);
-    void drawStrip(const std::vector<ImageRecord>& peaks, int detector, float w, float h);
+    void drawPeakImage(const std::vector<ImageRecord>& peaks, float w, float h);
     void drawAllCameras();
     int cameraCount() const;
     // The session's fast mode on or off, said on standard output.
     void toggleFastMode();
 
     DetectorSession* detectorSession_ = nullptr;
+    std::vector<uint32_t> peakImage_;
+    VertexRuns cell_;  // crossings, or one camera's cell of the multi view  // the picture of dense lines,
+                       // kept for its memory
 };

@@ -26,3 +26,20 @@ std::vector<uint32_t> BuildPeakStrip(const std::vector<ImageRecord>& peaks, int 
         }
     return strip;
 }
+
+void BuildPeakImage(const std::vector<uint32_t>& columns, const std::vector<uint32_t>& rows,
+                    uint32_t background, std::vector<uint32_t>& image) {
+    const std::size_t width = columns.size();
+    image.resize(width * rows.size());
+    // Every row is a copy of one of three: the columns' (no line along the
+    // row), all red, all green.
+    std::vector<uint32_t> kinds(3 * width);
+    std::replace_copy(columns.begin(), columns.end(), kinds.begin(), kStripNone, background);
+    std::fill_n(kinds.begin() + static_cast<std::ptrdiff_t>(width), width, kStripRed);
+    std::fill_n(kinds.begin() + static_cast<std::ptrdiff_t>(2 * width), width, kStripGreen);
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        const std::size_t kind = rows[y] == kStripNone ? 0 : rows[y] == kStripRed ? 1 : 2;
+        std::copy_n(kinds.begin() + static_cast<std::ptrdiff_t>(kind * width), width,
+                    image.begin() + static_cast<std::ptrdiff_t>(y * width));
+    }
+}

@@ -28,3 +28,10 @@ float PeakLineWidth(const ImageRecord& peak, float extent, float zoom);
 // is centred at extent * zoom * (u + pan) pixels.
 std::vector<uint32_t> BuildPeakStrip(const std::vector<ImageRecord>& peaks, int camera, int detector,
                                      int pixels, float extent, float zoom, float pan);
+
+// Both detectors' lines as one picture of columns.size() x rows.size()
+// pixels, bottom row first: a row's colour where the row is lit (the
+// horizontal lines lie over the vertical ones), else its column's, else
+// `background`.
+void BuildPeakImage(const std::vector<uint32_t>& columns, const std::vector<uint32_t>& rows,
+                    uint32_t background, std::vector<uint32_t>& image);

@@ -44,7 +44,7 @@ void DrawText3D(const QString& text, float x, float y, float z, const QString& f
     if (!(clip[3] > 0)) return;
     const double winX = viewport[0] + (clip[0] / clip[3] + 1) / 2 * viewport[2];
     const double winY = viewport[1] + (clip[1] / clip[3] + 1) / 2 * viewport[3];
-    currentBatch->add(QPointF(winX, viewport[3] - winY), text, QFont(family, pointSize));
+    currentBatch->add(QPointF(winX, viewport[3] - winY), text, family, pointSize);
 }
 
 void DrawGlutText(const QString& text, float x, float y, float z, int fontIndex) {

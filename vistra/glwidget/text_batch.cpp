@@ -8,6 +8,12 @@ void TextBatch::add(const QPointF& position, const QString& text, const QFont& f
     texts_.push_back({position, text, font, colour_});
 }
 
+void TextBatch::add(const QPointF& position, const QString& text, const QString& family, int pointSize) {
+    if (lastFont_.family() != family || lastFont_.pointSize() != pointSize)
+        lastFont_ = QFont(family, pointSize);
+    add(position, text, lastFont_);
+}
+
 QStringList TextBatch::texts() const {
     QStringList list;
     for (const Text& t : texts_) list << t.text;

@@ -23,6 +23,9 @@ public:
     void setColour(const QColor& colour) { colour_ = colour; }
     // A text at a window position (pixels, origin top left).
     void add(const QPointF& position, const QString& text, const QFont& font);
+    // The same in a font of that family and size (most texts of a frame
+    // share theirs: it is made once).
+    void add(const QPointF& position, const QString& text, const QString& family, int pointSize);
     // The texts added since clear(), in order.
     QStringList texts() const;
     // Draws the texts into the current GL context of `device`, a window of
@@ -46,4 +49,7 @@ private:
     std::vector<Text> texts_;
     QColor colour_ = Qt::white;
     std::vector<std::unique_ptr<GlyphAtlas>> atlases_;
+    QFont lastFont_;  // of the family and size below
+    QString lastFamily_;
+    int lastSize_ = -1;
 };

@@ -2,25 +2,19 @@
 
 #include <cmath>
 
-void PeakStats::add(double x) {
+void PeakStats::slide(double x) {
     last = x;
-    double removed = 0;
-    if (held_ < window) {
-        if (x != kNoPeak) ++count;
-        samples_[static_cast<std::size_t>(held_++)] = x;
-    } else {
-        removed = samples_[static_cast<std::size_t>(next)];
-        if (x == kNoPeak && removed >= 0)
-            --count;
-        else if (removed == kNoPeak && x >= 0)
-            ++count;
-        samples_[static_cast<std::size_t>(next)] = x;
-        next = (next + 1) % window;
-    }
-    if (removed == kNoPeak) removed = 0;
-    const double added = x == kNoPeak ? 0 : x;
-    sum += added - removed;
-    sumSq += added * added - removed * removed;
+    float& slot = samples_[static_cast<std::size_t>(next)];
+    const double removed = slot;
+    slot = static_cast<float>(x);
+    next = next + 1 == window ? 0 : next + 1;
+    const bool valid = x != kNoPeak;
+    const bool wasValid = removed != kNoPeak;
+    count += static_cast<int>(valid) - static_cast<int>(wasValid);
+    const double added = valid ? x : 0;
+    const double gone = wasValid ? removed : 0;
+    sum += added - gone;
+    sumSq += added * added - gone * gone;
     mean = count <= 0 ? kNoPeak : sum / count;
     // A deviation needs two samples; it never outlives the mean.
     if (count <= 1) stddev = 0;

@@ -9,7 +9,19 @@ class PeakStats {
 public:
     static constexpr int window = 40;
 
-    void add(double x);
+    PeakStats() { samples_.fill(static_cast<float>(kNoPeak)); }
+
+    void add(double x) {
+        // A missing sample into a ring without valid samples changes
+        // nothing but the last sample: the common case of a cell whose
+        // marker that camera no longer sees.
+        if (x == kNoPeak && count == 0) {
+            last = mean = kNoPeak;
+            stddev = 0;
+            return;
+        }
+        slide(x);
+    }
     // Recomputes stddev and returns it; 0 with fewer than two valid samples.
     double updateDeviation();
 
@@ -19,9 +31,12 @@ public:
     double sum = 0;
     double sumSq = 0;
     int count = 0;  // valid samples in the ring
-    int next = 0;   // slot the next sample overwrites once the ring is full
+    int next = 0;   // slot the next sample overwrites
 
 private:
-    std::array<double, window> samples_{};
-    int held_ = 0;  // samples in the ring, valid or not
+    void slide(double x);
+
+    // kNoPeak where no sample was valid. Every quantity a peak record
+    // carries (32-bit floats, whole pixels) is exact in a float.
+    std::array<float, window> samples_;
 };

@@ -40,39 +40,40 @@ bool PeakTables::rowsFollow(const std::vector<MarkerRecord>& markers) const {
 }
 
 void PeakTables::resize(const std::vector<MarkerRecord>& markers, int cameraCount) {
-    tableCameras_ = cameraCount;
-    sized_ = true;
     log_ << "resize " << markers.size() << " " << cameraCount << " " << 2 << "\n";
-    std::vector<Row> rows(markers.size());
+    const std::size_t oldRow = static_cast<std::size_t>(tableCameras_) * kDetectors;
+    const std::size_t newRow = static_cast<std::size_t>(cameraCount) * kDetectors;
+    std::vector<PeakCell> cells(markers.size() * newRow);
     std::unordered_map<int, int> rowOfId;
     for (std::size_t p = 0; p < markers.size(); ++p) {
         const int id = markers[p].id;
-        if (const auto old = rowOfId_.find(id); old != rowOfId_.end())
-            rows[p] = std::exchange(cells_[static_cast<std::size_t>(old->second)], {});
-        rows[p].resize(static_cast<std::size_t>(cameraCount));
+        if (const auto old = rowOfId_.find(id); old != rowOfId_.end()) {
+            const auto from = cells_.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(old->second) * oldRow);
+            std::move(from, from + static_cast<std::ptrdiff_t>(std::min(oldRow, newRow)),
+                      cells.begin() + static_cast<std::ptrdiff_t>(p * newRow));
+        }
         rowOfId.emplace(id, static_cast<int>(p));
     }
-    cells_ = std::move(rows);
+    tableCameras_ = cameraCount;
+    sized_ = true;
+    cells_ = std::move(cells);
     rowOfId_ = std::move(rowOfId);
     rowIds_.clear();
     for (const MarkerRecord& m : markers) rowIds_.push_back(m.id);
 }
 
 PeakCell* PeakTables::find(int row, int camera, int detector) {
-    if (row < 0 || camera < 0 || detector < 0 || detector >= kDetectors) return nullptr;
-    if (static_cast<std::size_t>(row) >= cells_.size()) return nullptr;
-    Row& cameras = cells_[static_cast<std::size_t>(row)];
-    if (static_cast<std::size_t>(camera) >= cameras.size()) return nullptr;
-    return &cameras[static_cast<std::size_t>(camera)][static_cast<std::size_t>(detector)];
+    if (row < 0 || row >= rows() || camera < 0 || camera >= tableCameras_ || detector < 0 ||
+        detector >= kDetectors)
+        return nullptr;
+    return &cells_[(static_cast<std::size_t>(row) * static_cast<std::size_t>(tableCameras_) +
+                    static_cast<std::size_t>(camera)) *
+                       kDetectors +
+                   static_cast<std::size_t>(detector)];
 }
 
 const PeakCell* PeakTables::cell(int row, int camera, int detector) const {
     return const_cast<PeakTables*>(this)->find(row, camera, detector);
-}
-
-int PeakTables::cameras(int row) const {
-    if (row < 0 || row >= rows()) return 0;
-    return static_cast<int>(cells_[static_cast<std::size_t>(row)].size());
 }
 
 int PeakTables::idOf(int row) const {
@@ -106,16 +107,21 @@ void PeakTables::collect(const PeakFrameInput& in) {
         c->add(peak);
     }
 
-    for (auto& cameras : cells_)
-        for (std::size_t camera = 0; camera < cameras.size(); ++camera) {
-            if (in.fastMode && static_cast<int>(camera) != in.selectedCamera) continue;
-            for (PeakCell& c : cameras[camera]) {
-                if (c.lastFrame == 0) continue;
-                if (c.lastFrame > 0 && c.lastFrame != frame) {
-                    c.addMissing();
-                    c.lastFrame = frame;
-                }
-                if (frame % kDeviationPeriod == 0) c.updateDeviation();
-            }
+    // Every active cell not sampled in this frame gets a missing sample.
+    const bool deviation = frame % kDeviationPeriod == 0;
+    auto age = [frame, deviation](PeakCell& c) {
+        if (c.lastFrame == 0) return;
+        if (c.lastFrame > 0 && c.lastFrame != frame) {
+            c.addMissing();
+            c.lastFrame = frame;
         }
+        if (deviation) c.updateDeviation();
+    };
+    if (!in.fastMode) {
+        for (PeakCell& c : cells_) age(c);
+        return;
+    }
+    for (int row = 0; row < rows(); ++row)
+        for (int detector = 0; detector < kDetectors; ++detector)
+            if (PeakCell* c = find(row, in.selectedCamera, detector)) age(*c);
 }

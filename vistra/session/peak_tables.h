@@ -3,7 +3,6 @@
 
 #include <veksock.h>
 
-#include <array>
 #include <ostream>
 #include <unordered_map>
 #include <vector>
@@ -45,15 +44,13 @@ public:
     // The row of a marker id, -1 when no row holds it.
     int rowOf(int markerId) const;
     int tableCameras() const { return tableCameras_; }
-    int rows() const { return static_cast<int>(cells_.size()); }
+    int rows() const { return static_cast<int>(rowIds_.size()); }
     // The cameras of row `row` (0 for a row that does not exist).
-    int cameras(int row) const;
+    int cameras(int row) const { return row >= 0 && row < rows() ? tableCameras_ : 0; }
     // The marker id whose statistics row `row` holds, -1 when none.
     int idOf(int row) const;
 
 private:
-    using Row = std::vector<std::array<PeakCell, kDetectors>>;  // [camera][detector]
-
     bool rowsFollow(const std::vector<MarkerRecord>& markers) const;
     // One row per entry of the marker list and `cameraCount` cameras per row;
     // a marker keeps its statistics when its position in the list changes.
@@ -61,7 +58,7 @@ private:
     PeakCell* find(int row, int camera, int detector);
 
     std::ostream& log_;
-    std::vector<Row> cells_;   // [row][camera][detector]
+    std::vector<PeakCell> cells_;  // [row][camera][detector], tableCameras_ cameras a row
     std::vector<int> rowIds_;  // marker id of each row
     std::unordered_map<int, int> rowOfId_;
     int tableCameras_ = 0;

@@ -170,6 +170,10 @@ TEST_F(VistraDetectorViewTest, TabCyclesCamerasAndFFlipsFastMode) {
 TEST(VistraMultiViewDrawing, FiveCamerasIn810x610FormThreeColumnsTwoRowsOf266) {
     DetectorSession session(std::cout);
     session.cameras.resize(5);
+    // In cell 0: an unassigned peak (a red line through the centre) and a
+    // crossing 0.4 r up and right, turned 45 degrees and scaled by 0.707:
+    // straight up 0.4 r = 51 pixels.
+    session.images = {Peak(-1, 0, 0, 0.5f), Peak(3, 0, 0, 0.3f), Peak(3, 0, 1, 0.7f)};
     DetectorWidget view(nullptr, "view", 0, 0, 810, 610);
     view.setDetectorSession(&session);
     view.multiView = true;
@@ -186,6 +190,9 @@ TEST(VistraMultiViewDrawing, FiveCamerasIn810x610FormThreeColumnsTwoRowsOf266) {
     EXPECT_EQ(greyNear(671 + 126, 438), 0);              // no sixth cell
     // Inner green square of half-size 0.2 r.
     EXPECT_GT(CountPixels(img, QRect(139 + 22, 169, 6, 7), IsGreen), 0);
+    EXPECT_GT(CountPixels(img, QRect(139 - 3, 172 - 3, 7, 7), IsRed), 0);
+    EXPECT_GT(CountPixels(img, QRect(139 - 3, 172 - 51 - 3, 7, 7), IsWhite), 0);
+    EXPECT_EQ(CountPixels(img, QRect(139 + 266 - 3, 172 - 3, 7, 7), IsRed), 0);  // only cell 0 has peaks
     // Camera labels are drawn: "1" near the first cell's top left corner.
     EXPECT_EQ(CountPixels(img, QRect(40, 30, 60, 60), IsWhite),
               WhitePixelsOfText("1", QFont(QStringLiteral("Helvetica"), 8)));

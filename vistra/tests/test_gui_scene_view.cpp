@@ -191,6 +191,29 @@ TEST_F(VistraSceneViewTest, GLResourcesGoWithTheContextAndComeBackForTheNextFram
     EXPECT_EQ(frame(), before);
 }
 
+// While the view stays, the grid comes from a picture of it: the frames
+// look as frames drawn in full (after the context went, nothing is kept).
+TEST_F(VistraSceneViewTest, GridKeptWhileTheViewStaysLooksAsDrawnInFull) {
+    session.markers = {Marker(0x1002, 1, 0.5f, 0)};
+    auto drawnInFull = [&] {
+        emit view->surface()->context()->aboutToBeDestroyed();
+        return frame();
+    };
+    look({0, 0, 0}, 6, 20);
+    const QImage first = frame();
+    EXPECT_EQ(frame(), first);  // from the picture
+    session.markers[0].x = -1;  // the scene moves over the grid
+    const QImage moved = frame();
+    EXPECT_NE(moved, first);
+    EXPECT_EQ(drawnInFull(), moved);
+    view->camera.rotation = {20, 30, 0};
+    frame();
+    frame();
+    const QImage turned = frame();
+    EXPECT_NE(turned, moved);
+    EXPECT_EQ(drawnInFull(), turned);
+}
+
 // Ctrl + wheel through the widget (a press and a release reach the core):
 // the floor point under the pointer stays under it.
 TEST_F(VistraSceneViewTest, CtrlWheelZoomsTowardThePointer) {

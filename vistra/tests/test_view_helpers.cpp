@@ -200,6 +200,15 @@ TEST(VistraPeakStrip, ZoomPanAndClipping) {
     EXPECT_TRUE(BuildPeakStrip(peaks, 0, 1, 0, 0, 1, 0).empty());
 }
 
+TEST(VistraPeakStrip, ImageRowsOverColumnsOverBackground) {
+    const uint32_t back = 0xff000000u;
+    std::vector<uint32_t> image = {7, 7};  // grown and overwritten
+    BuildPeakImage({kStripNone, kStripRed, kStripGreen}, {kStripNone, kStripGreen}, back, image);
+    const std::vector<uint32_t> expected = {back,        kStripRed,   kStripGreen,   // bottom row: columns
+                                            kStripGreen, kStripGreen, kStripGreen};  // a lit row
+    EXPECT_EQ(image, expected);
+}
+
 uint64_t fakeMicroseconds = 0;
 uint64_t fakeClock() { return fakeMicroseconds; }
 

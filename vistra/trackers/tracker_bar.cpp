@@ -303,8 +303,11 @@ int TrackerBar::ResyncTrackers() {
 
 void TrackerBar::UpdateMarkersSeen() {
     seen_.Update(session_->frequency, session_->lastFrame, session_->markers);
-    const QString text = QStringLiteral("%1 / %2").arg(seen_.Count()).arg(session_->markers.size());
-    if (seenLabel_->text() != text) seenLabel_->setText(text);
+    // Called for every frame: the text is made only when a count changes.
+    const std::pair<int, std::size_t> counts{seen_.Count(), session_->markers.size()};
+    if (counts == seenShown_) return;
+    seenShown_ = counts;
+    seenLabel_->setText(QStringLiteral("%1 / %2").arg(counts.first).arg(counts.second));
 }
 
 void TrackerBar::setEnabled(bool on) {

@@ -7,6 +7,7 @@
 #include <QDockWidget>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "stopwatch.h"
@@ -115,6 +116,7 @@ private:
     TrackerViews* views_ = nullptr;
     QSpinBox* maxMarkers_ = nullptr;
     QLabel* seenLabel_ = nullptr;
+    std::pair<int, std::size_t> seenShown_{0, 0};  // the counts seenLabel_ shows
     QPushButton* create_ = nullptr;
     QPushButton* delete_ = nullptr;
     QPushButton* trim_ = nullptr;
