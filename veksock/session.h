@@ -20,10 +20,6 @@ namespace veksock {
 
 class Session {
 public:
-    // `serverUs` (a generation time on the server's frame clock) on this
-    // host's clock `clock` (CLOCK_MONOTONIC or CLOCK_REALTIME); false when
-    // the estimate is not trustworthy (localUs untouched).
-    bool localTimeOf(int64_t serverUs, int clock, int64_t& localUs) const;
     Session();
     ~Session();
     Session(const Session&) = delete;
