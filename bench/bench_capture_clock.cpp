@@ -41,7 +41,8 @@ double percentile(std::vector<double>& v, double p) {
     return v[k];
 }
 
-void errorsAgainstTruth(const char* name, const std::vector<std::string>& link, double seconds, const char* hz) {
+void errorsAgainstTruth(const char* name, const std::vector<std::string>& link, double seconds,
+                        const char* hz) {
     std::vector<std::string> args = {"--clock-offset", "3600", "--clock-drift", "100", "--freq", hz};
     args.insert(args.end(), link.begin(), link.end());
     testsupport::ServerProcess server(args);
@@ -79,10 +80,12 @@ void errorsAgainstTruth(const char* name, const std::vector<std::string>& link, 
     vekDone();
     const size_t n = errors.size();
     const double p50 = percentile(errors, 0.5), p99 = percentile(errors, 0.99);
-    std::printf("%-9s %4s Hz %7zu frames  error p50 %5.1f us  p99 %5.1f us  max %6.1f us  untrusted %ld  bound <= %.0f us"
-                "  drift %.2f ppm  load %s\n",
-                name, hz, n, p50, p99, n ? *std::max_element(errors.begin(), errors.end()) : NAN, untrusted, bound,
-                e.driftPpm, loadAverage().c_str());
+    std::printf(
+        "%-9s %4s Hz %7zu frames  error p50 %5.1f us  p99 %5.1f us  max %6.1f us  untrusted %ld  bound <= "
+        "%.0f us"
+        "  drift %.2f ppm  load %s\n",
+        name, hz, n, p50, p99, n ? *std::max_element(errors.begin(), errors.end()) : NAN, untrusted, bound,
+        e.driftPpm, loadAverage().c_str());
 }
 
 // Bytes a second of the max scene at 960 Hz with every stream on.
@@ -91,7 +94,9 @@ double maximalStreamBytesPerSecond() {
     veksock::Session s;
     if (s.init(server.address().c_str(), 0) != 0) return NAN;
     double bytes = 0;
-    s.setFrameSink([&](const uint8_t*, size_t size, const vekwire::FrameView&) { bytes += static_cast<double>(size) + 8; });
+    s.setFrameSink([&](const uint8_t*, size_t size, const vekwire::FrameView&) {
+        bytes += static_cast<double>(size) + 8;
+    });
     for (const int key : {VEK_MARKERS, VEK_RIGIDS, VEK_IMAGES, VEK_DETECTORS}) s.setInteger(key, VEK_ON);
     s.setInteger(VEK_STREAMING, VEK_ON);
     const auto start = Clock::now();

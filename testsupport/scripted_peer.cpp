@@ -54,7 +54,8 @@ bool nextMessage(int fd, vekwire::Reader& reader, Deadline deadline) {
             sendAll(fd, reply);
             continue;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || !readable(fd, static_cast<int>(left.count()))) return false;
         const ssize_t n = recv(fd, buf, sizeof buf, 0);
         if (n <= 0) return false;

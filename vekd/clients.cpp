@@ -108,7 +108,8 @@ bool Clients::receive(ClientConn& c) {
 
 void Clients::hold(ClientConn& c, const iovec* parts, int count) {
     std::string bytes;
-    for (int i = 0; i < count; ++i) bytes.append(static_cast<const char*>(parts[i].iov_base), parts[i].iov_len);
+    for (int i = 0; i < count; ++i)
+        bytes.append(static_cast<const char*>(parts[i].iov_base), parts[i].iov_len);
     const long long at = link_.releaseUs(nowUs(), c.lastOutUs);
     c.outboundBytes += bytes.size();
     c.outbound.push_back({at, std::move(bytes)});
@@ -117,7 +118,9 @@ void Clients::hold(ClientConn& c, const iovec* parts, int count) {
 
 long long Clients::release(long long nowUs, std::vector<ClientConn*>& fed) {
     nextReleaseUs_ = -1;
-    const auto later = [&](long long at) { nextReleaseUs_ = nextReleaseUs_ < 0 ? at : std::min(nextReleaseUs_, at); };
+    const auto later = [&](long long at) {
+        nextReleaseUs_ = nextReleaseUs_ < 0 ? at : std::min(nextReleaseUs_, at);
+    };
     for (auto& c : clients_) {
         if (!c->fd.valid()) continue;
         bool in = false;

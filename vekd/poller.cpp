@@ -21,7 +21,8 @@ void Poller::remove(int fd) {
 }
 
 int Poller::wait(epoll_event* events, int max, long long timeoutUs) {
-    const timespec timeout{static_cast<time_t>(timeoutUs / 1000000), static_cast<long>(timeoutUs % 1000000) * 1000};
+    const timespec timeout{static_cast<time_t>(timeoutUs / 1000000),
+                           static_cast<long>(timeoutUs % 1000000) * 1000};
     return epoll_pwait2(epoll_.get(), events, max, &timeout, nullptr);
 }
 

@@ -40,7 +40,7 @@ private:
     bool watchSignals();
     void tidy();  // once per turn of the loop
     void logRepeats(long long nowMs);
-    long long waitUs() const;  // how long the loop may sleep
+    long long waitUs() const;         // how long the loop may sleep
     std::string description() const;  // what discovery tells of this server
     void stopAll();
 

@@ -76,7 +76,8 @@ void ClockEstimator::refit() const {
     // fastest (a late reader's stamp or a queue on the way only adds delay).
     bins_.resize(n);
     constexpr double perBin = 1.0 / kBinUs;  // a multiplication, not a division per sample
-    for (size_t i = 0; i < n; ++i) bins_[i] = static_cast<uint32_t>(static_cast<double>(ref_ - points_[i].atUs) * perBin);
+    for (size_t i = 0; i < n; ++i)
+        bins_[i] = static_cast<uint32_t>(static_cast<double>(ref_ - points_[i].atUs) * perBin);
     binMin_.assign(bins_[0] + 1, HUGE_VAL);
     // The least delays: the least of all, and the fourth least.
     double least[4] = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
@@ -142,7 +143,9 @@ void ClockEstimator::refit() const {
     fitted_ = true;
 }
 
-double ClockEstimator::bound(double x) const { return boundAtMean_ + boundSlope_ * std::fabs(x - mx_) + kFloorUs; }
+double ClockEstimator::bound(double x) const {
+    return boundAtMean_ + boundSlope_ * std::fabs(x - mx_) + kFloorUs;
+}
 
 ClockFit ClockEstimator::estimate(int64_t nowUs) const {
     if (stale_) refit();

@@ -24,8 +24,8 @@ struct ClockFit {
     double driftPpm = 0;       // how fast the server's clock gains on this host's
     double uncertaintyUs = 0;  // bound on the offset's error, at `atUs`
     int64_t atUs = 0;
-    int samples = 0;           // the samples the fit rests on
-    int64_t newestUs = 0;      // when the newest sample came (0: none)
+    int samples = 0;       // the samples the fit rests on
+    int64_t newestUs = 0;  // when the newest sample came (0: none)
 };
 
 class ClockEstimator {
@@ -33,7 +33,7 @@ public:
     static constexpr int64_t kWindowUs = 60'000'000;  // samples older than this are forgotten
     static constexpr int64_t kStaleUs = 5'000'000;    // without a newer sample, not trusted
     static constexpr int kMinSamples = 4;
-    static constexpr int kStepSamples = 3;            // consecutive samples off the line: a step
+    static constexpr int kStepSamples = 3;  // consecutive samples off the line: a step
     static constexpr double kMaxUncertaintyUs = 20'000;
 
     // False (and ignored) for a sample whose times cannot be: answered

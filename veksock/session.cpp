@@ -107,9 +107,10 @@ bool Session::receive(int waitMs) {
     while (fd_.valid() && total < kMaxDrainBytes) {
         // The kernel's arrival stamp only while a time answer is due: the
         // plain read costs less.
-        const ssize_t n = pendingTimes_.empty()
-                              ? recv(fd_.get(), reader_.prepare(kChunk), kChunk, MSG_DONTWAIT)
-                              : vekwire::receiveStamped(fd_.get(), reader_.prepare(kChunk), kChunk, receivedUs_);
+        const ssize_t n =
+            pendingTimes_.empty()
+                ? recv(fd_.get(), reader_.prepare(kChunk), kChunk, MSG_DONTWAIT)
+                : vekwire::receiveStamped(fd_.get(), reader_.prepare(kChunk), kChunk, receivedUs_);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (n <= 0) {

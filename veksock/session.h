@@ -154,7 +154,7 @@ private:
     uint32_t nextTimeSeq_ = 1;
     long long receivedUs_ = 0;  // when the bytes holding a time answer arrived (steady clock)
     // Generation times of recent frames, at frame number % size.
-    std::array<std::pair<int32_t, int64_t>, 4096> frameTimes_{};
+    std::array<std::pair<int32_t, int64_t>, 2048> frameTimes_{};
     float frequency_ = 0;
     bool streaming_ = false;
     int streams_ = VEK_DEFAULT_STREAMS;  // stream bits switched on

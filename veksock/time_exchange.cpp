@@ -15,9 +15,9 @@ namespace veksock {
 
 namespace {
 
-constexpr int kFirstExchanges = 8;           // inside init, each waited for
+constexpr int kFirstExchanges = 8;  // inside init, each waited for
 constexpr long long kExchangeEveryUs = 25'000;
-constexpr size_t kMaxPendingTimes = 4;       // unanswered requests before sending waits
+constexpr size_t kMaxPendingTimes = 4;  // unanswered requests before sending waits
 // Time requests are numbered apart from the caller's requests, which keep
 // the numbers they always had.
 constexpr uint32_t kTimeSeqBit = 0x80000000u;
@@ -115,7 +115,9 @@ int Session::clockEstimate(VEKClockEstimate& out) {
     out = VEKClockEstimate{};
     out.sameClock = sameClock_ ? 1 : 0;
     out.samples = f.samples;
-    out.ageMs = f.newestUs != 0 ? static_cast<int32_t>(std::min<long long>((now - f.newestUs) / 1000, INT32_MAX)) : -1;
+    out.ageMs = f.newestUs != 0
+                    ? static_cast<int32_t>(std::min<long long>((now - f.newestUs) / 1000, INT32_MAX))
+                    : -1;
     if (sameClock_) {
         out.trusted = 1;
         return 1;

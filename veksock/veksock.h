@@ -73,7 +73,7 @@ int vekGetFrameTime(int64_t* microseconds);
  * a wrong one. `clock`: CLOCK_MONOTONIC or CLOCK_REALTIME (<time.h>).
  *
  * The capture time of `frame` (0: the newest received; otherwise one of
- * the last 4096 received) on `clock`, in microseconds. Returns 1 with the
+ * the last 2048 received) on `clock`, in microseconds. Returns 1 with the
  * time in *us; 0 when the estimate is not trustworthy (or `clock` is
  * neither), *us untouched; -1 when the frame is not known. */
 int vekGetCaptureTime(int frame, int clock, int64_t* us);

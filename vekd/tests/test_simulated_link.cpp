@@ -22,7 +22,8 @@ bool parse(std::vector<std::string> args, vekd::Options& o, std::string& error) 
 TEST(SimulatedLink, OptionsInRangeMakeTheFrameClockAndHostileOnesAreRefused) {
     vekd::Options o;
     std::string error;
-    ASSERT_TRUE(parse({"--clock-offset", "-3600.5", "--clock-drift", "100", "--link-delay", "2:0.5"}, o, error))
+    ASSERT_TRUE(
+        parse({"--clock-offset", "-3600.5", "--clock-drift", "100", "--link-delay", "2:0.5"}, o, error))
         << error;
     EXPECT_TRUE(o.clockElsewhere());
     EXPECT_EQ(o.linkDelayMs, 2);

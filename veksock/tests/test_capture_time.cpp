@@ -76,7 +76,8 @@ TEST(CaptureTime, EachSimulatedClockIsMatchedWithinTheReportedBound) {
         }
         EXPECT_GE(checked, 10) << c.args[0];
         // Drift after three seconds: finer without jitter on the link.
-        EXPECT_NEAR(estimate.driftPpm, c.driftPpm, c.args[0] == "--link-delay" || c.args.size() > 4 ? 250 : 50);
+        EXPECT_NEAR(estimate.driftPpm, c.driftPpm,
+                    c.args[0] == "--link-delay" || c.args.size() > 4 ? 250 : 50);
         // A frame long gone, or a clock the library does not convert to.
         int64_t us = 0;
         EXPECT_EQ(vekGetCaptureTime(1 << 30, CLOCK_MONOTONIC, &us), -1);

@@ -132,7 +132,8 @@ TEST(WireReader, RoundTripsKeepEveryField) {
     encodeTime(t, Time{77, kTimeExchangeVersion, -3600000000123LL, -3600000000100LL});
     Time time;
     ASSERT_TRUE(decodeTime(reinterpret_cast<const uint8_t*>(t.data()) + kHeaderSize, t.size() - kHeaderSize,
-                           time, error)) << error;
+                           time, error))
+        << error;
     EXPECT_EQ(time.seq, 77u);
     EXPECT_EQ(time.receivedUs, -3600000000123LL);
     EXPECT_EQ(time.sentUs, -3600000000100LL);

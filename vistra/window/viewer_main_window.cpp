@@ -143,7 +143,7 @@ void ViewerMainWindow::sampleFrameAge() {
 
 void ViewerMainWindow::showFrameAge() {
     const std::optional<double> ageMs = frameAge_.takeMedianMs();
-    frameAgeText_ = ageMs ? QStringLiteral("%1 ms").arg(*ageMs, 0, 'f', 1)
+    frameAgeText_ = ageMs         ? QStringLiteral("%1 ms").arg(*ageMs, 0, 'f', 1)
                     : ageUnknown_ ? QStringLiteral("?")
                                   : QString();
     ageUnknown_ = false;
@@ -153,7 +153,8 @@ void ViewerMainWindow::showFrameAge() {
     if (session_->connected && !session_->ClockUncertainty(uncertainty, same))
         tip += QStringLiteral("\nthe server's clock is not known well enough here");
     else if (session_->connected && !same)
-        tip += QStringLiteral("\nserver clock offset known to \u00b1%1 ms").arg(uncertainty / 1000, 0, 'f', 3);
+        tip +=
+            QStringLiteral("\nserver clock offset known to \u00b1%1 ms").arg(uncertainty / 1000, 0, 'f', 3);
     if (labels_[6] && labels_[6]->toolTip() != tip) labels_[6]->setToolTip(tip);
 }
 
