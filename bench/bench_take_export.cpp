@@ -101,7 +101,7 @@ bool makeTake(const std::string& path, int frames, double hz, int leds, int peak
         const auto* data = reinterpret_cast<const uint8_t*>(p.data());
         vekwire::FrameView view;
         if (!vekwire::decodeFrame(data, p.size(), view, why) ||
-            !writer.frame(data, p.size(), view, out, why)) {
+            !writer.frame(data, p.size(), view, vektake::kNoLocalTime, out, why)) {
             std::fprintf(stderr, "bench_take_export: frame %d: %s\n", f, why.c_str());
             return false;
         }

@@ -8,12 +8,10 @@ namespace vekpy {
 
 namespace {
 
-// The capture time on this machine's steady clock (time.monotonic()). A
-// server on this machine stamps frames with that very clock. For a server
-// elsewhere this is where the server-to-local clock offset goes once the
-// library estimates it (docs/protocol.md, "Frame age"); until then None.
-py::object localTime(const FrameRows& rows, double serverSeconds) {
-    return rows.sameClock ? py::object(py::float_(serverSeconds)) : py::none();
+// The capture time on this machine's steady clock (time.monotonic()), or
+// None while the library has no estimate of the server's clock it trusts.
+py::object localTime(const FrameRows& rows) {
+    return rows.localUs ? py::object(py::float_(static_cast<double>(*rows.localUs) / 1e6)) : py::none();
 }
 
 std::string count(const py::object& array) { return std::to_string(py::len(array)); }
@@ -44,7 +42,7 @@ Frame makeFrame(const FrameRows& rows, CameraArrays& cameras) {
     Frame f;
     f.number = rows.number;
     f.time = static_cast<double>(rows.generatedUs) / 1e6;
-    f.local_time = localTime(rows, f.time);
+    f.local_time = localTime(rows);
     f.dropped = rows.dropped;
     f.frequency = rows.frequency;
     f.markers = toArray(rows.markers);
@@ -65,8 +63,8 @@ void bindFrames(py::module_& m) {
         .def_readonly("time", &Frame::time,
                       "When the server made the frame: seconds of the server's steady clock.")
         .def_readonly("local_time", &Frame::local_time,
-                      "The same moment in seconds of this machine's time.monotonic(), or None\n"
-                      "while the server's clock cannot be related to it (a server elsewhere).")
+                      "The same moment in seconds of this machine's time.monotonic(), from the\n"
+                      "library's estimate of the server's clock; None while it has none it trusts.")
         .def_readonly("dropped", &Frame::dropped,
                       "Frames missing between the frame handed out before this one and this\n"
                       "one: dropped by the server or by this module's queue, skipped by\n"
@@ -101,7 +99,10 @@ void bindFrames(py::module_& m) {
         .def_readonly("start", &FrameBlock::start, "The take's ordinal of the first frame (0 for the first).")
         .def_readonly("number", &FrameBlock::number, "Frame numbers, int32.")
         .def_readonly("time", &FrameBlock::time, "Generation times on the recording server's clock, seconds.")
-        .def_readonly("local_time", &FrameBlock::local_time, "None: a take keeps only the server's clock.")
+        .def_readonly("local_time", &FrameBlock::local_time,
+                      "Capture times on the recorder's clock (CLOCK_REALTIME),\n"
+                      "seconds since 1970; NaN where it had no clock estimate it could trust. None\n"
+                      "for a take of version 1, which holds only the server's clock.")
         .def_readonly("dropped", &FrameBlock::dropped, "Frames the recorder missed before each frame.")
         .def_readonly("frequency", &FrameBlock::frequency, "The server's frequency at each frame, Hz.")
         .def_readonly("markers", &FrameBlock::markers, "frames x markers; NaN where a marker is not seen.")

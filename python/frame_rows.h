@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -19,7 +20,9 @@ using LedMap = std::unordered_map<int32_t, int>;
 struct FrameRows {
     int32_t number = 0;
     int64_t generatedUs = 0;  // the server's steady clock
-    bool sameClock = false;   // the server's clock is this machine's
+    // The same moment on this machine's CLOCK_MONOTONIC, when the library's
+    // estimate of the server's clock can be trusted.
+    std::optional<int64_t> localUs;
     float frequency = 0;
     int64_t dropped = 0;  // frames lost between the previous frame handed out and this one
     std::vector<MarkerRow> markers;

@@ -1,5 +1,7 @@
 #include "live_session.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -163,7 +165,8 @@ int LiveSession::next(FrameRows& out, int waitMs, bool newest) {
     fillFrameRows(view, leds_, out);
     out.dropped = taken_.lost;
     out.cameras = taken_.cameras;
-    out.sameClock = sameClock_;
+    int64_t localUs = 0;
+    if (session_.localTimeOf(out.generatedUs, CLOCK_MONOTONIC, localUs)) out.localUs = localUs;
     return 1;
 }
 

@@ -43,6 +43,8 @@ public:
 
         py::array_t<int32_t> number(rows);
         py::array_t<double> time(rows);
+        py::object localTime = py::none();
+        if (frames_.localTimes()) localTime = py::array_t<double>(rows);
         py::array_t<int64_t> dropped(rows);
         py::array_t<float> frequency(rows);
         py::array_t<MarkerRow> markerRows({rows, markers});
@@ -50,6 +52,7 @@ public:
         TakeBlock block;
         block.number = number.mutable_data();
         block.time = time.mutable_data();
+        if (!localTime.is_none()) block.localTime = localTime.cast<py::array_t<double>>().mutable_data();
         block.dropped = dropped.mutable_data();
         block.frequency = frequency.mutable_data();
         block.markers = markerRows.mutable_data();
@@ -67,7 +70,7 @@ public:
         b.start = static_cast<uint32_t>(start);
         b.number = number;
         b.time = time;
-        b.local_time = py::none();
+        b.local_time = localTime;
         b.dropped = dropped;
         b.frequency = frequency;
         b.markers = markerRows;

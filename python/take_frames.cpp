@@ -1,6 +1,7 @@
 #include "take_frames.h"
 
 #include <algorithm>
+#include <limits>
 #include <set>
 
 #include "frame_rows.h"
@@ -63,6 +64,7 @@ bool TakeFrames::open(const std::string& path, std::string& error) {
     }
     session_ = file_.reader().session();
     zUp_ = !(session_.flags & vektake::kWorldYUp);
+    localTimes_ = file_.reader().version() >= 2;
     cameras_.clear();
     for (vektake::Camera c : file_.reader().cameras()) {
         if (zUp_) vekd::zUpToYUp(c.record);
@@ -117,6 +119,10 @@ void TakeFrames::put(const vektake::Item& item, size_t row, TakeBlock& out) {
     const int32_t number = f.header.frame;
     out.number[row] = number;
     out.time[row] = static_cast<double>(f.header.generatedUs) / 1e6;
+    if (out.localTime)
+        out.localTime[row] = item.localTimeUs == vektake::kNoLocalTime
+                                 ? std::numeric_limits<double>::quiet_NaN()
+                                 : static_cast<double>(item.localTimeUs) / 1e6;
     out.dropped[row] = position_ > 0 && number > lastNumber_ ? int64_t{number} - lastNumber_ - 1 : 0;
     out.frequency[row] = f.header.frequency;
 

@@ -21,6 +21,9 @@ namespace vekpy {
 struct TakeBlock {
     int32_t* number = nullptr;
     double* time = nullptr;  // seconds of the recording server's steady clock
+    // Seconds since 1970 on the recorder's clock, NaN where it had none;
+    // null for a take that holds none (version 1).
+    double* localTime = nullptr;
     int64_t* dropped = nullptr;
     float* frequency = nullptr;
     MarkerRow* markers = nullptr;
@@ -46,6 +49,8 @@ public:
     const std::string& cutShort() const { return cutShort_; }  // empty when the take ended cleanly
     const vektake::End& end() const { return end_; }
     bool zUp() const { return zUp_; }
+    // Its frames carry capture times on the recorder's clock (version 2 on).
+    bool localTimes() const { return localTimes_; }
 
 private:
     // The next frame record; false at the end, or with `error` set.
@@ -65,6 +70,7 @@ private:
     std::string cutShort_;
     vektake::End end_;
     bool zUp_ = false;
+    bool localTimes_ = false;
     uint32_t position_ = 0;  // the ordinal of the frame nextFrame() reads
     int32_t lastNumber_ = 0;
 };

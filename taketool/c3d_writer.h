@@ -27,7 +27,7 @@ struct Layout {
     std::vector<std::string> labels, descriptions;  // one per point, ASCII
     float rate = 0;                                 // POINT:RATE, Hz
     float scale = -1;                               // POINT:SCALE (negative)
-    bool yUp = true;  // the world's up axis, for POINT:X_SCREEN and Y_SCREEN
+    bool yUp = true;                                // the world's up axis, for POINT:X_SCREEN and Y_SCREEN
     // Numbers of the first and last frame; every number in between is a
     // frame of the file.
     int64_t firstNumber = 1, lastNumber = 1;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "take_format.h"
+
 namespace taketool::csv {
 
 namespace {
@@ -39,13 +41,28 @@ std::string rigidsPath(const std::string& csvPath) {
     return csvPath.substr(0, csvPath.size() - 4) + "_rigids" + csvPath.substr(csvPath.size() - 4);
 }
 
-std::string framePrefix(int64_t number, int64_t timeUs) {
-    const uint64_t magnitude = timeUs < 0 ? 0 - static_cast<uint64_t>(timeUs) : static_cast<uint64_t>(timeUs);
-    char text[64];
-    const int n = std::snprintf(text, sizeof text, "%lld,%s%llu.%06llu,", static_cast<long long>(number),
-                                timeUs < 0 ? "-" : "", static_cast<unsigned long long>(magnitude / 1000000),
+namespace {
+
+// Microseconds as seconds with six decimals, then a comma.
+void appendSeconds(std::string& out, int64_t us) {
+    const uint64_t magnitude = us < 0 ? 0 - static_cast<uint64_t>(us) : static_cast<uint64_t>(us);
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%s%llu.%06llu,", us < 0 ? "-" : "",
+                                static_cast<unsigned long long>(magnitude / 1000000),
                                 static_cast<unsigned long long>(magnitude % 1000000));
-    return std::string(text, static_cast<size_t>(n));
+    out.append(text, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+std::string framePrefix(int64_t number, int64_t timeUs, int64_t localTimeUs) {
+    std::string out = std::to_string(number) + ",";
+    appendSeconds(out, timeUs);
+    if (localTimeUs == vektake::kNoLocalTime)
+        out += ',';
+    else
+        appendSeconds(out, localTimeUs);
+    return out;
 }
 
 void appendMarker(std::string& out, std::string_view prefix, std::string_view name, const MarkerRecord& m) {

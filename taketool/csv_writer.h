@@ -16,14 +16,16 @@
 
 namespace taketool::csv {
 
-constexpr std::string_view kMarkerHeader = "frame,time_s,led,x_mm,y_mm,z_mm,cond\n";
-constexpr std::string_view kRigidHeader = "frame,time_s,tracker,x,y,z,qw,qx,qy,qz\n";
+constexpr std::string_view kMarkerHeader = "frame,time_s,local_time_s,led,x_mm,y_mm,z_mm,cond\n";
+constexpr std::string_view kRigidHeader = "frame,time_s,local_time_s,tracker,x,y,z,qw,qx,qy,qz\n";
 
 // "OUT.csv" → "OUT_rigids.csv".
 std::string rigidsPath(const std::string& csvPath);
 
-// "frame,time_s," of a frame: its number and its time in seconds.
-std::string framePrefix(int64_t number, int64_t timeUs);
+// "frame,time_s,local_time_s," of a frame: its number, its time in seconds
+// and its capture time on the recorder's clock in seconds since 1970
+// (empty for vektake::kNoLocalTime).
+std::string framePrefix(int64_t number, int64_t timeUs, int64_t localTimeUs);
 // `name`: the marker's `led` column (see points.h).
 void appendMarker(std::string& out, std::string_view prefix, std::string_view name, const MarkerRecord& m);
 void appendRigid(std::string& out, std::string_view prefix, const RigidRecord& r);

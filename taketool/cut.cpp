@@ -50,7 +50,7 @@ int runCut(const Options& o, std::ostream& out, std::ostream& err, bool terminal
             } else {
                 cut.dropped += static_cast<uint64_t>(f.number - cut.lastNumber - 1);
             }
-            vektake::appendFrame(b, f.payload, f.size);
+            vektake::appendFrame(b, f.localTimeUs, f.payload, f.size);
             cut.lastNumber = f.number;
             cut.lastUs = f.timeUs;
             cut.bytes += b.size() - before;

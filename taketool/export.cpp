@@ -165,7 +165,7 @@ int exportCsv(const Options& o, std::ostream& out, std::ostream& err, bool termi
             const Naming naming = namingOf(walk.session().flags);
             if (s.frames == 0 && o.leds && !selectionFits(*o.leds, naming, why)) return false;
             s.add(f, false);
-            const std::string prefix = csv::framePrefix(f.number, f.timeUs);
+            const std::string prefix = csv::framePrefix(f.number, f.timeUs, f.localTimeUs);
             for (uint32_t i = 0; i < f.frame.count[VEK_MARKER_STREAM]; ++i) {
                 const MarkerRecord m = markerAt(f, i);
                 if (o.leds && !selects(*o.leds, m.id, naming)) continue;
@@ -195,6 +195,12 @@ int exportCsv(const Options& o, std::ostream& out, std::ostream& err, bool termi
     out << "vektake: wrote " << o.output << ": " << markerLines << " marker lines of " << s.frames
         << " frames, " << seconds(since(s.lastUs, s.firstUs)) << std::endl;
     out << "vektake: wrote " << rigidsPath << ": " << poseLines << " pose lines" << std::endl;
+    if (s.localTimes < s.frames)
+        err << "note: local_time_s is empty in " << s.frames - s.localTimes << " of " << s.frames
+            << " frames: "
+            << (walk.version() < 2 ? "a take of version 1 holds only the server's clock"
+                                   : "the recorder had no clock estimate it could trust then")
+            << std::endl;
     return kExitSuccess;
 }
 

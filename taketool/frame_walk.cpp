@@ -67,8 +67,8 @@ bool FrameWalk::run(const Stretch& stretch, Progress& progress, const FrameVisit
         if (!inside && timeUs >= *stretch.fromUs) inside = true;
         if (inside && stretch.toUs && timeUs >= *stretch.toUs) return true;
         if (!inside) continue;
-        const WalkedFrame walked{item.frame, item.payload, item.size, int64_t{h.frame} - firstNumber + 1,
-                                 timeUs};
+        const WalkedFrame walked{item.frame, item.payload,    item.size, int64_t{h.frame} - firstNumber + 1,
+                                 timeUs,     item.localTimeUs};
         if (!visit(walked, error)) return false;
     }
     if (r < 0) {

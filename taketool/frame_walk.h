@@ -29,6 +29,9 @@ struct WalkedFrame {
     // so that number − 1 ticks of the recorded rate lie between them.
     int64_t number;
     int64_t timeUs;  // generation time since the take's first frame
+    // Capture time on the recorder's CLOCK_REALTIME (µs since 1970), or
+    // vektake::kNoLocalTime.
+    int64_t localTimeUs;
 };
 
 // Answers false with a message to stop the walk.

@@ -98,6 +98,14 @@ int runInfo(const Options& o, std::ostream& out, std::ostream& err, bool termina
     out << ", " << s.missed << " dropped at recording\n";
     out << "streams:      " << streams(s.streams, peakLeds) << '\n';
     printMarkers(s, naming, out);
+    out << "local times:  ";
+    if (walk.version() < 2)
+        out << "none (take version 1 holds only the server's clock)\n";
+    else if (s.localTimes == 0)
+        out << "none (the recorder never had a clock estimate it could trust)\n";
+    else
+        out << s.localTimes << " of " << s.frames << " frames on the recorder's clock, from "
+            << utc(s.firstLocalUs) << '\n';
     out << "rigid bodies: " << s.rigids.size()
         << (s.rigids.empty()
                 ? ""

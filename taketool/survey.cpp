@@ -22,6 +22,7 @@ void keep(std::vector<int>& ids, int id, bool& more) {
 
 void Survey::add(const WalkedFrame& f, bool peaksCarryLeds) {
     const vekwire::FrameHeader& h = f.frame.header;
+    if (f.localTimeUs != vektake::kNoLocalTime && localTimes++ == 0) firstLocalUs = f.localTimeUs;
     if (frames++ == 0) {
         firstNumber = f.number;
         firstUs = f.timeUs;

@@ -29,6 +29,8 @@ struct Survey {
     std::vector<int> peakLeds;                // LEDs the peaks name (peaks carrying LED ids)
     bool moreIds = false;                     // some list would have held more than kMaxIds
     float maxCoordinate = 0;                  // largest |x|, |y| or |z| of a marker seen, mm
+    uint32_t localTimes = 0;                  // frames with a capture time on the recorder's clock
+    int64_t firstLocalUs = 0;                 // the first of them
 
     void add(const WalkedFrame& f, bool peaksCarryLeds);
 };

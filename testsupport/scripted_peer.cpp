@@ -31,6 +31,38 @@ void sendAll(int fd, const std::string& bytes) {
     }
 }
 
+using Deadline = std::chrono::steady_clock::time_point;
+Deadline inMs(int ms) { return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms); }
+
+// The next whole message that is not a time request, by `deadline`; a
+// time request is answered as a server without the exchange does (a reply
+// of code VEK_INVALID_ENUM). False when none came.
+bool nextMessage(int fd, vekwire::Reader& reader, Deadline deadline) {
+    char buf[BUFSIZ];
+    for (;;) {
+        vekwire::Message m;
+        const int r = reader.next(m);
+        if (r < 0) return false;
+        if (r == 1) {
+            vekwire::Request q;
+            std::string error;
+            if (m.kind != vekwire::Kind::Request || !vekwire::decodeRequest(m.data, m.size, q, error) ||
+                q.op != vekwire::Op::TimeExchange)
+                return true;
+            std::string reply;
+            vekwire::encodeReply(reply, vekwire::Reply{q.seq, VEK_INVALID_ENUM, 0, 0});
+            sendAll(fd, reply);
+            continue;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !readable(fd, static_cast<int>(left.count()))) return false;
+        const ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) return false;
+        reader.feed(buf, static_cast<size_t>(n));
+    }
+}
+
 }  // namespace
 
 ScriptedPeer::ScriptedPeer(std::vector<std::string> answers, std::string later) {
@@ -60,18 +92,13 @@ void ScriptedPeer::serve(std::vector<std::string> answers, std::string later) {
     vekwire::Reader reader;
     char buf[BUFSIZ];
     for (const std::string& answer : answers) {
-        vekwire::Message m;
-        int r;
-        while ((r = reader.next(m)) == 0 && readable(fd, kPatienceMs)) {
-            const ssize_t n = recv(fd, buf, sizeof buf, 0);
-            if (n <= 0) break;
-            reader.feed(buf, static_cast<size_t>(n));
-        }
-        if (r != 1) break;
+        if (!nextMessage(fd, reader, inMs(kPatienceMs))) break;
         sendAll(fd, answer);
     }
     if (!later.empty()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const Deadline pause = inMs(200);
+        while (nextMessage(fd, reader, pause)) {
+        }
         sendAll(fd, later);
     }
     // Close only once the client has: unread bytes would turn the close

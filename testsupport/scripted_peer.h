@@ -1,6 +1,7 @@
 // A stand-in for vekd that serves one connection on 127.0.0.1 from a
 // script of raw bytes: it answers each whole message the client sends with
-// the next answer, sends `later` a moment after the last one, then closes
+// the next answer (time requests with the refusal of a server without the
+// exchange), sends `later` a moment after the last one, then closes
 // the connection. For tests of what a client makes of a broken server.
 #pragma once
 

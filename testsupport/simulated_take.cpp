@@ -1,7 +1,9 @@
 #include "simulated_take.h"
 
 #include <cmath>
+#include <cstring>
 
+#include "crc32.h"
 #include "simulator.h"
 #include "take_writer.h"
 
@@ -79,10 +81,38 @@ std::string simulatedTake(const vekd::Scene& scene, uint64_t seed, const vekd::T
         const std::string p = payload(f, rate, d, peakLeds);
         const auto* data = reinterpret_cast<const uint8_t*>(p.data());
         vekwire::FrameView view;
-        if (vekwire::decodeFrame(data, p.size(), view, why)) writer.frame(data, p.size(), view, bytes, why);
+        if (vekwire::decodeFrame(data, p.size(), view, why))
+            writer.frame(data, p.size(), view, kSimulatedEpochUs + std::llround(f * 1e6 / rate), bytes, why);
     }
     writer.end(bytes);
     return bytes;
+}
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+std::string asVersionOne(const std::string& take) {
+    using namespace vektake;
+    std::string out = take.substr(0, kFileHeaderSize);
+    const uint16_t one = 1;
+    std::memcpy(&out[8], &one, 2);
+    for (size_t at = kFileHeaderSize; at + kRecordHeaderSize <= take.size();) {
+        uint32_t length;
+        uint16_t kind;
+        std::memcpy(&length, &take[at], 4);
+        std::memcpy(&kind, &take[at + 4], 2);
+        const size_t skip = kind == static_cast<uint16_t>(Kind::Frame) ? kLocalTimeSize : 0;
+        std::string record =
+            take.substr(at, kRecordHeaderSize) + take.substr(at + kRecordHeaderSize + skip, length - skip);
+        const uint32_t shorter = length - static_cast<uint32_t>(skip);
+        std::memcpy(&record[0], &shorter, 4);
+        const uint32_t crc = crc32(crc32(0, record.data(), 8), record.data() + kRecordHeaderSize, shorter);
+        std::memcpy(&record[8], &crc, 4);
+        out += record;
+        at += kRecordHeaderSize + length;
+    }
+    return out;
 }
 
 }  // namespace testsupport

@@ -5,6 +5,7 @@
 #include <sys/uio.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "unique_fd.h"
@@ -36,9 +37,21 @@ struct ClientConn {
     bool peakLeds = false;  // peaks carry LED ids (VEK_PEAK_LEDS)
 
     vekwire::Reader reader;
+    long long arrivalUs = 0;  // when the bytes last read arrived (steady clock; 0: not known)
     std::string queue;  // bytes not yet taken by the socket
     size_t queueStart = 0;
     uint32_t dropped = 0;  // frames dropped for this client
+
+    // On a simulated slow link (LinkDelay): bytes held until their time,
+    // those that came in and those going out, and the release times of the
+    // last of each.
+    struct Held {
+        long long atUs;
+        std::string bytes;
+    };
+    std::deque<Held> inbound, outbound;
+    size_t outboundBytes = 0;
+    long long lastInUs = 0, lastOutUs = 0;
 
     size_t queued() const { return queue.size() - queueStart; }
 

@@ -12,6 +12,7 @@
 
 #include "bound_socket.h"
 #include "monotonic_time.h"
+#include "stamped_receive.h"
 
 namespace vekd {
 
@@ -27,8 +28,8 @@ constexpr long long kAcceptPauseMs = 100;
 
 }  // namespace
 
-Clients::Clients(Poller& poller, TrackerTable& trackers, size_t queueBytes)
-    : poller_(poller), trackers_(trackers), queueBytes_(queueBytes) {}
+Clients::Clients(Poller& poller, TrackerTable& trackers, size_t queueBytes, LinkDelay link)
+    : poller_(poller), trackers_(trackers), queueBytes_(queueBytes), link_(std::move(link)) {}
 
 bool Clients::listen(const std::string& host, int port, std::string& error) {
     listen_ = bindSocket(SOCK_STREAM, host, port);
@@ -55,6 +56,7 @@ void Clients::accept() {
         }
         const int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        vekwire::stampArrivals(fd);  // time requests are answered with their arrival
         auto c = std::make_unique<ClientConn>();
         c->id = nextId_++;
         c->peer = ntohl(peer.sin_addr.s_addr);
@@ -84,22 +86,79 @@ void Clients::pauseAccepting(int err) {
 bool Clients::receive(ClientConn& c) {
     uint8_t buf[kReadPerTurn];
     ssize_t n;
+    long long arrivalUs = 0;
     do {
-        n = recv(c.fd.get(), buf, sizeof buf, MSG_DONTWAIT);
+        n = vekwire::receiveStamped(c.fd.get(), buf, sizeof buf, arrivalUs);
     } while (n < 0 && errno == EINTR);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
     if (n <= 0) {
         drop(c, "connection closed");
         return false;
     }
+    c.arrivalUs = link_.active() ? 0 : arrivalUs;  // held bytes arrive when released
+    if (link_.active()) {
+        const long long at = link_.releaseUs(arrivalUs, c.lastInUs);  // from the wire, not from this read
+        c.inbound.push_back({at, std::string(reinterpret_cast<const char*>(buf), static_cast<size_t>(n))});
+        nextReleaseUs_ = nextReleaseUs_ < 0 ? at : std::min(nextReleaseUs_, at);
+        return false;
+    }
     c.reader.feed(buf, static_cast<size_t>(n));
     return true;
+}
+
+void Clients::hold(ClientConn& c, const iovec* parts, int count) {
+    std::string bytes;
+    for (int i = 0; i < count; ++i)
+        bytes.append(static_cast<const char*>(parts[i].iov_base), parts[i].iov_len);
+    const long long at = link_.releaseUs(nowUs(), c.lastOutUs);
+    c.outboundBytes += bytes.size();
+    c.outbound.push_back({at, std::move(bytes)});
+    nextReleaseUs_ = nextReleaseUs_ < 0 ? at : std::min(nextReleaseUs_, at);
+}
+
+long long Clients::release(long long nowUs, std::vector<ClientConn*>& fed) {
+    nextReleaseUs_ = -1;
+    const auto later = [&](long long at) {
+        nextReleaseUs_ = nextReleaseUs_ < 0 ? at : std::min(nextReleaseUs_, at);
+    };
+    for (auto& c : clients_) {
+        if (!c->fd.valid()) continue;
+        bool in = false;
+        while (!c->inbound.empty() && c->inbound.front().atUs <= nowUs) {
+            c->reader.feed(c->inbound.front().bytes.data(), c->inbound.front().bytes.size());
+            c->inbound.pop_front();
+            in = true;
+        }
+        if (in) fed.push_back(c.get());
+        bool out = false;
+        while (!c->outbound.empty() && c->outbound.front().atUs <= nowUs) {
+            const std::string& bytes = c->outbound.front().bytes;
+            c->outboundBytes -= bytes.size();
+            out = true;
+            if (!c->send(bytes)) {
+                drop(*c, "write failed");
+                break;
+            }
+            c->outbound.pop_front();
+        }
+        if (!c->fd.valid()) continue;
+        if (out) watchWrites(*c);
+        if (!c->inbound.empty()) later(c->inbound.front().atUs);
+        if (!c->outbound.empty()) later(c->outbound.front().atUs);
+    }
+    return nextReleaseUs_;
 }
 
 bool Clients::post(ClientConn& c, const std::string& message) {
     // Every message counts against the queue: frames are dropped at the
     // limit, and a client whose queue grows to twice the limit with what
     // may not be dropped is not reading at all.
+    if (link_.active()) {
+        iovec v{const_cast<char*>(message.data()), message.size()};
+        hold(c, &v, 1);
+        if (c.queued() + c.outboundBytes > 2 * queueBytes_) drop(c, "does not read what it is sent");
+        return c.fd.valid();
+    }
     if (!c.send(message))
         drop(c, "write failed");
     else if (c.queued() > 2 * queueBytes_)
@@ -110,6 +169,13 @@ bool Clients::post(ClientConn& c, const std::string& message) {
 }
 
 void Clients::postFrame(ClientConn& c, const iovec* parts, int count, size_t total) {
+    if (link_.active()) {
+        if (c.queued() + c.outboundBytes + total > queueBytes_)
+            ++c.dropped;
+        else
+            hold(c, parts, count);
+        return;
+    }
     if (!c.send(parts, count, total, true, queueBytes_))
         drop(c, "write failed");
     else if (c.queued() > 0)
@@ -125,7 +191,7 @@ void Clients::flush(ClientConn& c) {
 
 void Clients::watchWrites(ClientConn& c) {
     if (!c.fd.valid()) return;
-    if (c.closing && c.queued() == 0) {
+    if (c.closing && c.queued() == 0 && c.outbound.empty()) {
         drop(c, "refused");
         return;
     }
@@ -174,6 +240,7 @@ void Clients::stopAll() {
     for (auto& c : clients_) {
         if (!c->fd.valid()) continue;
         if (c->admitted) {
+            for (const auto& held : c->outbound) c->send(held.bytes);  // what is on its way, then goodbye
             c->send(bye);
             // Give a slow reader a moment to take the goodbye.
             for (int i = 0; i < 20 && c->queued() > 0 && c->flush(); ++i) usleep(5000);

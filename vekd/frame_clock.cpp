@@ -23,8 +23,9 @@ constexpr long long kFramesPerTurn = 4;
 
 }  // namespace
 
-FrameClock::FrameClock(FrameSource& source, const TrackerTable& trackers, Clients& clients, float frequency)
-    : source_(source), trackers_(trackers), clients_(clients), frequency_(frequency) {}
+FrameClock::FrameClock(FrameSource& source, const TrackerTable& trackers, Clients& clients, float frequency,
+                       const ServerTime& time)
+    : source_(source), trackers_(trackers), clients_(clients), time_(time), frequency_(frequency) {}
 
 bool FrameClock::open() {
     timer_.reset(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
@@ -165,9 +166,9 @@ void FrameClock::sendFrame() {
     vekwire::FrameHeader h;
     h.frame = frameNumber_;
     h.frequency = frequency_;
-    h.generatedUs = nowUs();
-    lastFrameUs_ = h.generatedUs;
-    if (const double held = rate_.frameMade(h.generatedUs, frequency_)) {
+    lastFrameUs_ = nowUs();
+    h.generatedUs = time_.at(lastFrameUs_);
+    if (const double held = rate_.frameMade(lastFrameUs_, frequency_)) {
         std::printf("vekd: warning: frames take longer to make than %g Hz allows: %.0f Hz held\n", frequency_,
                     held);
         std::fflush(stdout);

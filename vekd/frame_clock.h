@@ -13,6 +13,7 @@
 #include "frame_source.h"
 #include "rate_watch.h"
 #include "repeated_line.h"
+#include "simulated_link.h"
 #include "trackers.h"
 #include "unique_fd.h"
 
@@ -20,7 +21,9 @@ namespace vekd {
 
 class FrameClock {
 public:
-    FrameClock(FrameSource& source, const TrackerTable& trackers, Clients& clients, float frequency);
+    // Frames carry their generation time on `time`.
+    FrameClock(FrameSource& source, const TrackerTable& trackers, Clients& clients, float frequency,
+               const ServerTime& time);
 
     // Makes the timer; false with errno set.
     bool open();
@@ -62,6 +65,7 @@ private:
     FrameSource& source_;
     const TrackerTable& trackers_;
     Clients& clients_;
+    const ServerTime& time_;
     vekwire::UniqueFd timer_;
     bool sourceEnded_ = false;
 

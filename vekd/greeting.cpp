@@ -112,6 +112,7 @@ void Requests::admit(ClientConn& c, std::string& out) {
     }
     vekwire::Welcome w;
     w.version = hello.version;
+    w.facts = options_.clockElsewhere() ? vekwire::kFrameClockElsewhere : 0;
     w.clientId = c.id;
     w.flags = hello.flags;
     w.frequency = clock_.frequency();

@@ -5,6 +5,7 @@
 #include "vek_types.h"
 
 #include <cerrno>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -19,6 +20,26 @@ bool toLong(const std::string& s, long long lo, long long hi, long long& out) {
     const long long v = std::strtoll(s.c_str(), &end, 10);
     if (errno || *end != '\0' || v < lo || v > hi) return false;
     out = v;
+    return true;
+}
+
+bool toDouble(const std::string& s, double lo, double hi, double& out) {
+    if (s.empty() || std::isspace(static_cast<unsigned char>(s[0]))) return false;
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (errno || *end != '\0' || !std::isfinite(v) || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+// MS or MS:JITTER_MS, the jitter at most the delay.
+bool toLinkDelay(const std::string& s, Options& o) {
+    const size_t colon = s.find(':');
+    double jitter = 0;
+    if (!toDouble(s.substr(0, colon), 0, kMaxLinkDelayMs, o.linkDelayMs)) return false;
+    if (colon != std::string::npos && !toDouble(s.substr(colon + 1), 0, o.linkDelayMs, jitter)) return false;
+    o.linkJitterMs = jitter;
     return true;
 }
 
@@ -61,6 +82,15 @@ std::string usageText() {
            "                      the port may control the server\n"
            "  --make-key FILE     write a new random lab key to FILE (mode 0600, never\n"
            "                      over an existing file) and stop\n"
+           "  --clock-offset SECONDS  run the frame clock this far ahead (negative: behind)\n"
+           "                      of this host's steady clock, at most 864000 either way\n"
+           "  --clock-drift PPM   let the frame clock gain (negative: lose) this many\n"
+           "                      microseconds a second, at most 1000 either way\n"
+           "  --link-delay MS[:JITTER_MS]  hold everything received and everything sent\n"
+           "                      for MS milliseconds (at most 1000), each message within\n"
+           "                      JITTER_MS of it (at most MS), in order; --seed repeats it\n"
+           "                      With any of these three, clients are told that frame\n"
+           "                      times are not this machine's clock, even on loopback.\n"
            "  -h, --help          show this text\n"
            "Clients find the key through vekLoadKey, VEK_KEY_FILE or ~/.config/vek/key\n"
            "(docs/security.md).\n";
@@ -130,6 +160,12 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
         } else if (a == "--key-file" || a == "--make-key") {
             ok = !v.empty();
             (a == "--key-file" ? o.keyFile : o.makeKey) = v;
+        } else if (a == "--clock-offset") {
+            ok = toDouble(v, -kMaxClockOffsetS, kMaxClockOffsetS, o.clockOffsetS);
+        } else if (a == "--clock-drift") {
+            ok = toDouble(v, -kMaxClockDriftPpm, kMaxClockDriftPpm, o.clockDriftPpm);
+        } else if (a == "--link-delay") {
+            ok = toLinkDelay(v, o);
         } else if (a == "--queue-bytes") {
             ok = toLong(v, 64 * 1024, 1LL << 30, n);
             o.queueBytes = static_cast<size_t>(n);

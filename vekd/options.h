@@ -27,7 +27,19 @@ struct Options {
     bool noKey = false;                // beyond loopback without a key, said explicitly
     bool observersWithoutKey = false;  // slaves may watch without the key
     std::string makeKey;               // write a new key file there and stop
+    // A server on another machine, simulated (simulated_link.h).
+    double clockOffsetS = 0;  // the frame clock ahead of the steady clock
+    double clockDriftPpm = 0;
+    double linkDelayMs = 0;  // one way, each way
+    double linkJitterMs = 0;
+    // Frame times are not this host's steady clock as a client sees it.
+    bool clockElsewhere() const { return clockOffsetS != 0 || clockDriftPpm != 0 || linkDelayMs != 0; }
 };
+
+// Ranges of the simulated clock and link.
+constexpr double kMaxClockOffsetS = 864000;  // ten days
+constexpr double kMaxClockDriftPpm = 1000;
+constexpr double kMaxLinkDelayMs = 1000;
 
 // True for a dotted IPv4 address outside 127.0.0.0/8.
 bool beyondLoopback(const std::string& host);

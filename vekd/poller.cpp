@@ -20,8 +20,10 @@ void Poller::remove(int fd) {
     epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, fd, nullptr);
 }
 
-int Poller::wait(epoll_event* events, int max, int timeoutMs) {
-    return epoll_wait(epoll_.get(), events, max, timeoutMs);
+int Poller::wait(epoll_event* events, int max, long long timeoutUs) {
+    const timespec timeout{static_cast<time_t>(timeoutUs / 1000000),
+                           static_cast<long>(timeoutUs % 1000000) * 1000};
+    return epoll_pwait2(epoll_.get(), events, max, &timeout, nullptr);
 }
 
 bool Poller::control(int op, int fd, Watched what, uint32_t events, uint32_t id) {

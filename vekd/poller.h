@@ -23,8 +23,8 @@ public:
     bool change(int fd, Watched what, uint32_t events, uint32_t id = 0);
     // Before `fd` is closed (closing alone forgets it too; this says so).
     void remove(int fd);
-    // epoll_wait's answer: the events now, 0 after the timeout, -1 with errno.
-    int wait(epoll_event* events, int max, int timeoutMs);
+    // The events now, 0 after the timeout (microseconds), -1 with errno.
+    int wait(epoll_event* events, int max, long long timeoutUs);
 
     static Watched what(const epoll_event& e) { return static_cast<Watched>(e.data.u64 >> 32); }
     static uint32_t id(const epoll_event& e) { return static_cast<uint32_t>(e.data.u64); }

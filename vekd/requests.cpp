@@ -5,17 +5,22 @@
 namespace vekd {
 
 Requests::Requests(const Options& options, const FrameSource& source, TrackerTable& trackers,
-                   Clients& clients, FrameClock& clock, const vekwire::LabKey& key, FailedAttempts& attempts)
+                   Clients& clients, FrameClock& clock, const vekwire::LabKey& key, FailedAttempts& attempts,
+                   const ServerTime& time)
     : options_(options),
       source_(source),
       trackers_(trackers),
       clients_(clients),
       clock_(clock),
       key_(key),
-      attempts_(attempts) {}
+      attempts_(attempts),
+      time_(time) {}
 
 void Requests::read(ClientConn& c) {
-    if (!clients_.receive(c)) return;
+    if (clients_.receive(c)) answer(c);
+}
+
+void Requests::answer(ClientConn& c) {
     std::string out;
     vekwire::Message m;
     int r = 0;
@@ -50,6 +55,10 @@ void Requests::handle(ClientConn& c, const vekwire::Message& m, std::string& out
 
 void Requests::serve(ClientConn& c, const vekwire::Request& r, std::string& out) {
     using vekwire::Op;
+    if (r.op == Op::TimeExchange && r.value == vekwire::kTimeExchangeVersion) {
+        answerTime(r, c.arrivalUs > 0 ? time_.at(c.arrivalUs) : time_.now(), out);
+        return;
+    }
     int code = VEK_INVALID_ENUM;
     const bool trackerOp = r.op == Op::TrackerCreate || r.op == Op::TrackerOp || r.op == Op::TrackerParam ||
                            r.op == Op::MarkerInt || r.op == Op::MarkerFloat;
@@ -81,6 +90,9 @@ void Requests::serve(ClientConn& c, const vekwire::Request& r, std::string& out)
             case Op::RpdClose:
                 code = 0;
                 break;
+            case Op::TimeExchange:  // of a version this server does not know
+                code = VEK_INVALID_VALUE;
+                break;
         }
     }
     vekwire::Reply reply;
@@ -88,6 +100,14 @@ void Requests::serve(ClientConn& c, const vekwire::Request& r, std::string& out)
     reply.code = code;
     reply.fvalue = clock_.frequency();
     vekwire::encodeReply(out, reply);
+}
+
+void Requests::answerTime(const vekwire::Request& r, long long receivedUs, std::string& out) {
+    vekwire::Time t;
+    t.seq = r.seq;
+    t.receivedUs = receivedUs;
+    t.sentUs = time_.now();
+    vekwire::encodeTime(out, t);
 }
 
 int Requests::setInteger(ClientConn& c, int key, int value) {

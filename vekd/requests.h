@@ -13,6 +13,7 @@
 #include "frame_source.h"
 #include "lab_key.h"
 #include "options.h"
+#include "simulated_link.h"
 #include "trackers.h"
 
 namespace vekd {
@@ -20,10 +21,12 @@ namespace vekd {
 class Requests {
 public:
     Requests(const Options& options, const FrameSource& source, TrackerTable& trackers, Clients& clients,
-             FrameClock& clock, const vekwire::LabKey& key, FailedAttempts& attempts);
+             FrameClock& clock, const vekwire::LabKey& key, FailedAttempts& attempts, const ServerTime& time);
 
     // Reads the client once and answers every whole message it held.
     void read(ClientConn& c);
+    // Answers every whole message the client's reader holds.
+    void answer(ClientConn& c);
 
 private:
     void handle(ClientConn& c, const vekwire::Message& m, std::string& out);
@@ -37,6 +40,8 @@ private:
     void serve(ClientConn& c, const vekwire::Request& r, std::string& out);
     int setInteger(ClientConn& c, int key, int value);
     int setFrequency(ClientConn& c, float hz);
+    // A time request: its receipt and this answer on the frame clock.
+    void answerTime(const vekwire::Request& r, long long receivedUs, std::string& out);
 
     const Options& options_;
     const FrameSource& source_;
@@ -45,6 +50,7 @@ private:
     FrameClock& clock_;
     const vekwire::LabKey& key_;
     FailedAttempts& attempts_;
+    const ServerTime& time_;
 };
 
 }  // namespace vekd

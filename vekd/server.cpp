@@ -19,9 +19,10 @@ Server::Server(Options options, std::unique_ptr<FrameSource> source, vekwire::La
     : options_(std::move(options)),
       source_(std::move(source)),
       key_(std::move(key)),
-      clients_(poller_, trackers_, options_.queueBytes),
-      clock_(*source_, trackers_, clients_, options_.frequency),
-      requests_(options_, *source_, trackers_, clients_, clock_, key_, attempts_) {}
+      time_(options_),
+      clients_(poller_, trackers_, options_.queueBytes, LinkDelay(options_)),
+      clock_(*source_, trackers_, clients_, options_.frequency, time_),
+      requests_(options_, *source_, trackers_, clients_, clock_, key_, attempts_, time_) {}
 
 Server::~Server() = default;
 
@@ -84,7 +85,7 @@ bool Server::watchSignals() {
 int Server::run() {
     epoll_event events[64];
     for (;;) {
-        const int n = poller_.wait(events, 64, waitMs());
+        const int n = poller_.wait(events, 64, waitUs());
         if (n < 0 && errno != EINTR) return 1;
         for (int i = 0; i < n; ++i) {
             switch (Poller::what(events[i])) {
@@ -116,6 +117,12 @@ int Server::run() {
 }
 
 void Server::tidy() {
+    if (clients_.releaseDueUs() >= 0) {
+        fed_.clear();
+        clients_.release(nowUs(), fed_);
+        for (ClientConn* c : fed_)
+            if (c->fd.valid()) requests_.answer(*c);
+    }
     const long long nowMs = nowUs() / 1000;
     clients_.tidy(nowMs);
     logRepeats(nowMs);
@@ -128,9 +135,13 @@ void Server::logRepeats(long long nowMs) {
     std::fflush(stdout);
 }
 
-int Server::waitMs() const {
-    const long long at = earliestMs(earliestMs(clock_.dueMs(), clients_.dueMs()), attempts_.dueMs());
-    return at < 0 ? 1000 : static_cast<int>(std::clamp(at - nowUs() / 1000, 0LL, 1000LL));
+long long Server::waitUs() const {
+    const long long atMs = earliestMs(earliestMs(clock_.dueMs(), clients_.dueMs()), attempts_.dueMs());
+    const long long now = nowUs();
+    long long wait = atMs < 0 ? 1000000 : std::clamp(atMs * 1000 - now, 0LL, 1000000LL);
+    if (const long long release = clients_.releaseDueUs(); release >= 0)
+        wait = std::clamp(release - now, 0LL, wait);
+    return wait;
 }
 
 std::string Server::description() const {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "clients.h"
 #include "discovery.h"
@@ -39,7 +40,7 @@ private:
     bool watchSignals();
     void tidy();  // once per turn of the loop
     void logRepeats(long long nowMs);
-    int waitMs() const;  // how long the loop may sleep
+    long long waitUs() const;         // how long the loop may sleep
     std::string description() const;  // what discovery tells of this server
     void stopAll();
 
@@ -49,11 +50,13 @@ private:
     FailedAttempts attempts_;
     TrackerTable trackers_;
     Poller poller_;
+    ServerTime time_;
     Clients clients_;
     FrameClock clock_;
     Requests requests_;
     DiscoveryResponder discovery_;
     vekwire::UniqueFd signals_;
+    std::vector<ClientConn*> fed_;  // clients whose held bytes came in this turn
 };
 
 }  // namespace vekd

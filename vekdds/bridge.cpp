@@ -1,5 +1,7 @@
 #include "bridge.h"
 
+#include <time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -92,15 +94,19 @@ int runBridge(const Options& options, const char* environmentDomain, std::ostrea
                      err))
         return kExitFailure;
 
-    int sameClock = 0;
-    session.getInteger(VEK_SAME_CLOCK, sameClock);
-    if (!sameClock)
-        err << "warning: " << server << " runs on another machine's clock: header stamps are the frames' "
-            << "arrival times here" << std::endl;
-
     Bridge b;
+    bool estimated = true;  // the last stamp was a capture time
     session.setFrameSink([&](const uint8_t*, size_t, const vekwire::FrameView& view) {
-        toRos(view, sameClock != 0, b.frame);
+        // The capture time on this machine's realtime clock, from the
+        // library's estimate of the server's clock; without a trusted
+        // estimate (yet), the arrival time is the best there is.
+        int64_t captureUs = 0;
+        const bool known = session.localTimeOf(view.header.generatedUs, CLOCK_REALTIME, captureUs);
+        if (!known && estimated)
+            err << "warning: no trusted estimate of " << server << "'s clock: header stamps are the frames' "
+                << "arrival times here until there is one" << std::endl;
+        estimated = known;
+        toRos(view, known ? captureUs * 1000 : realtimeNowNs(), b.frame);
         const int refused = publishers->publish(b.frame, b.firstRefusal);
         if (refused && b.total.refused + b.second.refused == 0)
             err << "warning: " << b.firstRefusal << " (counted in the status line from now on)" << std::endl;

@@ -62,11 +62,6 @@ int64_t realtimeMinusSteadyNs() {
     return best;
 }
 
-int64_t captureRealtimeNs(int64_t generatedUs, bool sameClock) {
-    if (!sameClock) return realtimeNowNs();
-    return generatedUs * 1000 + realtimeMinusSteadyNs();
-}
-
 bool validRosToken(const std::string& t) {
     if (t.empty() || t.size() > kMaxNameLength || (t[0] >= '0' && t[0] <= '9') ||
         t.find("__") != std::string::npos)
@@ -111,10 +106,10 @@ std::string markersTopic(const std::string& prefix) { return "/" + prefix + "/ma
 
 std::string ddsTopic(const std::string& rosTopic) { return "rt" + rosTopic; }
 
-void toRos(const vekwire::FrameView& frame, bool sameClock, RosFrame& out) {
+void toRos(const vekwire::FrameView& frame, int64_t stampNs, RosFrame& out) {
     out.frame = frame.header.frame;
     out.generatedUs = frame.header.generatedUs;
-    out.stamp = stampOf(captureRealtimeNs(frame.header.generatedUs, sameClock));
+    out.stamp = stampOf(stampNs);
     out.bodies.clear();
     out.markers.clear();
     for (uint32_t i = 0; i < frame.count[VEK_RIGID_STREAM]; ++i) {

@@ -43,13 +43,6 @@ int64_t realtimeNowNs();
 // Realtime minus steady clock now, in nanoseconds (from the closest of a
 // few readings in a row).
 int64_t realtimeMinusSteadyNs();
-// The capture time of a frame generated at `generatedUs` on the server's
-// steady clock, on this machine's realtime clock (nanoseconds since the
-// epoch). A server on this machine (`sameClock`) runs on our steady clock:
-// realtime = generation time + (realtime now - steady now). For a server
-// elsewhere nothing maps its clock yet, and the arrival time (now) is the
-// best there is. Every stamp comes from here.
-int64_t captureRealtimeNs(int64_t generatedUs, bool sameClock);
 
 // ---- names ----------------------------------------------------------------
 // Names vekdds makes stay well inside ROS 2's limit on a topic's length.
@@ -91,7 +84,9 @@ struct RosFrame {
     std::vector<MarkerPoint> markers;  // only the markers seen (a filled one was not)
 };
 // Fills `out` (its vectors keep their room) from a frame as the server sent
-// it; a record with a position that is not a finite number counts as unseen.
-void toRos(const vekwire::FrameView& frame, bool sameClock, RosFrame& out);
+// it, stamped `stampNs` (this machine's realtime clock, nanoseconds since
+// the epoch); a record with a position that is not a finite number counts
+// as unseen.
+void toRos(const vekwire::FrameView& frame, int64_t stampNs, RosFrame& out);
 
 }  // namespace vekdds

@@ -219,7 +219,9 @@ int record(const Options& options, std::ostream& out, std::ostream& err, bool pr
         stalls.frame(Clock::now(), view.header.frequency);
         if (!rec.writer) rec.writer = std::make_unique<vektake::Writer>(rec.info, session.cameraList());
         std::string why;
-        if (!rec.writer->frame(payload, size, view, rec.pending, why) && rec.leftOut++ == 0)
+        int64_t localUs = vektake::kNoLocalTime;
+        session.localTimeOf(view.header.generatedUs, CLOCK_REALTIME, localUs);
+        if (!rec.writer->frame(payload, size, view, localUs, rec.pending, why) && rec.leftOut++ == 0)
             rec.firstLeftOut = "frame " + std::to_string(view.header.frame) + ": " + why;
     });
     out << "vekrec: recording to " << file.TempPath() << ", renamed to " << file.TargetPath()

@@ -136,6 +136,21 @@ int vekGetCameras(VEKCamera* out, int max) {
     return guarded([&] { return session().cameras(out, max); });
 }
 
+int vekGetCaptureTime(int frame, int clock, int64_t* us) {
+    if (!us) return 0;
+    return guarded([&] { return session().captureTime(frame, clock, *us); });
+}
+
+int vekServerTimeToLocal(int64_t serverUs, int clock, int64_t* localUs) {
+    if (!localUs) return 0;
+    return guarded([&] { return session().serverTimeToLocal(serverUs, clock, *localUs); });
+}
+
+int vekGetClockEstimate(VEKClockEstimate* out) {
+    if (!out) return 0;
+    return guarded([&] { return session().clockEstimate(*out); });
+}
+
 int vekGetFrameTime(int64_t* microseconds) {
     if (!microseconds) return 0;
     return guarded([&] { return session().frameTime(*microseconds); });

@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "stamped_receive.h"
 #include "veksock.h"
 
 namespace veksock {
@@ -69,6 +71,12 @@ long long nowMs() {
         .count();
 }
 
+long long steadyUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 int millisecondsLeft(long long deadlineMs) {
     const long long left = deadlineMs - nowMs();
     return left > 0 ? static_cast<int>(left) : 0;
@@ -93,6 +101,9 @@ int connectWithin(const Endpoint& to, int timeoutMs, vekwire::UniqueFd& out) {
     if (fd < 0) return socketCode(errno);
     const int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // The kernel stamps what arrives: a time answer's arrival, however
+    // late the caller reads it.
+    vekwire::stampArrivals(fd);
     const int rcvbuf = 4 << 20;
     setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
 

@@ -36,5 +36,7 @@ bool isLoopbackPeer(int fd);
 // Milliseconds left until a steady-clock deadline given in milliseconds.
 int millisecondsLeft(long long deadlineMs);
 long long nowMs();
+// This host's steady clock (CLOCK_MONOTONIC) in microseconds.
+long long steadyUs();
 
 }  // namespace veksock

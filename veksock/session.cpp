@@ -13,6 +13,7 @@
 
 #include "client_key.h"
 #include "net.h"
+#include "stamped_receive.h"
 
 namespace veksock {
 
@@ -23,12 +24,6 @@ constexpr size_t kMaxDrainBytes = 8 << 20;  // per call, so a flood cannot hold 
 // A drain that found the socket empty is not repeated within this time: the
 // dozen calls that assemble one frame then cost one system call, not twelve.
 constexpr long long kQuietDrainUs = 5;
-
-long long steadyUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 }  // namespace
 
@@ -59,6 +54,7 @@ void Session::lose(int code, std::string_view why) {
     connected_ = false;
     streaming_ = false;
     awaiting_ = false;
+    exchange_ = Exchange::Off;
     reader_.reset();
     fail(code);
 }
@@ -72,6 +68,7 @@ void Session::done() {
     fd_.reset();
     connected_ = false;
     streaming_ = false;
+    exchange_ = Exchange::Off;
     reader_.reset();
     for (auto& b : backlogs_) b.clear();
     cameras_.clear();
@@ -108,7 +105,12 @@ bool Session::receive(int waitMs) {
     constexpr size_t kChunk = 256 * 1024;
     size_t total = 0;
     while (fd_.valid() && total < kMaxDrainBytes) {
-        const ssize_t n = recv(fd_.get(), reader_.prepare(kChunk), kChunk, MSG_DONTWAIT);
+        // The kernel's arrival stamp only while a time answer is due: the
+        // plain read costs less.
+        const ssize_t n =
+            pendingTimes_.empty()
+                ? recv(fd_.get(), reader_.prepare(kChunk), kChunk, MSG_DONTWAIT)
+                : vekwire::receiveStamped(fd_.get(), reader_.prepare(kChunk), kChunk, receivedUs_);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         if (n <= 0) {
@@ -135,6 +137,7 @@ bool Session::handleBuffered() {
 void Session::drain() {
     if (!connected_) return;
     const long long now = steadyUs();
+    exchangeTimeIfDue(now);
     if (emptyDrainUs_ >= 0 && now - emptyDrainUs_ < kQuietDrainUs) return;
     const uint64_t before = bytesIn_;
     receive(0);
@@ -160,6 +163,7 @@ void Session::handle(const vekwire::Message& m) {
                 if (gap > dropped) serverSkipped_ += static_cast<uint64_t>(gap - dropped);
             }
             lastStreamedFrame_ = f.header.frame;
+            rememberFrameTime(f.header.frame, f.header.generatedUs);
             newestFrame_ = f.header.frame;
             newestTimeUs_ = f.header.generatedUs;
             frequency_ = f.header.frequency;
@@ -171,10 +175,16 @@ void Session::handle(const vekwire::Message& m) {
             break;
         case vekwire::Kind::Reply: {
             vekwire::Reply r;
-            if ((ok = vekwire::decodeReply(m.data, m.size, r, error)) && awaiting_ && r.seq == awaitSeq_) {
+            if (!(ok = vekwire::decodeReply(m.data, m.size, r, error)) || timeReply(r)) break;
+            if (awaiting_ && r.seq == awaitSeq_) {
                 reply_ = r;
                 replied_ = true;
             }
+            break;
+        }
+        case vekwire::Kind::Time: {
+            vekwire::Time t;
+            if ((ok = vekwire::decodeTime(m.data, m.size, t, error))) takeTime(t);
             break;
         }
         case vekwire::Kind::State:
@@ -247,9 +257,12 @@ int Session::init(const char* server, int flags, int timeoutMs) {
     clientId_ = welcome.clientId;
     frequency_ = welcome.frequency;
     serverName_ = welcome.name;
+    const bool elsewhere = welcome.facts & vekwire::kFrameClockElsewhere;
+    sameClock_ = sameClock_ && !elsewhere;
     // The camera list follows the welcome, often in the same read.
     if (!handleBuffered()) return -1;  // the reason (0x103) is pending
     receive(0);
+    startTimeExchange(deadline);  // a connection lost meanwhile is pending, as any later loss
     succeed();
     return 0;
 }

@@ -2,6 +2,7 @@
 // backlogs, synchronous requests, status and the queue of error codes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "backlog.h"
+#include "clock_estimator.h"
 #include "veksock.h"
 #include "unique_fd.h"
 #include "wire.h"
@@ -56,6 +58,15 @@ public:
     int cameras(VEKCamera* out, int max);
     int frameTime(int64_t& us);
 
+    // `serverUs` (a generation time on the server's frame clock) on this
+    // host's clock `clock` (CLOCK_MONOTONIC or CLOCK_REALTIME); false when
+    // the estimate is not trustworthy (localUs untouched).
+    bool localTimeOf(int64_t serverUs, int clock, int64_t& localUs) const;
+    // vekGetCaptureTime, vekServerTimeToLocal, vekGetClockEstimate.
+    int captureTime(int frame, int clock, int64_t& us);
+    int serverTimeToLocal(int64_t serverUs, int clock, int64_t& localUs);
+    int clockEstimate(VEKClockEstimate& out);
+
     // Every call starts here: take in what has arrived, without waiting.
     void drain();
 
@@ -101,6 +112,14 @@ private:
     void transformPose(float pose[7]) const;
     bool identityTransform() const;
     std::string withReason(int code, std::string text) const;
+    // The time exchange (time_exchange.cpp): a request sent when one is
+    // due, the answers taken in, and the first few right after connecting.
+    void startTimeExchange(long long deadlineMs);
+    void exchangeTimeIfDue(long long nowUs);
+    bool sendTimeRequest(long long nowUs);
+    void takeTime(const vekwire::Time& t);
+    bool timeReply(const vekwire::Reply& r);  // true when it answered a time request
+    void rememberFrameTime(int32_t frame, int64_t generatedUs);
 
     vekwire::UniqueFd fd_;
     bool connected_ = false;
@@ -121,7 +140,21 @@ private:
     // State mirrored from the server.
     int flags_ = 0;
     uint32_t clientId_ = 0;
-    bool sameClock_ = false;  // the server is reached on a loopback address
+    bool sameClock_ = false;  // on a loopback address, and the server says its frame clock is ours
+
+    enum class Exchange { Off, Running, Refused };  // Refused: the server does not know it
+    Exchange exchange_ = Exchange::Off;
+    ClockEstimator estimator_;
+    struct PendingTime {
+        uint32_t seq;
+        int64_t sentUs;
+    };
+    std::vector<PendingTime> pendingTimes_;
+    long long nextExchangeUs_ = 0;
+    uint32_t nextTimeSeq_ = 1;
+    long long receivedUs_ = 0;  // when the bytes holding a time answer arrived (steady clock)
+    // Generation times of recent frames, at frame number % size.
+    std::array<std::pair<int32_t, int64_t>, 2048> frameTimes_{};
     float frequency_ = 0;
     bool streaming_ = false;
     int streams_ = VEK_DEFAULT_STREAMS;  // stream bits switched on

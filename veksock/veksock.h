@@ -65,6 +65,27 @@ int vekGetCameras(VEKCamera* out, int max); /* the current camera list */
  * the server's host). Returns > 0 when a frame has been received. */
 int vekGetFrameTime(int64_t* microseconds);
 
+/* ---- capture times on this host's clock -------------------------------
+ * The library estimates the server's frame clock against this host's
+ * clocks by itself (docs/protocol.md, "Time exchange"): a few exchanges
+ * inside vekInit, then one every 25 ms from inside the other calls,
+ * so a client that stops calling gets a stale estimate that says so, never
+ * a wrong one. `clock`: CLOCK_MONOTONIC or CLOCK_REALTIME (<time.h>).
+ *
+ * The capture time of `frame` (0: the newest received; otherwise one of
+ * the last 2048 received) on `clock`, in microseconds. Returns 1 with the
+ * time in *us; 0 when the estimate is not trustworthy (or `clock` is
+ * neither), *us untouched; -1 when the frame is not known. */
+int vekGetCaptureTime(int frame, int clock, int64_t* us);
+/* The same for a generation time the caller holds (vekGetFrameTime, a
+ * take): 1 with *localUs, 0 when the estimate is not trustworthy. */
+int vekServerTimeToLocal(int64_t serverUs, int clock, int64_t* localUs);
+/* The current estimate, filled in whether or not it can be trusted.
+ * Returns 1 when trustworthy, 0 otherwise. With VEK_SAME_CLOCK the offset
+ * and its uncertainty are 0 and the conversions above are the identity on
+ * CLOCK_MONOTONIC. */
+int vekGetClockEstimate(VEKClockEstimate* out);
+
 int vekRPDClose(void);
 
 /* ---- discovery -------------------------------------------------------- */

@@ -86,8 +86,9 @@ void appendCameras(std::string& out, const std::vector<Camera>& cameras) {
     finishRecord(out, at);
 }
 
-void appendFrame(std::string& out, const uint8_t* payload, size_t size) {
+void appendFrame(std::string& out, int64_t localTimeUs, const uint8_t* payload, size_t size) {
     const size_t at = startRecord(out, Kind::Frame);
+    put<int64_t>(out, localTimeUs);
     out.append(reinterpret_cast<const char*>(payload), size);
     finishRecord(out, at);
 }

@@ -16,11 +16,15 @@
 namespace vektake {
 
 constexpr char kMagic[8] = {'V', 'E', 'K', 'T', 'A', 'K', 'E', '\x1a'};
-constexpr uint16_t kVersion = 1;
+constexpr uint16_t kVersion = 2;          // written; frames carry the recorder's capture time
+constexpr uint16_t kOldestVersion = 1;    // still read: frames without it
 constexpr size_t kFileHeaderSize = 16;    // magic, u16 version, u16 header size, u32 zero
 constexpr size_t kRecordHeaderSize = 12;  // u32 payload length, u16 kind, u16 zero, u32 CRC-32
-// A frame record holds one wire frame payload, so no record is longer.
-constexpr size_t kMaxPayload = vekwire::kMaxPayload;
+// Before the wire payload in a frame record from version 2 on.
+constexpr size_t kLocalTimeSize = 8;
+// A frame record holds one wire frame payload and its capture time, so no
+// record is longer.
+constexpr size_t kMaxPayload = vekwire::kMaxPayload + kLocalTimeSize;
 constexpr size_t kMaxAddress = 256;  // the server as the recorder was given it
 
 enum class Kind : uint16_t {
@@ -58,12 +62,16 @@ struct End {
 };
 constexpr size_t kEndSize = 16;
 
+// A frame's capture time on the recorder's clock where it had none it
+// could trust (and in every frame of a version-1 take).
+constexpr int64_t kNoLocalTime = INT64_MIN;
 // ---- writing: append whole pieces to `out` -------------------------------
 void appendFileHeader(std::string& out);
 void appendSession(std::string& out, const Session& s);
 void appendCameras(std::string& out, const std::vector<Camera>& cameras);
-// `payload`: a wire frame payload (decodeFrame accepts it).
-void appendFrame(std::string& out, const uint8_t* payload, size_t size);
+// `payload`: a wire frame payload (decodeFrame accepts it); `localTimeUs`:
+// its capture time on the recorder's CLOCK_REALTIME, or kNoLocalTime.
+void appendFrame(std::string& out, int64_t localTimeUs, const uint8_t* payload, size_t size);
 void appendEnd(std::string& out, const End& e);
 
 // ---- reading payloads: false with the reason on anything amiss ------------

@@ -49,9 +49,9 @@ int Reader::readFileHeader() {
     std::memcpy(&version, h + 8, 2);
     std::memcpy(&size, h + 10, 2);
     std::memcpy(&zero, h + 12, 4);
-    if (version != kVersion)
-        return fail("", "take format version " + std::to_string(version) + "; this program reads version " +
-                            std::to_string(kVersion));
+    if (version < kOldestVersion || version > kVersion)
+        return fail("", "take format version " + std::to_string(version) + "; this program reads versions " +
+                            std::to_string(kOldestVersion) + " to " + std::to_string(kVersion));
     if (size != kFileHeaderSize || zero != 0) return fail("", "damaged file header");
     version_ = version;
     bytes_.consume(kFileHeaderSize);
@@ -87,10 +87,10 @@ int Reader::next(Item& item) {
     const uint8_t* payload = h + kRecordHeaderSize;
     if (crc32(crc32(0, h, 8), payload, length) != crc) return fail(where, "checksum mismatch (damaged take)");
     std::string why;
-    if (!take(static_cast<Kind>(kind), payload, length, item, why)) return fail(where, why);
-    item.offset = offset_;
     item.payload = payload;
     item.size = length;
+    if (!take(static_cast<Kind>(kind), item, why)) return fail(where, why);
+    item.offset = offset_;
     bytes_.consume(kRecordHeaderSize + length);
     offset_ += kRecordHeaderSize + length;
     return 1;
@@ -112,9 +112,11 @@ bool Reader::inOrder(Kind kind, std::string& why) const {
     return false;
 }
 
-bool Reader::take(Kind kind, const uint8_t* payload, size_t size, Item& item, std::string& why) {
+bool Reader::take(Kind kind, Item& item, std::string& why) {
     item.kind = kind;
     if (!inOrder(kind, why)) return false;
+    const uint8_t* payload = item.payload;
+    const size_t size = item.size;
     switch (kind) {
         case Kind::Session:
             if (!decodeSession(payload, size, session_, why)) return false;
@@ -127,7 +129,17 @@ bool Reader::take(Kind kind, const uint8_t* payload, size_t size, Item& item, st
             stage_ = Stage::Frames;
             return true;
         case Kind::Frame:
-            if (!vekwire::decodeFrame(payload, size, item.frame, why) ||
+            item.localTimeUs = kNoLocalTime;
+            if (version_ >= 2) {
+                if (size < kLocalTimeSize) {
+                    why = "frame record without its capture time";
+                    return false;
+                }
+                std::memcpy(&item.localTimeUs, payload, kLocalTimeSize);
+                item.payload += kLocalTimeSize;
+                item.size -= kLocalTimeSize;
+            }
+            if (!vekwire::decodeFrame(item.payload, item.size, item.frame, why) ||
                 !checkFrame(item.frame, cameras_.size(), why) ||
                 (frames_ > 0 && !frameFollows(lastFrame_, item.frame.header.frame, why)))
                 return false;

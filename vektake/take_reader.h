@@ -20,12 +20,14 @@ namespace vektake {
 struct Item {
     Kind kind = Kind::Session;
     uint64_t offset = 0;  // where the record starts in the file
+    // The record's payload; of a frame, the wire frame payload in it.
     const uint8_t* payload = nullptr;
     size_t size = 0;
-    Session session;              // Kind::Session
-    std::vector<Camera> cameras;  // Kind::Cameras
-    vekwire::FrameView frame;     // Kind::Frame
-    End end;                      // Kind::End
+    int64_t localTimeUs = kNoLocalTime;  // Kind::Frame: on the recorder's clock
+    Session session;                     // Kind::Session
+    std::vector<Camera> cameras;         // Kind::Cameras
+    vekwire::FrameView frame;            // Kind::Frame
+    End end;                             // Kind::End
 };
 
 class Reader {
@@ -63,7 +65,8 @@ private:
     // Whether a record of this kind may come now; false with the reason.
     bool inOrder(Kind kind, std::string& why) const;
     // Order and content of one whole record; false with the reason.
-    bool take(Kind kind, const uint8_t* payload, size_t size, Item& item, std::string& why);
+    // `item` holds the record's payload.
+    bool take(Kind kind, Item& item, std::string& why);
 
     vekwire::ByteBuffer bytes_;
     uint64_t offset_ = 0;  // file offset of bytes_.data()

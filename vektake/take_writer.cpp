@@ -26,8 +26,8 @@ void Writer::begin(const vekwire::FrameView& first, std::string& out) {
     appendCameras(out, cameras);
 }
 
-bool Writer::frame(const uint8_t* payload, size_t size, const vekwire::FrameView& view, std::string& out,
-                   std::string& why) {
+bool Writer::frame(const uint8_t* payload, size_t size, const vekwire::FrameView& view, int64_t localTimeUs,
+                   std::string& out, std::string& why) {
     if (!checkFrame(view, cameras_.size(), why)) return false;
     if (frames_ > 0 && !frameFollows(lastFrame_, view.header.frame, why)) return false;
     const size_t before = out.size();
@@ -37,7 +37,7 @@ bool Writer::frame(const uint8_t* payload, size_t size, const vekwire::FrameView
     } else if (view.header.frame > lastFrame_ + 1) {
         dropped_ += static_cast<uint32_t>(view.header.frame - lastFrame_ - 1);
     }
-    appendFrame(out, payload, size);
+    appendFrame(out, localTimeUs, payload, size);
     ++frames_;
     lastFrame_ = view.header.frame;
     lastUs_ = view.header.generatedUs;

@@ -23,11 +23,12 @@ public:
     Writer(Session session, std::vector<VEKCamera> cameras);
 
     // Appends one received frame (a wire frame payload and its decoded
-    // view). A frame a take reader would refuse (a number that does not
-    // follow, a value not finite, a peak of no camera) is left out: false
-    // with the reason.
-    bool frame(const uint8_t* payload, size_t size, const vekwire::FrameView& view, std::string& out,
-               std::string& why);
+    // view) with its capture time on this machine's CLOCK_REALTIME, or
+    // kNoLocalTime. A frame a take reader would refuse (a number that does
+    // not follow, a value not finite, a peak of no camera) is left out:
+    // false with the reason.
+    bool frame(const uint8_t* payload, size_t size, const vekwire::FrameView& view, int64_t localTimeUs,
+               std::string& out, std::string& why);
     // Appends the end record (nothing when no frame came: there is no take).
     void end(std::string& out);
 

@@ -44,8 +44,9 @@ enum {
     VEK_INIT_FLAGS = 0x7003,     /* init flags as the server recorded them   */
     VEK_CLIENT_ID = 0x7004,      /* our number at the server                 */
     VEK_SAME_CLOCK = 0x7005,     /* 1: the server runs on this machine (a
-                                    loopback address), so its frame times
-                                    compare with this machine's steady clock */
+                                    loopback address) and its frame times
+                                    are this machine's steady clock
+                                    (CLOCK_MONOTONIC): no conversion needed */
     VEK_SERVER_SKIPPED = 0x7006, /* frames the server did not make in time:
                                     gaps in the frame numbers received while
                                     streaming that its dropped count does not
@@ -149,6 +150,17 @@ typedef struct VEKScanEntry {
     char host[256];        /* what vekInit accepts to reach the server */
     char description[256]; /* "vekd <version> <details>  <server name>" */
 } VEKScanEntry;
+
+/* The server's frame clock as this host sees it (vekGetClockEstimate). */
+typedef struct VEKClockEstimate {
+    int32_t trusted;      /* 1: the figures below may be used             */
+    int32_t sameClock;    /* 1: the frame clock is this host's steady one */
+    int64_t offsetUs;     /* frame clock minus CLOCK_MONOTONIC, now       */
+    double driftPpm;      /* how fast the frame clock gains on this host's */
+    double uncertaintyUs; /* bound on the offset's error                  */
+    int32_t samples;      /* time exchanges the estimate rests on         */
+    int32_t ageMs;        /* since the newest of them; -1: none yet       */
+} VEKClockEstimate;
 
 /* The helpers below are constant expressions for C++ callers. */
 #ifdef __cplusplus

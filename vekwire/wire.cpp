@@ -35,7 +35,7 @@ void encodeWelcome(std::string& out, const Welcome& m) {
     putHeader(out, Kind::Welcome, 26 + std::min(m.name.size(), kMaxText));
     put<uint32_t>(out, kMagic);
     put<uint16_t>(out, m.version);
-    put<uint16_t>(out, 0);
+    put<uint16_t>(out, m.facts);
     put<int32_t>(out, m.result);
     put<uint32_t>(out, m.clientId);
     put<int32_t>(out, m.flags);
@@ -73,6 +73,15 @@ void encodeReply(std::string& out, const Reply& m) {
     put<int32_t>(out, m.code);
     put<int32_t>(out, m.value);
     put<float>(out, m.fvalue);
+}
+
+void encodeTime(std::string& out, const Time& m) {
+    putHeader(out, Kind::Time, 24);
+    put<uint32_t>(out, m.seq);
+    put<uint16_t>(out, m.version);
+    put<uint16_t>(out, 0);
+    put<int64_t>(out, m.receivedUs);
+    put<int64_t>(out, m.sentUs);
 }
 
 void encodeBye(std::string& out, int32_t reason) {
@@ -125,7 +134,7 @@ bool decodeWelcome(const uint8_t* p, size_t n, Welcome& m, std::string& error) {
     Fields f(p, n);
     const uint32_t magic = f.get<uint32_t>();
     m.version = f.get<uint16_t>();
-    f.get<uint16_t>();
+    m.facts = f.get<uint16_t>();
     m.result = f.get<int32_t>();
     m.clientId = f.get<uint32_t>();
     m.flags = f.get<int32_t>();
@@ -189,6 +198,20 @@ bool decodeReply(const uint8_t* p, size_t n, Reply& m, std::string& error) {
     m.value = f.get<int32_t>();
     m.fvalue = f.get<float>();
     return f.finish("reply", error);
+}
+
+bool decodeTime(const uint8_t* p, size_t n, Time& m, std::string& error) {
+    Fields f(p, n);
+    m.seq = f.get<uint32_t>();
+    m.version = f.get<uint16_t>();
+    const uint16_t zero = f.get<uint16_t>();
+    m.receivedUs = f.get<int64_t>();
+    m.sentUs = f.get<int64_t>();
+    if (f.ok() && (m.version != kTimeExchangeVersion || zero != 0 || m.sentUs < m.receivedUs)) {
+        error = "a time answer of an unknown version or with its times reversed";
+        return false;
+    }
+    return f.finish("time answer", error);
 }
 
 bool decodeInt(const uint8_t* p, size_t n, int32_t& v, std::string& error) {
@@ -325,7 +348,7 @@ int Reader::next(Message& m) {
     std::memcpy(&length, h, 4);
     std::memcpy(&kind, h + 4, 2);
     std::memcpy(&zero, h + 6, 2);
-    if (zero != 0 || kind < static_cast<uint16_t>(Kind::Hello) || kind > static_cast<uint16_t>(Kind::Proof))
+    if (zero != 0 || kind < static_cast<uint16_t>(Kind::Hello) || kind > static_cast<uint16_t>(Kind::Time))
         return fail("unknown message kind " + std::to_string(kind));
     if (length > maxPayload_)
         return fail("message of " + std::to_string(length) + " bytes exceeds the limit");

@@ -33,7 +33,8 @@ enum class Kind : uint16_t {
     Bye = 7,        // either way: the sender closes
     State = 8,      // server -> client: frequency changed
     Challenge = 9,  // server -> client, answer to Hello when a key is needed
-    Proof = 10      // client -> server, answer to Challenge
+    Proof = 10,     // client -> server, answer to Challenge
+    Time = 11       // server -> client, answer to a TimeExchange request
 };
 
 enum class Op : uint16_t {
@@ -44,8 +45,12 @@ enum class Op : uint16_t {
     TrackerParam = 5,   // target, key, f[0]
     MarkerInt = 6,      // target, key, value
     MarkerFloat = 7,    // target, key, f[0..2]
-    RpdClose = 8
+    RpdClose = 8,
+    TimeExchange = 9  // value: the exchange version; answered by a Time message
 };
+
+// The time exchange: the version a client asks for and a server answers.
+constexpr uint16_t kTimeExchangeVersion = 1;
 
 // A frame's sections follow its header in stream index order; its mask
 // holds the stream bits (VEK_MARKER_BIT ...) of the sections present.
@@ -61,8 +66,12 @@ struct Hello {
     std::string label;
 };
 
+// Welcome fact bits: what a client may rely on about the server.
+constexpr uint16_t kFrameClockElsewhere = 1;  // frame times are not this host's steady clock
+
 struct Welcome {
     uint16_t version = kVersion;  // the version of the Hello it answers
+    uint16_t facts = 0;           // kFrameClockElsewhere ...
     int32_t result = 0;           // 0 admitted, otherwise the refusal code
     uint32_t clientId = 0;
     int32_t flags = 0;  // init flags as recorded
@@ -100,6 +109,15 @@ struct Reply {
     float fvalue = 0;
 };
 
+// The answer to a time request: when the server read it (t2) and when it
+// sent this answer (t3), microseconds of its frame clock.
+struct Time {
+    uint32_t seq = 0;
+    uint16_t version = kTimeExchangeVersion;
+    int64_t receivedUs = 0;
+    int64_t sentUs = 0;
+};
+
 struct FrameHeader {
     int32_t frame = 0;
     int64_t generatedUs = 0;  // server's steady clock, microseconds
@@ -123,6 +141,7 @@ void encodeChallenge(std::string& out, const Challenge& m);
 void encodeProof(std::string& out, const Proof& m);
 void encodeRequest(std::string& out, const Request& m);
 void encodeReply(std::string& out, const Reply& m);
+void encodeTime(std::string& out, const Time& m);
 void encodeBye(std::string& out, int32_t reason);
 void encodeState(std::string& out, float frequency);
 void encodeCameras(std::string& out, const VEKCamera* cameras, uint32_t count);
@@ -139,6 +158,7 @@ bool decodeChallenge(const uint8_t* p, size_t n, Challenge& m, std::string& erro
 bool decodeProof(const uint8_t* p, size_t n, Proof& m, std::string& error);
 bool decodeRequest(const uint8_t* p, size_t n, Request& m, std::string& error);
 bool decodeReply(const uint8_t* p, size_t n, Reply& m, std::string& error);
+bool decodeTime(const uint8_t* p, size_t n, Time& m, std::string& error);
 bool decodeInt(const uint8_t* p, size_t n, int32_t& v, std::string& error);
 bool decodeFloat(const uint8_t* p, size_t n, float& v, std::string& error);
 bool decodeFrame(const uint8_t* p, size_t n, FrameView& m, std::string& error);

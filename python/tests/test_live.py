@@ -152,3 +152,12 @@ def test_every_lost_frame_is_counted(vekd):
         assert (np.diff(numbers) == dropped[1:] + 1).all()
         assert session.server_dropped > 100 and session.server_skipped > 100
         assert session.server_dropped + session.library_dropped + session.server_skipped == dropped.sum()
+
+
+def test_capture_times_of_a_server_on_another_clock(vekd):
+    # vekd posing as another machine: its frame clock an hour ahead.
+    server = vekd("--freq", "480", "--clock-offset", "3600")
+    with veksock.connect(server.address) as session:
+        assert not session.same_clock
+        frames = [session.latest(timeout=2.0) for _ in range(20)]
+    assert all(f is not None and abs(f.local_time - (f.time - 3600)) < 1e-3 for f in frames)

@@ -2,7 +2,10 @@
 arrays vekd --replay serves for the same trackers; chunks, ranges and
 broken takes."""
 
+import struct
 import subprocess
+import time
+import zlib
 
 import numpy as np
 import pytest
@@ -36,6 +39,21 @@ def recorded(tmp_path_factory, vekrec):
 
 def as_bytes(rows):
     return np.ascontiguousarray(rows).tobytes()
+
+
+def as_version_one(take):
+    """The take as the older format wrote it: frames without the recorder's
+    capture times (the i64 before each frame's wire payload)."""
+    out = bytearray(take[:16])
+    out[8:10] = struct.pack("<H", 1)
+    at = 16
+    while at + 12 <= len(take):
+        length, kind = struct.unpack_from("<IH", take, at)
+        payload = take[at + 12 + (8 if kind == 3 else 0): at + 12 + length]
+        head = struct.pack("<IHH", len(payload), kind, 0)
+        out += head + struct.pack("<I", zlib.crc32(head + payload)) + payload
+        at += 12 + length
+    return bytes(out)
 
 
 def test_a_take_reads_into_what_its_replay_serves(recorded, vekd):
@@ -74,6 +92,22 @@ def test_a_take_reads_into_what_its_replay_serves(recorded, vekd):
         for field in ("id", "x", "y", "z", "cond", "filled"):
             assert as_bytes(frame.markers[field]) == as_bytes(whole.markers[k][field]), f"frame {k}: {field}"
         assert as_bytes(frame.rigids) == as_bytes(whole.rigids[k]), f"frame {k}"
+
+
+def test_capture_times_on_the_recorders_clock_and_old_takes(recorded, tmp_path):
+    path, _ = recorded
+    whole = veksock.open_take(str(path)).read()
+    # Recorded on this machine, the recorder's clock runs with the server's:
+    # the capture times keep the generation times' spacing, and lie in the
+    # last minutes.
+    assert np.isfinite(whole.local_time).all()
+    assert np.abs(np.diff(whole.local_time) - np.diff(whole.time)).max() < 5e-6
+    assert time.time() - 600 < whole.local_time[0] < time.time()
+    old = tmp_path / "old.vektake"
+    old.write_bytes(as_version_one(path.read_bytes()))
+    old_whole = veksock.open_take(str(old)).read()
+    assert old_whole.local_time is None
+    assert as_bytes(old_whole.markers) == as_bytes(whole.markers)
 
 
 def test_chunks_ranges_and_broken_takes(recorded, tmp_path):

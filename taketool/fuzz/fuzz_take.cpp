@@ -2,9 +2,9 @@
 // (info, a cut, exports to C3D and CSV; what they write goes to
 // /dev/null). Each ends with 0, or with 1 and one "vektake: error: "
 // line that says why; nothing may crash, hang or read out of bounds. As
-// for the take reader's target, an input that starts with '#' is records
-// to seal with valid checksums, so that hostile content reaches the
-// commands.
+// for the take reader's target, an input that starts with '#' ('$') is
+// records to seal with valid checksums in a take of version 1 (2), so that
+// hostile content reaches the commands.
 #include <fuzz_input.h>
 
 #include <filesystem>
@@ -36,8 +36,8 @@ const std::string& sinkFolder() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string records;
-    if (size > 0 && data[0] == '#') {
-        records = vektake::sealedTake(data + 1, size - 1);
+    if (size > 0 && (data[0] == '#' || data[0] == '$')) {
+        records = vektake::sealedTake(data + 1, size - 1, data[0] == '#' ? 1 : 2);
         data = reinterpret_cast<const uint8_t*>(records.data());
         size = records.size();
     }

@@ -33,6 +33,7 @@ std::string simulatedTake() {
 struct Frames {
     std::vector<std::string> payloads;
     std::vector<int64_t> times;
+    std::vector<int64_t> localTimes;  // on the recorder's clock
     vektake::Session session;
     std::vector<vektake::Camera> cameras;
 };
@@ -47,6 +48,7 @@ Frames framesOf(const std::string& path) {
         if (item.kind != vektake::Kind::Frame) continue;
         out.payloads.emplace_back(reinterpret_cast<const char*>(item.payload), item.size);
         out.times.push_back(item.frame.header.generatedUs);
+        out.localTimes.push_back(item.localTimeUs);
     }
     out.session = file.reader().session();
     out.cameras = file.reader().cameras();
@@ -103,6 +105,9 @@ TEST(Cut, ACutHoldsExactlyTheFramesAskedForAndReplays) {
     EXPECT_EQ(cut.payloads,
               std::vector<std::string>(take.payloads.begin() + 120, take.payloads.begin() + 240))
         << "the frame records byte for byte";
+    EXPECT_EQ(cut.localTimes,
+              std::vector<int64_t>(take.localTimes.begin() + 120, take.localTimes.begin() + 240));
+    EXPECT_NEAR(take.localTimes[1] - take.localTimes[0], take.times[1] - take.times[0], 1);
     EXPECT_EQ(cut.session.flags, take.session.flags);
     ASSERT_EQ(cut.cameras.size(), take.cameras.size());
     for (size_t i = 0; i < cut.cameras.size(); ++i)

@@ -14,6 +14,7 @@
 #include "c3d_reader.h"
 #include "scene.h"
 #include "server_process.h"
+#include "simulated_take.h"
 #include "take_file.h"
 #include "take_writer.h"
 #include "tool_run.h"
@@ -21,11 +22,13 @@
 using tooltest::Dir;
 using tooltest::readFile;
 using tooltest::RunResult;
+using tooltest::writeFile;
 
 namespace {
 
 struct TakeFrame {
     int64_t number = 0, timeUs = 0;  // since the take's first frame
+    int64_t localTimeUs = 0;         // on the recorder's clock
     std::vector<MarkerRecord> markers;
     std::vector<RigidRecord> rigids;
 };
@@ -49,6 +52,7 @@ std::vector<TakeFrame> readTake(const std::string& path) {
         TakeFrame f;
         f.number = item.frame.header.frame;
         f.timeUs = item.frame.header.generatedUs;
+        f.localTimeUs = item.localTimeUs;
         f.markers = records<MarkerRecord>(item.frame, VEK_MARKERS);
         f.rigids = records<RigidRecord>(item.frame, VEK_RIGIDS);
         frames.push_back(std::move(f));
@@ -101,7 +105,7 @@ std::string makeTake(uint32_t flags, float hz, const std::vector<TakeFrame>& fra
         const auto* data = reinterpret_cast<const uint8_t*>(payload.data());
         vekwire::FrameView view;
         EXPECT_TRUE(vekwire::decodeFrame(data, payload.size(), view, why) &&
-                    writer.frame(data, payload.size(), view, bytes, why))
+                    writer.frame(data, payload.size(), view, vektake::kNoLocalTime, bytes, why))
             << why;
     }
     writer.end(bytes);
@@ -232,6 +236,10 @@ TEST(Export, ARecordedTakeComesBackWholeFromC3dAndCsv) {
               std::string::npos)
         << info.out;
     EXPECT_NE(info.out.find("named by LED (recorded as master"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("local times:  " + std::to_string(take.size()) + " of " +
+                            std::to_string(take.size()) + " frames on the recorder's clock, from "),
+              std::string::npos)
+        << info.out;
 
     const RunResult exported = dir.vektake("export take.vektake -o take.c3d");
     ASSERT_EQ(exported.status, 0) << exported.err;
@@ -266,29 +274,53 @@ TEST(Export, ARecordedTakeComesBackWholeFromC3dAndCsv) {
     ASSERT_EQ(csv.status, 0) << csv.err;
     const std::vector<std::string> text = lines(readFile(dir.path / "take.csv"));
     ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text[0], "frame,time_s,led,x_mm,y_mm,z_mm,cond");
+    EXPECT_EQ(text[0], "frame,time_s,local_time_s,led,x_mm,y_mm,z_mm,cond");
+    EXPECT_EQ(csv.err, "");
     size_t at = 1;
     for (const TakeFrame& f : take) {
+        // On one machine the recorder's clock runs with the server's: the
+        // capture times keep the generation times' spacing.
+        EXPECT_NEAR(f.localTimeUs - take[0].localTimeUs, f.timeUs, 5) << "frame " << f.number;
         for (const MarkerRecord& m : f.markers) {
             ASSERT_LT(at, text.size());
             const std::vector<std::string> v = fields(text[at++]);
-            ASSERT_EQ(v.size(), 7u) << text[at - 1];
+            ASSERT_EQ(v.size(), 8u) << text[at - 1];
             EXPECT_EQ(v[0], std::to_string(f.number));
             EXPECT_EQ(v[1], timeText(f.timeUs));
-            EXPECT_EQ(v[2], std::to_string(vek_marker_index(m.id)));
+            EXPECT_EQ(v[2], timeText(f.localTimeUs));
+            EXPECT_EQ(v[3], std::to_string(vek_marker_index(m.id)));
             if (m.cond > 0) {
-                EXPECT_EQ(parsed(v[3]), m.x) << text[at - 1];
-                EXPECT_EQ(parsed(v[4]), m.y);
-                EXPECT_EQ(parsed(v[5]), m.z);
+                EXPECT_EQ(parsed(v[4]), m.x) << text[at - 1];
+                EXPECT_EQ(parsed(v[5]), m.y);
+                EXPECT_EQ(parsed(v[6]), m.z);
             } else {
-                EXPECT_EQ(v[3] + v[4] + v[5], "") << "no position where not seen";
+                EXPECT_EQ(v[4] + v[5] + v[6], "") << "no position where not seen";
             }
-            EXPECT_EQ(parsed(v[6]), m.cond);
+            EXPECT_EQ(parsed(v[7]), m.cond);
         }
     }
     EXPECT_EQ(at, text.size());
-    EXPECT_EQ(readFile(dir.path / "take_rigids.csv"), "frame,time_s,tracker,x,y,z,qw,qx,qy,qz\n")
+    EXPECT_EQ(readFile(dir.path / "take_rigids.csv"), "frame,time_s,local_time_s,tracker,x,y,z,qw,qx,qy,qz\n")
         << "no rigid bodies: the header alone";
+
+    // The same take as the older format wrote it: read as before, without
+    // capture times on the recorder's clock, and said so.
+    writeFile(dir.path / "old.vektake", testsupport::asVersionOne(readFile(dir.path / "take.vektake")));
+    const RunResult oldInfo = dir.vektake("info old.vektake");
+    EXPECT_NE(oldInfo.out.find("format:       take version 1, "), std::string::npos) << oldInfo.out;
+    EXPECT_NE(oldInfo.out.find("local times:  none (take version 1 holds only the server's clock)\n"),
+              std::string::npos)
+        << oldInfo.out;
+    const RunResult oldCsv = dir.vektake("export old.vektake -o old.csv");
+    ASSERT_EQ(oldCsv.status, 0) << oldCsv.err;
+    EXPECT_EQ(oldCsv.err, "note: local_time_s is empty in " + std::to_string(take.size()) + " of " +
+                              std::to_string(take.size()) +
+                              " frames: a take of version 1 holds only the server's clock\n");
+    const std::vector<std::string> oldText = lines(readFile(dir.path / "old.csv"));
+    ASSERT_EQ(oldText.size(), text.size());
+    const std::vector<std::string> first = fields(oldText[1]), recorded = fields(text[1]);
+    EXPECT_EQ(first[2], "");
+    EXPECT_EQ(first[7], recorded[7]);
 }
 
 TEST(Export, GapsPlacedMarkersMissedFramesAndStretchesOfASlaveTake) {
@@ -365,15 +397,16 @@ TEST(Export, GapsPlacedMarkersMissedFramesAndStretchesOfASlaveTake) {
     const std::string csv = readFile(dir.path / "all.csv");
     EXPECT_EQ(lines(csv).size(), 1 + 8 * 4u);
     for (const char* line :
-         {"1,0.000000,1:0,1,2,3.5,51\n", "3,0.020000,1:1,,,,0\n", "6,0.050000,1:1,10,20,30,0\n",
-          "10,0.090000,1:2,,,,-1\n", "2,0.010000,2:0,6400,0,0,4\n"})
+         {"1,0.000000,,1:0,1,2,3.5,51\n", "3,0.020000,,1:1,,,,0\n", "6,0.050000,,1:1,10,20,30,0\n",
+          "10,0.090000,,1:2,,,,-1\n", "2,0.010000,,2:0,6400,0,0,4\n"})
         EXPECT_NE(csv.find(line), std::string::npos) << line;
-    EXPECT_EQ(
-        readFile(dir.path / "all_rigids.csv"),
-        "frame,time_s,tracker,x,y,z,qw,qx,qy,qz\n"
-        "1,0.000000,1,,,,,,,\n2,0.010000,1,2,0,0,1,0,0,0\n3,0.020000,1,,,,,,,\n6,0.050000,1,6,0,0,1,0,0,0\n"
-        "7,0.060000,1,,,,,,,\n8,0.070000,1,8,0,0,1,0,0,0\n9,0.080000,1,,,,,,,\n10,0.090000,1,10,0,0,1,0,0,"
-        "0\n");
+    EXPECT_EQ(readFile(dir.path / "all_rigids.csv"),
+              "frame,time_s,local_time_s,tracker,x,y,z,qw,qx,qy,qz\n"
+              "1,0.000000,,1,,,,,,,\n2,0.010000,,1,2,0,0,1,0,0,0\n3,0.020000,,1,,,,,,,\n6,0.050000,,1,6,0,0,"
+              "1,0,0,0\n"
+              "7,0.060000,,1,,,,,,,\n8,0.070000,,1,8,0,0,1,0,0,0\n9,0.080000,,1,,,,,,,\n10,0.090000,,1,10,0,"
+              "0,1,0,0,"
+              "0\n");
     TakeFrame late = frames[1];
     late.number = 50;
     tooltest::writeFile(dir.path / "gaps.vektake", makeTake(0, 100, {frames[0], late}));
@@ -402,6 +435,6 @@ TEST(Export, TakesOfMoreThan65535FramesCountThemAsTheFormatSays) {
 
     ASSERT_EQ(dir.vektake("export long.vektake -o long.csv --from 72.9").status, 0);
     const std::vector<std::string> text = lines(readFile(dir.path / "long.csv"));
-    EXPECT_EQ(text.back(), "70000,72.915625,0,8749.875,1,2,3");
+    EXPECT_EQ(text.back(), "70000,72.915625,,0,8749.875,1,2,3");
     EXPECT_EQ(text.size(), 1 + 16u) << "frames from 72.9 s on";
 }

@@ -218,7 +218,7 @@ TEST(Replay, ATakeRewrittenWhileItPlaysStopsTheReplayInsteadOfServingCamerasItDo
 // A take recorded when vekd's world was z-up (no y-up flag) is served in
 // the y-up world: the cameras, and the markers and poses rebuilt from its
 // peaks or served as recorded, are those of the same scene recorded now.
-TEST(Replay, ATakeOfAZUpWorldIsServedUpright) {
+TEST(Replay, AnOldTakeOfAZUpWorldIsServedUpright) {
     const Scene scene = oddScene();
     TrackerTable recorded;
     addTracker(recorded, 1, VEK_RIGID_TRACKER, scene, {0, 1, 2, 3, 4, 5});
@@ -227,8 +227,8 @@ TEST(Replay, ATakeOfAZUpWorldIsServedUpright) {
     for (const bool peakLeds : {true, false}) {
         SCOPED_TRACE(peakLeds ? "markers rebuilt" : "markers as recorded");
         const std::string path = tempPath("z-up.vektake");
-        std::ofstream(path, std::ios::binary)
-            << testsupport::simulatedTake(scene, 3, recorded, kFrames, kRate, peakLeds, true);
+        std::ofstream(path, std::ios::binary) << testsupport::asVersionOne(
+            testsupport::simulatedTake(scene, 3, recorded, kFrames, kRate, peakLeds, true));
         std::string error, note;
         auto replay = ReplayFrames::open(path, false, error, note);
         ASSERT_TRUE(replay) << error;

@@ -282,7 +282,9 @@ TEST(Bridge, ASlaveBesideAMasterLeavesItsTrackersAlone) {
     useLoopbackConfig();
     const int domain = privateDomain();
     DefaultTrackers files;
-    ServerProcess server({"--freq", "200"});
+    // A server whose frame clock runs an hour ahead, as another machine's
+    // would: the stamps are still capture times on this machine's clock.
+    ServerProcess server({"--freq", "200", "--clock-offset", "3600"});
     // The master: the wand as rigid tracker 3.
     LibraryWatcher master(server.address(), true);
     ASSERT_TRUE(master.ok());
@@ -315,7 +317,7 @@ TEST(Bridge, ASlaveBesideAMasterLeavesItsTrackersAlone) {
     // The master's own frames: still its tracker only, still at its rate;
     // the bridge published its tracker under the name of its id.
     ASSERT_GT(poses.size(), 50u);
-    const int64_t offset = realtimeMinusSteadyNs();
+    const int64_t offset = realtimeMinusSteadyNs() - 3'600'000'000'000LL;
     for (const PoseSample& p : poses) {
         const LibraryFrame* f = frameAt(master.frames, p.stampNs, offset);
         ASSERT_NE(f, nullptr);

@@ -86,6 +86,28 @@ TEST(Vekwatch, KeepsUpWithTheHighestRateAndPrintsTheDropCounters) {
     EXPECT_LT(*std::min_element(lags.begin() + 2, lags.end()), 100) << watch.all();
 }
 
+TEST(Vekwatch, AgesFromAnotherMachinesClockOnlyWhenTheEstimateIsTrusted) {
+    // A clock an hour behind: ages as on this machine. Behind a 25 ms link
+    // the offset is not known to the millisecond: no age, never a wrong one.
+    for (const bool slow : {false, true}) {
+        ServerProcess server({"--clock-offset", "-3600", "--link-delay", slow ? "25" : "0", "--freq", "100"});
+        Watch watch("-s " + server.address() + " -t 2");
+        for (std::string line; watch.line(line);) {
+            const char* age = std::strstr(line.c_str(), "age p50 ");
+            double p50 = -1;
+            if (slow) {
+                EXPECT_EQ(age, nullptr) << line;
+                continue;
+            }
+            ASSERT_NE(age, nullptr) << line;
+            ASSERT_EQ(std::sscanf(age, "age p50 %lf ms", &p50), 1) << line;
+            EXPECT_GT(p50, 0.0) << line;
+            EXPECT_LT(p50, 50.0) << line;
+        }
+        EXPECT_EQ(watch.finish(), 0) << watch.all();
+    }
+}
+
 TEST(Vekwatch, TellsFramesTheServerDidNotMakeApartFromFramesDropped) {
     ServerProcess server({"--freq", "100"});
     Watch watch("-s " + server.address() + " -t 3");

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <time.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -102,10 +104,8 @@ int main(int argc, char** argv) {
         vekDone();
         return 1;
     }
-    // Frame times are on the server's steady clock: comparable with ours
-    // only when the server runs on this machine.
-    int sameClock = 0;
-    vekGetIntegerv(VEK_SAME_CLOCK, &sameClock);
+    // Ages only from capture times the library can put on this machine's
+    // clock: none (and no figure) while its estimate is not trustworthy.
     std::vector<long long> ages;
     MarkerRecord fetched[VEK_MAX_MARKERS], markers[VEK_MAX_MARKERS];
     VEKCamera cameras[VEK_MAX_CAMERAS];
@@ -120,9 +120,10 @@ int main(int argc, char** argv) {
             lastFrame = markers[0].frame;
         }
         if (got < 0) return lost();
-        int64_t generated = 0;
-        if (sameClock && n > 0 && markers[0].frame != ageFrame && vekGetFrameTime(&generated) > 0) {
-            ages.push_back(steadyMicroseconds() - generated);
+        int64_t captured = 0;
+        if (n > 0 && markers[0].frame != ageFrame &&
+            vekGetCaptureTime(markers[0].frame, CLOCK_MONOTONIC, &captured) == 1) {
+            ages.push_back(steadyMicroseconds() - captured);
             ageFrame = markers[0].frame;
         }
         if (std::chrono::steady_clock::now() - start >= std::chrono::seconds(second)) {

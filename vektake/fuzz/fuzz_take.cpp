@@ -1,9 +1,10 @@
 // Fuzz target: any bytes, in two fragments, as a take file. Records come
 // out whole and checked, or the reader stops with a message that says
 // where; nothing may crash, hang or read out of bounds. An input that
-// starts with '#' is taken as records to seal with valid checksums (u16
-// kind, u16 length, payload, ...), so that the fuzzer reaches the checks
-// of the records' content behind the checksum. The LEDs the peaks name are
+// starts with '#' ('$') is taken as records to seal with valid checksums
+// (u16 kind, u16 length, payload, ...) in a take of version 1 (2), so that
+// the fuzzer reaches the checks of the records' content behind the
+// checksum. The LEDs the peaks name are
 // gathered as vekd --replay and vektake info gather them.
 #include <algorithm>
 #include <cstddef>
@@ -17,8 +18,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string records;
-    if (size > 0 && data[0] == '#') {
-        records = vektake::sealedTake(data + 1, size - 1);
+    if (size > 0 && (data[0] == '#' || data[0] == '$')) {
+        records = vektake::sealedTake(data + 1, size - 1, data[0] == '#' ? 1 : 2);
         data = reinterpret_cast<const uint8_t*>(records.data());
         size = records.size();
     }
@@ -31,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         vektake::Item item;
         while ((r = reader.next(item)) == 1) {
             // A record came out: the file header was read.
-            if (reader.version() != vektake::kVersion) __builtin_trap();
+            if (reader.version() < vektake::kOldestVersion || reader.version() > vektake::kVersion)
+                __builtin_trap();
             if (item.kind != vektake::Kind::Frame) continue;
             // The LEDs the peaks name: sorted, unique, within the limit.
             if (!vektake::collectPeakLeds(item.frame, leds) && leds.size() != vektake::kMaxLeds)

@@ -1,7 +1,7 @@
 // For fuzz targets of take readers: records behind valid checksums, so
 // that a fuzzer reaches the checks of the records' content. The bytes are
 // read as u16 kind, u16 length, payload, ... and sealed into a take after
-// a version-1 file header.
+// a file header of `version`.
 #pragma once
 
 #include <algorithm>
@@ -15,10 +15,11 @@
 
 namespace vektake {
 
-inline std::string sealedTake(const uint8_t* data, size_t size) {
+inline std::string sealedTake(const uint8_t* data, size_t size, uint16_t version) {
     std::string out;
     out.append(vektake::kMagic, sizeof vektake::kMagic);
-    out.append("\1\0\x10\0\0\0\0\0", 8);
+    out.append(reinterpret_cast<const char*>(&version), 2);
+    out.append("\x10\0\0\0\0\0", 6);
     for (size_t at = 0; at + 4 <= size;) {
         uint16_t kind, length;
         std::memcpy(&kind, data + at, 2);

@@ -59,6 +59,8 @@ Session sampleSession() {
     return s;
 }
 
+constexpr int64_t kLocalEpochUs = 1796083200000000;
+
 // A take of the given frame payloads, as the recorder writes it.
 std::string take(const std::vector<std::string>& frames, bool end = true) {
     Writer writer(sampleSession(), twoCameras());
@@ -66,7 +68,9 @@ std::string take(const std::vector<std::string>& frames, bool end = true) {
     for (const std::string& p : frames) {
         vekwire::FrameView view;
         EXPECT_TRUE(vekwire::decodeFrame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), view, why));
-        EXPECT_TRUE(writer.frame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), view, out, why))
+        // The second frame's capture time was not known on the recorder's clock.
+        const int64_t local = &p == &frames[1] ? kNoLocalTime : kLocalEpochUs + view.header.generatedUs;
+        EXPECT_TRUE(writer.frame(reinterpret_cast<const uint8_t*>(p.data()), p.size(), view, local, out, why))
             << why;
     }
     if (end) writer.end(out);
@@ -144,6 +148,8 @@ TEST(Take, WhatTheWriterMakesComesBackWholeInPiecesOfAnySize) {
         ASSERT_EQ(r.last, 0) << r.error;
         ASSERT_EQ(r.items.size(), 6u) << "chunk " << chunk;
         EXPECT_EQ(r.framePayloads, frames) << "frames byte for byte, chunk " << chunk;
+        EXPECT_EQ(r.items[2].localTimeUs, kLocalEpochUs + 1000000 + 2083);
+        EXPECT_EQ(r.items[3].localTimeUs, kNoLocalTime);
         EXPECT_EQ(r.cutShort, "");
     }
     const ReadResult r = readAll(bytes, bytes.size());
@@ -195,8 +201,8 @@ TEST(Take, BrokenTakesSayWhereTheyWentWrong) {
 
     EXPECT_EQ(error("PK\3\4 a zip file, not a take"), "byte 0: not a take file");
     std::string b = good;
-    b[8] = 2;
-    EXPECT_EQ(error(b), "byte 0: take format version 2; this program reads version 1");
+    b[8] = 3;
+    EXPECT_EQ(error(b), "byte 0: take format version 3; this program reads versions 1 to 2");
 
     b = good;
     b[second + kRecordHeaderSize + 30] ^= 0x10;
@@ -205,7 +211,13 @@ TEST(Take, BrokenTakesSayWhereTheyWentWrong) {
     b = good;
     const uint32_t huge = 999999;
     std::memcpy(&b[second], &huge, 4);
-    EXPECT_EQ(error(b), at2 + "record of 999999 bytes exceeds the limit of 131072");
+    EXPECT_EQ(error(b), at2 + "record of 999999 bytes exceeds the limit of 131080");
+
+    b = good.substr(0, second + kRecordHeaderSize + 4) + good.substr(frameOffset(good, 3));
+    const uint32_t four = 4;
+    std::memcpy(&b[second], &four, 4);
+    reseal(b, second);
+    EXPECT_EQ(error(b), at2 + "frame record without its capture time");
 
     b = good;
     b[second + 4] = 9;
@@ -218,7 +230,7 @@ TEST(Take, BrokenTakesSayWhereTheyWentWrong) {
                                "frame number 1 does not follow 1"};
     for (int k = 0; k < 3; ++k) {
         b = good;
-        b.replace(second + kRecordHeaderSize, bad[k].size(), bad[k]);
+        b.replace(second + kRecordHeaderSize + kLocalTimeSize, bad[k].size(), bad[k]);
         reseal(b, second);
         EXPECT_EQ(error(b), at2 + why[k]);
         // The writer never makes such a frame, for the same reason.
@@ -229,7 +241,7 @@ TEST(Take, BrokenTakesSayWhereTheyWentWrong) {
             const auto* data = reinterpret_cast<const uint8_t*>(p->data());
             vekwire::FrameView view;
             ASSERT_TRUE(vekwire::decodeFrame(data, p->size(), view, whyNot));
-            EXPECT_EQ(writer.frame(data, p->size(), view, out, whyNot), p == &first);
+            EXPECT_EQ(writer.frame(data, p->size(), view, vektake::kNoLocalTime, out, whyNot), p == &first);
         }
         EXPECT_EQ(whyNot, why[k]);
     }

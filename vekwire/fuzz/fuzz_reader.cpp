@@ -39,6 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 __builtin_trap();
             decodeRequest(m.data, m.size, rq, error);
             decodeReply(m.data, m.size, rp, error);
+            Time t;
+            if (decodeTime(m.data, m.size, t, error) && t.sentUs < t.receivedUs) __builtin_trap();
             decodeInt(m.data, m.size, i, error);
             decodeFloat(m.data, m.size, v, error);
             decodeCameras(m.data, m.size, cameras, error);

@@ -195,9 +195,9 @@ TEST(LabKey, ChallengeAndProofOnTheWire) {
         Welcome read;
         EXPECT_EQ(decodeWelcome(bytes(payload), payload.size(), read, error), version == 1 || version == 2);
     }
-    const std::string unknown("\0\0\0\0\x0b\0\0\0", 8);
+    const std::string unknown("\0\0\0\0\x0c\0\0\0", 8);  // the kind after the last (Time)
     Reader r2;
     r2.feed(unknown.data(), unknown.size());
     EXPECT_EQ(r2.next(m), -1);
-    EXPECT_EQ(r2.error(), "unknown message kind 11");
+    EXPECT_EQ(r2.error(), "unknown message kind 12");
 }

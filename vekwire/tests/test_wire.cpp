@@ -116,6 +116,7 @@ TEST(WireReader, RoundTripsKeepEveryField) {
     in.clientId = 9;
     in.frequency = 5;
     in.name = "lab";
+    in.facts = kFrameClockElsewhere;
     encodeWelcome(w, in);
     Welcome out;
     ASSERT_TRUE(decodeWelcome(reinterpret_cast<const uint8_t*>(w.data()) + kHeaderSize,
@@ -123,6 +124,25 @@ TEST(WireReader, RoundTripsKeepEveryField) {
     EXPECT_EQ(out.result, VEK_ERR_MASTER_BUSY);
     EXPECT_EQ(out.clientId, 9u);
     EXPECT_EQ(out.name, "lab");
+    EXPECT_EQ(out.facts, kFrameClockElsewhere);
+
+    // A time answer keeps its times to the microsecond, negative ones too;
+    // times in the wrong order or another version are refused.
+    std::string t;
+    encodeTime(t, Time{77, kTimeExchangeVersion, -3600000000123LL, -3600000000100LL});
+    Time time;
+    ASSERT_TRUE(decodeTime(reinterpret_cast<const uint8_t*>(t.data()) + kHeaderSize, t.size() - kHeaderSize,
+                           time, error))
+        << error;
+    EXPECT_EQ(time.seq, 77u);
+    EXPECT_EQ(time.receivedUs, -3600000000123LL);
+    EXPECT_EQ(time.sentUs, -3600000000100LL);
+    for (const Time bad : {Time{1, kTimeExchangeVersion, 10, 9}, Time{1, 2, 10, 11}}) {
+        t.clear();
+        encodeTime(t, bad);
+        EXPECT_FALSE(decodeTime(reinterpret_cast<const uint8_t*>(t.data()) + kHeaderSize,
+                                t.size() - kHeaderSize, time, error));
+    }
 
     std::vector<VEKCamera> cams(3);
     cams[2].id = 42;

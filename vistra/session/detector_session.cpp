@@ -1,5 +1,7 @@
 #include "session/detector_session.h"
 
+#include <time.h>
+
 DetectorSession::DetectorSession(std::ostream& log) : vektk::ViewSession(kScale), tables(log) {}
 
 int DetectorSession::ConnectDetectors(const vektk::ConnectionSettings& settings, bool startStreaming,
@@ -23,9 +25,16 @@ void DetectorSession::ToggleFrequency() {
     vekSetFloat(VEK_FREQUENCY, hz != 0 ? 0.0f : frequency);
 }
 
-bool DetectorSession::SameClockAsServer() const {
-    int same = 0;
-    return connected && vekGetIntegerv(VEK_SAME_CLOCK, &same) > 0 && same == 1;
+bool DetectorSession::LocalTimeOf(int64_t serverUs, int64_t& localUs) const {
+    return connected && vekServerTimeToLocal(serverUs, CLOCK_MONOTONIC, &localUs) == 1;
+}
+
+bool DetectorSession::ClockUncertainty(double& us, bool& sameClock) const {
+    VEKClockEstimate e{};
+    if (!connected || vekGetClockEstimate(&e) != 1) return false;
+    us = e.uncertaintyUs;
+    sameClock = e.sameClock == 1;
+    return true;
 }
 
 int64_t DetectorSession::NewestFrameTimeUs() const {

@@ -29,12 +29,16 @@ public:
     void ToggleFrequency();
     // The server's frequency while this session streams, else 0.
     float StreamingFrequency() const;
-    // True when the server's frame times are on this machine's steady
-    // clock (it is reached on a loopback address).
-    bool SameClockAsServer() const;
     // Generation time of the newest frame received, in microseconds of the
     // server's steady clock; 0 when none has come.
     int64_t NewestFrameTimeUs() const;
+    // A server generation time on this machine's steady clock; false when
+    // the library's estimate of the server's clock is not trustworthy.
+    bool LocalTimeOf(int64_t serverUs, int64_t& localUs) const;
+    // The bound on the error of LocalTimeOf (µs; 0 on the same clock), and
+    // whether the server's clock is this machine's; false when no
+    // trustworthy estimate exists.
+    bool ClockUncertainty(double& us, bool& sameClock) const;
     // The code a failed connection left with the library, 0 when none.
     static int TakeConnectError() { return vekGetError(); }
 

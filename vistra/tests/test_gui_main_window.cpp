@@ -182,6 +182,30 @@ TEST(VistraMainWindow, LiveCameraPeaksStatusAndCleanDisconnect) {
     unsetenv("VEK_SCAN_PORT");
 }
 
+TEST(VistraMainWindow, FrameAgeOnAnotherMachinesClockOrAQuestionMark) {
+    // A clock an hour ahead: an age as on this machine, the offset's bound in
+    // the tool tip. Behind a 25 ms link (a bound over 20 ms) the offset is not known well enough.
+    for (const bool slow : {false, true}) {
+        testsupport::ServerProcess server({"--clock-offset", "3600", "--link-delay", slow ? "25" : "0"});
+        setenv("VEK_SCAN_PORT", std::to_string(server.discoveryPort()).c_str(), 1);
+        VistraMainWindow window(nullptr, "Vistra Utility", WindowOptions(server.address(), true));
+        ConfigureGLWidget(window.view());
+        QLabel* age = window.statusLabel(6);
+        ASSERT_TRUE(WaitFor([&] { return !age->text().isEmpty(); }, 5000)) << slow;
+        const QString tip = age->toolTip();
+        EXPECT_TRUE(tip.startsWith("frame age: server to screen\n")) << tip.toStdString();
+        if (slow) {
+            EXPECT_EQ(age->text(), "?");
+            EXPECT_TRUE(tip.endsWith("not known well enough here")) << tip.toStdString();
+            continue;
+        }
+        const QRegularExpressionMatch ms = QRegularExpression("^(\\d+\\.\\d) ms$").match(age->text());
+        ASSERT_TRUE(ms.hasMatch()) << age->text().toStdString();
+        EXPECT_LT(ms.captured(1).toDouble(), 100.0);
+        EXPECT_TRUE(tip.contains(QStringLiteral("offset known to \u00b1"))) << tip.toStdString();
+    }
+}
+
 TEST(VistraMainWindow, AutoConnectFailureSaysWhatWasAskedWhere) {
     // A server that is up but whose discovery answers on another UDP port
     // than the one asked is not found either; so are no server and none named.

@@ -127,11 +127,35 @@ void ViewerMainWindow::timerEvent(QTimerEvent* event) {
     updateMeasuredRate();
 }
 
+// The newest frame's capture time on this machine's clock, when the
+// library can say it: otherwise the period counts as one without a figure.
 void ViewerMainWindow::sampleFrameAge() {
-    if (!session_->connected || !sameClock_) return;
+    const int64_t generated = session_->NewestFrameTimeUs();
+    if (generated == 0) return;
+    int64_t local = 0;
+    if (!session_->LocalTimeOf(generated, local)) {
+        ageUnknown_ = true;
+        return;
+    }
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    frameAge_.sample(std::chrono::duration_cast<std::chrono::microseconds>(now).count(),
-                     session_->NewestFrameTimeUs());
+    frameAge_.sample(std::chrono::duration_cast<std::chrono::microseconds>(now).count(), local);
+}
+
+void ViewerMainWindow::showFrameAge() {
+    const std::optional<double> ageMs = frameAge_.takeMedianMs();
+    frameAgeText_ = ageMs         ? QStringLiteral("%1 ms").arg(*ageMs, 0, 'f', 1)
+                    : ageUnknown_ ? QStringLiteral("?")
+                                  : QString();
+    ageUnknown_ = false;
+    QString tip = QStringLiteral("frame age: server to screen");
+    double uncertainty = 0;
+    bool same = false;
+    if (session_->connected && !session_->ClockUncertainty(uncertainty, same))
+        tip += QStringLiteral("\nthe server's clock is not known well enough here");
+    else if (session_->connected && !same)
+        tip +=
+            QStringLiteral("\nserver clock offset known to \u00b1%1 ms").arg(uncertainty / 1000, 0, 'f', 3);
+    if (labels_[6] && labels_[6]->toolTip() != tip) labels_[6]->setToolTip(tip);
 }
 
 void ViewerMainWindow::updateMeasuredRate() {
@@ -139,8 +163,7 @@ void ViewerMainWindow::updateMeasuredRate() {
     const uint32_t now = clock_.now();
     const uint32_t elapsed = now - rateTime_;
     if (elapsed <= 1000000u) return;
-    const std::optional<double> ageMs = frameAge_.takeMedianMs();
-    frameAgeText_ = ageMs ? QStringLiteral("%1 ms").arg(*ageMs, 0, 'f', 1) : QString();
+    showFrameAge();
     const int frame = session_->lastFrame;
     // The first reading has no earlier frame to count from.
     measuredRate_ = frame != 0 && rateFrame_ != 0 && frame >= rateFrame_
@@ -160,6 +183,7 @@ void ViewerMainWindow::resetMeasuredRate() {
     rateFrame_ = 0;
     frameAge_.clear();
     frameAgeText_.clear();
+    ageUnknown_ = false;
     periodSteady_ = false;
 }
 
@@ -219,8 +243,6 @@ void ViewerMainWindow::connectSession(bool startStreaming, bool setFrequency) {
     view_->cameraListsDirty = 1;
     sceneView_->cameraListsDirty = 1;
     if (session_->connected) {
-        // Frame ages are shown only when the server's clock is this machine's.
-        sameClock_ = session_->SameClockAsServer();
         // A slave stays one until it disconnects.
         config_->slaveBox()->setEnabled((session_->flags & VEK_SLAVE) == 0);
         statusBar()->showMessage(QStringLiteral("connected"), kMessageMs);

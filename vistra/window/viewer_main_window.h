@@ -72,6 +72,7 @@ private:
     void updateMeasuredRate();
     void resetMeasuredRate();
     void sampleFrameAge();
+    void showFrameAge();  // the median of the period, "?" or nothing, and its tool tip
     // Repaints the shown view when its picture may have changed: a new
     // frame, a change of connection or view, a view that moves by itself;
     // otherwise once a second.
@@ -86,7 +87,7 @@ private:
     ConfigToolbar* config_ = nullptr;   // dock, owned by the window
     // The six status labels, then the age of the frame on screen.
     std::array<QLabel*, 7> labels_{};
-    bool sameClock_ = false;  // the server's frame times are on this machine's clock
+    bool ageUnknown_ = false;  // a frame came this period whose capture time could not be told
     FrameAgeMeter frameAge_;
     QString frameAgeText_;
     int rateFrame_ = 0;
