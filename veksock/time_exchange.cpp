@@ -76,7 +76,10 @@ bool Session::timeReply(const vekwire::Reply& r) {
 void Session::takeTime(const vekwire::Time& t) {
     for (size_t i = 0; i < pendingTimes_.size(); ++i) {
         if (pendingTimes_[i].seq != t.seq) continue;
-        estimator_.add({pendingTimes_[i].sentUs, t.receivedUs, t.sentUs, receivedUs_});
+        // The kernel stamps a read with the arrival of its last bytes: only
+        // an answer that ends its read has its own arrival time.
+        if (reader_.buffered() == 0)
+            estimator_.add({pendingTimes_[i].sentUs, t.receivedUs, t.sentUs, receivedUs_});
         pendingTimes_.erase(pendingTimes_.begin() + static_cast<long>(i));
         return;
     }
