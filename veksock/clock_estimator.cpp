@@ -71,14 +71,20 @@ void ClockEstimator::refit() const {
     kept_ = 0;
     const size_t n = points_.size() - static_cast<size_t>(pendingStep_);
     if (n == 0) return;
-    ref_ = points_[n - 1].atUs;
+    // Samples come in the order their answers did, and a slow answer's
+    // midpoint may lie before a quick one's: the latest is not always last.
+    ref_ = points_[0].atUs;
+    for (size_t i = 1; i < n; ++i) ref_ = std::max(ref_, points_[i].atUs);
     // The window in bins of kBinUs: in each, the samples that came back
     // fastest (a late reader's stamp or a queue on the way only adds delay).
     bins_.resize(n);
     constexpr double perBin = 1.0 / kBinUs;  // a multiplication, not a division per sample
-    for (size_t i = 0; i < n; ++i)
+    uint32_t lastBin = 0;
+    for (size_t i = 0; i < n; ++i) {
         bins_[i] = static_cast<uint32_t>(static_cast<double>(ref_ - points_[i].atUs) * perBin);
-    binMin_.assign(bins_[0] + 1, HUGE_VAL);
+        lastBin = std::max(lastBin, bins_[i]);
+    }
+    binMin_.assign(lastBin + 1, HUGE_VAL);
     // The least delays: the least of all, and the fourth least.
     double least[4] = {HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL};
     for (size_t i = 0; i < n; ++i) {
