@@ -3,53 +3,26 @@
 // and old clients refused, and failed attempts limited per address.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "failed_attempts.h"
 #include "lab_key.h"
 #include "raw_client.h"
 #include "server_process.h"
+#include "temp_dir.h"
 
-using vekd::FailedAttempts;
 using testsupport::occurrences;
+using testsupport::ProgramRun;
 using testsupport::RawClient;
 using testsupport::ServerProcess;
+using testsupport::TempDir;
+using vekd::FailedAttempts;
 using namespace vekwire;
 
 namespace {
 
-struct Folder {
-    Folder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vekdkey-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path = pattern;
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-    std::string file(const std::string& name) const { return path + "/" + name; }
-    std::string path;
-};
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-struct ProgramRun {
-    int status = -1;
-    std::string out, err;
-};
-
 // vekd with `args`, its output and exit status.
-ProgramRun runVekd(const Folder& dir, const std::string& args) {
-    const std::string command = "timeout 5 " + ServerProcess::programPath() + " " + args + " >" +
-                                dir.file("out") + " 2>" + dir.file("err");
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(dir.file("out")),
-            readFile(dir.file("err"))};
+ProgramRun runVekd(const TempDir& dir, const std::string& args) {
+    return dir.Run("timeout 5 " + ServerProcess::programPath() + " " + args);
 }
 
 }  // namespace
@@ -85,22 +58,22 @@ TEST(FailedAttempts, TenAMinuteThenRefusedUncheckedAndCountedInOneLine) {
 }
 
 TEST(LabKeyServer, KeysAreMadeOnceAndLooseOnesRefusedAndNoListeningBeyondLoopbackWithoutOne) {
-    const Folder dir;
-    const std::string key = dir.file("key");
+    const TempDir dir;
+    const std::string key = dir.File("key");
     ProgramRun r = runVekd(dir, "--make-key " + key);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "wrote to " + key + "\n");
     struct stat st {};
     ASSERT_EQ(::stat(key.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    const std::string made = readFile(key);
+    const std::string made = TempDir::Read(key);
     EXPECT_EQ(made.size(), 65u);
 
     r = runVekd(dir, "--make-key " + key);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "vekd: cannot make a lab key: " + key +
                          ": exists; a lab key is never overwritten (remove it first)\n");
-    EXPECT_EQ(readFile(key), made);
+    EXPECT_EQ(TempDir::Read(key), made);
 
     ::chmod(key.c_str(), 0644);
     r = runVekd(dir, "--port 0 --discovery-port -1 --key-file " + key);
@@ -128,11 +101,11 @@ TEST(LabKeyServer, KeysAreMadeOnceAndLooseOnesRefusedAndNoListeningBeyondLoopbac
 }
 
 TEST(LabKeyServer, ReplayedProofsAndOldClientsAreRefusedAndKeylessServersServeOldClients) {
-    const Folder dir;
+    const TempDir dir;
     const LabKey key = LabKey::generate();
     std::string why;
-    ASSERT_TRUE(key.write(dir.file("key"), why)) << why;
-    ServerProcess server({"--bind", "127.0.0.2", "--key-file", dir.file("key")});
+    ASSERT_TRUE(key.write(dir.File("key"), why)) << why;
+    ServerProcess server({"--bind", "127.0.0.2", "--key-file", dir.File("key")});
     EXPECT_TRUE(server.waitForOutput("vekd: every client needs the lab key\n"));
 
     RawClient first(server.port(), "127.0.0.2");
@@ -193,11 +166,11 @@ TEST(LabKeyServer, ReplayedProofsAndOldClientsAreRefusedAndKeylessServersServeOl
 }
 
 TEST(LabKeyServer, TheEleventhAttemptFromOneAddressIsRefusedUncheckedAndCounted) {
-    const Folder dir;
+    const TempDir dir;
     const LabKey key = LabKey::generate(), wrong = LabKey::generate();
     std::string why;
-    ASSERT_TRUE(key.write(dir.file("key"), why)) << why;
-    ServerProcess server({"--bind", "127.0.0.2", "--key-file", dir.file("key")});
+    ASSERT_TRUE(key.write(dir.File("key"), why)) << why;
+    ServerProcess server({"--bind", "127.0.0.2", "--key-file", dir.File("key")});
     for (int i = 0; i < 10; ++i) {
         RawClient c(server.port(), "127.0.0.2", "127.0.0.3");
         EXPECT_EQ(c.helloWithKey(&wrong), VEK_ERR_NOT_AUTHORISED);
