@@ -22,10 +22,24 @@ constexpr size_t kMaxPendingTimes = 4;  // unanswered requests before sending wa
 // the numbers they always had.
 constexpr uint32_t kTimeSeqBit = 0x80000000u;
 
-int64_t clockUs(clockid_t clock) {
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return int64_t{ts.tv_sec} * 1000000 + ts.tv_nsec / 1000;
+// CLOCK_REALTIME minus CLOCK_MONOTONIC now, read between two readings of
+// the steady clock that lie closest together: a thread preempted between
+// two plain readings would see the difference off by its pause.
+int64_t realtimeMinusMonotonicUs() {
+    int64_t best = 0, bestGapNs = INT64_MAX;
+    for (int i = 0; i < 3; ++i) {
+        timespec before{}, real{}, after{};
+        clock_gettime(CLOCK_MONOTONIC, &before);
+        clock_gettime(CLOCK_REALTIME, &real);
+        clock_gettime(CLOCK_MONOTONIC, &after);
+        const auto ns = [](const timespec& t) { return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; };
+        const int64_t gap = ns(after) - ns(before);
+        if (gap < bestGapNs) {
+            bestGapNs = gap;
+            best = (ns(real) - (ns(before) + gap / 2)) / 1000;
+        }
+    }
+    return best;
 }
 
 }  // namespace
@@ -93,7 +107,7 @@ bool Session::localTimeOf(int64_t serverUs, int clock, int64_t& localUs) const {
     if (clock != CLOCK_MONOTONIC && clock != CLOCK_REALTIME) return false;
     int64_t steady = serverUs;
     if (!sameClock_ && !estimator_.toLocal(serverUs, steadyUs(), steady)) return false;
-    if (clock == CLOCK_REALTIME) steady += clockUs(CLOCK_REALTIME) - clockUs(CLOCK_MONOTONIC);
+    if (clock == CLOCK_REALTIME) steady += realtimeMinusMonotonicUs();
     localUs = steady;
     return true;
 }
